@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+
+// The arithmetic that ties the pointer on the timeline strip to the player's time.
+// The strip's full width stands for the whole duration; the pointer's offset from the
+// strip's left edge is the playhead of the editor.
+
+// Where the pointer stands for a player time. Not clamped: during playback the
+// player's clock may run a little past the probed duration. A duration that is zero,
+// negative or not finite puts the pointer at 0; a player time that is not a finite
+// number (nothing loaded yet) gives nothing, and the pointer stays where it is.
+std::optional<double> pointerPosition(double currentTime, double duration, double stripWidth);
+
+// What one report of a press or drag on the strip does.
+struct ScrubStep {
+    double pointerPosition = 0.0;
+    // The time to seek to and to show on the label; nothing when there is no
+    // meaningful time (a strip without width or a video without duration).
+    std::optional<double> seekTime;
+};
+
+// A press at x (in strip coordinates) moves the pointer and seeks when 0 <= x <= width;
+// anything outside the strip is ignored (nothing), so a drag that leaves the strip
+// leaves the pointer at the last place inside it.
+std::optional<ScrubStep> scrub(double x, double stripWidth, double duration);
+
+// Whether the player counts as standing at the end of the video, so that play starts
+// again from the beginning. The player's clock and the probed duration come from
+// different sources and rarely agree to the last digit: within one frame counts.
+bool standsAtEnd(double currentTime, double duration, double frameDuration, bool reachedEndOfMedia);

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package Trimora needs to build, test and run.
+# Idempotent and quick when everything is already there: apt is only touched
+# when a package is missing.
+set -euo pipefail
+
+packages=(
+    # toolchain
+    build-essential cmake ninja-build pkg-config git
+    # Qt 6: widgets, multimedia (with its FFmpeg and GStreamer backends)
+    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6multimedia6 libqt6opengl6-dev
+    libgl-dev
+    # FFmpeg libraries for probing, thumbnails and cutting; the CLI makes test fixtures
+    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
+    # screen tests under a virtual X server
+    xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
