@@ -1,0 +1,97 @@
+#include "CommandLineTime.h"
+
+#include <cmath>
+
+#include <QList>
+
+namespace {
+
+// Long enough for any real time, short enough that the value stays exact and finite.
+constexpr qsizetype MAX_DIGITS = 12;
+
+// Unsigned decimal: digits, optionally a point and more digits. Nothing else, so no
+// signs, exponents, "nan" or "inf" can slip through.
+std::optional<double> parseDecimal(QStringView text, bool allowFraction)
+{
+    qsizetype point = text.indexOf(QLatin1Char('.'));
+    const QStringView whole = point < 0 ? text : text.left(point);
+    const QStringView fraction = point < 0 ? QStringView() : text.mid(point + 1);
+    if (whole.isEmpty() || whole.size() > MAX_DIGITS || fraction.size() > MAX_DIGITS)
+        return std::nullopt;
+    if (point >= 0 && (!allowFraction || fraction.isEmpty()))
+        return std::nullopt;
+    double value = 0.0;
+    for (QChar c : whole) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        value = value * 10.0 + (c.unicode() - '0');
+    }
+    double scale = 0.1;
+    for (QChar c : fraction) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        value += (c.unicode() - '0') * scale;
+        scale /= 10.0;
+    }
+    return value;
+}
+
+} // namespace
+
+std::optional<CommandLineTime> parseCommandLineTime(QStringView text, QString* error)
+{
+    const QStringView trimmed = text.trimmed();
+    auto fail = [&](const QString& why) -> std::optional<CommandLineTime> {
+        if (error)
+            *error = QStringLiteral("'%1' is not a time: %2").arg(text.toString(), why);
+        return std::nullopt;
+    };
+    if (trimmed.isEmpty())
+        return fail(QStringLiteral("it is empty"));
+
+    if (trimmed.endsWith(QLatin1Char('%'))) {
+        const std::optional<double> percent = parseDecimal(trimmed.chopped(1), true);
+        if (!percent)
+            return fail(QStringLiteral("use a number of percent such as 25% or 12.5%"));
+        if (*percent > 100.0)
+            return fail(QStringLiteral("a share of the video cannot be more than 100%"));
+        return CommandLineTime{*percent, true};
+    }
+
+    const QList<QStringView> fields = trimmed.split(QLatin1Char(':'));
+    if (fields.size() > 3)
+        return fail(QStringLiteral("use seconds, mm:ss or h:mm:ss"));
+    double total = 0.0;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const bool last = i == fields.size() - 1;
+        const std::optional<double> value = parseDecimal(fields[i], last);
+        if (!value)
+            return fail(QStringLiteral("use seconds, mm:ss or h:mm:ss, with digits and at most one decimal point"));
+        if (i > 0 && *value >= 60.0)
+            return fail(QStringLiteral("minutes and seconds after a colon must be below 60"));
+        total = total * 60.0 + *value;
+    }
+    return CommandLineTime{total, false};
+}
+
+QString escapeControlCharacters(const QString& text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\n')
+            escaped += QStringLiteral("\\n");
+        else if (u == '\t')
+            escaped += QStringLiteral("\\t");
+        else if (u == '\r')
+            escaped += QStringLiteral("\\r");
+        else if (u == '\\')
+            escaped += QStringLiteral("\\\\");
+        else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
+            escaped += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
+        else
+            escaped += c;
+    }
+    return escaped;
+}

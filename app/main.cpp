@@ -1,0 +1,56 @@
+#include <cstdio>
+#include <memory>
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include "SplitCommand.h"
+#include "StreamCopyCutter.h"
+#include "VideoGenerator.h"
+
+namespace {
+
+QString versionLine()
+{
+    return QStringLiteral("trimora %1\n").arg(QStringLiteral(TRIMORA_VERSION));
+}
+
+QString mainUsage()
+{
+    return QStringLiteral("Usage: trimora --version\n       ") + SplitCommand::usage().mid(QStringLiteral("Usage: ").size());
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Trimora"));
+    QCoreApplication::setApplicationName(QStringLiteral("Trimora"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TRIMORA_VERSION));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+
+    if (arguments.value(0) == QLatin1String("--version")) {
+        out << versionLine();
+        return 0;
+    }
+    if (arguments.value(0) == QLatin1String("--help") || arguments.value(0) == QLatin1String("-h")) {
+        out << mainUsage();
+        return 0;
+    }
+    if (arguments.value(0) != QLatin1String("split")) {
+        err << mainUsage();
+        return SplitCommand::BadUsage;
+    }
+
+    VideoGenerator::provideCurrentCutter(std::make_unique<StreamCopyCutter>());
+    const int status = SplitCommand::run(arguments.mid(1), VideoGenerator::current(),
+                                         {out, err, ::isatty(STDERR_FILENO) == 1});
+    VideoGenerator::current().waitForCuts();
+    return status;
+}

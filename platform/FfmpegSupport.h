@@ -1,0 +1,56 @@
+#pragma once
+
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <QString>
+
+// Owners for the FFmpeg objects we use, each freed by its own function.
+
+struct InputFormatCloser {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+using InputFormat = std::unique_ptr<AVFormatContext, InputFormatCloser>;
+
+struct OutputFormatCloser {
+    void operator()(AVFormatContext* context) const
+    {
+        if (context && context->pb && !(context->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&context->pb);
+        avformat_free_context(context);
+    }
+};
+using OutputFormat = std::unique_ptr<AVFormatContext, OutputFormatCloser>;
+
+struct CodecContextFreer {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+using CodecContext = std::unique_ptr<AVCodecContext, CodecContextFreer>;
+
+struct FrameFreer {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+using Frame = std::unique_ptr<AVFrame, FrameFreer>;
+
+struct PacketFreer {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+using Packet = std::unique_ptr<AVPacket, PacketFreer>;
+
+// av_strerror in words; the av_err2str macro does not compile as C++.
+QString ffmpegErrorText(int error);
+
+// The name of a file as a user would recognise it in a message.
+QString displayName(const QString& path);
+
+// Opens a media file for reading and reads its stream information, or says why not.
+// The error is complete ("Could not read video 'x.mp4': ...").
+InputFormat openInput(const QString& path, QString* error);
+
+// The stream a player would show: the default video stream, else the first, never a
+// cover picture. -1 when there is none.
+int bestVideoStream(const AVFormatContext* input);

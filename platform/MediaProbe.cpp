@@ -1,0 +1,169 @@
+#include "MediaProbe.h"
+
+#include <cmath>
+
+extern "C" {
+#include <libavutil/display.h>
+}
+
+#include "FfmpegSupport.h"
+#include "PlatformLog.h"
+
+namespace {
+
+StreamInfo::Kind kindOf(AVMediaType type)
+{
+    switch (type) {
+    case AVMEDIA_TYPE_VIDEO:
+        return StreamInfo::Kind::Video;
+    case AVMEDIA_TYPE_AUDIO:
+        return StreamInfo::Kind::Audio;
+    case AVMEDIA_TYPE_SUBTITLE:
+        return StreamInfo::Kind::Subtitle;
+    case AVMEDIA_TYPE_DATA:
+        return StreamInfo::Kind::Data;
+    case AVMEDIA_TYPE_ATTACHMENT:
+        return StreamInfo::Kind::Attachment;
+    default:
+        return StreamInfo::Kind::Other;
+    }
+}
+
+double durationOf(const AVFormatContext* input)
+{
+    if (input->duration != AV_NOPTS_VALUE && input->duration > 0)
+        return double(input->duration) / AV_TIME_BASE;
+    // Some containers only know their streams' lengths.
+    double longest = 0.0;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVStream* stream = input->streams[i];
+        if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+            longest = std::max(longest, double(stream->duration) * av_q2d(stream->time_base));
+    }
+    return longest;
+}
+
+// Decodes the first picture of the stream, to be sure the video can be shown at all.
+QString firstPictureProblem(AVFormatContext* input, const AVStream* stream)
+{
+    const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!decoder)
+        return QStringLiteral("its video format (%1) is not supported").arg(avcodec_get_name(stream->codecpar->codec_id));
+    CodecContext codec(avcodec_alloc_context3(decoder));
+    if (!codec || avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0)
+        return QStringLiteral("out of memory");
+    codec->thread_count = 1;
+    int status = avcodec_open2(codec.get(), decoder, nullptr);
+    if (status < 0) {
+        qCDebug(lcPlatform) << "avcodec_open2 failed:" << ffmpegErrorText(status);
+        return QStringLiteral("its video cannot be decoded (%1)").arg(ffmpegErrorText(status));
+    }
+    Packet packet(av_packet_alloc());
+    Frame frame(av_frame_alloc());
+    // A broken file may hold many undecodable packets; a few seconds' worth is enough
+    // to tell.
+    constexpr int PACKET_LIMIT = 2000;
+    int lastError = 0;
+    for (int read = 0; read < PACKET_LIMIT; ++read) {
+        status = av_read_frame(input, packet.get());
+        if (status < 0) {
+            avcodec_send_packet(codec.get(), nullptr); // drain what is buffered
+        } else if (packet->stream_index != stream->index) {
+            av_packet_unref(packet.get());
+            continue;
+        } else {
+            const int sent = avcodec_send_packet(codec.get(), packet.get());
+            av_packet_unref(packet.get());
+            if (sent < 0 && sent != AVERROR(EAGAIN))
+                lastError = sent;
+        }
+        const int received = avcodec_receive_frame(codec.get(), frame.get());
+        if (received == 0)
+            return {};
+        if (status < 0)
+            break;
+    }
+    return QStringLiteral("its first picture cannot be decoded (%1)")
+        .arg(lastError < 0 ? ffmpegErrorText(lastError) : QStringLiteral("no picture found"));
+}
+
+} // namespace
+
+int rotationFromDisplayMatrix(const int32_t* matrix)
+{
+    if (!matrix)
+        return 0;
+    const double counterClockwise = av_display_rotation_get(matrix);
+    if (!std::isfinite(counterClockwise))
+        return 0;
+    // The matrix rotates counter-clockwise; a viewer turns the picture back clockwise.
+    long quarter = std::lround(-counterClockwise / 90.0);
+    quarter = ((quarter % 4) + 4) % 4;
+    return int(quarter * 90);
+}
+
+Outcome<VideoInfo> probeVideo(const QString& path)
+{
+    QString error;
+    InputFormat input = openInput(path, &error);
+    if (!input)
+        return Outcome<VideoInfo>::failure(error);
+
+    const QString name = displayName(path);
+    auto refuse = [&name](const QString& why) {
+        return Outcome<VideoInfo>::failure(QStringLiteral("Could not open video '%1': %2.").arg(name, why));
+    };
+
+    VideoInfo info;
+    info.path = path;
+    info.formatName = QString::fromUtf8(input->iformat->name);
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVStream* stream = input->streams[i];
+        StreamInfo streamInfo;
+        streamInfo.index = int(i);
+        streamInfo.kind = kindOf(stream->codecpar->codec_type);
+        streamInfo.codecName = QString::fromUtf8(avcodec_get_name(stream->codecpar->codec_id));
+        if (const AVDictionaryEntry* language = av_dict_get(stream->metadata, "language", nullptr, 0))
+            streamInfo.language = QString::fromUtf8(language->value);
+        info.streams.push_back(streamInfo);
+    }
+
+    // Cover art in a music file is a "video" stream of one picture: not a video.
+    const int best = bestVideoStream(input.get());
+    if (best < 0)
+        return refuse(QStringLiteral("it has no video track"));
+
+    info.duration = durationOf(input.get());
+    if (!std::isfinite(info.duration) || info.duration <= 0.0)
+        return refuse(QStringLiteral("its length cannot be read"));
+
+    const AVStream* video = input->streams[best];
+    info.videoStream = best;
+    info.videoCodec = QString::fromUtf8(avcodec_get_name(video->codecpar->codec_id));
+    info.codedSize = QSize(video->codecpar->width, video->codecpar->height);
+    if (info.codedSize.isEmpty())
+        return refuse(QStringLiteral("its picture size cannot be read"));
+
+    size_t matrixSize = 0;
+    const uint8_t* matrix = av_stream_get_side_data(video, AV_PKT_DATA_DISPLAYMATRIX, &matrixSize);
+    info.rotation = matrix && matrixSize >= 9 * sizeof(int32_t)
+        ? rotationFromDisplayMatrix(reinterpret_cast<const int32_t*>(matrix))
+        : 0;
+
+    int width = info.codedSize.width();
+    const AVRational aspect = video->sample_aspect_ratio.num > 0 ? video->sample_aspect_ratio
+                                                                 : video->codecpar->sample_aspect_ratio;
+    if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den)
+        width = int(std::lround(width * av_q2d(aspect)));
+    info.displaySize = (info.rotation == 90 || info.rotation == 270) ? QSize(info.codedSize.height(), width)
+                                                                      : QSize(width, info.codedSize.height());
+
+    const AVRational rate = video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate;
+    if (rate.num > 0 && rate.den > 0)
+        info.frameDuration = av_q2d(av_inv_q(rate));
+
+    const QString problem = firstPictureProblem(input.get(), video);
+    if (!problem.isEmpty())
+        return refuse(problem);
+    return info;
+}

@@ -1,0 +1,164 @@
+#include "ThumbnailSource.h"
+
+#include <cmath>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+#include <QTransform>
+
+#include "FfmpegSupport.h"
+#include "MediaProbe.h"
+#include "PlatformLog.h"
+
+ThumbnailSource::~ThumbnailSource()
+{
+    sws_freeContext(scaler);
+    avcodec_free_context(&codec);
+    avformat_close_input(&input);
+}
+
+Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& path)
+{
+    using Result = Outcome<std::shared_ptr<ThumbnailSource>>;
+    QString error;
+    InputFormat opened = openInput(path, &error);
+    if (!opened)
+        return Result::failure(error);
+
+    std::shared_ptr<ThumbnailSource> source(new ThumbnailSource);
+    source->path = path;
+    source->stream = bestVideoStream(opened.get());
+    if (source->stream < 0)
+        return Result::failure(QStringLiteral("Could not open video '%1': it has no video track.").arg(displayName(path)));
+    AVStream* video = opened->streams[source->stream];
+    for (unsigned i = 0; i < opened->nb_streams; ++i) {
+        if (int(i) != source->stream)
+            opened->streams[i]->discard = AVDISCARD_ALL;
+    }
+
+    const AVCodec* decoder = avcodec_find_decoder(video->codecpar->codec_id);
+    if (!decoder) {
+        return Result::failure(QStringLiteral("Could not open video '%1': its video format (%2) is not supported.")
+                                   .arg(displayName(path), QString::fromUtf8(avcodec_get_name(video->codecpar->codec_id))));
+    }
+    CodecContext codec(avcodec_alloc_context3(decoder));
+    if (!codec || avcodec_parameters_to_context(codec.get(), video->codecpar) < 0)
+        return Result::failure(QStringLiteral("Could not open video '%1': out of memory.").arg(displayName(path)));
+    // Frame threads would hold pictures back; one keyframe at a time wants slices.
+    codec->thread_type = FF_THREAD_SLICE;
+    codec->thread_count = 0;
+    const int status = avcodec_open2(codec.get(), decoder, nullptr);
+    if (status < 0) {
+        qCWarning(lcPlatform) << "avcodec_open2 failed for" << path << ffmpegErrorText(status);
+        return Result::failure(QStringLiteral("Could not open video '%1': %2.").arg(displayName(path), ffmpegErrorText(status)));
+    }
+
+    size_t matrixSize = 0;
+    const uint8_t* matrix = av_stream_get_side_data(video, AV_PKT_DATA_DISPLAYMATRIX, &matrixSize);
+    if (matrix && matrixSize >= 9 * sizeof(int32_t))
+        source->rotation = rotationFromDisplayMatrix(reinterpret_cast<const int32_t*>(matrix));
+    const QSize coded(video->codecpar->width, video->codecpar->height);
+    source->displaySize = (source->rotation == 90 || source->rotation == 270) ? coded.transposed() : coded;
+
+    source->input = opened.release();
+    source->codec = codec.release();
+    return source;
+}
+
+int ThumbnailSource::decodeFrom(double seconds, bool keyframesOnly, AVFrame* frame)
+{
+    AVStream* video = input->streams[stream];
+    const double start = video->start_time != AV_NOPTS_VALUE ? double(video->start_time) * av_q2d(video->time_base) : 0.0;
+    const auto target = static_cast<int64_t>(std::llround((seconds + start) / av_q2d(video->time_base)));
+    int status = av_seek_frame(input, stream, target, AVSEEK_FLAG_BACKWARD);
+    if (status < 0) {
+        qCDebug(lcPlatform) << "av_seek_frame failed for" << path << ffmpegErrorText(status);
+        status = av_seek_frame(input, stream, video->start_time != AV_NOPTS_VALUE ? video->start_time : 0, AVSEEK_FLAG_BACKWARD);
+        if (status < 0)
+            return status;
+    }
+    avcodec_flush_buffers(codec);
+    codec->skip_frame = keyframesOnly ? AVDISCARD_NONKEY : AVDISCARD_DEFAULT;
+
+    Packet packet(av_packet_alloc());
+    bool draining = false;
+    for (;;) {
+        if (!draining) {
+            status = av_read_frame(input, packet.get());
+            if (status < 0) {
+                draining = true;
+                avcodec_send_packet(codec, nullptr);
+            } else if (packet->stream_index == stream) {
+                // Without the keyframes-only switch, decode up to the time asked for so
+                // that the picture shown is the one at that time, not the keyframe's.
+                avcodec_send_packet(codec, packet.get());
+                av_packet_unref(packet.get());
+            } else {
+                av_packet_unref(packet.get());
+                continue;
+            }
+        }
+        for (;;) {
+            status = avcodec_receive_frame(codec, frame);
+            if (status == AVERROR(EAGAIN))
+                break;
+            if (status < 0)
+                return status;
+            const int64_t pts = frame->best_effort_timestamp;
+            const bool reached = keyframesOnly || pts == AV_NOPTS_VALUE
+                || double(pts) * av_q2d(video->time_base) - start >= seconds - 1e-6;
+            if (reached)
+                return 0;
+            av_frame_unref(frame);
+        }
+        if (draining)
+            return AVERROR_EOF;
+    }
+}
+
+Outcome<QImage> ThumbnailSource::frameNear(double seconds, QSize size)
+{
+    if (!std::isfinite(seconds) || seconds < 0.0)
+        seconds = 0.0;
+    Frame frame(av_frame_alloc());
+    int status = decodeFrom(seconds, true, frame.get());
+    if (status < 0) {
+        // Some streams mark no keyframe the decoder accepts on its own (open GOPs
+        // without recovery points); decode everything from the keyframe instead.
+        av_frame_unref(frame.get());
+        status = decodeFrom(seconds, false, frame.get());
+    }
+    if (status < 0) {
+        qCDebug(lcPlatform) << "decoding a thumbnail failed for" << path << ffmpegErrorText(status);
+        return Outcome<QImage>::failure(QStringLiteral("Could not make a picture of '%1' at %2 s: %3")
+                                            .arg(displayName(path)).arg(seconds, 0, 'f', 2).arg(ffmpegErrorText(status)));
+    }
+    return toImage(frame.get(), size);
+}
+
+Outcome<QImage> ThumbnailSource::toImage(const AVFrame* frame, QSize size)
+{
+    if (size.isEmpty())
+        size = displaySize;
+    // Scale to the size the picture has before it is turned upright.
+    const QSize stored = (rotation == 90 || rotation == 270) ? size.transposed() : size;
+    scaler = sws_getCachedContext(scaler, frame->width, frame->height, AVPixelFormat(frame->format),
+                                  stored.width(), stored.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR,
+                                  nullptr, nullptr, nullptr);
+    if (!scaler) {
+        return Outcome<QImage>::failure(QStringLiteral("Could not make a picture of '%1': its pixel format cannot be converted.")
+                                            .arg(displayName(path)));
+    }
+    QImage image(stored, QImage::Format_RGB32);
+    if (image.isNull())
+        return Outcome<QImage>::failure(QStringLiteral("Could not make a picture of '%1': out of memory.").arg(displayName(path)));
+    uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
+    int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
+    sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    if (rotation != 0)
+        image = image.transformed(QTransform().rotate(rotation));
+    return image;
+}

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Makes the media files the tests cut, probe and picture, from FFmpeg's lavfi sources.
+# Small pictures and short lengths keep this to a few seconds. Usage: make-fixtures.sh DIR
+set -euo pipefail
+out=${1:?usage: make-fixtures.sh DIR}
+script=$(readlink -f "${BASH_SOURCE[0]}")
+mkdir -p "$out"
+cd "$out"
+# Made once per build tree; remade when this script changes.
+if [ -f .complete ] && [ .complete -nt "$script" ]; then
+    exit 0
+fi
+rm -f .complete
+
+ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
+
+# 10 s at 25 fps, every frame different (the counter), with a tone that changes pitch
+# each second so audio can be matched to video.
+video="testsrc2=size=320x240:rate=25:duration=10"
+audio="sine=frequency=440:beep_factor=2:sample_rate=48000:duration=10"
+
+# H.264 with B-frames and a keyframe every 2 s, AAC audio: the common phone video.
+ff -f lavfi -i "$video" -f lavfi -i "$audio" \
+   -c:v libx264 -preset veryfast -g 50 -keyint_min 50 -sc_threshold 0 -bf 2 -pix_fmt yuv420p \
+   -c:a aac -b:a 96k -metadata title="Holiday" -metadata creation_time="2024-05-01T10:00:00Z" \
+   -metadata:s:a:0 language=fra h264.mp4
+
+# HEVC tagged hvc1, as phones write it.
+ff -f lavfi -i "$video" -f lavfi -i "$audio" \
+   -c:v libx265 -preset ultrafast -x265-params log-level=error:keyint=50:min-keyint=50:bframes=3 \
+   -tag:v hvc1 -pix_fmt yuv420p -c:a aac -b:a 96k hevc.mp4
+
+# Shot upright on a phone held sideways: stored landscape, shown turned a quarter.
+ff -i h264.mp4 -c copy -metadata:s:v:0 rotate=90 rotated.mp4
+
+# Variable frame rate: frame times stretch and shrink along the video.
+ff -f lavfi -i "testsrc2=size=320x240:rate=30:duration=10" -f lavfi -i "$audio" \
+   -vf "setpts='N/30/TB + 0.02*sin(N/5)/TB'" -fps_mode vfr \
+   -c:v libx264 -preset veryfast -g 60 -bf 2 -pix_fmt yuv420p -c:a aac -b:a 96k vfr.mp4
+
+# Open GOPs: pictures after a keyframe may refer back across it.
+ff -f lavfi -i "$video" -f lavfi -i "$audio" \
+   -c:v libx264 -preset veryfast -x264-params open-gop=1:keyint=50:min-keyint=50:scenecut=0 -bf 3 \
+   -pix_fmt yuv420p -c:a aac -b:a 96k opengop.mp4
+
+# A QuickTime movie with Apple's own metadata keys.
+ff -f lavfi -i "$video" -f lavfi -i "$audio" \
+   -c:v libx264 -preset veryfast -g 50 -bf 2 -pix_fmt yuv420p -c:a aac -b:a 96k \
+   -movflags +use_metadata_tags \
+   -metadata com.apple.quicktime.make="Trimora Test Camera" \
+   -metadata com.apple.quicktime.location.ISO6709="+48.8584+002.2945/" \
+   -metadata creation_time="2024-05-01T10:00:00Z" apple.mov
+
+# Matroska with H.264 and AAC: cut into MP4.
+ff -i h264.mp4 -c copy h264.mkv
+
+# Matroska with a codec MP4 cannot carry well here (Theora).
+ff -f lavfi -i "$video" -c:v libtheora -q:v 5 theora.mkv
+
+# Video without sound.
+ff -i h264.mp4 -c copy -an videoonly.mp4
+
+# Sound without video: not something to split.
+ff -f lavfi -i "$audio" -c:a aac -b:a 96k audioonly.m4a
+
+# A text file that pretends to be a video, and an empty one.
+printf 'This is not a video.\n' > notavideo.mp4
+: > empty.mp4
+
+touch .complete
