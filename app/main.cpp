@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include "MediaLogging.h"
 #include "SplitCommand.h"
 #include "StreamCopyCutter.h"
 #include "VideoGenerator.h"
@@ -48,6 +49,7 @@ int main(int argc, char* argv[])
         return SplitCommand::BadUsage;
     }
 
+    routeFfmpegLogging();
     VideoGenerator::provideCurrentCutter(std::make_unique<StreamCopyCutter>());
     const int status = SplitCommand::run(arguments.mid(1), VideoGenerator::current(),
                                          {out, err, ::isatty(STDERR_FILENO) == 1});

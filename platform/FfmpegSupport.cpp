@@ -1,11 +1,21 @@
 #include "FfmpegSupport.h"
 
 #include <array>
+#include <cstdarg>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
+#include "MediaLogging.h"
 #include "PlatformLog.h"
+
+// Quiet unless asked for (QT_LOGGING_RULES="trimora.ffmpeg.debug=true").
+Q_LOGGING_CATEGORY(lcFfmpeg, "trimora.ffmpeg", QtCriticalMsg)
 
 QString ffmpegErrorText(int error)
 {
@@ -55,4 +65,23 @@ int bestVideoStream(const AVFormatContext* input)
             best = int(i);
     }
     return best;
+}
+
+void routeFfmpegLogging()
+{
+    av_log_set_callback([](void* object, int level, const char* format, va_list arguments) {
+        if (level > av_log_get_level())
+            return;
+        // av_log_format_line keeps the prefix ("[h264 @ 0x...]") state between calls.
+        static thread_local int printPrefix = 1;
+        std::array<char, 1024> line{};
+        av_log_format_line(object, level, format, arguments, line.data(), int(line.size()), &printPrefix);
+        const QString text = QString::fromUtf8(line.data()).trimmed();
+        if (text.isEmpty())
+            return;
+        if (level <= AV_LOG_ERROR)
+            qCWarning(lcFfmpeg).noquote() << text;
+        else
+            qCDebug(lcFfmpeg).noquote() << text;
+    });
 }

@@ -82,6 +82,12 @@ int ThumbnailSource::decodeFrom(double seconds, bool keyframesOnly, AVFrame* fra
     }
     avcodec_flush_buffers(codec);
     codec->skip_frame = keyframesOnly ? AVDISCARD_NONKEY : AVDISCARD_DEFAULT;
+    // An open-GOP keyframe is a whole picture, but the H.264 decoder holds it back
+    // until the frames it skips would have "recovered" the stream: show it anyway.
+    if (keyframesOnly)
+        codec->flags2 |= AV_CODEC_FLAG2_SHOW_ALL;
+    else
+        codec->flags2 &= ~AV_CODEC_FLAG2_SHOW_ALL;
 
     Packet packet(av_packet_alloc());
     bool draining = false;
@@ -108,9 +114,13 @@ int ThumbnailSource::decodeFrom(double seconds, bool keyframesOnly, AVFrame* fra
             if (status < 0)
                 return status;
             const int64_t pts = frame->best_effort_timestamp;
-            const bool reached = keyframesOnly || pts == AV_NOPTS_VALUE
-                || double(pts) * av_q2d(video->time_base) - start >= seconds - 1e-6;
-            if (reached)
+            const double shown = pts == AV_NOPTS_VALUE ? seconds : double(pts) * av_q2d(video->time_base) - start;
+            if (keyframesOnly) {
+                // A keyframe after the time asked for means the one before it was
+                // not decodable alone; the caller then decodes every frame instead.
+                return shown <= seconds + 1e-3 ? 0 : AVERROR(EAGAIN);
+            }
+            if (shown >= seconds - 1e-6)
                 return 0;
             av_frame_unref(frame);
         }
