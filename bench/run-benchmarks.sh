@@ -1,0 +1,338 @@
+#!/usr/bin/env bash
+# Trimora's benchmarks, all in one run so that every ratio compares numbers taken on
+# the same machine, disk and page cache within minutes of each other:
+#
+#   cutting   - `trimora split VIDEO --parts 5` into a library folder (cut, then add
+#               to the library), against the physical floor (`cp` of the whole file:
+#               the clips together are the file's bytes, read once and written once)
+#               and against what a user could do instead: ffmpeg -c copy once per
+#               clip, ffmpeg's segment muxer, mkvmerge --split;
+#   strip     - the editor's eight timeline pictures at 160x90, against ffmpeg run
+#               once per picture;
+#   memory    - the peak resident memory of `trimora split` on the 1 GB video and on a
+#               10 s one: a cutter that streams packets must not grow with the file.
+#
+# Usage: bench/run-benchmarks.sh [BUILD_DIR]
+#   BUILD_DIR holds the `trimora` binary and bench/trimora_thumbnail_bench, from a
+#   configure with -DTRIMORA_BUILD_BENCH=ON; an optimised build gives the numbers that
+#   matter (Debug is measured, with a warning). Without it, the first of build/bench,
+#   build/ci and build/dev that has both is taken.
+# Environment:
+#   TRIMORA_BENCH_DIR   work folder (default build/bench-data): the videos are made
+#                       there once and kept; every output goes to a scratch folder
+#                       inside it that is removed at the end
+#   TRIMORA_BENCH_RUNS  timed runs per contestant (default 5); the median is reported
+#   TRIMORA_BENCH_SYNC  1 (default): every run of every contestant ends with `sync`,
+#                       so a run is done when its clips are on the disk, as a user who
+#                       then unplugs the drive needs; 0: no contestant syncs, which
+#                       measures the page cache only
+#
+# Installs nothing; checks for ffmpeg, ffprobe, mkvmerge and /usr/bin/time. A
+# benchmark, not a test: it exits 0 whether the targets are met or not, and non-zero
+# only when a contestant could not run or wrote the wrong clips.
+set -euo pipefail
+
+# Decimal points in EPOCHREALTIME, printf and awk, whatever the user's locale.
+export LC_ALL=C.UTF-8
+
+script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$script_dir/.." && pwd)
+
+die() { echo "run-benchmarks.sh: $*" >&2; exit 2; }
+
+# ---------------------------------------------------------------- what is needed
+
+missing=0
+for tool in ffmpeg ffprobe; do
+    command -v "$tool" >/dev/null || { echo "missing: $tool (apt-get install ffmpeg)" >&2; missing=1; }
+done
+command -v mkvmerge >/dev/null || { echo "missing: mkvmerge (apt-get install mkvtoolnix)" >&2; missing=1; }
+[ -x /usr/bin/time ] || { echo "missing: /usr/bin/time (apt-get install time)" >&2; missing=1; }
+[ "$missing" -eq 0 ] || die "install the tools above and run again"
+
+if [ $# -ge 1 ]; then
+    build=$(cd "$1" && pwd) || die "no build folder '$1'"
+else
+    build=
+    for candidate in "$root/build/bench" "$root/build/ci" "$root/build/dev"; do
+        if [ -x "$candidate/trimora" ] && [ -x "$candidate/bench/trimora_thumbnail_bench" ]; then
+            build=$candidate
+            break
+        fi
+    done
+    [ -n "$build" ] || die "no build with the benchmarks found; configure one with -DTRIMORA_BUILD_BENCH=ON and pass its folder"
+fi
+trimora=$build/trimora
+thumbnail_bench=$build/bench/trimora_thumbnail_bench
+[ -x "$trimora" ] || die "no trimora binary in $build"
+[ -x "$thumbnail_bench" ] || die "no bench/trimora_thumbnail_bench in $build (configure with -DTRIMORA_BUILD_BENCH=ON)"
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+case "${build_type:-unknown}" in
+    Release | RelWithDebInfo | MinSizeRel) ;;
+    *) echo "warning: $build is a ${build_type:-unknown} build; Trimora's numbers will be pessimistic" >&2 ;;
+esac
+
+runs=${TRIMORA_BENCH_RUNS:-5}
+[[ $runs =~ ^[1-9][0-9]*$ ]] || die "TRIMORA_BENCH_RUNS must be a whole number above 0, not '$runs'"
+sync_after=${TRIMORA_BENCH_SYNC:-1}
+[[ $sync_after =~ ^[01]$ ]] || die "TRIMORA_BENCH_SYNC must be 0 or 1, not '$sync_after'"
+
+work=${TRIMORA_BENCH_DIR:-$root/build/bench-data}
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+# Never near the user's own videos: everything here is deleted again.
+videos_home=$(xdg-user-dir VIDEOS 2>/dev/null || echo "${HOME:-/nonexistent}/Videos")
+case "$work/" in
+    "$videos_home"/*) die "TRIMORA_BENCH_DIR ($work) is inside the video folder $videos_home; choose another" ;;
+esac
+
+# ---------------------------------------------------------------- the videos
+
+big=$work/bench-1080p-240s.mp4
+small=$work/bench-1080p-10s.mp4
+"$script_dir/make-bench-video.sh" "$big" 240
+"$script_dir/make-bench-video.sh" "$small" 10
+
+scratch=$(mktemp -d "$work/run.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+[ "$(stat -c %d "$big")" = "$(stat -c %d "$scratch")" ] || die "the outputs would not be on the video's filesystem"
+
+duration=$(ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 "$big")
+source_bytes=$(stat -c %s "$big")
+parts=5
+# The split times a user would type for five equal parts.
+cut_times=()
+for ((k = 1; k < parts; ++k)); do
+    cut_times+=("$(awk -v d="$duration" -v k="$k" -v n="$parts" 'BEGIN { printf "%.3f", d * k / n }')")
+done
+joined_times=$(IFS=,; echo "${cut_times[*]}")
+
+# Warm cache: every contestant reads the video from memory, so the disk's read speed
+# (the same for all) does not hide their differences.
+cat "$big" "$small" >/dev/null
+resident=$(fincore --bytes --noheadings --output RES "$big" 2>/dev/null | tr -d ' ' || true)
+
+# ---------------------------------------------------------------- contestants
+# Each writes into the empty folder $1 and nowhere else (Trimora's cache included).
+
+floor_cp() {
+    # --reflink=never: a clone would copy no data, and the floor is copying it.
+    cp --reflink=never -- "$big" "$1/copy.mp4"
+}
+
+# A home of its own for Trimora: its cache folder (where clips are cut) and its
+# settings stay in the scratch folder, on the same filesystem as the library folder,
+# so the clips are hard-linked into the library as they would be at home.
+# Fills the caller's array `command` with the command line (env execs trimora, so a
+# wrapper such as /usr/bin/time sees Trimora itself).
+trimora_command() {
+    local out=$1 video=$2
+    mkdir -p "$out/home"
+    command=(env HOME="$out/home" XDG_CACHE_HOME="$out/home/.cache" XDG_CONFIG_HOME="$out/home/.config"
+        XDG_DATA_HOME="$out/home/.local/share" XDG_RUNTIME_DIR="$out/home/run"
+        "$trimora" split "$video" --parts "$parts" --library "$out/library")
+}
+trimora_split() {
+    local command
+    trimora_command "$1" "$big"
+    "${command[@]}"
+}
+
+ffmpeg_per_clip() {
+    local from=0 k
+    for ((k = 0; k < parts; ++k)); do
+        if ((k < parts - 1)); then
+            ffmpeg -nostdin -hide_banner -v error -y -ss "$from" -to "${cut_times[k]}" -i "$big" -c copy "$1/clip-$k.mp4"
+            from=${cut_times[k]}
+        else
+            ffmpeg -nostdin -hide_banner -v error -y -ss "$from" -i "$big" -c copy "$1/clip-$k.mp4"
+        fi
+    done
+}
+
+ffmpeg_segment() {
+    ffmpeg -nostdin -hide_banner -v error -y -i "$big" -map 0 -c copy \
+        -f segment -segment_times "$joined_times" -reset_timestamps 1 "$1/clip-%d.mp4"
+}
+
+mkvmerge_split() {
+    local stamps
+    stamps=$(printf '%ss,' "${cut_times[@]}")
+    # Exit 1 is mkvmerge's "done, with warnings".
+    mkvmerge -q -o "$1/clip.mkv" --split "timestamps:${stamps%,}" "$big" || [ $? -eq 1 ]
+}
+
+contestants=(floor_cp trimora_split ffmpeg_per_clip ffmpeg_segment mkvmerge_split)
+declare -A label=(
+    [floor_cp]="floor: cp of the whole file"
+    [trimora_split]="trimora split --parts 5 (+library)"
+    [ffmpeg_per_clip]="ffmpeg -ss/-to -c copy, 5 runs"
+    [ffmpeg_segment]="ffmpeg -f segment -c copy"
+    [mkvmerge_split]="mkvmerge --split timestamps (MKV)"
+)
+declare -A expected_files=([floor_cp]=1 [trimora_split]=$parts [ffmpeg_per_clip]=$parts [ffmpeg_segment]=$parts [mkvmerge_split]=$parts)
+
+# A run that wrote the wrong clips would look fast: count them and their bytes (every
+# contestant's clips together hold about the whole video; overlap makes some more).
+check_outputs() {
+    local name=$1 out=$2 files bytes
+    files=$(find "$out" -type f \( -name '*.mp4' -o -name '*.mkv' \) -not -path "$out/home/*" | wc -l)
+    bytes=$(find "$out" -type f \( -name '*.mp4' -o -name '*.mkv' \) -not -path "$out/home/*" -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
+    if [ "$files" -ne "${expected_files[$name]}" ] || [ "$bytes" -lt $((source_bytes * 9 / 10)) ]; then
+        echo "run-benchmarks.sh: $name wrote $files files of $bytes bytes in all, not ${expected_files[$name]} files of about $source_bytes" >&2
+        find "$out" -type f -printf '  %p %s\n' >&2
+        exit 1
+    fi
+    if [ "$name" = trimora_split ] && [ -n "$(find "$out/home/.cache" -type f 2>/dev/null)" ]; then
+        echo "run-benchmarks.sh: trimora left working files in its cache folder" >&2
+        exit 1
+    fi
+}
+
+# Runs one contestant into a fresh folder and prints its wall time in seconds. The
+# previous run's files are deleted and synced away first, untimed, so no run pays for
+# another's writing back.
+time_one() {
+    local name=$1 out=$scratch/out started finished
+    rm -rf "$out"
+    mkdir -p "$out"
+    sync
+    started=$EPOCHREALTIME
+    if ! "$name" "$out" >"$scratch/$name.log" 2>&1; then
+        echo "run-benchmarks.sh: $name failed:" >&2
+        cat "$scratch/$name.log" >&2
+        exit 1
+    fi
+    if [ "$sync_after" -eq 1 ]; then
+        sync
+    fi
+    finished=$EPOCHREALTIME
+    check_outputs "$name" "$out"
+    rm -rf "$out"
+    awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.3f", b - a }'
+}
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+minimum() { printf '%s\n' "$@" | sort -g | head -n 1; }
+maximum() { printf '%s\n' "$@" | sort -g | tail -n 1; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+at_most() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a <= b) }'; }
+verdict() { if "$@"; then echo "met"; else echo "MISSED"; fi; }
+
+# ---------------------------------------------------------------- cutting
+
+echo "Trimora benchmarks, $(date '+%Y-%m-%d %H:%M')" >&2
+echo "cutting: one untimed round to load the programs and check their clips, then $runs timed rounds" >&2
+# Rounds go through every contestant in turn, so a slow spell of the machine is
+# shared by all of them instead of landing on one.
+declare -A times=()
+for name in "${contestants[@]}"; do
+    time_one "$name" >/dev/null
+done
+for ((round = 1; round <= runs; ++round)); do
+    for name in "${contestants[@]}"; do
+        times[$name]+="$(time_one "$name") "
+    done
+    echo "  round $round of $runs done" >&2
+done
+
+# ---------------------------------------------------------------- strip pictures
+
+echo "strip pictures: trimora_thumbnail_bench, then ffmpeg once per picture" >&2
+thumbnail_output=$("$thumbnail_bench" "$big" --runs "$((runs < 7 ? 7 : runs))")
+cold_ms=$(awk '$1 == "cold_ms" { print $2 }' <<<"$thumbnail_output")
+warm_ms=$(awk '$1 == "warm_ms" { print $2 }' <<<"$thumbnail_output")
+[ -n "$cold_ms" ] && [ -n "$warm_ms" ] || die "trimora_thumbnail_bench printed no times: $thumbnail_output"
+
+# What a script without Trimora does for a strip: one ffmpeg per picture, seeking on
+# input, scaled by ffmpeg to the strip's size.
+ffmpeg_strip() {
+    local k at
+    for ((k = 0; k < 8; ++k)); do
+        at=$(awk -v d="$duration" -v k="$k" 'BEGIN { printf "%.3f", d * k / 8 }')
+        ffmpeg -nostdin -hide_banner -v error -y -ss "$at" -i "$big" -frames:v 1 -s 160x90 "$1/strip-$k.png"
+    done
+}
+strip_times=()
+mkdir -p "$scratch/strip"
+ffmpeg_strip "$scratch/strip" # untimed, as for every other contestant
+for ((round = 1; round <= runs; ++round)); do
+    rm -f "$scratch"/strip/*.png
+    started=$EPOCHREALTIME
+    ffmpeg_strip "$scratch/strip"
+    finished=$EPOCHREALTIME
+    strip_times+=("$(awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.1f", (b - a) * 1000 }')")
+done
+[ "$(find "$scratch/strip" -name '*.png' | wc -l)" -eq 8 ] || die "ffmpeg did not write the 8 strip pictures"
+ffmpeg_strip_ms=$(median "${strip_times[@]}")
+
+# ---------------------------------------------------------------- memory
+
+echo "memory: /usr/bin/time -v of trimora split, 3 runs on each video" >&2
+peak_rss_mb() {
+    local video=$1 peak=0 kb out=$scratch/memory command
+    for ((round = 1; round <= 3; ++round)); do
+        rm -rf "$out"
+        mkdir -p "$out"
+        trimora_command "$out" "$video"
+        /usr/bin/time -v -o "$scratch/time.txt" "${command[@]}" >"$scratch/memory.log" 2>&1 ||
+            { cat "$scratch/memory.log" "$scratch/time.txt" >&2; die "trimora split failed on $video"; }
+        kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$scratch/time.txt")
+        if ((kb > peak)); then
+            peak=$kb
+        fi
+    done
+    rm -rf "$out"
+    awk -v k="$peak" 'BEGIN { printf "%.1f", k / 1024 }'
+}
+rss_big=$(peak_rss_mb "$big")
+rss_small=$(peak_rss_mb "$small")
+
+# ---------------------------------------------------------------- the table
+
+cp_median=$(median ${times[floor_cp]})
+trimora_median=$(median ${times[trimora_split]})
+fastest_peer=
+for name in ffmpeg_per_clip ffmpeg_segment mkvmerge_split; do
+    m=$(median ${times[$name]})
+    if [ -z "$fastest_peer" ] || at_most "$m" "$fastest_peer"; then
+        fastest_peer=$m
+    fi
+done
+
+{
+    echo
+    echo "Trimora benchmarks, $(date '+%Y-%m-%d %H:%M'), $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)), $(free -g | awk '/^Mem:/ { print $2 }') GiB"
+    echo "build: $build (${build_type:-unknown}); $("$trimora" --version); $(ffmpeg -version | head -n 1 | cut -d' ' -f1-3); $(mkvmerge --version | cut -d' ' -f1-2)"
+    echo "video: $(basename "$big"), $((source_bytes / 1000000)) MB, ${duration%.*} s, 1080p30 H.264 + AAC; outputs on the same filesystem ($(df --output=fstype "$scratch" | tail -n 1 | tr -d ' '))"
+    echo "page cache: ${resident:-?} of $source_bytes bytes of the video resident; every run ends with sync: $([ "$sync_after" -eq 1 ] && echo yes || echo no)"
+    echo
+    printf '%-38s %9s %7s   %-17s\n' "cut into $parts clips ($runs runs)" "median s" "x cp" "range s"
+    for name in "${contestants[@]}"; do
+        m=$(median ${times[$name]})
+        printf '%-38s %9.2f %7s   %-17s\n' "${label[$name]}" "$m" "$(ratio "$m" "$cp_median")" \
+            "$(minimum ${times[$name]})-$(maximum ${times[$name]})"
+    done
+    echo
+    printf '%-38s %9s %7s\n' "strip: 8 pictures at 160x90" "median ms" "x ffmpeg"
+    printf '%-38s %9.1f %7s\n' "trimora, open + 8 pictures" "$cold_ms" "$(ratio "$cold_ms" "$ffmpeg_strip_ms")"
+    printf '%-38s %9.1f %7s\n' "trimora, 8 pictures, video open" "$warm_ms" "$(ratio "$warm_ms" "$ffmpeg_strip_ms")"
+    printf '%-38s %9.1f %7s\n' "ffmpeg -ss T -i -frames:v 1, 8 runs" "$ffmpeg_strip_ms" "1.00"
+    echo
+    printf '%-38s %9s\n' "trimora split, peak memory (3 runs)" "max RSS MB"
+    printf '%-38s %9.1f\n' "$(basename "$big") ($((source_bytes / 1000000)) MB)" "$rss_big"
+    printf '%-38s %9.1f\n' "$(basename "$small") ($(($(stat -c %s "$small") / 1000000)) MB)" "$rss_small"
+    echo
+    echo "targets"
+    printf '  %-58s %s\n' "cut + library <= 1.40 x cp (is $(ratio "$trimora_median" "$cp_median") x)" \
+        "$(verdict at_most "$trimora_median" "$(awk -v c="$cp_median" 'BEGIN { print c * 1.4 }')")"
+    printf '  %-58s %s\n' "cut + library faster than every peer (best peer $(printf '%.2f' "$fastest_peer") s)" \
+        "$(verdict awk -v a="$trimora_median" -v b="$fastest_peer" 'BEGIN { exit !(a < b) }')"
+    printf '  %-58s %s\n' "open + 8 strip pictures <= 50 ms (is $cold_ms ms)" "$(verdict at_most "$cold_ms" 50)"
+    printf '  %-58s %s\n' "peak memory < 100 MB on both videos" \
+        "$(verdict awk -v a="$rss_big" -v b="$rss_small" 'BEGIN { exit !(a < 100 && b < 100) }')"
+    # Independent of size: the 1 GB video may cost no more than 10 MB above one 24 times
+    # smaller; a cutter that held the file or its index whole would be far above that.
+    printf '  %-58s %s\n' "peak memory independent of file size (1 GB - 10 s <= 10 MB)" \
+        "$(verdict awk -v a="$rss_big" -v b="$rss_small" 'BEGIN { exit !(a - b <= 10) }')"
+}
