@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include "DesktopApp.h"
 #include "MediaLogging.h"
 #include "SplitCommand.h"
 #include "StreamCopyCutter.h"
@@ -20,13 +21,21 @@ QString versionLine()
 
 QString mainUsage()
 {
-    return QStringLiteral("Usage: trimora --version\n       ") + SplitCommand::usage().mid(QStringLiteral("Usage: ").size());
+    return QStringLiteral("Usage: trimora [--library DIR] [VIDEO]\n       trimora --version\n       ")
+        + SplitCommand::usage().mid(QStringLiteral("Usage: ").size());
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    routeFfmpegLogging();
+    VideoGenerator::provideCurrentCutter(std::make_unique<StreamCopyCutter>());
+
+    const QByteArray first = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (first != "split" && first != "--version" && first != "--help" && first != "-h")
+        return runDesktopApp(argc, argv);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Trimora"));
     QCoreApplication::setApplicationName(QStringLiteral("Trimora"));
@@ -44,13 +53,6 @@ int main(int argc, char* argv[])
         out << mainUsage();
         return 0;
     }
-    if (arguments.value(0) != QLatin1String("split")) {
-        err << mainUsage();
-        return SplitCommand::BadUsage;
-    }
-
-    routeFfmpegLogging();
-    VideoGenerator::provideCurrentCutter(std::make_unique<StreamCopyCutter>());
     const int status = SplitCommand::run(arguments.mid(1), VideoGenerator::current(),
                                          {out, err, ::isatty(STDERR_FILENO) == 1});
     VideoGenerator::current().waitForCuts();

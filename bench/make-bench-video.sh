@@ -19,10 +19,10 @@ if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -lt 2 ]; then
     echo "make-bench-video.sh: SECONDS must be a whole number of at least 2, not '$seconds'" >&2
     exit 2
 fi
-command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null || {
+if ! command -v ffmpeg >/dev/null || ! command -v ffprobe >/dev/null; then
     echo "make-bench-video.sh: ffmpeg and ffprobe are needed (apt-get install ffmpeg)" >&2
     exit 2
-}
+fi
 
 video_rate=34000000 # bits per second; ultrafast reaches about 38 Mbit/s on this picture at most
 audio_rate=128000

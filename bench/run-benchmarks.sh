@@ -81,7 +81,12 @@ work=${TRIMORA_BENCH_DIR:-$root/build/bench-data}
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 # Never near the user's own videos: everything here is deleted again.
-videos_home=$(xdg-user-dir VIDEOS 2>/dev/null || echo "${HOME:-/nonexistent}/Videos")
+# Trimora's default library is in the user's video folder; xdg-user-dir answers the home
+# folder itself when none is set, where Qt (and so Trimora) takes ~/Videos.
+videos_home=$(xdg-user-dir VIDEOS 2>/dev/null || true)
+if [ -z "$videos_home" ] || [ "$videos_home" = "${HOME:-}" ]; then
+    videos_home=${HOME:-/nonexistent}/Videos
+fi
 case "$work/" in
     "$videos_home"/*) die "TRIMORA_BENCH_DIR ($work) is inside the video folder $videos_home; choose another" ;;
 esac
@@ -183,7 +188,7 @@ check_outputs() {
         find "$out" -type f -printf '  %p %s\n' >&2
         exit 1
     fi
-    if [ "$name" = trimora_split ] && [ -n "$(find "$out/home/.cache" -type f 2>/dev/null)" ]; then
+    if [ "$name" = trimora_split ] && [ -n "$(find "$out/home/.cache" -path '*/cuts/*' -type f 2>/dev/null)" ]; then
         echo "run-benchmarks.sh: trimora left working files in its cache folder" >&2
         exit 1
     fi
@@ -212,16 +217,35 @@ time_one() {
     awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.3f", b - a }'
 }
 
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-minimum() { printf '%s\n' "$@" | sort -g | head -n 1; }
-maximum() { printf '%s\n' "$@" | sort -g | tail -n 1; }
+# The numbers given (as arguments, or space-separated within them) in increasing order.
+sorted() { tr -s ' ' '\n' <<<"$*" | grep -v '^$' | sort -g; }
+median() { sorted "$@" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+minimum() { sorted "$@" | head -n 1; }
+maximum() { sorted "$@" | tail -n 1; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 at_most() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a <= b) }'; }
 verdict() { if "$@"; then echo "met"; else echo "MISSED"; fi; }
 
+# Share of the machine's CPU time that went to anything but idling over one second.
+# The benchmarks run with nothing else going on; a build or test run beside them
+# (this machine has two cores) inflates every figure, so the table says how busy it was.
+busy_percent() {
+    local before after
+    read -ra before < /proc/stat
+    sleep 1
+    read -ra after < /proc/stat
+    awk -v b="${before[*]:1:8}" -v a="${after[*]:1:8}" 'BEGIN {
+        n = split(b, x, " "); split(a, y, " ")
+        for (i = 1; i <= n; ++i) total += y[i] - x[i]
+        idle = (y[4] - x[4]) + (y[5] - x[5])
+        printf "%d", (total > 0) ? 100 * (total - idle) / total : 0
+    }'
+}
+
 # ---------------------------------------------------------------- cutting
 
 echo "Trimora benchmarks, $(date '+%Y-%m-%d %H:%M')" >&2
+busy_before_cutting=$(busy_percent)
 echo "cutting: one untimed round to load the programs and check their clips, then $runs timed rounds" >&2
 # Rounds go through every contestant in turn, so a slow spell of the machine is
 # shared by all of them instead of landing on one.
@@ -239,10 +263,13 @@ done
 # ---------------------------------------------------------------- strip pictures
 
 echo "strip pictures: trimora_thumbnail_bench, then ffmpeg once per picture" >&2
+busy_before_strip=$(busy_percent)
 thumbnail_output=$("$thumbnail_bench" "$big" --runs "$((runs < 7 ? 7 : runs))")
 cold_ms=$(awk '$1 == "cold_ms" { print $2 }' <<<"$thumbnail_output")
 warm_ms=$(awk '$1 == "warm_ms" { print $2 }' <<<"$thumbnail_output")
-[ -n "$cold_ms" ] && [ -n "$warm_ms" ] || die "trimora_thumbnail_bench printed no times: $thumbnail_output"
+if [ -z "$cold_ms" ] || [ -z "$warm_ms" ]; then
+    die "trimora_thumbnail_bench printed no times: $thumbnail_output"
+fi
 
 # What a script without Trimora does for a strip: one ffmpeg per picture, seeking on
 # input, scaled by ffmpeg to the strip's size.
@@ -290,11 +317,11 @@ rss_small=$(peak_rss_mb "$small")
 
 # ---------------------------------------------------------------- the table
 
-cp_median=$(median ${times[floor_cp]})
-trimora_median=$(median ${times[trimora_split]})
+cp_median=$(median "${times[floor_cp]}")
+trimora_median=$(median "${times[trimora_split]}")
 fastest_peer=
 for name in ffmpeg_per_clip ffmpeg_segment mkvmerge_split; do
-    m=$(median ${times[$name]})
+    m=$(median "${times[$name]}")
     if [ -z "$fastest_peer" ] || at_most "$m" "$fastest_peer"; then
         fastest_peer=$m
     fi
@@ -306,12 +333,16 @@ done
     echo "build: $build (${build_type:-unknown}); $("$trimora" --version); $(ffmpeg -version | head -n 1 | cut -d' ' -f1-3); $(mkvmerge --version | cut -d' ' -f1-2)"
     echo "video: $(basename "$big"), $((source_bytes / 1000000)) MB, ${duration%.*} s, 1080p30 H.264 + AAC; outputs on the same filesystem ($(df --output=fstype "$scratch" | tail -n 1 | tr -d ' '))"
     echo "page cache: ${resident:-?} of $source_bytes bytes of the video resident; every run ends with sync: $([ "$sync_after" -eq 1 ] && echo yes || echo no)"
+    echo "CPU busy with other work just before: cutting ${busy_before_cutting}%, strip ${busy_before_strip}%"
+    if ((busy_before_cutting > 10 || busy_before_strip > 10)); then
+        echo "warning: something else was running; ratios within this run still compare, absolute times do not"
+    fi
     echo
     printf '%-38s %9s %7s   %-17s\n' "cut into $parts clips ($runs runs)" "median s" "x cp" "range s"
     for name in "${contestants[@]}"; do
-        m=$(median ${times[$name]})
+        m=$(median "${times[$name]}")
         printf '%-38s %9.2f %7s   %-17s\n' "${label[$name]}" "$m" "$(ratio "$m" "$cp_median")" \
-            "$(minimum ${times[$name]})-$(maximum ${times[$name]})"
+            "$(minimum "${times[$name]}")-$(maximum "${times[$name]}")"
     done
     echo
     printf '%-38s %9s %7s\n' "strip: 8 pictures at 160x90" "median ms" "x ffmpeg"
@@ -324,15 +355,15 @@ done
     printf '%-38s %9.1f\n' "$(basename "$small") ($(($(stat -c %s "$small") / 1000000)) MB)" "$rss_small"
     echo
     echo "targets"
-    printf '  %-58s %s\n' "cut + library <= 1.40 x cp (is $(ratio "$trimora_median" "$cp_median") x)" \
+    printf '  %-62s %s\n' "cut + library <= 1.40 x cp (is $(ratio "$trimora_median" "$cp_median") x)" \
         "$(verdict at_most "$trimora_median" "$(awk -v c="$cp_median" 'BEGIN { print c * 1.4 }')")"
-    printf '  %-58s %s\n' "cut + library faster than every peer (best peer $(printf '%.2f' "$fastest_peer") s)" \
+    printf '  %-62s %s\n' "cut + library faster than every peer (best peer $(printf '%.2f' "$fastest_peer") s)" \
         "$(verdict awk -v a="$trimora_median" -v b="$fastest_peer" 'BEGIN { exit !(a < b) }')"
-    printf '  %-58s %s\n' "open + 8 strip pictures <= 50 ms (is $cold_ms ms)" "$(verdict at_most "$cold_ms" 50)"
-    printf '  %-58s %s\n' "peak memory < 100 MB on both videos" \
+    printf '  %-62s %s\n' "open + 8 strip pictures <= 50 ms (is $cold_ms ms)" "$(verdict at_most "$cold_ms" 50)"
+    printf '  %-62s %s\n' "peak memory < 100 MB on both videos" \
         "$(verdict awk -v a="$rss_big" -v b="$rss_small" 'BEGIN { exit !(a < 100 && b < 100) }')"
     # Independent of size: the 1 GB video may cost no more than 10 MB above one 24 times
     # smaller; a cutter that held the file or its index whole would be far above that.
-    printf '  %-58s %s\n' "peak memory independent of file size (1 GB - 10 s <= 10 MB)" \
+    printf '  %-62s %s\n' "peak memory independent of file size (1 GB - 10 s <= 10 MB)" \
         "$(verdict awk -v a="$rss_big" -v b="$rss_small" 'BEGIN { exit !(a - b <= 10) }')"
 }

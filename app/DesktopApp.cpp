@@ -1,0 +1,112 @@
+#include "DesktopApp.h"
+
+#include <cstdio>
+#include <memory>
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QTimer>
+
+#include "AppDelegate.h"
+#include "AppIdentity.h"
+#include "DesktopStoreReview.h"
+#include "FfmpegVideoAsset.h"
+#include "FolderVideoLibrary.h"
+#include "MailComposer.h"
+#include "QtMediaPlayer.h"
+#include "ReviewsHelper.h"
+#include "Scenes.h"
+#include "ScreenStack.h"
+#include "SettingsUserDefaults.h"
+#include "VideoGenerator.h"
+#include "ViewController.h"
+
+namespace {
+
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+int runDesktopApp(int& argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("library"), QStringLiteral("The folder clips are saved to."), QStringLiteral("DIR")});
+    parser.addPositionalArgument(QStringLiteral("VIDEO"), QStringLiteral("A video to open."));
+    if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
+        std::fprintf(stderr, "trimora: %s\nUsage: trimora [--library DIR] [VIDEO]\n       trimora split VIDEO "
+                             "(--at TIME... | --parts N | --every TIME) [--library DIR]\n       trimora --version\n",
+                     parser.errorText().isEmpty() ? "open one video at a time."
+                                                  : qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (!hasDisplay()) {
+        std::fputs("trimora: there is no display to show the editor on.\n"
+                   "Run it in your desktop session, or on a machine without a screen with\n"
+                   "    xvfb-run trimora [VIDEO]\n"
+                   "The command line needs no display: trimora split VIDEO --parts N\n",
+                   stderr);
+        return 2;
+    }
+    QtMediaPlayer::chooseBackend();
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Trimora"));
+    QApplication::setApplicationName(QStringLiteral("Trimora"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Trimora"));
+    QApplication::setApplicationVersion(QStringLiteral(TRIMORA_VERSION));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(APPLICATION_ID));
+
+    const QString libraryFolder = parser.isSet(QStringLiteral("library"))
+        ? QDir(parser.value(QStringLiteral("library"))).absolutePath()
+        : FolderVideoLibrary::defaultFolder();
+    FolderVideoLibrary library(libraryFolder);
+
+    ScreenStack window;
+    window.setWindowTitle(QStringLiteral("Trimora"));
+    window.setMinimumSize(800, 600);
+    window.resize(1280, 800);
+
+    ReviewsHelper::provideSharedServices(std::make_unique<SettingsUserDefaults>(),
+                                         std::make_unique<DesktopStoreReview>(&window));
+    AppDelegate delegate;
+    delegate.window = &window;
+    delegate.observe(app);
+    delegate.applicationDidFinishLaunching({});
+
+    EditorServices editorServices;
+    editorServices.openAsset = &FfmpegVideoAsset::open;
+    editorServices.makePlayer = [] { return std::make_unique<QtMediaPlayer>(); };
+    editorServices.generator = &VideoGenerator::current();
+    editorServices.library = &library;
+    editorServices.countReviewAction = [] { ReviewsHelper::shared().addActions(1); };
+
+    HomeServices homeServices;
+    homeServices.screens = &window;
+    homeServices.instantiateViewController = [editorServices](const QString& identifier) {
+        return instantiateViewController(identifier, editorServices);
+    };
+    homeServices.openAsset = &FfmpegVideoAsset::open;
+    homeServices.libraryFolder = libraryFolder;
+    homeServices.canSendMail = &MailComposer::canSendMail;
+    homeServices.composeMail = &MailComposer::compose;
+
+    auto* home = new ViewController(homeServices);
+    home->setObjectName(QStringLiteral("ViewController"));
+    window.addWidget(home);
+    window.show();
+
+    const QStringList videos = parser.positionalArguments();
+    if (!videos.isEmpty())
+        QTimer::singleShot(0, home, [home, path = videos.first()] { home->openVideo(path); });
+
+    const int status = app.exec();
+    VideoGenerator::current().waitForCuts();
+    return status;
+}

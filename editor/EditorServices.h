@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QString>
+
+#include "Outcome.h"
+
+class Player;
+class VideoAsset;
+class VideoGenerator;
+class VideoLibrary;
+
+// What an editor needs from outside, handed in by whoever makes it: the real media
+// engine and player in the application, fakes in the tests.
+struct EditorServices {
+    std::function<Outcome<std::shared_ptr<VideoAsset>>(const QString& path)> openAsset;
+    std::function<std::unique_ptr<Player>()> makePlayer;
+    VideoGenerator* generator = nullptr;
+    VideoLibrary* library = nullptr;
+    // Counts one completed export towards the review prompt.
+    std::function<void()> countReviewAction;
+};

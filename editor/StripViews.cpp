@@ -1,0 +1,134 @@
+#include "StripViews.h"
+
+#include <cmath>
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QResizeEvent>
+
+namespace {
+
+constexpr char TAG_PROPERTY[] = "tag";
+
+QPainterPath slotOutline(const QRectF& bounds, strip::RoundedCorners corners, double radius)
+{
+    QPainterPath path;
+    if (corners == strip::RoundedCorners::None || radius <= 0.0) {
+        path.addRect(bounds);
+        return path;
+    }
+    // A rounded rectangle with the square side covered by a plain one.
+    path.addRoundedRect(bounds, radius, radius);
+    QRectF square = bounds;
+    if (corners == strip::RoundedCorners::Left)
+        square.setLeft(bounds.center().x());
+    else
+        square.setRight(bounds.center().x());
+    QPainterPath plain;
+    plain.addRect(square);
+    return path.united(plain);
+}
+
+} // namespace
+
+int viewTag(const QWidget* view)
+{
+    return view->property(TAG_PROPERTY).toInt();
+}
+
+void setViewTag(QWidget* view, int tag)
+{
+    view->setProperty(TAG_PROPERTY, tag);
+}
+
+StripView::StripView(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void StripView::setCornerRadius(double value)
+{
+    radius = value;
+    update();
+}
+
+void StripView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), radius, radius);
+    painter.fillPath(path, QColor(0x2a, 0x2a, 0x30));
+}
+
+void StripView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    emit resized(event->oldSize(), event->size());
+}
+
+ThumbnailView::ThumbnailView(const QImage& image, strip::RoundedCorners corners, double cornerRadius, QWidget* parent)
+    : QWidget(parent)
+    , picture(image)
+    , rounded(corners)
+    , radius(cornerRadius)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setViewTag(this, 0);
+}
+
+void ThumbnailView::paintEvent(QPaintEvent*)
+{
+    if (picture.isNull())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setClipPath(slotOutline(QRectF(rect()), rounded, radius));
+    // Stretched to fill the slot, as a strip of film frames would be.
+    painter.drawImage(rect(), picture);
+}
+
+PointerConstraint::PointerConstraint(QWidget* pointerView, QWidget* stripView, QObject* parent)
+    : QObject(parent)
+    , pointer(pointerView)
+    , strip(stripView)
+{
+    update();
+}
+
+void PointerConstraint::setConstant(double value)
+{
+    offset = value;
+    update();
+}
+
+void PointerConstraint::update()
+{
+    if (!pointer || !strip)
+        return;
+    // The pointer's left edge is at the offset; the strip's position is taken in the
+    // pointer's parent, where both live.
+    const QPoint origin = strip->mapTo(pointer->parentWidget(), QPoint(0, 0));
+    const int overhang = 6;
+    pointer->setGeometry(origin.x() + int(std::lround(offset)), origin.y() - overhang, pointer->width(),
+                         strip->height() + 2 * overhang);
+    pointer->raise();
+}
+
+PointerView::PointerView(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    resize(4, 10);
+}
+
+void PointerView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(QRect(0, 0, width(), height()), QColor(0xff, 0xff, 0xff));
+    painter.setPen(QColor(0, 0, 0, 90));
+    painter.drawRect(QRect(0, 0, width() - 1, height() - 1));
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include "Outcome.h"
+
+class CutterViewController;
+class QFileDialog;
+class QMenu;
+class ScreenStack;
+class VideoAsset;
+namespace Ui {
+class ViewController;
+}
+
+// What the home screen needs from outside.
+struct HomeServices {
+    ScreenStack* screens = nullptr;
+    // Makes the screen of a scene, here "cutterController" (the editor).
+    std::function<QWidget*(const QString& identifier)> instantiateViewController;
+    // Checks that a file can be opened in the editor; the message says why not.
+    std::function<Outcome<std::shared_ptr<VideoAsset>>(const QString& path)> openAsset;
+    // Where the file dialog starts: the video library.
+    QString libraryFolder;
+    std::function<bool()> canSendMail;
+    std::function<bool(const QStringList& recipients, const QString& subject)> composeMail;
+};
+
+// The first screen: open a video (button, file dialog, or a file dropped on the
+// window), write to support, and a small settings sheet.
+class ViewController final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ViewController(HomeServices services, QWidget* parent = nullptr);
+    ~ViewController() override;
+
+    // Opens the editor on the video, or shows an "Error" alert saying why it cannot.
+    void openVideo(const QString& path);
+
+    // The editor presented now, if any.
+    CutterViewController* presentedEditor() const;
+    QFileDialog* filePicker() const;
+    QMenu* settingsSheet() const;
+
+    static QStringList videoNameFilters();
+
+public slots:
+    void touchPickVideo();
+    void touchSupport();
+    void touchSettings();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void viewDidLoad();
+    void roundPickButton();
+
+    std::unique_ptr<Ui::ViewController> ui;
+    HomeServices services;
+    QPointer<CutterViewController> editor;
+    QPointer<QFileDialog> picker;
+    QPointer<QMenu> sheet;
+    bool loaded = false;
+};

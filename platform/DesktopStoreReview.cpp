@@ -1,0 +1,35 @@
+#include "DesktopStoreReview.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+#include "AppIdentity.h"
+#include "PlatformLog.h"
+
+DesktopStoreReview::DesktopStoreReview(QWidget* parentWindow)
+    : window(parentWindow)
+{
+}
+
+void DesktopStoreReview::requestReview()
+{
+    QWidget* parent = window ? window.data() : QApplication::activeWindow();
+    auto* prompt = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Enjoying Trimora?"),
+                                   QStringLiteral("If Trimora saves you time, a rating in your software centre helps "
+                                                  "others find it."),
+                                   QMessageBox::NoButton, parent);
+    prompt->setObjectName(QStringLiteral("reviewPrompt"));
+    prompt->setAttribute(Qt::WA_DeleteOnClose);
+    prompt->setWindowModality(Qt::NonModal);
+    QPushButton* rate = prompt->addButton(QStringLiteral("Rate Trimora"), QMessageBox::AcceptRole);
+    prompt->addButton(QStringLiteral("Not Now"), QMessageBox::RejectRole);
+    QObject::connect(rate, &QPushButton::clicked, [] {
+        const QUrl page(QStringLiteral("appstream://") + QLatin1String(APPLICATION_ID));
+        if (!QDesktopServices::openUrl(page))
+            qCInfo(lcPlatform) << "no software centre took" << page;
+    });
+    prompt->show();
+}

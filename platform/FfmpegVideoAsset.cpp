@@ -1,0 +1,26 @@
+#include "FfmpegVideoAsset.h"
+
+#include "ThumbnailSource.h"
+
+FfmpegVideoAsset::FfmpegVideoAsset(VideoInfo probed, std::shared_ptr<ThumbnailSource> pictures)
+    : info(std::move(probed))
+    , source(std::move(pictures))
+{
+}
+
+Outcome<std::shared_ptr<VideoAsset>> FfmpegVideoAsset::open(const QString& path)
+{
+    using Result = Outcome<std::shared_ptr<VideoAsset>>;
+    Outcome<VideoInfo> probed = probeVideo(path);
+    if (!probed)
+        return Result::failure(probed.error());
+    Outcome<std::shared_ptr<ThumbnailSource>> pictures = ThumbnailSource::open(path);
+    if (!pictures)
+        return Result::failure(pictures.error());
+    return std::shared_ptr<VideoAsset>(new FfmpegVideoAsset(std::move(probed).value(), std::move(pictures).value()));
+}
+
+Outcome<QImage> FfmpegVideoAsset::thumbnailImage(double seconds, QSize size)
+{
+    return source->frameNear(seconds, size);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+
+#include <QString>
+
+#include "MediaProbe.h"
+#include "VideoAsset.h"
+
+class ThumbnailSource;
+
+// A video opened with FFmpeg: probed once, pictures from one open file.
+class FfmpegVideoAsset final : public VideoAsset {
+public:
+    // Refuses files that cannot be shown (no video, no length, unreadable) with a
+    // message for the user.
+    static Outcome<std::shared_ptr<VideoAsset>> open(const QString& path);
+
+    double duration() const override { return info.duration; }
+    int rotation() const override { return info.rotation; }
+    double frameDuration() const override { return info.frameDuration; }
+    Outcome<QImage> thumbnailImage(double seconds, QSize size) override;
+
+private:
+    FfmpegVideoAsset(VideoInfo probed, std::shared_ptr<ThumbnailSource> pictures);
+
+    VideoInfo info;
+    std::shared_ptr<ThumbnailSource> source;
+};

@@ -1,0 +1,25 @@
+#include "ScreenStack.h"
+
+ScreenStack::ScreenStack(QWidget* parent)
+    : QStackedWidget(parent)
+{
+}
+
+void ScreenStack::present(QWidget* screen)
+{
+    addWidget(screen);
+    setCurrentWidget(screen);
+    screen->setFocus();
+}
+
+void ScreenStack::dismiss(QWidget* screen)
+{
+    const int index = indexOf(screen);
+    if (index < 0)
+        return;
+    removeWidget(screen);
+    screen->hide();
+    if (count() > 0)
+        setCurrentIndex(count() - 1);
+    emit dismissed(screen);
+}

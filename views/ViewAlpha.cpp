@@ -1,0 +1,107 @@
+#include "ViewAlpha.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QPauseAnimation>
+#include <QPointer>
+#include <QPropertyAnimation>
+#include <QSequentialAnimationGroup>
+#include <QWidget>
+
+#include "GradientView.h"
+
+namespace {
+
+constexpr char ALPHA_PROPERTY[] = "trimoraAlpha";
+constexpr char FADE_PROPERTY[] = "trimoraFade";
+
+// The object whose "opacity" property is the view's look on screen.
+QObject* opacityTarget(QWidget* view)
+{
+    if (auto* gradient = qobject_cast<GradientView*>(view))
+        return gradient;
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(view->graphicsEffect());
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(view);
+        effect->setOpacity(ViewAlpha::alpha(view));
+        view->setGraphicsEffect(effect);
+    }
+    return effect;
+}
+
+void applyHitTesting(QWidget* view, double alpha)
+{
+    view->setAttribute(Qt::WA_TransparentForMouseEvents, alpha < 0.01);
+}
+
+void stopFade(QWidget* view)
+{
+    auto* running = view->property(FADE_PROPERTY).value<QObject*>();
+    if (auto* group = qobject_cast<QSequentialAnimationGroup*>(running)) {
+        view->setProperty(FADE_PROPERTY, QVariant());
+        // Its completion runs from stateChanged, with the fade not at its end.
+        group->stop();
+    }
+}
+
+} // namespace
+
+namespace ViewAlpha {
+
+double alpha(const QWidget* view)
+{
+    const QVariant value = view->property(ALPHA_PROPERTY);
+    return value.isValid() ? value.toDouble() : 1.0;
+}
+
+double shownOpacity(const QWidget* view)
+{
+    if (const auto* gradient = qobject_cast<const GradientView*>(view))
+        return gradient->opacity();
+    if (const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(view->graphicsEffect()))
+        return effect->opacity();
+    return alpha(view);
+}
+
+void setAlpha(QWidget* view, double value)
+{
+    stopFade(view);
+    view->setProperty(ALPHA_PROPERTY, value);
+    opacityTarget(view)->setProperty("opacity", value);
+    applyHitTesting(view, value);
+}
+
+void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)> completion)
+{
+    stopFade(view);
+    view->setProperty(ALPHA_PROPERTY, fade.target);
+    applyHitTesting(view, fade.target);
+
+    QObject* target = opacityTarget(view);
+    auto* group = new QSequentialAnimationGroup(view);
+    if (fade.delayMs > 0)
+        group->addPause(fade.delayMs);
+    auto* animation = new QPropertyAnimation(target, "opacity", group);
+    animation->setStartValue(target->property("opacity"));
+    animation->setEndValue(fade.target);
+    animation->setDuration(fade.durationMs);
+    animation->setEasingCurve(fade.curve);
+    group->addAnimation(animation);
+    view->setProperty(FADE_PROPERTY, QVariant::fromValue<QObject*>(group));
+
+    // stateChanged, not finished: a fade that is stopped early runs its completion too.
+    QObject::connect(group, &QAbstractAnimation::stateChanged, view,
+                     [view = QPointer<QWidget>(view), group, completion = std::move(completion)](
+                         QAbstractAnimation::State state, QAbstractAnimation::State) {
+                         if (state != QAbstractAnimation::Stopped)
+                             return;
+                         const bool ranToEnd = group->currentTime() >= group->totalDuration();
+                         if (view && view->property(FADE_PROPERTY).value<QObject*>() == group)
+                             view->setProperty(FADE_PROPERTY, QVariant());
+                         group->deleteLater();
+                         if (completion)
+                             completion(ranToEnd);
+                     });
+    group->start();
+}
+
+} // namespace ViewAlpha
