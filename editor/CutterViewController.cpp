@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QKeySequence>
 #include <QLayout>
@@ -9,7 +10,11 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include "Alerts.h"
+#include "ControlsRules.h"
 #include "EditorLog.h"
+#include "ExportPlan.h"
+#include "ExportRun.h"
 #include "Player.h"
 #include "Playhead.h"
 #include "StripGeometry.h"
@@ -62,6 +67,18 @@ CutterViewController::CutterViewController(EditorServices editorServices, QWidge
         connect(action, &QShortcut::activated, this, slot);
     };
     shortcut(QKeySequence(Qt::Key_Escape), &CutterViewController::touchClose);
+    shortcut(QKeySequence(Qt::Key_S), &CutterViewController::touchSplit);
+    shortcut(QKeySequence::Undo, &CutterViewController::touchUndo);
+    for (const QKeySequence& keys : {QKeySequence(QKeySequence::Save), QKeySequence(Qt::Key_Return),
+                                     QKeySequence(Qt::Key_Enter)}) {
+        auto* save = new QShortcut(keys, this);
+        save->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(save, &QShortcut::activated, this, [this] {
+            if (ui->doneButton->isEnabled())
+                touchDone();
+        });
+    }
+    ui->splitPointsNumbersView->setAttribute(Qt::WA_StyledBackground);
     auto* playOrPause = new QShortcut(QKeySequence(Qt::Key_Space), this);
     playOrPause->setContext(Qt::WidgetWithChildrenShortcut);
     connect(playOrPause, &QShortcut::activated, this, [this] {
@@ -164,7 +181,10 @@ void CutterViewController::relayoutStrip(QSize oldSize, QSize newSize)
     for (QWidget* child : strip->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (auto* thumbnail = qobject_cast<ThumbnailView*>(child); thumbnail && index < int(places.size()))
             thumbnail->setGeometry(places[size_t(index++)].frame.toAlignedRect());
+        else if (auto* marker = qobject_cast<SplitMarkerView*>(child))
+            marker->place(newSize.width(), newSize.height());
     }
+    redrawClipNumbers();
     if (oldSize.width() > 0)
         pointerConstraint->setConstant(pointerConstraint->constant() * newSize.width() / oldSize.width());
     else
@@ -325,12 +345,153 @@ void CutterViewController::touchClose()
 
 void CutterViewController::touchSplit()
 {
+    if (!loaded || !mainAsset)
+        return;
+    const std::optional<double> position = splitPosition(pointerConstraint->constant(), stripWidth());
+    if (!position)
+        return;
+    const std::optional<int> tag = model.addSplitPoint(*position);
+    if (!tag)
+        return; // a split already there: nothing changes at all
+    StripView* strip = ui->videosWorkspaceView;
+    auto* marker = new SplitMarkerView(model.splitPoints().back(), strip->width(), strip->height(), strip);
+    setViewTag(marker, *tag);
+    marker->show();
+    marker->raise();
+    redrawClipNumbers();
+    updateControlsState();
 }
 
 void CutterViewController::touchUndo()
 {
+    const std::optional<int> removed = model.undoLastSplitPoint();
+    if (!removed)
+        return;
+    for (QWidget* child : ui->videosWorkspaceView->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (viewTag(child) == *removed)
+            delete child;
+    }
+    redrawClipNumbers();
+    updateControlsState();
+}
+
+void CutterViewController::redrawClipNumbers()
+{
+    QWidget* numbers = ui->splitPointsNumbersView;
+    for (QWidget* child : numbers->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        delete child;
+    if (model.splitPointCount() < 1)
+        return;
+    for (const strip::ClipNumberLabel& label :
+         strip::clipNumberLabels(model.sortedSplitPoints(), stripWidth(), numbers->height())) {
+        auto* view = new ClipNumberLabel(label, numbers);
+        view->show();
+    }
+}
+
+void CutterViewController::updateControlsState()
+{
+    const int count = model.splitPointCount();
+    ui->undoButton->setEnabled(count > 0);
+    ui->undoButtonLabel->setEnabled(count > 0);
+    const ControlsState state = controlsState(
+        count, {ViewAlpha::alpha(ui->grayDisabledGradient), ViewAlpha::alpha(ui->enabledPinkGradient)});
+    if (state.doneEnabled)
+        ui->doneButton->setEnabled(*state.doneEnabled);
+    if (state.fade != DoneFade::None) {
+        const GradientAlphas target = fadeTarget(state.fade);
+        setDoneGradientAlphas(target.gray, target.pink);
+    }
+    ui->doneButton->setText(state.doneTitle);
+}
+
+void CutterViewController::setDoneGradientAlphas(double gray, double pink)
+{
+    const int duration = int(DONE_FADE_SECONDS * 1000);
+    ViewAlpha::animate(ui->grayDisabledGradient, {gray, duration, 0, STANDARD});
+    ViewAlpha::animate(ui->enabledPinkGradient, {pink, duration, 0, STANDARD});
 }
 
 void CutterViewController::touchDone()
 {
+    if (!loaded || !mainAsset)
+        return;
+    exportClips();
+}
+
+QWidget* CutterViewController::alertParent()
+{
+    // The window, not the editor: a closed editor's alerts appear over whatever
+    // screen is showing.
+    return window();
+}
+
+void CutterViewController::exportClips()
+{
+    Q_ASSERT(services.generator && services.library);
+    const std::vector<PlannedCut> plan = exportPlan(model.splitPoints(), model.duration());
+    const int id = nextExport++;
+    exports[id] = {0, int(plan.size())};
+    showProgress();
+
+    QPointer<CutterViewController> self(this);
+    ExportHandlers handlers;
+    handlers.clipDone = [self, id](const ClipReport& report, const ExportSummary& soFar) {
+        if (!self)
+            return;
+        self->exports[id].done = soFar.done();
+        self->showProgress();
+        if (report.result == ClipReport::Result::CutFailed || report.result == ClipReport::Result::LibraryRefused)
+            showErrorAlert(self->alertParent(), report.error);
+    };
+    handlers.finished = [self, id](const ExportSummary& summary) {
+        if (!self)
+            return;
+        self->exports.erase(id);
+        self->showProgress();
+        if (summary.succeeded()) {
+            self->showFinishedAlert();
+            // Counted after "Finished", on the main queue, once per export that
+            // brought every clip home.
+            auto count = self->services.countReviewAction;
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [count] {
+                    if (count)
+                        count();
+                },
+                Qt::QueuedConnection);
+        }
+        if (self->exports.empty()) {
+            emit self->exportsFinished();
+            if (self->releaseWhenDone)
+                self->deleteLater();
+        }
+    };
+    startExport(plan, videoURL, *services.generator, *services.library, std::move(handlers));
+}
+
+void CutterViewController::showFinishedAlert()
+{
+    showAlert(alertParent(), QStringLiteral("Finished"),
+              QStringLiteral("Your videos were successfully saved to your camera roll"));
+}
+
+void CutterViewController::showProgress()
+{
+    int done = 0;
+    int total = 0;
+    for (const auto& [id, count] : exports) {
+        done += count.done;
+        total += count.total;
+    }
+    ui->exportProgressLabel->setVisible(total > 0);
+    ui->exportProgressLabel->setText(total > 0 ? QStringLiteral("Saving clips… %1 of %2").arg(done).arg(total) : QString());
+}
+
+void CutterViewController::releaseWhenIdle()
+{
+    if (exports.empty())
+        deleteLater();
+    else
+        releaseWhenDone = true;
 }

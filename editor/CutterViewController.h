@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 
 #include <QPointer>
@@ -46,6 +47,12 @@ public:
     QTimer* playingTimer() const { return timer; }
     PointerConstraint* pointerViewLeadingConstraint() const { return pointerConstraint; }
     VideoView* videoView() const { return video; }
+    // Exports started here that have not ended yet.
+    int runningExports() const { return int(exports.size()); }
+
+    // Deletes the editor once nothing needs it: at once, or when its last export ends
+    // (a closed editor lives on, hidden, until then).
+    void releaseWhenIdle();
 
 public slots:
     void touchPlay();
@@ -64,6 +71,8 @@ public slots:
 signals:
     // The editor wants to be closed; the presenter takes it off the screen.
     void closeRequested();
+    // Every export started here has ended.
+    void exportsFinished();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -77,6 +86,13 @@ private:
     void fadeToPauseButton();
     void fadeToPlayButton();
     double stripWidth() const;
+    void redrawClipNumbers();
+    void updateControlsState();
+    void setDoneGradientAlphas(double gray, double pink);
+    void exportClips();
+    void showFinishedAlert();
+    void showProgress();
+    QWidget* alertParent();
 
     std::unique_ptr<Ui::CutterViewController> ui;
     EditorServices services;
@@ -89,4 +105,12 @@ private:
     VideoView* video = nullptr;
     bool loaded = false;
     bool pressing = false;
+    bool releaseWhenDone = false;
+    // Per running export: clips done and clips in all.
+    struct ExportCount {
+        int done = 0;
+        int total = 0;
+    };
+    std::map<int, ExportCount> exports;
+    int nextExport = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
@@ -131,4 +132,60 @@ void PointerView::paintEvent(QPaintEvent*)
     painter.fillRect(QRect(0, 0, width(), height()), QColor(0xff, 0xff, 0xff));
     painter.setPen(QColor(0, 0, 0, 90));
     painter.drawRect(QRect(0, 0, width() - 1, height() - 1));
+}
+
+SplitMarkerView::SplitMarkerView(double position, double stripWidth, double stripHeight, QWidget* parent)
+    : QWidget(parent)
+    , fraction(position)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    place(stripWidth, stripHeight);
+}
+
+void SplitMarkerView::place(double stripWidth, double stripHeight)
+{
+    shape = strip::splitMarker(fraction, stripWidth, stripHeight);
+    // Rounded to whole pixels without growing: the bar stays 5 wide.
+    setGeometry(int(std::lround(shape.frame.x())), int(std::lround(shape.frame.y())),
+                int(std::lround(shape.frame.width())), int(std::lround(shape.frame.height())));
+    update();
+}
+
+void SplitMarkerView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    QPen pen(QColor(0x80, 0x80, 0x80));
+    pen.setWidthF(strip::MARKER_LINE_WIDTH);
+    pen.setCapStyle(Qt::FlatCap);
+    // Dash lengths in pen widths: 7 on, 3 off in points.
+    pen.setDashPattern({strip::MARKER_DASH_PATTERN[0] / strip::MARKER_LINE_WIDTH,
+                        strip::MARKER_DASH_PATTERN[1] / strip::MARKER_LINE_WIDTH});
+    painter.setPen(pen);
+    painter.drawLine(shape.line);
+}
+
+ClipNumberLabel::ClipNumberLabel(const strip::ClipNumberLabel& clipLabel, QWidget* parent)
+    : QWidget(parent)
+    , label(clipLabel)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFont semibold = font();
+    semibold.setPixelSize(int(strip::LABEL_FONT_SIZE));
+    semibold.setWeight(QFont::DemiBold);
+    setFont(semibold);
+    // Numbers of two digits and more are wider than the label's 10 points: the label
+    // grows evenly on both sides, so the number stays centred on its clip.
+    QRectF frame = label.frame;
+    const double needed = QFontMetricsF(semibold).horizontalAdvance(label.text) + 2.0;
+    if (needed > frame.width())
+        frame.adjust(-(needed - frame.width()) / 2.0, 0.0, (needed - frame.width()) / 2.0, 0.0);
+    setGeometry(frame.toAlignedRect());
+}
+
+void ClipNumberLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setPen(Qt::black);
+    painter.drawText(rect(), Qt::AlignCenter, label.text);
 }

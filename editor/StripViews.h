@@ -76,6 +76,46 @@ private:
     double offset = 0.0;
 };
 
+// A split marker: a narrow white bar with a grey dashed line down its middle. Its left
+// edge, not its middle, is at the split. It remembers its fraction of the strip so it
+// can be placed again when the strip changes size.
+class SplitMarkerView final : public QWidget {
+    Q_OBJECT
+
+public:
+    SplitMarkerView(double position, double stripWidth, double stripHeight, QWidget* parent = nullptr);
+
+    double position() const { return fraction; }
+    // Places the marker for a strip of this size.
+    void place(double stripWidth, double stripHeight);
+    const strip::SplitMarker& geometry() const { return shape; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    double fraction;
+    strip::SplitMarker shape;
+};
+
+// The number of one clip, centred under the clip's stretch of the strip.
+class ClipNumberLabel final : public QWidget {
+    Q_OBJECT
+
+public:
+    ClipNumberLabel(const strip::ClipNumberLabel& label, QWidget* parent = nullptr);
+
+    QString text() const { return label.text; }
+    // The label's frame as laid out, before any widening for long numbers.
+    QRectF layoutFrame() const { return label.frame; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    strip::ClipNumberLabel label;
+};
+
 // The pointer's look: a slim white bar with a knob at the top.
 class PointerView final : public QWidget {
     Q_OBJECT

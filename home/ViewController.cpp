@@ -125,6 +125,8 @@ void ViewController::openVideo(const QString& path)
         services.screens->dismiss(cutter);
         if (editor == cutter)
             editor.clear();
+        // Its exports, if any, still need it; it goes when they are done.
+        cutter->releaseWhenIdle();
     });
     services.screens->present(cutter);
 }

@@ -1,5 +1,7 @@
 #include "ViewAlpha.h"
 
+#include <algorithm>
+
 #include <QGraphicsOpacityEffect>
 #include <QPauseAnimation>
 #include <QPointer>
@@ -13,6 +15,8 @@ namespace {
 
 constexpr char ALPHA_PROPERTY[] = "trimoraAlpha";
 constexpr char FADE_PROPERTY[] = "trimoraFade";
+// The last fade asked of a view, kept for checking its timing.
+constexpr char LAST_FADE_PROPERTY[] = "trimoraLastFade";
 
 // The object whose "opacity" property is the view's look on screen.
 QObject* opacityTarget(QWidget* view)
@@ -53,6 +57,11 @@ double alpha(const QWidget* view)
     return value.isValid() ? value.toDouble() : 1.0;
 }
 
+QVariantMap lastFade(const QWidget* view)
+{
+    return view->property(LAST_FADE_PROPERTY).toMap();
+}
+
 double shownOpacity(const QWidget* view)
 {
     if (const auto* gradient = qobject_cast<const GradientView*>(view))
@@ -74,6 +83,10 @@ void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)>
 {
     stopFade(view);
     view->setProperty(ALPHA_PROPERTY, fade.target);
+    view->setProperty(LAST_FADE_PROPERTY, QVariantMap{{QStringLiteral("target"), fade.target},
+                                                      {QStringLiteral("duration"), fade.durationMs},
+                                                      {QStringLiteral("delay"), fade.delayMs},
+                                                      {QStringLiteral("curve"), int(fade.curve.type())}});
     applyHitTesting(view, fade.target);
 
     QObject* target = opacityTarget(view);
@@ -89,12 +102,15 @@ void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)>
     view->setProperty(FADE_PROPERTY, QVariant::fromValue<QObject*>(group));
 
     // stateChanged, not finished: a fade that is stopped early runs its completion too.
+    // The group may be stopping because it is being destroyed with the view: only
+    // plain reads of it here, no virtual calls.
+    const int total = std::max(0, fade.delayMs) + std::max(0, fade.durationMs);
     QObject::connect(group, &QAbstractAnimation::stateChanged, view,
-                     [view = QPointer<QWidget>(view), group, completion = std::move(completion)](
+                     [view = QPointer<QWidget>(view), group, total, completion = std::move(completion)](
                          QAbstractAnimation::State state, QAbstractAnimation::State) {
                          if (state != QAbstractAnimation::Stopped)
                              return;
-                         const bool ranToEnd = group->currentTime() >= group->totalDuration();
+                         const bool ranToEnd = group->currentTime() >= total;
                          if (view && view->property(FADE_PROPERTY).value<QObject*>() == group)
                              view->setProperty(FADE_PROPERTY, QVariant());
                          group->deleteLater();

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QEasingCurve>
+#include <QVariantMap>
 
 class QWidget;
 
@@ -35,5 +36,9 @@ void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)>
 
 // The opacity on screen right now (for tests and for painting helpers).
 double shownOpacity(const QWidget* view);
+
+// The last fade asked of the view: target, duration and delay (ms), curve (the
+// QEasingCurve type). Empty when it never faded.
+QVariantMap lastFade(const QWidget* view);
 
 } // namespace ViewAlpha

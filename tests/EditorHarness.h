@@ -1,0 +1,97 @@
+#pragma once
+
+#include <memory>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include "CutterViewController.h"
+#include "FakeAsset.h"
+#include "FakePlayer.h"
+#include "StripViews.h"
+
+// An editor on a fake video and a fake player, shown at 1280 x 800.
+struct EditorHarness {
+    std::shared_ptr<FakeAsset> asset;
+    FakePlayer* player = nullptr;
+    std::unique_ptr<CutterViewController> editor;
+    int reviewActions = 0;
+
+    explicit EditorHarness(double duration, EditorServices extra = {}, bool show = true)
+        : asset(std::make_shared<FakeAsset>(duration))
+    {
+        EditorServices services = extra;
+        services.openAsset = [this](const QString&) { return Outcome<std::shared_ptr<VideoAsset>>(asset); };
+        services.makePlayer = [this] {
+            auto made = std::make_unique<FakePlayer>();
+            player = made.get();
+            return std::unique_ptr<Player>(std::move(made));
+        };
+        services.countReviewAction = [this] { ++reviewActions; };
+        editor = std::make_unique<CutterViewController>(services);
+        editor->videoURL = QUrl::fromLocalFile(QStringLiteral("/videos/holiday.mp4"));
+        editor->resize(1280, 800);
+        if (show)
+            editor->show();
+    }
+
+    template <typename T = QWidget>
+    T* outlet(const char* name) const
+    {
+        T* found = editor->findChild<T*>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no outlet %s", name);
+        return found;
+    }
+
+    QWidget* strip() const { return outlet("videosWorkspaceView"); }
+    double stripWidth() const { return strip()->width(); }
+    QString label() const { return outlet<QLabel>("currentTimeLabel")->text(); }
+    double pointer() const { return editor->pointerViewLeadingConstraint()->constant(); }
+
+    void splitAt(double fraction)
+    {
+        editor->pointerViewLeadingConstraint()->setConstant(fraction * stripWidth());
+        editor->touchSplit();
+    }
+
+    // The strip's children of a kind, left to right.
+    template <typename T>
+    QList<T*> stripChildren(QWidget* parent) const
+    {
+        QList<T*> found = parent->findChildren<T*>(QString(), Qt::FindDirectChildrenOnly);
+        std::sort(found.begin(), found.end(), [](T* a, T* b) { return a->x() < b->x(); });
+        return found;
+    }
+
+    QStringList clipNumbers() const
+    {
+        QStringList texts;
+        for (ClipNumberLabel* label : stripChildren<ClipNumberLabel>(outlet("splitPointsNumbersView")))
+            texts << label->text();
+        return texts;
+    }
+};
+
+// Alerts open now, by title ("Finished", "Error").
+inline QList<QMessageBox*> openAlerts(const QString& title)
+{
+    QList<QMessageBox*> alerts;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box && box->windowTitle() == title && box->isVisible())
+            alerts << box;
+    }
+    return alerts;
+}
+
+inline void closeAlerts()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget))
+            box->close();
+    }
+}
