@@ -221,7 +221,10 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
     loop.exec();
 
     if (!result.succeeded()) {
-        io.err << QStringLiteral("%1 of %2 clips failed.\n").arg(result.failed).arg(result.total);
+        if (result.failed == 0)
+            io.err << QStringLiteral("No clip holds a frame; nothing was saved.\n");
+        else
+            io.err << QStringLiteral("%1 of %2 clips failed.\n").arg(result.failed).arg(result.total);
         io.err.flush();
         return ClipFailed;
     }

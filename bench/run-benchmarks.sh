@@ -19,8 +19,9 @@
 #   build/ci and build/dev that has both is taken.
 # Environment:
 #   TRIMORA_BENCH_DIR   work folder (default build/bench-data): the videos are made
-#                       there once and kept; every output goes to a scratch folder
-#                       inside it that is removed at the end
+#                       there once and kept, with each run's table (results-*.txt);
+#                       every output goes to a scratch folder inside it that is
+#                       removed at the end
 #   TRIMORA_BENCH_RUNS  timed runs per contestant (default 5); the median is reported
 #   TRIMORA_BENCH_SYNC  1 (default): every run of every contestant ends with `sync`,
 #                       so a run is done when its clips are on the disk, as a user who
@@ -117,6 +118,9 @@ joined_times=$(IFS=,; echo "${cut_times[*]}")
 cat "$big" "$small" >/dev/null
 resident=$(fincore --bytes --noheadings --output RES "$big" 2>/dev/null | tr -d ' ' || true)
 
+clock_ticks=$(getconf CLK_TCK)
+cores=$(nproc)
+
 # ---------------------------------------------------------------- contestants
 # Each writes into the empty folder $1 and nowhere else (Trimora's cache included).
 
@@ -125,11 +129,11 @@ floor_cp() {
     cp --reflink=never -- "$big" "$1/copy.mp4"
 }
 
-# A home of its own for Trimora: its cache folder (where clips are cut) and its
-# settings stay in the scratch folder, on the same filesystem as the library folder,
-# so the clips are hard-linked into the library as they would be at home.
-# Fills the caller's array `command` with the command line (env execs trimora, so a
-# wrapper such as /usr/bin/time sees Trimora itself).
+# Fills the caller's array `command` with Trimora's command line. A home of its own:
+# its cache folder (where clips are cut) and its settings stay in the scratch folder,
+# on the same filesystem as the library folder, so the clips are hard-linked into the
+# library as they would be at home. env execs trimora, so a wrapper such as
+# /usr/bin/time measures Trimora itself.
 trimora_command() {
     local out=$1 video=$2
     mkdir -p "$out/home"
@@ -194,14 +198,33 @@ check_outputs() {
     fi
 }
 
-# Runs one contestant into a fresh folder and prints its wall time in seconds. The
-# previous run's files are deleted and synced away first, untimed, so no run pays for
-# another's writing back.
+# The CPU seconds this shell's finished children have used (user + system), from the
+# `times` builtin's second line. `times` must run in the calling shell, not in a
+# command substitution's, whose children are others: hence the file.
+children_cpu() {
+    times >"$scratch/times.txt"
+    awk 'NR == 2 { for (i = 1; i <= 2; ++i) { split($i, t, /[ms]/); s += t[1] * 60 + t[2] } print s }' "$scratch/times.txt"
+}
+
+# Busy jiffies of the whole machine so far (everything but idle and iowait).
+machine_busy() {
+    awk '$1 == "cpu" { print $2 + $3 + $4 + $7 + $8 + $9; exit }' /proc/stat
+}
+
+# Runs one contestant into a fresh folder and prints its wall time in seconds, then
+# the share of the machine's CPU that went to other processes meanwhile: on a shared
+# machine another build can take a core, and a contestant that cuts on both cores
+# (Trimora) loses more to that than one that runs on one, so the table shows it. The
+# kernel's writing back of the contestant's own files counts as "other", a few
+# percent. The previous run's files are deleted and synced away first, untimed, so no
+# run pays for another's writing back.
 time_one() {
-    local name=$1 out=$scratch/out started finished
+    local name=$1 out=$scratch/out started finished cpu_before cpu_after busy_before busy_after
     rm -rf "$out"
     mkdir -p "$out"
     sync
+    children_cpu >"$scratch/cpu-before.txt"
+    busy_before=$(machine_busy)
     started=$EPOCHREALTIME
     if ! "$name" "$out" >"$scratch/$name.log" 2>&1; then
         echo "run-benchmarks.sh: $name failed:" >&2
@@ -212,9 +235,23 @@ time_one() {
         sync
     fi
     finished=$EPOCHREALTIME
+    busy_after=$(machine_busy)
+    children_cpu >"$scratch/cpu-after.txt"
+    cpu_before=$(<"$scratch/cpu-before.txt")
+    cpu_after=$(<"$scratch/cpu-after.txt")
     check_outputs "$name" "$out"
     rm -rf "$out"
-    awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.3f", b - a }'
+    printf '%s %s\n' "$(awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.3f", b - a }')" \
+        "$(other_share "$started" "$finished" "$cpu_before" "$cpu_after" "$busy_before" "$busy_after")"
+}
+
+# Percent of the machine's CPU (all cores) over a span that went to processes other
+# than this shell's children: other_share WALL0 WALL1 CHILDREN_CPU0 CHILDREN_CPU1 BUSY0 BUSY1
+other_share() {
+    awk -v a="$1" -v b="$2" -v c0="$3" -v c1="$4" -v m0="$5" -v m1="$6" -v hz="$clock_ticks" -v cores="$cores" 'BEGIN {
+        share = 100 * ((m1 - m0) / hz - (c1 - c0)) / ((b - a) * cores)
+        printf "%d", (share < 0) ? 0 : share
+    }'
 }
 
 # The numbers given (as arguments, or space-separated within them) in increasing order.
@@ -226,36 +263,22 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 at_most() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a <= b) }'; }
 verdict() { if "$@"; then echo "met"; else echo "MISSED"; fi; }
 
-# Share of the machine's CPU time that went to anything but idling over one second.
-# The benchmarks run with nothing else going on; a build or test run beside them
-# (this machine has two cores) inflates every figure, so the table says how busy it was.
-busy_percent() {
-    local before after
-    read -ra before < /proc/stat
-    sleep 1
-    read -ra after < /proc/stat
-    awk -v b="${before[*]:1:8}" -v a="${after[*]:1:8}" 'BEGIN {
-        n = split(b, x, " "); split(a, y, " ")
-        for (i = 1; i <= n; ++i) total += y[i] - x[i]
-        idle = (y[4] - x[4]) + (y[5] - x[5])
-        printf "%d", (total > 0) ? 100 * (total - idle) / total : 0
-    }'
-}
-
 # ---------------------------------------------------------------- cutting
 
 echo "Trimora benchmarks, $(date '+%Y-%m-%d %H:%M')" >&2
-busy_before_cutting=$(busy_percent)
 echo "cutting: one untimed round to load the programs and check their clips, then $runs timed rounds" >&2
 # Rounds go through every contestant in turn, so a slow spell of the machine is
 # shared by all of them instead of landing on one.
-declare -A times=()
+declare -A times=() others=()
 for name in "${contestants[@]}"; do
     time_one "$name" >/dev/null
 done
 for ((round = 1; round <= runs; ++round)); do
     for name in "${contestants[@]}"; do
-        times[$name]+="$(time_one "$name") "
+        result=$(time_one "$name")
+        read -r wall other <<<"$result"
+        times[$name]+="$wall "
+        others[$name]+="$other "
     done
     echo "  round $round of $runs done" >&2
 done
@@ -263,7 +286,9 @@ done
 # ---------------------------------------------------------------- strip pictures
 
 echo "strip pictures: trimora_thumbnail_bench, then ffmpeg once per picture" >&2
-busy_before_strip=$(busy_percent)
+children_cpu >"$scratch/cpu-before.txt"
+strip_busy_before=$(machine_busy)
+strip_started=$EPOCHREALTIME
 thumbnail_output=$("$thumbnail_bench" "$big" --runs "$((runs < 7 ? 7 : runs))")
 cold_ms=$(awk '$1 == "cold_ms" { print $2 }' <<<"$thumbnail_output")
 warm_ms=$(awk '$1 == "warm_ms" { print $2 }' <<<"$thumbnail_output")
@@ -292,6 +317,11 @@ for ((round = 1; round <= runs; ++round)); do
 done
 [ "$(find "$scratch/strip" -name '*.png' | wc -l)" -eq 8 ] || die "ffmpeg did not write the 8 strip pictures"
 ffmpeg_strip_ms=$(median "${strip_times[@]}")
+strip_finished=$EPOCHREALTIME
+strip_busy_after=$(machine_busy)
+children_cpu >"$scratch/cpu-after.txt"
+strip_others=$(other_share "$strip_started" "$strip_finished" "$(<"$scratch/cpu-before.txt")" \
+    "$(<"$scratch/cpu-after.txt")" "$strip_busy_before" "$strip_busy_after")
 
 # ---------------------------------------------------------------- memory
 
@@ -316,6 +346,7 @@ rss_big=$(peak_rss_mb "$big")
 rss_small=$(peak_rss_mb "$small")
 
 # ---------------------------------------------------------------- the table
+# Printed, and kept beside the videos so that runs can be compared later.
 
 cp_median=$(median "${times[floor_cp]}")
 trimora_median=$(median "${times[trimora_split]}")
@@ -333,22 +364,27 @@ done
     echo "build: $build (${build_type:-unknown}); $("$trimora" --version); $(ffmpeg -version | head -n 1 | cut -d' ' -f1-3); $(mkvmerge --version | cut -d' ' -f1-2)"
     echo "video: $(basename "$big"), $((source_bytes / 1000000)) MB, ${duration%.*} s, 1080p30 H.264 + AAC; outputs on the same filesystem ($(df --output=fstype "$scratch" | tail -n 1 | tr -d ' '))"
     echo "page cache: ${resident:-?} of $source_bytes bytes of the video resident; every run ends with sync: $([ "$sync_after" -eq 1 ] && echo yes || echo no)"
-    echo "CPU busy with other work just before: cutting ${busy_before_cutting}%, strip ${busy_before_strip}%"
-    if ((busy_before_cutting > 10 || busy_before_strip > 10)); then
-        echo "warning: something else was running; ratios within this run still compare, absolute times do not"
-    fi
+    echo "other CPU: the share of both cores that other processes (and the kernel's writing back) took meanwhile"
     echo
-    printf '%-38s %9s %7s   %-17s\n' "cut into $parts clips ($runs runs)" "median s" "x cp" "range s"
+    printf '%-38s %9s %7s   %-13s %9s\n' "cut into $parts clips ($runs runs)" "median s" "x cp" "range s" "other CPU"
+    busiest=0
     for name in "${contestants[@]}"; do
         m=$(median "${times[$name]}")
-        printf '%-38s %9.2f %7s   %-17s\n' "${label[$name]}" "$m" "$(ratio "$m" "$cp_median")" \
-            "$(minimum "${times[$name]}")-$(maximum "${times[$name]}")"
+        o=$(median "${others[$name]}")
+        if ((${o%.*} > busiest)); then
+            busiest=${o%.*}
+        fi
+        printf '%-38s %9.2f %7s   %-13s %8s%%\n' "${label[$name]}" "$m" "$(ratio "$m" "$cp_median")" \
+            "$(minimum "${times[$name]}")-$(maximum "${times[$name]}")" "$o"
     done
     echo
-    printf '%-38s %9s %7s\n' "strip: 8 pictures at 160x90" "median ms" "x ffmpeg"
+    printf '%-38s %9s %7s   (other CPU over all three: %s%%)\n' "strip: 8 pictures at 160x90" "median ms" "x ffmpeg" "$strip_others"
     printf '%-38s %9.1f %7s\n' "trimora, open + 8 pictures" "$cold_ms" "$(ratio "$cold_ms" "$ffmpeg_strip_ms")"
     printf '%-38s %9.1f %7s\n' "trimora, 8 pictures, video open" "$warm_ms" "$(ratio "$warm_ms" "$ffmpeg_strip_ms")"
     printf '%-38s %9.1f %7s\n' "ffmpeg -ss T -i -frames:v 1, 8 runs" "$ffmpeg_strip_ms" "1.00"
+    if ((busiest > 15 || strip_others > 15)); then
+        echo "warning: other work took over 15% of the CPU during some runs; run again on a quiet machine"
+    fi
     echo
     printf '%-38s %9s\n' "trimora split, peak memory (3 runs)" "max RSS MB"
     printf '%-38s %9.1f\n' "$(basename "$big") ($((source_bytes / 1000000)) MB)" "$rss_big"
@@ -366,4 +402,4 @@ done
     # smaller; a cutter that held the file or its index whole would be far above that.
     printf '  %-62s %s\n' "peak memory independent of file size (1 GB - 10 s <= 10 MB)" \
         "$(verdict awk -v a="$rss_big" -v b="$rss_small" 'BEGIN { exit !(a - b <= 10) }')"
-}
+} | tee "$work/results-$(date +%Y%m%d-%H%M%S).txt"

@@ -14,10 +14,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QThreadPool>
 
 #include "MediaProbe.h"
 #include "PlatformLog.h"
+#include "TaskPool.h"
 
 namespace {
 
@@ -136,7 +136,19 @@ QString claimNameByRename(const QDir& folder, const QFileInfo& clip, const QByte
             *error = errno;
             return {};
         }
-        // The filesystem cannot promise; look first, which leaves only a tiny window.
+        // The filesystem cannot promise not to replace (network filesystems): a hard
+        // link can, where it has them.
+        if (::link(temporary.constData(), encoded.constData()) == 0) {
+            ::unlink(temporary.constData());
+            return target;
+        }
+        if (errno == EEXIST)
+            continue;
+        if (errno != EPERM && errno != EOPNOTSUPP) {
+            *error = errno;
+            return {};
+        }
+        // No hard links either: look first, which leaves only a tiny window.
         if (QFileInfo::exists(target))
             continue;
         if (::rename(temporary.constData(), encoded.constData()) == 0)
@@ -221,13 +233,24 @@ QString FolderVideoLibrary::defaultFolder()
     return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) + QStringLiteral("/Trimora");
 }
 
+FolderVideoLibrary::~FolderVideoLibrary() = default;
+
 void FolderVideoLibrary::addVideo(const QString& workingFile, Completion completion)
 {
-    QThreadPool::globalInstance()->start([library = *this, workingFile, completion = std::move(completion)] {
-        Outcome<QString> result = library.importFile(workingFile);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [completion, result] { completion(result); }, Qt::QueuedConnection);
+    std::lock_guard lock(poolMutex);
+    if (!pool)
+        pool = std::make_unique<TaskPool>(2);
+    pool->run([this, workingFile, completion = std::move(completion)] {
+        Outcome<QString> result = importFile(workingFile);
+        postToMainThread([completion, result] { completion(result); });
     });
+}
+
+void FolderVideoLibrary::waitForImports()
+{
+    std::lock_guard lock(poolMutex);
+    if (pool)
+        pool->waitForDone();
 }
 
 Outcome<QString> FolderVideoLibrary::importFile(const QString& workingFile) const

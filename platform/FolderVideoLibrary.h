@@ -1,8 +1,13 @@
 #pragma once
 
+#include <memory>
+#include <mutex>
+
 #include <QString>
 
 #include "VideoLibrary.h"
+
+class TaskPool;
 
 // The video library as a folder: by default the user's videos folder + "/Trimora".
 //
@@ -17,6 +22,9 @@
 class FolderVideoLibrary final : public VideoLibrary {
 public:
     explicit FolderVideoLibrary(QString folder = defaultFolder());
+    // Imports already started run to their end first.
+    ~FolderVideoLibrary() override;
+    Q_DISABLE_COPY_MOVE(FolderVideoLibrary)
 
     static QString defaultFolder();
     const QString& folder() const { return root; }
@@ -26,6 +34,12 @@ public:
     // The same, done on the calling thread.
     Outcome<QString> importFile(const QString& workingFile) const;
 
+    // Blocks until every import started so far has run (its completion may still be
+    // queued for the main thread).
+    void waitForImports();
+
 private:
     QString root;
+    std::mutex poolMutex;
+    std::unique_ptr<TaskPool> pool; // made on the first import
 };

@@ -60,11 +60,15 @@ QString firstPictureProblem(AVFormatContext* input, const AVStream* stream)
     }
     Packet packet(av_packet_alloc());
     Frame frame(av_frame_alloc());
-    // A broken file may hold many undecodable packets; a few seconds' worth is enough
-    // to tell.
-    constexpr int PACKET_LIMIT = 2000;
+    // Only the picture is read: sound before it (a video that starts late) must not
+    // use up the budget.
+    for (unsigned i = 0; i < input->nb_streams; ++i)
+        input->streams[i]->discard = int(i) == stream->index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    // A broken file may hold many undecodable packets; a few hundred pictures' worth
+    // is enough to tell.
+    constexpr int PACKET_LIMIT = 600;
     int lastError = 0;
-    for (int read = 0; read < PACKET_LIMIT; ++read) {
+    for (int read = 0; read < PACKET_LIMIT;) {
         status = av_read_frame(input, packet.get());
         if (status < 0) {
             avcodec_send_packet(codec.get(), nullptr); // drain what is buffered
@@ -72,6 +76,7 @@ QString firstPictureProblem(AVFormatContext* input, const AVStream* stream)
             av_packet_unref(packet.get());
             continue;
         } else {
+            ++read;
             const int sent = avcodec_send_packet(codec.get(), packet.get());
             av_packet_unref(packet.get());
             if (sent < 0 && sent != AVERROR(EAGAIN))

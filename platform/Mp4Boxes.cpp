@@ -50,6 +50,22 @@ public:
         return true;
     }
 
+    // The same, but only inside a box's payload: a field that would run past the end
+    // of its box is refused, never read from (or written into) the box after it.
+    std::optional<std::uint64_t> readIn(const Box& box, qsizetype offset, int width) const
+    {
+        if (offset < box.payload || offset > box.end - width)
+            return std::nullopt;
+        return read(offset, width);
+    }
+
+    bool writeIn(const Box& box, qsizetype offset, int width, std::uint64_t value)
+    {
+        if (offset < box.payload || offset > box.end - width)
+            return false;
+        return write(offset, width, value);
+    }
+
     // The boxes laid end to end in [from, to); stops at the first malformed one.
     std::vector<Box> children(qsizetype from, qsizetype to) const
     {
@@ -89,32 +105,39 @@ private:
     QByteArray& buffer;
 };
 
-// A duration field and where it is.
-struct Field {
+// A duration field inside a box, and the box it must stay within.
+struct BoundField {
+    Box box;
     qsizetype offset = 0;
     int width = 4;
 };
 
 // Offsets inside the full boxes we touch (version 1 has 64-bit times and durations).
-std::optional<Field> movieDurationField(const Bytes& bytes, const Box& mvhd, std::uint32_t* timescale)
+std::optional<BoundField> movieDurationField(const Bytes& bytes, const Box& mvhd, std::uint32_t* timescale)
 {
-    const std::optional<std::uint64_t> version = bytes.read(mvhd.payload, 1);
+    const std::optional<std::uint64_t> version = bytes.readIn(mvhd, mvhd.payload, 1);
     if (!version || *version > 1)
         return std::nullopt;
     const qsizetype scale = mvhd.payload + (*version == 1 ? 20 : 12);
-    const std::optional<std::uint64_t> value = bytes.read(scale, 4);
+    const std::optional<std::uint64_t> value = bytes.readIn(mvhd, scale, 4);
     if (!value || *value == 0)
         return std::nullopt;
+    const BoundField field{mvhd, scale + 4, *version == 1 ? 8 : 4};
+    if (!bytes.readIn(mvhd, field.offset, field.width))
+        return std::nullopt;
     *timescale = std::uint32_t(*value);
-    return Field{scale + 4, *version == 1 ? 8 : 4};
+    return field;
 }
 
-std::optional<Field> trackDurationField(const Bytes& bytes, const Box& tkhd)
+std::optional<BoundField> trackDurationField(const Bytes& bytes, const Box& tkhd)
 {
-    const std::optional<std::uint64_t> version = bytes.read(tkhd.payload, 1);
+    const std::optional<std::uint64_t> version = bytes.readIn(tkhd, tkhd.payload, 1);
     if (!version || *version > 1)
         return std::nullopt;
-    return Field{tkhd.payload + (*version == 1 ? 28 : 20), *version == 1 ? 8 : 4};
+    const BoundField field{tkhd, tkhd.payload + (*version == 1 ? 28 : 20), *version == 1 ? 8 : 4};
+    if (!bytes.readIn(tkhd, field.offset, field.width))
+        return std::nullopt;
+    return field;
 }
 
 // Products of a 64-bit length and a 32-bit time scale need more than 64 bits.
@@ -151,9 +174,9 @@ bool trimMovieBox(QByteArray& moovBuffer, ClipLength length, QString* error)
     if (!mvhd)
         return fail("no movie header");
     std::uint32_t movieTimescale = 0;
-    const std::optional<Field> movieDuration = movieDurationField(bytes, *mvhd, &movieTimescale);
+    const std::optional<BoundField> movieDuration = movieDurationField(bytes, *mvhd, &movieTimescale);
     if (!movieDuration)
-        return fail("unknown movie header version");
+        return fail("unknown or truncated movie header");
     const std::uint64_t want = clipTicks(length, movieTimescale);
 
     std::uint64_t longest = 0;
@@ -163,25 +186,25 @@ bool trimMovieBox(QByteArray& moovBuffer, ClipLength length, QString* error)
         const std::optional<Box> tkhd = bytes.child(trak, fourcc("tkhd"));
         if (!tkhd)
             return fail("a track has no header");
-        const std::optional<Field> trackDuration = trackDurationField(bytes, *tkhd);
+        const std::optional<BoundField> trackDuration = trackDurationField(bytes, *tkhd);
         if (!trackDuration)
-            return fail("unknown track header version");
-        const std::uint64_t oldDuration = *bytes.read(trackDuration->offset, trackDuration->width);
+            return fail("unknown or truncated track header");
+        const std::uint64_t oldDuration = *bytes.readIn(trackDuration->box, trackDuration->offset, trackDuration->width);
         std::uint64_t newDuration = std::min(oldDuration, want);
 
         bool isVideo = false;
         if (const std::optional<Box> mdia = bytes.child(trak, fourcc("mdia"))) {
             if (const std::optional<Box> hdlr = bytes.child(*mdia, fourcc("hdlr")))
-                isVideo = bytes.read(hdlr->payload + 8, 4) == fourcc("vide");
+                isVideo = bytes.readIn(*hdlr, hdlr->payload + 8, 4) == fourcc("vide");
         }
 
         const std::optional<Box> edts = bytes.child(trak, fourcc("edts"));
         const std::optional<Box> elst = edts ? bytes.child(*edts, fourcc("elst")) : std::nullopt;
         if (elst) {
-            const std::optional<std::uint64_t> version = bytes.read(elst->payload, 1);
-            const std::optional<std::uint64_t> count = bytes.read(elst->payload + 4, 4);
+            const std::optional<std::uint64_t> version = bytes.readIn(*elst, elst->payload, 1);
+            const std::optional<std::uint64_t> count = bytes.readIn(*elst, elst->payload + 4, 4);
             if (!version || *version > 1 || !count)
-                return fail("unknown edit list version");
+                return fail("unknown or truncated edit list");
             const int width = *version == 1 ? 8 : 4;
             const qsizetype entrySize = *version == 1 ? 20 : 12;
             if (qsizetype(*count) > (elst->end - elst->payload - 8) / entrySize)
@@ -189,8 +212,11 @@ bool trimMovieBox(QByteArray& moovBuffer, ClipLength length, QString* error)
             std::uint64_t total = 0;
             for (qsizetype i = 0; i < qsizetype(*count); ++i) {
                 const qsizetype entry = elst->payload + 8 + i * entrySize;
-                const std::uint64_t segment = *bytes.read(entry, width);
-                std::int64_t mediaTime = std::int64_t(*bytes.read(entry + width, width));
+                const std::optional<std::uint64_t> segment = bytes.readIn(*elst, entry, width);
+                const std::optional<std::uint64_t> media = bytes.readIn(*elst, entry + width, width);
+                if (!segment || !media)
+                    return fail("edit list longer than its box");
+                std::int64_t mediaTime = std::int64_t(*media);
                 if (width == 4)
                     mediaTime = std::int32_t(mediaTime);
                 const bool emptyEdit = mediaTime == -1;
@@ -199,23 +225,22 @@ bool trimMovieBox(QByteArray& moovBuffer, ClipLength length, QString* error)
                 // own length is too long when frames after the end were copied as
                 // references. Other tracks are only ever shortened.
                 const bool last = i + 1 == qsizetype(*count);
-                std::uint64_t editLength = (isVideo && !emptyEdit && last) ? room : std::min(segment, room);
+                std::uint64_t editLength = (isVideo && !emptyEdit && last) ? room : std::min(*segment, room);
                 if (width == 4)
                     editLength = std::min<std::uint64_t>(editLength, UINT32_MAX);
-                if (!bytes.write(entry, width, editLength))
-                    return fail("edit list out of bounds");
+                bytes.writeIn(*elst, entry, width, editLength);
                 total += editLength;
             }
             newDuration = total;
         }
         if (trackDuration->width == 4)
             newDuration = std::min<std::uint64_t>(newDuration, UINT32_MAX);
-        bytes.write(trackDuration->offset, trackDuration->width, newDuration);
+        bytes.writeIn(trackDuration->box, trackDuration->offset, trackDuration->width, newDuration);
         longest = std::max(longest, newDuration);
     }
     if (movieDuration->width == 4)
         longest = std::min<std::uint64_t>(longest, UINT32_MAX);
-    bytes.write(movieDuration->offset, movieDuration->width, longest);
+    bytes.writeIn(movieDuration->box, movieDuration->offset, movieDuration->width, longest);
     moovBuffer = patched;
     return true;
 }

@@ -112,6 +112,11 @@ private:
     std::optional<ClipStart> findStart(int64_t threshold, bool* failed);
     std::optional<int64_t> findFirstPtsAtOrAfter(int64_t threshold, bool* failed);
     bool positionForCopy(int64_t keyDts, int64_t soundStart);
+    // The video's length as the file states it, in seconds from its start.
+    double knownLength() const;
+    // How far before the stated end the last frame may start: a few frames, for the
+    // difference between a container's length and its last frame's time.
+    double endSlack() const;
     CutResult write(const ClipStart& start, std::optional<int64_t> endPts, int64_t moovReserve);
 
     QString source;
@@ -126,6 +131,7 @@ private:
     int64_t origin = 0; // the video's time 0, in videoBase
     QString containerName;
     QString extension;
+    bool noShownTimes = false;
     std::vector<int> outputIndex; // per input stream, -1 when not copied
 };
 
@@ -155,7 +161,15 @@ std::vector<VideoPacket> ClipJob::scanVideo(int64_t from, int64_t until, bool* f
     }
     Packet packet(av_packet_alloc());
     while ((status = av_read_frame(input.get(), packet.get())) >= 0) {
-        if (packet->stream_index == video && packet->pts != NO_TIME) {
+        if (packet->stream_index == video) {
+            // Without shown times (AVI, some MPEG files) a frame's place cannot be
+            // known from its packet: refuse rather than guess and cut wrong frames.
+            if (packet->pts == NO_TIME) {
+                noShownTimes = true;
+                *failed = true;
+                av_packet_unref(packet.get());
+                return packets;
+            }
             const int64_t dts = packet->dts != NO_TIME ? packet->dts : packet->pts;
             packets.push_back({packet->pts, dts, (packet->flags & AV_PKT_FLAG_KEY) != 0});
             if (dts > until) {
@@ -231,6 +245,21 @@ std::optional<int64_t> ClipJob::findFirstPtsAtOrAfter(int64_t threshold, bool* f
     }
 }
 
+double ClipJob::knownLength() const
+{
+    if (input->duration != NO_TIME && input->duration > 0)
+        return double(input->duration) / AV_TIME_BASE;
+    return std::numeric_limits<double>::infinity();
+}
+
+double ClipJob::endSlack() const
+{
+    const AVStream* stream = input->streams[video];
+    const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
+    const double frame = rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.1;
+    return std::max(0.5, 4.0 * frame);
+}
+
 // Puts the demuxer before the first packet any stream of the clip needs.
 bool ClipJob::positionForCopy(int64_t keyDts, int64_t soundStart)
 {
@@ -297,12 +326,23 @@ CutResult ClipJob::run()
     if (!std::isfinite(startTime) || startTime < 0.0)
         startTime = 0.0;
     bool failed = false;
+    auto unreadable = [this] {
+        return CutResult::failed(problem(noShownTimes
+            ? QStringLiteral("its frames carry no presentation times, so it cannot be cut exactly without "
+                             "re-encoding.")
+            : QStringLiteral("the video is damaged or could not be read.")));
+    };
     const int64_t startThreshold = ticksAtOrAfter(startTime, videoBase, origin);
     const std::optional<ClipStart> start = findStart(startThreshold, &failed);
     if (failed)
-        return CutResult::failed(problem(QStringLiteral("the video is damaged or could not be read.")));
-    if (!start)
+        return unreadable();
+    if (!start) {
+        // No frame at or after the start: an empty clip only if the start is at the
+        // video's end; before it, the file ends early.
+        if (startTime < knownLength() - endSlack())
+            return CutResult::failed(problem(QStringLiteral("the video ends early; the file may be incomplete or damaged.")));
         return CutResult::empty();
+    }
 
     std::optional<int64_t> endPts;
     if (std::isfinite(endTime)) {
@@ -310,17 +350,35 @@ CutResult ClipJob::run()
             return CutResult::empty();
         endPts = findFirstPtsAtOrAfter(ticksAtOrAfter(endTime, videoBase, origin), &failed);
         if (failed)
-            return CutResult::failed(problem(QStringLiteral("the video is damaged or could not be read.")));
+            return unreadable();
+        if (!endPts && endTime < knownLength() - endSlack()) {
+            // The file says it lasts longer than the frames it holds.
+            return CutResult::failed(problem(QStringLiteral("the video ends early; the file may be incomplete or damaged.")));
+        }
         if (endPts && *endPts <= start->firstPts)
             return CutResult::empty();
     }
 
-    // Room for the movie box at the front: generous for the frames and sound packets
-    // of the clip, so that the muxer never has to rewrite the file to move it there.
+    // Room for the movie box at the front, so that the muxer never has to rewrite the
+    // file to move it there: about 20 bytes of index per frame and sound packet of the
+    // clip, from the streams' own rates. Too little room is retried with more.
     const double seconds = endPts ? double(*endPts - start->firstPts) * av_q2d(videoBase)
-                                  : std::max(0.0, double(input->duration) / AV_TIME_BASE - startTime);
-    const int64_t perSecond = 64 * int64_t(input->nb_streams); // samples of every stream, with room to spare
-    int64_t reserve = 32 * 1024 + int64_t(std::ceil(seconds + 2.0)) * perSecond * 48;
+                                  : std::max(0.0, knownLength() - startTime);
+    double samplesPerSecond = 0.0;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        if (outputIndex[i] < 0)
+            continue;
+        const AVStream* stream = input->streams[i];
+        const AVCodecParameters* codec = stream->codecpar;
+        if (codec->codec_type == AVMEDIA_TYPE_VIDEO && stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0)
+            samplesPerSecond += av_q2d(stream->avg_frame_rate);
+        else if (codec->codec_type == AVMEDIA_TYPE_AUDIO && codec->sample_rate > 0)
+            samplesPerSecond += double(codec->sample_rate) / (codec->frame_size > 0 ? codec->frame_size : 1024);
+        else
+            samplesPerSecond += 60.0;
+    }
+    const double estimate = 8192.0 + 20.0 * samplesPerSecond * (std::isfinite(seconds) ? seconds + 2.0 : 3600.0);
+    int64_t reserve = int64_t(std::min(estimate, 256.0 * 1024 * 1024));
     for (int attempt = 0; attempt < 3; ++attempt) {
         CutResult result = write(*start, endPts, reserve);
         if (result.kind != CutResult::Kind::Failed || !result.error.isEmpty())
@@ -472,6 +530,15 @@ CutResult ClipJob::write(const ClipStart& start, std::optional<int64_t> endPts, 
     // before the end still needs them.
     std::deque<Packet> heldAfterEnd;
     bool videoComplete = !endPts;
+    // The first frame at or after the end was read: the file holds the clip whole,
+    // even when no packet decodes after it (the last frames of a video).
+    bool sawEndFrame = false;
+    // A stream that ends before the clip does (a short sound track, a subtitle's last
+    // cue) must not keep the copy reading to the end of the file: once the demuxer is
+    // well past the clip's end, every stream is done.
+    const double stopAfter = endPts ? double(*endPts - origin) * av_q2d(videoBase) + 2.0 * SEEK_MARGIN_SECONDS
+                                    : std::numeric_limits<double>::infinity();
+    bool corrupt = false;
 
     Packet packet(av_packet_alloc());
     int readStatus = 0;
@@ -480,9 +547,23 @@ CutResult ClipJob::write(const ClipStart& start, std::optional<int64_t> endPts, 
         if (readStatus < 0)
             break;
         const auto index = size_t(packet->stream_index);
+        if (index < done.size() && packet->dts != NO_TIME) {
+            const AVStream* from = input->streams[index];
+            const int64_t start0 = from->start_time != NO_TIME ? from->start_time : 0;
+            if (double(packet->dts - start0) * av_q2d(from->time_base) > stopAfter && videoComplete) {
+                std::fill(done.begin(), done.end(), true);
+                av_packet_unref(packet.get());
+                break;
+            }
+        }
         if (index >= done.size() || done[index]) {
             av_packet_unref(packet.get());
             continue;
+        }
+        if (packet->flags & AV_PKT_FLAG_CORRUPT) {
+            corrupt = true;
+            av_packet_unref(packet.get());
+            break;
         }
         const AVStream* stream = input->streams[index];
         const int64_t pts = packet->pts != NO_TIME ? packet->pts : packet->dts;
@@ -501,6 +582,7 @@ CutResult ClipJob::write(const ClipStart& start, std::optional<int64_t> endPts, 
                     continue;
                 }
                 if (endPts && pts >= *endPts) {
+                    sawEndFrame = sawEndFrame || pts == *endPts;
                     heldAfterEnd.push_back(takeOut(packet.get(), shift[index]));
                     continue;
                 }
@@ -549,8 +631,12 @@ CutResult ClipJob::write(const ClipStart& start, std::optional<int64_t> endPts, 
         pending[i].reset();
     }
 
+    if (corrupt)
+        return fail(problem(QStringLiteral("the video is damaged within the clip.")));
     if (readStatus < 0 && readStatus != AVERROR_EOF)
         return fail(ffmpegProblem(QStringLiteral("the video could not be read to the end of the clip"), readStatus));
+    if (readStatus == AVERROR_EOF && sawEndFrame)
+        videoComplete = true;
     if (!videoComplete && readStatus == AVERROR_EOF && endPts)
         return fail(problem(QStringLiteral("the video ended before the end of the clip; it may have been changed while cutting.")));
     if (writeStatus < 0)

@@ -1,6 +1,7 @@
 #include "ThumbnailSource.h"
 
 #include <cmath>
+#include <limits>
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -71,12 +72,14 @@ Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& p
 int ThumbnailSource::decodeFrom(double seconds, bool keyframesOnly, AVFrame* frame)
 {
     AVStream* video = input->streams[stream];
-    const double start = video->start_time != AV_NOPTS_VALUE ? double(video->start_time) * av_q2d(video->time_base) : 0.0;
+    // Times count from the start of the file, as the cutter and the player count
+    // them, not from the video's own first frame (which may come after the sound's).
+    const double start = input->start_time != AV_NOPTS_VALUE ? double(input->start_time) / AV_TIME_BASE : 0.0;
     const auto target = static_cast<int64_t>(std::llround((seconds + start) / av_q2d(video->time_base)));
     int status = av_seek_frame(input, stream, target, AVSEEK_FLAG_BACKWARD);
     if (status < 0) {
         qCDebug(lcPlatform) << "av_seek_frame failed for" << path << ffmpegErrorText(status);
-        status = av_seek_frame(input, stream, video->start_time != AV_NOPTS_VALUE ? video->start_time : 0, AVSEEK_FLAG_BACKWARD);
+        status = av_seek_frame(input, stream, std::numeric_limits<int64_t>::min(), AVSEEK_FLAG_BACKWARD);
         if (status < 0)
             return status;
     }

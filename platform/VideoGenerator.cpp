@@ -7,15 +7,19 @@
 #include <limits>
 #include <mutex>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <QThread>
-#include <QThreadPool>
 
 #include "ClipCutter.h"
 #include "PlatformLog.h"
+#include "TaskPool.h"
 
 namespace {
 
@@ -31,25 +35,76 @@ CurrentCutter& currentCutter()
     return holder;
 }
 
-// A new, empty folder under root that no other cut uses.
-QString makeWorkingFolder(const QString& root, QString* error)
-{
-    if (!QDir().mkpath(root)) {
-        *error = QStringLiteral("Could not create the working folder '%1'.").arg(QDir::toNativeSeparators(root));
-        return {};
-    }
-    QByteArray pattern = QFile::encodeName(root + QStringLiteral("/cut-XXXXXX"));
-    if (!::mkdtemp(pattern.data())) {
-        *error = QStringLiteral("Could not create a working folder in '%1': %2.")
-                     .arg(QDir::toNativeSeparators(root), QString::fromLocal8Bit(std::strerror(errno)));
-        return {};
-    }
-    return QFile::decodeName(pattern);
-}
+constexpr char LOCK_NAME[] = ".cutting";
 
-void onMainThread(std::function<void()> work)
+// A cut's own folder under the working root, marked as in use for as long as the cut
+// runs: a lock file, locked. Should the process stop half way, the file stays and its
+// lock goes, which is how a later start knows the folder holds only a broken clip.
+class WorkingFolder final {
+public:
+    WorkingFolder(const QString& root, QString* error)
+    {
+        if (!QDir().mkpath(root)) {
+            *error = QStringLiteral("Could not create the working folder '%1'.").arg(QDir::toNativeSeparators(root));
+            return;
+        }
+        QByteArray pattern = QFile::encodeName(root + QStringLiteral("/cut-XXXXXX"));
+        if (!::mkdtemp(pattern.data())) {
+            *error = QStringLiteral("Could not create a working folder in '%1': %2.")
+                         .arg(QDir::toNativeSeparators(root), QString::fromLocal8Bit(std::strerror(errno)));
+            return;
+        }
+        path = QFile::decodeName(pattern);
+        lock = ::open(QFile::encodeName(path + QLatin1Char('/') + QLatin1String(LOCK_NAME)).constData(),
+                      O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+        if (lock >= 0)
+            ::flock(lock, LOCK_EX);
+    }
+
+    ~WorkingFolder()
+    {
+        if (lock >= 0)
+            ::close(lock);
+    }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+    // The cut is over and its clip (if any) is whole: the folder is no longer in use.
+    void release(bool keep)
+    {
+        if (path.isEmpty())
+            return;
+        if (keep)
+            QFile::remove(path + QLatin1Char('/') + QLatin1String(LOCK_NAME));
+        else
+            QDir(path).removeRecursively();
+    }
+
+    QString path;
+
+private:
+    int lock = -1;
+};
+
+// Removes the folders of cuts that were stopped half way (their lock file is there,
+// but nobody holds its lock). Folders without a lock file hold finished clips the
+// library refused, which the user was told about: those stay.
+void sweepStoppedCuts(const QString& root)
 {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
+    const QDir folder(root);
+    for (const QString& name : folder.entryList({QStringLiteral("cut-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString lockPath = folder.filePath(name) + QLatin1Char('/') + QLatin1String(LOCK_NAME);
+        if (!QFileInfo::exists(lockPath))
+            continue;
+        const int lock = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CLOEXEC);
+        if (lock < 0)
+            continue;
+        if (::flock(lock, LOCK_EX | LOCK_NB) == 0) {
+            qCInfo(lcPlatform) << "removing the remains of a stopped cut in" << folder.filePath(name);
+            QDir(folder.filePath(name)).removeRecursively();
+        }
+        ::close(lock);
+    }
 }
 
 } // namespace
@@ -57,11 +112,11 @@ void onMainThread(std::function<void()> work)
 VideoGenerator::VideoGenerator(ClipCutter& clipCutter, QString root)
     : cutter(clipCutter)
     , workingRoot(std::move(root))
-    , pool(std::make_unique<QThreadPool>())
+    // Cutting is mostly reading and writing; two cuts at once keep the disk busy
+    // without thrashing it.
+    , pool(std::make_unique<TaskPool>(2))
 {
-    // Cutting is mostly reading and writing; a couple of cuts at once keep the disk
-    // busy without thrashing it.
-    pool->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+    pool->run([root = workingRoot] { sweepStoppedCuts(root); });
 }
 
 VideoGenerator::~VideoGenerator()
@@ -104,23 +159,23 @@ void VideoGenerator::splitVideo(const QUrl& url, std::optional<double> startTime
     const QString source = url.isLocalFile() ? url.toLocalFile() : url.toString();
     const double start = startTime.value_or(0.0);
     const double end = endTime.value_or(std::numeric_limits<double>::infinity());
-    pool->start([this, name, source, start, end, success = std::move(success), failure = std::move(failure),
+    pool->run([this, name, source, start, end, success = std::move(success), failure = std::move(failure),
                  empty = std::move(empty)] {
         QString error;
-        const QString folder = makeWorkingFolder(workingRoot, &error);
-        CutResult result = folder.isEmpty() ? CutResult::failed(error) : cutter.cut(source, start, end, folder, name);
-        if (result.kind != CutResult::Kind::Written && !folder.isEmpty())
-            QDir(folder).removeRecursively();
+        WorkingFolder folder(workingRoot, &error);
+        CutResult result = folder.path.isEmpty() ? CutResult::failed(error)
+                                                 : cutter.cut(source, start, end, folder.path, name);
+        folder.release(result.kind == CutResult::Kind::Written);
         switch (result.kind) {
         case CutResult::Kind::Written:
-            onMainThread([success, clip = QUrl::fromLocalFile(result.path)] { success(clip); });
+            postToMainThread([success, clip = QUrl::fromLocalFile(result.path)] { success(clip); });
             break;
         case CutResult::Kind::Empty:
-            onMainThread([empty] { empty(); });
+            postToMainThread([empty] { empty(); });
             break;
         case CutResult::Kind::Failed:
             qCInfo(lcPlatform) << "cut failed:" << result.error;
-            onMainThread([failure, why = result.error] { failure(why); });
+            postToMainThread([failure, why = result.error] { failure(why); });
             break;
         }
     });

@@ -8,7 +8,7 @@
 #include <QUrl>
 
 class ClipCutter;
-class QThreadPool;
+class TaskPool;
 
 // Cuts clips out of videos in the background. Each cut writes into a new folder of
 // its own under the user's cache folder, so two exports with the same clip names
@@ -49,5 +49,5 @@ public:
 private:
     ClipCutter& cutter;
     QString workingRoot;
-    std::unique_ptr<QThreadPool> pool;
+    std::unique_ptr<TaskPool> pool;
 };

@@ -55,6 +55,7 @@ private slots:
     void twoExportsAtOnce();
     void nameIsTakenAtTheCall();
     void workingFoldersAreNewAndCleaned();
+    void remainsOfStoppedCutsAreSwept();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -223,6 +224,29 @@ void TestExportRun::workingFoldersAreNewAndCleaned()
     }
     // The failed cut's folder is gone; the two written ones remain.
     QCOMPARE(QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 2);
+}
+
+void TestExportRun::remainsOfStoppedCutsAreSwept()
+{
+    const QString root = dir->filePath(QStringLiteral("cache"));
+    // A cut stopped half way: its lock file stayed, nobody holds the lock.
+    QDir().mkpath(root + QStringLiteral("/cut-stopped"));
+    QFile(root + QStringLiteral("/cut-stopped/.cutting")).open(QIODevice::WriteOnly);
+    QFile partial(root + QStringLiteral("/cut-stopped/split-0.mp4"));
+    QVERIFY(partial.open(QIODevice::WriteOnly));
+    partial.write("half a clip");
+    partial.close();
+    // A finished clip the library refused: the user was told where it is; it stays.
+    QDir().mkpath(root + QStringLiteral("/cut-kept"));
+    QFile kept(root + QStringLiteral("/cut-kept/split-1.mp4"));
+    QVERIFY(kept.open(QIODevice::WriteOnly));
+    kept.close();
+
+    FakeCutter cutter;
+    VideoGenerator generator(cutter, root);
+    generator.waitForCuts();
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/cut-stopped")));
+    QVERIFY(QFileInfo::exists(root + QStringLiteral("/cut-kept/split-1.mp4")));
 }
 
 QTEST_GUILESS_MAIN(TestExportRun)

@@ -48,6 +48,7 @@ private slots:
     void thumbnailsAreUprightAndNear_data();
     void thumbnailsAreUprightAndNear();
     void thumbnailOfUnreadableFile();
+    void thumbnailShowsWhereACutStarts();
 };
 
 void TestMediaProbe::readable_data()
@@ -65,6 +66,7 @@ void TestMediaProbe::readable_data()
     QTest::newRow("QuickTime") << "apple.mov" << 10.0 << 0 << QSize(320, 240) << "h264" << 1;
     QTest::newRow("Matroska") << "h264.mkv" << 10.0 << 0 << QSize(320, 240) << "h264" << 1;
     QTest::newRow("video only") << "videoonly.mp4" << 10.0 << 0 << QSize(320, 240) << "h264" << 0;
+    QTest::newRow("picture 45 s after the sound") << "late45.mkv" << 55.0 << 0 << QSize(320, 240) << "h264" << 1;
 }
 
 void TestMediaProbe::readable()
@@ -190,6 +192,39 @@ void TestMediaProbe::thumbnailOfUnreadableFile()
     const Outcome<std::shared_ptr<ThumbnailSource>> source = ThumbnailSource::open(fixture(QStringLiteral("notavideo.mp4")));
     QVERIFY(!source.ok());
     QVERIFY2(source.error().contains(QStringLiteral("notavideo.mp4")), qPrintable(source.error()));
+}
+
+void TestMediaProbe::thumbnailShowsWhereACutStarts()
+{
+    // The picture starts 1.5 s after the sound. The strip's picture at 3 s must be the
+    // frame a split at 3 s starts its clip with: both count from the file's start.
+    const QString file = fixture(QStringLiteral("late.mkv"));
+    const QList<oracle::Frame> frames = oracle::videoFrames(file);
+    QVERIFY(frames.size() > 100);
+    QVERIFY(frames.front().time > 1.4);
+    const Outcome<std::shared_ptr<ThumbnailSource>> source = ThumbnailSource::open(file);
+    QVERIFY(source.ok());
+    const Outcome<QImage> picture = source.value()->frameNear(3.0, QSize(320, 240));
+    QVERIFY(picture.ok());
+    QTemporaryDir dir;
+    // The frames either side of 3 s of the file's own timeline: the strip may show the
+    // keyframe just before the time asked for.
+    double nearest = 1e9;
+    for (const char* at : {"2.95", "3.0"}) {
+        const QString png = dir.filePath(QStringLiteral("at%1.png").arg(QLatin1String(at)));
+        oracle::run(QStringLiteral("ffmpeg"), {"-v", "error", "-nostdin", "-i", file, "-vf",
+                                               QStringLiteral("select='gte(t,%1)'").arg(QLatin1String(at)),
+                                               "-frames:v", "1", "-fps_mode", "passthrough", png});
+        const QImage expected(png);
+        QVERIFY(!expected.isNull());
+        nearest = std::min(nearest, difference(picture.value(), expected));
+    }
+    QVERIFY2(nearest < 3.0, qPrintable(QString::number(nearest)));
+    // And not the one 1.5 s later, where counting from the picture's start would land.
+    const QString later = dir.filePath(QStringLiteral("at45.png"));
+    oracle::run(QStringLiteral("ffmpeg"), {"-v", "error", "-nostdin", "-i", file, "-vf", "select='gte(t,4.5)'",
+                                           "-frames:v", "1", "-fps_mode", "passthrough", later});
+    QVERIFY(difference(picture.value(), QImage(later)) > 10.0);
 }
 
 QTEST_APPLESS_MAIN(TestMediaProbe)

@@ -167,6 +167,14 @@ void TestMp4Boxes::refusesMalformed_data()
     const qsizetype elst = find(lying, "elst");
     lying.replace(elst + 4, 4, be(1000000, 4));
     QTest::newRow("edit count beyond its box") << lying;
+    // A track header cut short: its duration field would lie past its end, in the
+    // box after it, which must not be written.
+    const QByteArray shortHeader = box("tkhd", QByteArray(4, '\0'));
+    const QByteArray header0 = movie(0, 12800, 1000, QByteArray()).mid(8);
+    QTest::newRow("short track header at the end") << box("moov", header0 + box("trak", shortHeader));
+    QTest::newRow("short track header before user data")
+        << box("moov", header0 + box("trak", shortHeader + box("udta", QByteArray(40, '\x11'))));
+    QTest::newRow("short movie header") << box("moov", box("mvhd", QByteArray(14, '\0')));
     const QByteArray header = movie(0, 12800, 1000, QByteArray());
     QTest::newRow("track without header") << box("moov", header.mid(8) + box("trak", box("mdia", QByteArray())));
 }

@@ -76,6 +76,9 @@ void TestStreamCopyCutter::adjacentClipsHoldEveryFrameOnce_data()
     QTest::newRow("QuickTime") << "apple.mov" << between << "mov";
     QTest::newRow("Matroska into MP4") << "h264.mkv" << between << "mp4";
     QTest::newRow("video only") << "videoonly.mp4" << between << "mp4";
+    QTest::newRow("split among the last frames") << "h264.mp4" << QList<double>{9.95} << "mp4";
+    QTest::newRow("splits around the last frame") << "hevc.mp4" << QList<double>{9.91, 9.95} << "mp4";
+    QTest::newRow("picture starting after the sound") << "late.mkv" << QList<double>{3.0, 6.51} << "mp4";
 }
 
 void TestStreamCopyCutter::adjacentClipsHoldEveryFrameOnce()
@@ -198,6 +201,8 @@ void TestStreamCopyCutter::refusals_data()
     QTest::newRow("sound only") << "audioonly.m4a" << "no video track";
     QTest::newRow("codec MP4 cannot carry") << "theora.mkv" << "theora";
     QTest::newRow("missing file") << "no-such-file.mp4" << "No such file";
+    QTest::newRow("AVI has no presentation times") << "h264.avi" << "no presentation times";
+    QTest::newRow("a download that stopped half way") << "truncated.mp4" << "ends early";
 }
 
 void TestStreamCopyCutter::refusals()
@@ -205,7 +210,7 @@ void TestStreamCopyCutter::refusals()
     QFETCH(QString, file);
     QFETCH(QString, words);
 
-    const CutResult result = StreamCopyCutter().cut(fixture(file), 1.0, 2.0, dir->path(), QStringLiteral("split-0"));
+    const CutResult result = StreamCopyCutter().cut(fixture(file), 3.0, 8.0, dir->path(), QStringLiteral("split-0"));
     QCOMPARE(int(result.kind), int(CutResult::Kind::Failed));
     QVERIFY2(result.error.contains(words), qPrintable(result.error));
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 0);

@@ -34,8 +34,9 @@ struct ExportSummary {
     int failed = 0;
 
     int done() const { return inLibrary + empty + failed; }
-    // Every clip that holds a frame is in the library.
-    bool succeeded() const { return failed == 0 && done() == total; }
+    // Every clip that holds a frame is in the library. An export of nothing but
+    // empty clips brought nothing home: that is no success.
+    bool succeeded() const { return failed == 0 && done() == total && inLibrary > 0; }
 };
 
 struct ExportHandlers {

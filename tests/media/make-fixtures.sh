@@ -57,6 +57,23 @@ ff -i h264.mp4 -c copy h264.mkv
 # Matroska with a codec MP4 cannot carry well here (Theora).
 ff -f lavfi -i "$video" -c:v libtheora -q:v 5 theora.mkv
 
+# AVI: its packets carry no presentation times, so no exact cut is possible.
+ff -i h264.mp4 -c copy h264.avi
+
+# The first half of a video whose index is at the front: a download that stopped.
+ff -i h264.mp4 -c copy -movflags +faststart front.mp4
+head -c $(( $(stat -c %s front.mp4) / 2 )) front.mp4 > truncated.mp4
+
+# Picture starting 1.5 s after the sound, every frame a keyframe (so thumbnails are
+# exact): times count from the file's start, not the picture's. Matroska, because
+# FFmpeg's MP4 reader drops a track's leading gap.
+ff -f lavfi -i "$audio" -itsoffset 1.5 -f lavfi -i "$video" -map 1:v -map 0:a \
+   -c:v libx264 -preset veryfast -g 1 -pix_fmt yuv420p -c:a aac -b:a 96k late.mkv
+
+# Picture starting 45 s after the sound: a long run of sound before the first picture.
+ff -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=50" -itsoffset 45 -f lavfi -i "$video" \
+   -map 1:v -map 0:a -c:v libx264 -preset veryfast -g 50 -pix_fmt yuv420p -c:a aac -b:a 32k late45.mkv
+
 # Video without sound.
 ff -i h264.mp4 -c copy -an videoonly.mp4
 

@@ -1,0 +1,14 @@
+# Sanitizer builds for CI: TRIMORA_SANITIZE=address (with undefined behaviour) or
+# thread. Applied to everything we compile; Qt and FFmpeg stay as Debian built them.
+set(TRIMORA_SANITIZE "" CACHE STRING "Sanitizer build: empty, address or thread")
+set_property(CACHE TRIMORA_SANITIZE PROPERTY STRINGS "" address thread)
+
+if(TRIMORA_SANITIZE STREQUAL "address")
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+elseif(TRIMORA_SANITIZE STREQUAL "thread")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+elseif(NOT TRIMORA_SANITIZE STREQUAL "")
+    message(FATAL_ERROR "TRIMORA_SANITIZE must be empty, address or thread, not '${TRIMORA_SANITIZE}'")
+endif()

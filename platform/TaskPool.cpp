@@ -1,0 +1,128 @@
+#include "TaskPool.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+TaskPool::TaskPool(int count)
+{
+    for (int i = 0; i < std::max(1, count); ++i)
+        threads.emplace_back([this] { work(); });
+}
+
+TaskPool::~TaskPool()
+{
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    wake.notify_all();
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+void TaskPool::run(std::function<void()> task)
+{
+    {
+        std::lock_guard lock(mutex);
+        tasks.push_back(std::move(task));
+    }
+    wake.notify_one();
+}
+
+void TaskPool::waitForDone()
+{
+    std::unique_lock lock(mutex);
+    idle.wait(lock, [this] { return tasks.empty() && busy == 0; });
+}
+
+void TaskPool::work()
+{
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock lock(mutex);
+            wake.wait(lock, [this] { return stopping || !tasks.empty(); });
+            if (tasks.empty())
+                return; // stopping, and nothing left to do
+            task = std::move(tasks.front());
+            tasks.pop_front();
+            ++busy;
+        }
+        task();
+        task = nullptr;
+        {
+            std::lock_guard lock(mutex);
+            --busy;
+        }
+        idle.notify_all();
+    }
+}
+
+namespace {
+
+// The main thread's inbox. The event loop is only told that there is mail, by a plain
+// event to an object of the main thread; the mail itself never passes through Qt.
+struct MainInbox {
+    std::mutex mutex;
+    std::deque<std::function<void()>> tasks;
+};
+
+MainInbox& inbox()
+{
+    static MainInbox box;
+    return box;
+}
+
+// Runs the oldest task: one per wake-up, so tasks keep their places among the
+// other events of the main queue.
+void runOneFromInbox()
+{
+    std::function<void()> task;
+    {
+        std::lock_guard lock(inbox().mutex);
+        if (inbox().tasks.empty())
+            return;
+        task = std::move(inbox().tasks.front());
+        inbox().tasks.pop_front();
+    }
+    task();
+}
+
+class InboxBell final : public QObject {
+public:
+    static constexpr QEvent::Type RING = QEvent::Type(QEvent::User + 731);
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() != RING)
+            return QObject::event(event);
+        runOneFromInbox();
+        return true;
+    }
+};
+
+QObject* bell(QCoreApplication* application)
+{
+    // Made once, whichever thread asks first, and handed to the main thread.
+    static InboxBell* ringer = [application] {
+        auto* made = new InboxBell;
+        made->moveToThread(application->thread());
+        return made;
+    }();
+    return ringer;
+}
+
+} // namespace
+
+void postToMainThread(std::function<void()> task)
+{
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application)
+        return;
+    {
+        std::lock_guard lock(inbox().mutex);
+        inbox().tasks.push_back(std::move(task));
+    }
+    QCoreApplication::postEvent(bell(application), new QEvent(InboxBell::RING));
+}
