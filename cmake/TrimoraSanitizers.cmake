@@ -12,3 +12,14 @@ elseif(TRIMORA_SANITIZE STREQUAL "thread")
 elseif(NOT TRIMORA_SANITIZE STREQUAL "")
     message(FATAL_ERROR "TRIMORA_SANITIZE must be empty, address or thread, not '${TRIMORA_SANITIZE}'")
 endif()
+
+# Fuzzing builds: everything instrumented for coverage, with the address and
+# undefined-behaviour sanitizers; the fuzz targets add libFuzzer's own main.
+option(TRIMORA_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
+if(TRIMORA_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "TRIMORA_FUZZ needs clang: configure with the fuzz preset")
+    endif()
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()

@@ -23,6 +23,8 @@ extern "C" {
 namespace {
 
 constexpr int64_t NO_TIME = AV_NOPTS_VALUE;
+// AV_TIME_BASE_Q, without the C compound literal.
+constexpr AVRational MICROSECONDS{1, AV_TIME_BASE};
 
 struct DictionaryFreer {
     void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
@@ -188,7 +190,7 @@ std::vector<VideoPacket> ClipJob::scanVideo(int64_t from, int64_t until, bool* f
 
 std::optional<ClipStart> ClipJob::findStart(int64_t threshold, bool* failed)
 {
-    const int64_t margin = av_rescale_q(int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE), AV_TIME_BASE_Q, videoBase);
+    const int64_t margin = av_rescale_q(int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, videoBase);
     // Look further back until the scan begins at a keyframe that is shown no later
     // than the first frame of the clip (long GOPs, large reorder delays).
     for (int64_t back = margin; ; back *= 4) {
@@ -225,7 +227,7 @@ std::optional<ClipStart> ClipJob::findStart(int64_t threshold, bool* failed)
 
 std::optional<int64_t> ClipJob::findFirstPtsAtOrAfter(int64_t threshold, bool* failed)
 {
-    const int64_t margin = av_rescale_q(int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE), AV_TIME_BASE_Q, videoBase);
+    const int64_t margin = av_rescale_q(int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, videoBase);
     for (int64_t ahead = margin; ; ahead *= 4) {
         const std::vector<VideoPacket> packets = scanVideo(threshold - margin, threshold + ahead, failed);
         if (*failed)
@@ -265,7 +267,7 @@ bool ClipJob::positionForCopy(int64_t keyDts, int64_t soundStart)
 {
     for (unsigned i = 0; i < input->nb_streams; ++i)
         input->streams[i]->discard = outputIndex[i] >= 0 ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    const int64_t earliest = std::min(av_rescale_q(keyDts, videoBase, AV_TIME_BASE_Q), soundStart)
+    const int64_t earliest = std::min(av_rescale_q(keyDts, videoBase, MICROSECONDS), soundStart)
         - int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE / 2);
     const int64_t fileStart = input->start_time != NO_TIME ? input->start_time : 0;
     // The MP4 demuxer places the other streams at the time of the video sample it
@@ -291,7 +293,7 @@ CutResult ClipJob::run()
     if (video < 0)
         return CutResult::failed(problem(QStringLiteral("it has no video track.")));
     videoBase = input->streams[video]->time_base;
-    origin = input->start_time != NO_TIME ? av_rescale_q(input->start_time, AV_TIME_BASE_Q, videoBase) : 0;
+    origin = input->start_time != NO_TIME ? av_rescale_q(input->start_time, MICROSECONDS, videoBase) : 0;
 
     const QString suffix = QFileInfo(source).suffix().toLower();
     const bool keepContainer = isMovFamily(input->iformat)
@@ -492,7 +494,7 @@ CutResult ClipJob::write(const ClipStart& start, std::optional<int64_t> endPts, 
             preroll = av_rescale_q(samples, AVRational{1, stream->codecpar->sample_rate}, stream->time_base);
         }
         soundFrom[i] = clipStart - preroll;
-        soundStart = std::min(soundStart, av_rescale_q(soundFrom[i], stream->time_base, AV_TIME_BASE_Q));
+        soundStart = std::min(soundStart, av_rescale_q(soundFrom[i], stream->time_base, MICROSECONDS));
     }
     if (!positionForCopy(start.keyDts, soundStart))
         return fail(problem(QStringLiteral("the video could not be read again.")));

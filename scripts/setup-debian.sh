@@ -14,6 +14,9 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
     # screen tests under a virtual X server
     xvfb xauth
+    # the checks after the tests: sanitizers and fuzzing with clang, the package's
+    # desktop files
+    clang libclang-rt-14-dev appstream desktop-file-utils
 )
 
 missing=()

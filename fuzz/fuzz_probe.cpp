@@ -1,0 +1,52 @@
+// Feeds arbitrary bytes, as a video file, to everything that reads what FFmpeg
+// reports of a file: the probe, the thumbnails and the cutter. Damaged input must give
+// a message, never a crash, a hang or a clip that claims success without a file.
+#include <cstdint>
+#include <cstdlib>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "MediaProbe.h"
+#include "StreamCopyCutter.h"
+#include "ThumbnailSource.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    // FFmpeg's complaints about damaged input are expected here.
+    qputenv("QT_LOGGING_RULES", "*.debug=false;trimora.*=false");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("input.mp4"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            std::abort();
+        file.write(reinterpret_cast<const char*>(data), qint64(size));
+    }
+    const Outcome<VideoInfo> info = probeVideo(path);
+    if (!info) {
+        if (info.error().isEmpty())
+            std::abort();
+        return 0;
+    }
+    if (!(info->duration > 0.0) || info->videoStream < 0)
+        std::abort();
+    if (Outcome<std::shared_ptr<ThumbnailSource>> source = ThumbnailSource::open(path))
+        source.value()->frameNear(info->duration / 2, QSize(64, 36));
+    const QString out = dir.filePath(QStringLiteral("cut"));
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    const CutResult result = StreamCopyCutter().cut(path, info->duration / 4, info->duration / 2, out, QStringLiteral("clip"));
+    if (result.kind == CutResult::Kind::Written && !QFileInfo::exists(result.path))
+        std::abort();
+    if (result.kind == CutResult::Kind::Failed && result.error.isEmpty())
+        std::abort();
+    return 0;
+}
