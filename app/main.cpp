@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -29,6 +30,9 @@ QString mainUsage()
 
 int main(int argc, char* argv[])
 {
+    // A limit on file sizes (ulimit -f) must make a write fail with a message, not
+    // end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     routeFfmpegLogging();
     VideoGenerator::provideCurrentCutter(std::make_unique<StreamCopyCutter>());
 
