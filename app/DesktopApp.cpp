@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QScreen>
 #include <QTimer>
 
 #include "AppDelegate.h"
@@ -71,7 +72,9 @@ int runDesktopApp(int& argc, char** argv)
     ScreenStack window;
     window.setWindowTitle(QStringLiteral("Trimora"));
     window.setMinimumSize(800, 600);
-    window.resize(1280, 800);
+    // 1280 x 800, or as much of a smaller screen as there is.
+    const QRect screen = window.screen()->availableGeometry();
+    window.resize(std::max(800, std::min(1280, screen.width())), std::max(600, std::min(800, screen.height())));
 
     ReviewsHelper::provideSharedServices(std::make_unique<SettingsUserDefaults>(),
                                          std::make_unique<DesktopStoreReview>(&window));
