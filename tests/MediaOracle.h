@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCryptographicHash>
+#include <QFile>
 #include <QList>
 #include <QProcess>
 #include <QString>
@@ -8,6 +10,23 @@
 
 // Answers about media files from the ffmpeg and ffprobe commands, which honour MP4
 // edit lists as players do: the tests' independent judge of what a clip shows.
+// A media file made for the tests by media/make-fixtures.sh.
+inline QString fixture(const QString& name)
+{
+    return qEnvironmentVariable("TRIMORA_FIXTURES") + QLatin1Char('/') + name;
+}
+
+// A file's contents, for telling whether it changed.
+inline QByteArray digest(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result();
+}
+
 namespace oracle {
 
 struct Frame {
@@ -70,11 +89,17 @@ inline double firstFrameTime(const QString& path, const QString& stream)
     return ok ? time : -1.0;
 }
 
+struct Box {
+    QString type;
+    qint64 offset = 0;
+    qint64 size = 0;
+};
+
 // The top-level boxes of an MP4 file, in order ("ftyp", "moov", "free", "mdat").
-inline QStringList topLevelBoxes(const QString& path)
+inline QList<Box> topLevelBoxes(const QString& path)
 {
     QFile file(path);
-    QStringList boxes;
+    QList<Box> boxes;
     if (!file.open(QIODevice::ReadOnly))
         return boxes;
     qint64 at = 0;
@@ -91,12 +116,34 @@ inline QStringList topLevelBoxes(const QString& path)
         } else if (size == 0) {
             size = quint64(file.size() - at);
         }
-        boxes << QString::fromLatin1(header.mid(4, 4));
+        boxes.push_back({QString::fromLatin1(header.mid(4, 4)), at, qint64(size)});
         if (size < 8)
             break;
         at += qint64(size);
     }
     return boxes;
+}
+
+inline QStringList topLevelBoxTypes(const QString& path)
+{
+    QStringList types;
+    for (const Box& box : topLevelBoxes(path))
+        types << box.type;
+    return types;
+}
+
+// The bytes of the file's movie box.
+inline QByteArray movieBox(const QString& path)
+{
+    for (const Box& box : topLevelBoxes(path)) {
+        if (box.type == QLatin1String("moov")) {
+            QFile file(path);
+            file.open(QIODevice::ReadOnly);
+            file.seek(box.offset);
+            return file.read(box.size);
+        }
+    }
+    return {};
 }
 
 } // namespace oracle

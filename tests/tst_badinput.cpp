@@ -1,13 +1,13 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "MediaOracle.h"
 #include "MediaProbe.h"
 
 // Bad input and faults, through the command line, as a user meets them: a message a
@@ -15,27 +15,12 @@
 // left in the library, nothing already there changed, and no crash.
 namespace {
 
-QString fixture(const QString& name)
-{
-    return qEnvironmentVariable("TRIMORA_FIXTURES") + QLatin1Char('/') + name;
-}
-
 struct Run {
     int exitCode = -1;
     bool crashed = false;
     QString out;
     QString err;
 };
-
-QByteArray digest(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
-}
 
 bool isRoot()
 {

@@ -1,28 +1,13 @@
 #include <thread>
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "FolderVideoLibrary.h"
+#include "MediaOracle.h"
 
 namespace {
-
-QString fixture(const QString& name)
-{
-    return qEnvironmentVariable("TRIMORA_FIXTURES") + QLatin1Char('/') + name;
-}
-
-QByteArray digest(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
-}
 
 // A working file as the cutter leaves it: a clip in a folder of its own.
 QString workingCopy(const QString& root, const QString& fixtureName, const QString& name)

@@ -9,9 +9,7 @@ class TestGradientView : public QObject {
 
 private slots:
     void defaults();
-    void settersWaitForTheLayoutPass_data();
     void settersWaitForTheLayoutPass();
-    void burstOfChangesIsOnePass();
     void paintsTheGradientBetweenItsPoints_data();
     void paintsTheGradientBetweenItsPoints();
     void shadowShowsOutsideTheView();
@@ -33,69 +31,37 @@ void TestGradientView::defaults()
     QCOMPARE(layer.shadowOpacity, 1.0);
 }
 
-void TestGradientView::settersWaitForTheLayoutPass_data()
-{
-    QTest::addColumn<QString>("property");
-    QTest::addColumn<QVariant>("value");
-
-    QTest::newRow("topColor") << "topColor" << QVariant(QColor(Qt::blue));
-    QTest::newRow("bottomColor") << "bottomColor" << QVariant(QColor(Qt::green));
-    QTest::newRow("shadowColor") << "shadowColor" << QVariant(QColor(Qt::black));
-    QTest::newRow("shadowX") << "shadowX" << QVariant(2.0);
-    QTest::newRow("shadowY") << "shadowY" << QVariant(4.0);
-    QTest::newRow("shadowBlur") << "shadowBlur" << QVariant(7.0);
-    QTest::newRow("startPointX") << "startPointX" << QVariant(0.5);
-    QTest::newRow("startPointY") << "startPointY" << QVariant(0.0);
-    QTest::newRow("endPointX") << "endPointX" << QVariant(0.5);
-    QTest::newRow("endPointY") << "endPointY" << QVariant(1.0);
-    QTest::newRow("cornerRadius") << "cornerRadius" << QVariant(10.0);
-    QTest::newRow("same value again still asks for a pass") << "shadowBlur" << QVariant(3.0);
-}
-
 void TestGradientView::settersWaitForTheLayoutPass()
 {
-    QFETCH(QString, property);
-    QFETCH(QVariant, value);
-
     GradientView view;
-    const GradientView::Layer before = view.gradientLayer();
-    QVERIFY(view.setProperty(property.toLatin1().constData(), value));
-    QCOMPARE(view.property(property.toLatin1().constData()), value);
+    const QColor blue(Qt::blue);
+    // Set by name, as the form does.
+    const QList<std::pair<const char*, QVariant>> values{
+        {"topColor", blue}, {"bottomColor", QColor(Qt::green)}, {"shadowColor", QColor(Qt::black)},
+        {"shadowX", 2.0}, {"shadowY", 4.0}, {"shadowBlur", 7.0}, {"startPointX", 0.5}, {"startPointY", 0.0},
+        {"endPointX", 0.5}, {"endPointY", 1.0}, {"cornerRadius", 10.0}};
+    for (const auto& [name, value] : values) {
+        QVERIFY(view.setProperty(name, value));
+        QCOMPARE(view.property(name), value);
+    }
+    // Nothing drawn changes until the pass, and then everything does at once.
     QVERIFY(view.layoutPending());
-    // Nothing drawn changes until the pass.
-    QCOMPARE(view.gradientLayer().colors[0], before.colors[0]);
-    QCOMPARE(view.gradientLayer().cornerRadius, before.cornerRadius);
-    QCOMPARE(view.gradientLayer().shadowRadius, before.shadowRadius);
+    QCOMPARE(view.gradientLayer().colors[0], QColor(Qt::red));
+    QCOMPARE(view.gradientLayer().cornerRadius, 0.0);
     QTRY_VERIFY(!view.layoutPending());
-    const GradientView::Layer& after = view.gradientLayer();
-    const QVariant applied = property == "topColor"      ? QVariant(after.colors[0])
-        : property == "bottomColor"                       ? QVariant(after.colors[1])
-        : property == "shadowColor"                       ? QVariant(after.shadowColor)
-        : property == "shadowX"                           ? QVariant(after.shadowOffset.width())
-        : property == "shadowY"                           ? QVariant(after.shadowOffset.height())
-        : property == "shadowBlur"                        ? QVariant(after.shadowRadius)
-        : property == "startPointX"                       ? QVariant(after.startPoint.x())
-        : property == "startPointY"                       ? QVariant(after.startPoint.y())
-        : property == "endPointX"                         ? QVariant(after.endPoint.x())
-        : property == "endPointY"                         ? QVariant(after.endPoint.y())
-                                                          : QVariant(after.cornerRadius);
-    QCOMPARE(applied, value);
-    QCOMPARE(after.shadowOpacity, 1.0);
-}
-
-void TestGradientView::burstOfChangesIsOnePass()
-{
-    GradientView view;
-    view.setTopColor(Qt::blue);
-    view.setCornerRadius(10);
-    view.setStartPointX(0.5);
-    view.setStartPointY(0.0);
+    const GradientView::Layer& layer = view.gradientLayer();
+    QCOMPARE(layer.colors[0], blue);
+    QCOMPARE(layer.colors[1], QColor(Qt::green));
+    QCOMPARE(layer.shadowColor, QColor(Qt::black));
+    QCOMPARE(layer.shadowOffset, QSizeF(2.0, 4.0));
+    QCOMPARE(layer.shadowRadius, 7.0);
+    QCOMPARE(layer.startPoint, QPointF(0.5, 0.0));
+    QCOMPARE(layer.endPoint, QPointF(0.5, 1.0));
+    QCOMPARE(layer.cornerRadius, 10.0);
+    QCOMPARE(layer.shadowOpacity, 1.0);
+    // The same value again still asks for a pass.
+    view.setCornerRadius(10.0);
     QVERIFY(view.layoutPending());
-    QCoreApplication::sendPostedEvents(&view, QEvent::LayoutRequest);
-    QVERIFY(!view.layoutPending());
-    QCOMPARE(view.gradientLayer().colors[0], QColor(Qt::blue));
-    QCOMPARE(view.gradientLayer().cornerRadius, 10.0);
-    QCOMPARE(view.gradientLayer().startPoint, QPointF(0.5, 0.0));
 }
 
 void TestGradientView::paintsTheGradientBetweenItsPoints_data()

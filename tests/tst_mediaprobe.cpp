@@ -11,11 +11,6 @@
 
 namespace {
 
-QString fixture(const QString& name)
-{
-    return qEnvironmentVariable("TRIMORA_FIXTURES") + QLatin1Char('/') + name;
-}
-
 // Mean absolute difference of two pictures of the same size, 0 to 255.
 double difference(const QImage& a, const QImage& b)
 {

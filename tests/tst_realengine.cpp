@@ -15,11 +15,6 @@
 
 namespace {
 
-QString fixture(const QString& name)
-{
-    return qEnvironmentVariable("TRIMORA_FIXTURES") + QLatin1Char('/') + name;
-}
-
 constexpr double FRAME = 0.04; // the fixtures run at 25 frames a second
 
 } // namespace

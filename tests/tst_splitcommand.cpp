@@ -10,11 +10,6 @@
 
 namespace {
 
-QString fixture(const QString& name)
-{
-    return qEnvironmentVariable("TRIMORA_FIXTURES") + QLatin1Char('/') + name;
-}
-
 struct Run {
     int exitCode = -1;
     QString out;
