@@ -26,6 +26,8 @@ private slots:
     void playerLoadsPlaysSeeksAndEnds();
     void editorShowsTheVideoUpright();
     void splitTwiceAndSave();
+    void failedExportsSayWhy_data();
+    void failedExportsSayWhy();
 };
 
 void TestRealEngine::playerLoadsPlaysSeeksAndEnds()
@@ -122,6 +124,56 @@ void TestRealEngine::splitTwiceAndSave()
         total += double(frames.size()) * FRAME;
     }
     QVERIFY2(std::abs(total - 10.0) <= 3 * FRAME, qPrintable(QString::number(total)));
+    closeAlerts();
+}
+
+void TestRealEngine::failedExportsSayWhy_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("libraryBlocked"); // a file stands where the library folder should be
+    QTest::addColumn<QString>("words");
+
+    QTest::newRow("a format MP4 cannot carry") << "theora.mkv" << false << "theora";
+    QTest::newRow("the library cannot be made") << "h264.mp4" << true << "kept at";
+}
+
+void TestRealEngine::failedExportsSayWhy()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, libraryBlocked);
+    QFETCH(QString, words);
+
+    QTemporaryDir dir;
+    StreamCopyCutter cutter;
+    VideoGenerator generator(cutter, dir.filePath(QStringLiteral("cache")));
+    const QString folder = dir.filePath(QStringLiteral("library"));
+    if (libraryBlocked) {
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    FolderVideoLibrary library(folder);
+    EditorServices services;
+    services.openAsset = &FfmpegVideoAsset::open;
+    services.makePlayer = [] { return std::unique_ptr<Player>(new QtMediaPlayer); };
+    services.generator = &generator;
+    services.library = &library;
+    int reviews = 0;
+    services.countReviewAction = [&reviews] { ++reviews; };
+
+    CutterViewController editor(services);
+    editor.videoURL = QUrl::fromLocalFile(fixture(file));
+    editor.resize(1280, 800);
+    editor.show();
+    editor.pointerViewLeadingConstraint()->setConstant(editor.findChild<QWidget*>(QStringLiteral("videosWorkspaceView"))->width() / 2.0);
+    editor.touchSplit();
+    editor.touchDone();
+    // One "Error" per clip, each saying why; no "Finished", nothing counted.
+    QTRY_COMPARE_WITH_TIMEOUT(openAlerts(QStringLiteral("Error")).size(), 2, 20000);
+    QTRY_COMPARE(editor.runningExports(), 0);
+    for (QMessageBox* alert : openAlerts(QStringLiteral("Error")))
+        QVERIFY2(alert->text().contains(words), qPrintable(alert->text()));
+    QCOMPARE(openAlerts(QStringLiteral("Finished")).size(), 0);
+    QCOMPARE(reviews, 0);
     closeAlerts();
 }
 
