@@ -1,3 +1,3 @@
 #include "EditorLog.h"
 
-Q_LOGGING_CATEGORY(lcEditor, "trimora.editor")
+Q_LOGGING_CATEGORY(lcEditor, "trimora.editor", QtWarningMsg)

@@ -182,7 +182,7 @@ std::vector<VideoPacket> ClipJob::scanVideo(int64_t from, int64_t until, bool* f
         av_packet_unref(packet.get());
     }
     if (status < 0 && status != AVERROR_EOF) {
-        qCWarning(lcPlatform) << "av_read_frame failed while scanning" << source << ffmpegErrorText(status);
+        qCInfo(lcPlatform) << "av_read_frame failed while scanning" << source << ffmpegErrorText(status);
         *failed = true;
     }
     return packets;
