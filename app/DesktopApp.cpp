@@ -15,7 +15,9 @@
 #include "FfmpegVideoAsset.h"
 #include "FolderVideoLibrary.h"
 #include "MailComposer.h"
+#include "CutterViewController.h"
 #include "QtMediaPlayer.h"
+#include "QuitGuard.h"
 #include "ReviewsHelper.h"
 #include "Scenes.h"
 #include "ScreenStack.h"
@@ -90,10 +92,17 @@ int runDesktopApp(int& argc, char** argv)
     editorServices.library = &library;
     editorServices.countReviewAction = [] { ReviewsHelper::shared().addActions(1); };
 
+    QuitGuard guard(&window);
+    window.mayClose = [&guard] { return guard.mayClose(); };
+    QObject::connect(&guard, &QuitGuard::quitWhenIdle, &app, &QApplication::quit);
+
     HomeServices homeServices;
     homeServices.screens = &window;
-    homeServices.instantiateViewController = [editorServices](const QString& identifier) {
-        return instantiateViewController(identifier, editorServices);
+    homeServices.instantiateViewController = [editorServices, &guard](const QString& identifier) {
+        QWidget* made = instantiateViewController(identifier, editorServices);
+        if (auto* editor = qobject_cast<CutterViewController*>(made))
+            guard.track(editor);
+        return made;
     };
     homeServices.openAsset = &FfmpegVideoAsset::open;
     homeServices.libraryFolder = libraryFolder;
@@ -110,6 +119,9 @@ int runDesktopApp(int& argc, char** argv)
         QTimer::singleShot(0, home, [home, path = videos.first()] { home->openVideo(path); });
 
     const int status = app.exec();
+    // Anything still under way (the window is gone only when no export runs) ends
+    // before the library and the generator do.
     VideoGenerator::current().waitForCuts();
+    library.waitForImports();
     return status;
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeySequence>
@@ -61,32 +62,35 @@ CutterViewController::CutterViewController(EditorServices editorServices, QWidge
     video->setObjectName(QStringLiteral("videoView"));
     ui->previewLayout->addWidget(video);
 
-    auto shortcut = [this](const QKeySequence& keys, void (CutterViewController::*slot)()) {
-        auto* action = new QShortcut(keys, this);
-        action->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(action, &QShortcut::activated, this, slot);
+    // Keys act on the editor only while no alert or dialog is open over it: Qt looks
+    // for shortcuts before it blocks a window behind a modal one. Holding a key down
+    // does not repeat an action.
+    auto shortcut = [this](const QKeySequence& keys, std::function<void()> action) {
+        auto* key = new QShortcut(keys, this);
+        key->setContext(Qt::WidgetWithChildrenShortcut);
+        key->setAutoRepeat(false);
+        connect(key, &QShortcut::activated, this, [action = std::move(action)] {
+            if (!QApplication::activeModalWidget())
+                action();
+        });
     };
-    shortcut(QKeySequence(Qt::Key_Escape), &CutterViewController::touchClose);
-    shortcut(QKeySequence(Qt::Key_S), &CutterViewController::touchSplit);
-    shortcut(QKeySequence::Undo, &CutterViewController::touchUndo);
+    shortcut(QKeySequence(Qt::Key_Escape), [this] { touchClose(); });
+    shortcut(QKeySequence(Qt::Key_S), [this] { touchSplit(); });
+    shortcut(QKeySequence::Undo, [this] { touchUndo(); });
     for (const QKeySequence& keys : {QKeySequence(QKeySequence::Save), QKeySequence(Qt::Key_Return),
                                      QKeySequence(Qt::Key_Enter)}) {
-        auto* save = new QShortcut(keys, this);
-        save->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(save, &QShortcut::activated, this, [this] {
+        shortcut(keys, [this] {
             if (ui->doneButton->isEnabled())
                 touchDone();
         });
     }
-    ui->splitPointsNumbersView->setAttribute(Qt::WA_StyledBackground);
-    auto* playOrPause = new QShortcut(QKeySequence(Qt::Key_Space), this);
-    playOrPause->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(playOrPause, &QShortcut::activated, this, [this] {
+    shortcut(QKeySequence(Qt::Key_Space), [this] {
         if (videoPlayer && videoPlayer->isPlaying())
             touchPause();
         else
             touchPlay();
     });
+    ui->splitPointsNumbersView->setAttribute(Qt::WA_StyledBackground);
 }
 
 CutterViewController::~CutterViewController() = default;
@@ -226,27 +230,28 @@ void CutterViewController::playerDidFinishPlaying()
 
 void CutterViewController::fadeToPauseButton()
 {
-    QWidget* play = ui->playButton;
-    QWidget* pauseButton = ui->pauseButton;
-    ViewAlpha::setAlpha(play, 1.0);
-    ViewAlpha::animate(play, {0.0, 200, 100, LINEAR}, [pauseButton = QPointer<QWidget>(pauseButton)](bool) {
-        if (!pauseButton)
-            return;
-        ViewAlpha::setAlpha(pauseButton, 0.0);
-        ViewAlpha::animate(pauseButton, {1.0, 150, 0, STANDARD});
-    });
+    crossFade(ui->playButton, ui->pauseButton, {0.0, 200, 100, LINEAR}, {1.0, 150, 0, STANDARD});
 }
 
 void CutterViewController::fadeToPlayButton()
 {
-    QWidget* play = ui->playButton;
-    QWidget* pauseButton = ui->pauseButton;
-    ViewAlpha::setAlpha(pauseButton, 1.0);
-    ViewAlpha::animate(pauseButton, {0.0, 250, 0, LINEAR}, [play = QPointer<QWidget>(play)](bool) {
-        if (!play)
+    crossFade(ui->pauseButton, ui->playButton, {0.0, 250, 0, LINEAR}, {1.0, 250, 0, STANDARD});
+}
+
+void CutterViewController::crossFade(QWidget* leaving, QWidget* coming, const ViewAlpha::Fade& out,
+                                     const ViewAlpha::Fade& in)
+{
+    // A newer cross-fade makes this one's second half moot: a quick play then pause
+    // must not bring the pause button back after the play button.
+    const int generation = ++fadeGeneration;
+    ViewAlpha::setAlpha(leaving, 1.0);
+    ViewAlpha::animate(leaving, out, [self = QPointer<CutterViewController>(this), coming = QPointer<QWidget>(coming),
+                                      in, generation](bool) {
+        // The fade may end because the screen is being taken down.
+        if (!self || !coming || self->fadeGeneration != generation)
             return;
-        ViewAlpha::setAlpha(play, 0.0);
-        ViewAlpha::animate(play, {1.0, 250, 0, STANDARD});
+        ViewAlpha::setAlpha(coming, 0.0);
+        ViewAlpha::animate(coming, in);
     });
 }
 

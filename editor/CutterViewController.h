@@ -9,6 +9,7 @@
 
 #include "CutModel.h"
 #include "EditorServices.h"
+#include "ViewAlpha.h"
 
 class PointerConstraint;
 class QTimer;
@@ -85,6 +86,7 @@ private:
     void pause();
     void fadeToPauseButton();
     void fadeToPlayButton();
+    void crossFade(QWidget* leaving, QWidget* coming, const ViewAlpha::Fade& out, const ViewAlpha::Fade& in);
     double stripWidth() const;
     void redrawClipNumbers();
     void updateControlsState();
@@ -106,6 +108,7 @@ private:
     bool loaded = false;
     bool pressing = false;
     bool releaseWhenDone = false;
+    int fadeGeneration = 0;
     // Per running export: clips done and clips in all.
     struct ExportCount {
         int done = 0;

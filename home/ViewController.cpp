@@ -93,7 +93,8 @@ void ViewController::touchPickVideo()
     if (picker)
         return;
     QDir().mkpath(services.libraryFolder);
-    picker = new QFileDialog(this, QStringLiteral("Open a Video"), services.libraryFolder);
+    // Parented to the window, not this screen, so that the screen's style stays its own.
+    picker = new QFileDialog(window(), QStringLiteral("Open a Video"), services.libraryFolder);
     picker->setObjectName(QStringLiteral("videoPicker"));
     picker->setAttribute(Qt::WA_DeleteOnClose);
     picker->setFileMode(QFileDialog::ExistingFile);
@@ -112,7 +113,7 @@ void ViewController::openVideo(const QString& path)
         return;
     const Outcome<std::shared_ptr<VideoAsset>> asset = services.openAsset(path);
     if (!asset) {
-        showErrorAlert(this, asset.error());
+        showErrorAlert(window(), asset.error());
         return;
     }
     QWidget* screen = services.instantiateViewController(QStringLiteral("cutterController"));

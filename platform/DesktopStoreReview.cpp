@@ -16,6 +16,13 @@ DesktopStoreReview::DesktopStoreReview(QWidget* parentWindow)
 
 void DesktopStoreReview::requestReview()
 {
+    // Asked for right after "Finished" is shown: a prompt over an open alert would be
+    // blocked by it (and hide it). It waits until the alert is closed.
+    if (QWidget* alert = QApplication::activeModalWidget()) {
+        QObject::connect(alert, &QObject::destroyed, QCoreApplication::instance(), [this] { requestReview(); },
+                         Qt::QueuedConnection);
+        return;
+    }
     QWidget* parent = window ? window.data() : QApplication::activeWindow();
     auto* prompt = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Enjoying Trimora?"),
                                    QStringLiteral("If Trimora saves you time, a rating in your software centre helps "

@@ -26,6 +26,7 @@ class TestDesktopServices : public QObject {
 
 private slots:
     void reviewPromptOffersTheSoftwareCentre();
+    void reviewPromptWaitsForAnOpenAlert();
     void canSendMail_data();
     void canSendMail();
     void composeOpensTheMailProgram();
@@ -58,6 +59,25 @@ void TestDesktopServices::reviewPromptOffersTheSoftwareCentre()
     }
     QCOMPARE(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("appstream://") + QLatin1String(APPLICATION_ID))});
     QDesktopServices::unsetUrlHandler(QStringLiteral("appstream"));
+}
+
+void TestDesktopServices::reviewPromptWaitsForAnOpenAlert()
+{
+    QWidget window;
+    window.show();
+    auto* alert = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Finished"), QStringLiteral("done"),
+                                  QMessageBox::Ok, &window);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->open();
+    QTRY_VERIFY(QApplication::activeModalWidget());
+    DesktopStoreReview review(&window);
+    review.requestReview();
+    // Not over the alert, where it could not be used; once the alert is gone, it shows.
+    QVERIFY(!window.findChild<QMessageBox*>(QStringLiteral("reviewPrompt")));
+    alert->close();
+    QTRY_VERIFY(window.findChild<QMessageBox*>(QStringLiteral("reviewPrompt")));
+    QVERIFY(window.findChild<QMessageBox*>(QStringLiteral("reviewPrompt"))->isVisible());
 }
 
 void TestDesktopServices::canSendMail_data()

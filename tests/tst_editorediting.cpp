@@ -4,6 +4,7 @@
 
 #include "EditorHarness.h"
 #include "FakeMedia.h"
+#include "QuitGuard.h"
 #include "VideoGenerator.h"
 #include "ViewAlpha.h"
 
@@ -37,6 +38,7 @@ private slots:
     void twoExportsAtOnce();
     void closingDuringAnExport();
     void keyboard();
+    void quittingWaitsForExports();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -308,6 +310,16 @@ void TestEditorEditing::keyboard()
     QTest::keyClick(h.editor.get(), Qt::Key_S);
     QTest::keyClick(h.editor.get(), Qt::Key_Return);
     QCOMPARE(h.editor->runningExports(), 1);
+    // While the "Finished" alert is open, keys do not reach the editor behind it.
+    QTRY_COMPARE(openAlerts(QStringLiteral("Finished")).size(), 1);
+    QTest::keyClick(h.editor.get(), Qt::Key_S);
+    QTest::keyClick(h.editor.get(), Qt::Key_Return);
+    QCOMPARE(h.editor->cutModel().splitPointCount(), 1);
+    QCOMPARE(h.editor->runningExports(), 0);
+    closeAlerts();
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QApplication::setActiveWindow(h.editor.get());
+    h.editor->setFocus();
     QTest::keyClick(h.editor.get(), Qt::Key_Space);
     QVERIFY(h.player->playing);
     QTest::keyClick(h.editor.get(), Qt::Key_Space);
@@ -315,7 +327,23 @@ void TestEditorEditing::keyboard()
     QSignalSpy closing(h.editor.get(), &CutterViewController::closeRequested);
     QTest::keyClick(h.editor.get(), Qt::Key_Escape);
     QCOMPARE(closing.count(), 1);
-    QTRY_COMPARE(h.editor->runningExports(), 0);
+}
+
+void TestEditorEditing::quittingWaitsForExports()
+{
+    QWidget window;
+    QuitGuard guard(&window);
+    QSignalSpy quit(&guard, &QuitGuard::quitWhenIdle);
+    EditorHarness h(10.0, services());
+    guard.track(h.editor.get());
+    QVERIFY(guard.mayClose());
+    h.splitAt(0.5);
+    h.editor->touchDone();
+    // While the clips are on their way, the window stays, says why, and goes after.
+    QVERIFY(!guard.mayClose());
+    QCOMPARE(openAlerts(QStringLiteral("Still Saving")).size(), 1);
+    QTRY_COMPARE(quit.count(), 1);
+    QCOMPARE(QDir(library->folder).entryList(QDir::Files).size(), 2);
 }
 
 QTEST_MAIN(TestEditorEditing)

@@ -15,6 +15,7 @@ private slots:
     void thumbnailsFillTheStrip();
     void failedThumbnailLeavesItsSlotEmpty();
     void playAndPauseCrossFade();
+    void quickPlayThenPauseEndsOnPlay();
     void tickFollowsThePlayer();
     void playAtTheEndRewinds_data();
     void playAtTheEndRewinds();
@@ -135,6 +136,22 @@ void TestEditorPlayback::playAndPauseCrossFade()
     h.editor->touchPause();
     QCOMPARE(ViewAlpha::lastFade(pause).value("target").toDouble(), 0.0);
     QCOMPARE(h.player->calls.count(QStringLiteral("pause")), 2);
+}
+
+void TestEditorPlayback::quickPlayThenPauseEndsOnPlay()
+{
+    EditorHarness h(200.0);
+    QWidget* play = h.outlet("playButton");
+    QWidget* pause = h.outlet("pauseButton");
+    h.editor->touchPlay();
+    QTest::qWait(50); // inside the play button's fade-out
+    h.editor->touchPause();
+    // The first cross-fade's second half must not bring the pause button back.
+    QTest::qWait(700);
+    QCOMPARE(ViewAlpha::alpha(play), 1.0);
+    QCOMPARE(ViewAlpha::alpha(pause), 0.0);
+    QVERIFY(pause->isHidden());
+    QVERIFY(!play->isHidden());
 }
 
 void TestEditorPlayback::tickFollowsThePlayer()

@@ -164,6 +164,12 @@ void GradientView::placeShadow()
 {
     if (!shadowView)
         return;
+    if (!parentWidget()) {
+        // Without a parent there is nothing to draw the shadow on; never let it
+        // become a window of its own.
+        shadowView->hide();
+        return;
+    }
     if (shadowView->parentWidget() != parentWidget())
         shadowView->setParent(parentWidget());
     const int margin = shadowView->reach();

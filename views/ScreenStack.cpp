@@ -1,5 +1,7 @@
 #include "ScreenStack.h"
 
+#include <QCloseEvent>
+
 ScreenStack::ScreenStack(QWidget* parent)
     : QStackedWidget(parent)
 {
@@ -22,4 +24,13 @@ void ScreenStack::dismiss(QWidget* screen)
     if (count() > 0)
         setCurrentIndex(count() - 1);
     emit dismissed(screen);
+}
+
+void ScreenStack::closeEvent(QCloseEvent* event)
+{
+    if (mayClose && !mayClose()) {
+        event->ignore();
+        return;
+    }
+    QStackedWidget::closeEvent(event);
 }

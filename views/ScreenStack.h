@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QStackedWidget>
 
 // The window's screens: the home screen at the bottom, and a screen presented over
@@ -16,6 +18,12 @@ public:
     // owner decides when nothing needs it any more.
     void dismiss(QWidget* screen);
 
+    // Asked when the window is about to close; false keeps it open.
+    std::function<bool()> mayClose;
+
 signals:
     void dismissed(QWidget* screen);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 };

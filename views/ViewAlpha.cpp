@@ -32,9 +32,29 @@ QObject* opacityTarget(QWidget* view)
     return effect;
 }
 
+constexpr char HIDDEN_PROPERTY[] = "trimoraHiddenByAlpha";
+
 void applyHitTesting(QWidget* view, double alpha)
 {
     view->setAttribute(Qt::WA_TransparentForMouseEvents, alpha < 0.01);
+}
+
+// A view faded out is also hidden, so that it neither takes clicks nor, lying on top
+// of another, spoils the repaint of the one beneath; it comes back when it fades in.
+void hideIfTransparent(QWidget* view)
+{
+    if (ViewAlpha::alpha(view) < 0.01 && view->isVisibleTo(view->parentWidget())) {
+        view->setProperty(HIDDEN_PROPERTY, true);
+        view->hide();
+    }
+}
+
+void showIfHiddenByAlpha(QWidget* view)
+{
+    if (view->property(HIDDEN_PROPERTY).toBool()) {
+        view->setProperty(HIDDEN_PROPERTY, false);
+        view->show();
+    }
 }
 
 void stopFade(QWidget* view)
@@ -77,6 +97,10 @@ void setAlpha(QWidget* view, double value)
     view->setProperty(ALPHA_PROPERTY, value);
     opacityTarget(view)->setProperty("opacity", value);
     applyHitTesting(view, value);
+    if (value < 0.01)
+        hideIfTransparent(view);
+    else
+        showIfHiddenByAlpha(view);
 }
 
 void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)> completion)
@@ -88,6 +112,8 @@ void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)>
                                                       {QStringLiteral("delay"), fade.delayMs},
                                                       {QStringLiteral("curve"), int(fade.curve.type())}});
     applyHitTesting(view, fade.target);
+    if (fade.target >= 0.01)
+        showIfHiddenByAlpha(view);
 
     QObject* target = opacityTarget(view);
     auto* group = new QSequentialAnimationGroup(view);
@@ -111,8 +137,11 @@ void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)>
                          if (state != QAbstractAnimation::Stopped)
                              return;
                          const bool ranToEnd = group->currentTime() >= total;
-                         if (view && view->property(FADE_PROPERTY).value<QObject*>() == group)
+                         if (view && view->property(FADE_PROPERTY).value<QObject*>() == group) {
                              view->setProperty(FADE_PROPERTY, QVariant());
+                             if (ranToEnd)
+                                 hideIfTransparent(view);
+                         }
                          group->deleteLater();
                          if (completion)
                              completion(ranToEnd);
