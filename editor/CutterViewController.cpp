@@ -93,7 +93,10 @@ CutterViewController::CutterViewController(EditorServices editorServices, QWidge
     ui->splitPointsNumbersView->setAttribute(Qt::WA_StyledBackground);
 }
 
-CutterViewController::~CutterViewController() = default;
+CutterViewController::~CutterViewController()
+{
+    fadeGeneration.reset();
+}
 
 void CutterViewController::showEvent(QShowEvent* event)
 {
@@ -243,12 +246,14 @@ void CutterViewController::crossFade(QWidget* leaving, QWidget* coming, const Vi
 {
     // A newer cross-fade makes this one's second half moot: a quick play then pause
     // must not bring the pause button back after the play button.
-    const int generation = ++fadeGeneration;
+    // The token tells the fade's end whether this screen still wants it; the screen
+    // drops it before its widgets (and their fades) are taken down.
+    const int generation = ++*fadeGeneration;
     ViewAlpha::setAlpha(leaving, 1.0);
-    ViewAlpha::animate(leaving, out, [self = QPointer<CutterViewController>(this), coming = QPointer<QWidget>(coming),
+    ViewAlpha::animate(leaving, out, [token = std::weak_ptr<int>(fadeGeneration), coming = QPointer<QWidget>(coming),
                                       in, generation](bool) {
-        // The fade may end because the screen is being taken down.
-        if (!self || !coming || self->fadeGeneration != generation)
+        const std::shared_ptr<int> current = token.lock();
+        if (!current || !coming || *current != generation)
             return;
         ViewAlpha::setAlpha(coming, 0.0);
         ViewAlpha::animate(coming, in);

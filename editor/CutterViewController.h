@@ -108,7 +108,7 @@ private:
     bool loaded = false;
     bool pressing = false;
     bool releaseWhenDone = false;
-    int fadeGeneration = 0;
+    std::shared_ptr<int> fadeGeneration = std::make_shared<int>(0);
     // Per running export: clips done and clips in all.
     struct ExportCount {
         int done = 0;
