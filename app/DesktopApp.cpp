@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
 
@@ -85,8 +87,23 @@ int runDesktopApp(int& argc, char** argv)
     delegate.observe(app);
     delegate.applicationDidFinishLaunching({});
 
+    // The home screen opens a video to check it before the editor opens it; the editor
+    // takes that same opened video rather than reading the file a second time.
+    auto checked = std::make_shared<std::pair<QString, std::shared_ptr<VideoAsset>>>();
+    auto openChecked = [checked](const QString& path) {
+        Outcome<std::shared_ptr<VideoAsset>> asset = FfmpegVideoAsset::open(path);
+        if (asset)
+            *checked = {QFileInfo(path).absoluteFilePath(), asset.value()};
+        return asset;
+    };
+    auto openForEditor = [checked](const QString& path) -> Outcome<std::shared_ptr<VideoAsset>> {
+        if (checked->second && checked->first == QFileInfo(path).absoluteFilePath())
+            return std::exchange(*checked, {}).second;
+        return FfmpegVideoAsset::open(path);
+    };
+
     EditorServices editorServices;
-    editorServices.openAsset = &FfmpegVideoAsset::open;
+    editorServices.openAsset = openForEditor;
     editorServices.makePlayer = [] { return std::make_unique<QtMediaPlayer>(); };
     editorServices.generator = &VideoGenerator::current();
     editorServices.library = &library;
@@ -104,7 +121,7 @@ int runDesktopApp(int& argc, char** argv)
             guard.track(editor);
         return made;
     };
-    homeServices.openAsset = &FfmpegVideoAsset::open;
+    homeServices.openAsset = openChecked;
     homeServices.libraryFolder = libraryFolder;
     homeServices.canSendMail = &MailComposer::canSendMail;
     homeServices.composeMail = &MailComposer::compose;

@@ -17,6 +17,38 @@ namespace {
 
 constexpr double FRAME = 0.04; // the fixtures run at 25 frames a second
 
+// An editor on the real engine: FFmpeg for pictures and cuts, Qt Multimedia for
+// playback, a folder library, all in a temporary folder.
+struct RealEditor {
+    QTemporaryDir dir;
+    StreamCopyCutter cutter;
+    VideoGenerator generator{cutter, dir.filePath(QStringLiteral("cache"))};
+    std::unique_ptr<FolderVideoLibrary> library;
+    std::unique_ptr<CutterViewController> editor;
+    int reviews = 0;
+
+    // With blockLibrary, a file stands where the library folder should be.
+    RealEditor(const QString& video, bool blockLibrary = false)
+    {
+        const QString folder = dir.filePath(QStringLiteral("library"));
+        if (blockLibrary) {
+            QFile blocker(folder);
+            blocker.open(QIODevice::WriteOnly);
+        }
+        library = std::make_unique<FolderVideoLibrary>(folder);
+        EditorServices services;
+        services.openAsset = &FfmpegVideoAsset::open;
+        services.makePlayer = [] { return std::unique_ptr<Player>(new QtMediaPlayer); };
+        services.generator = &generator;
+        services.library = library.get();
+        services.countReviewAction = [this] { ++reviews; };
+        editor = std::make_unique<CutterViewController>(services);
+        editor->videoURL = QUrl::fromLocalFile(video);
+        editor->resize(1280, 800);
+        editor->show();
+    }
+};
+
 } // namespace
 
 class TestRealEngine : public QObject {
@@ -84,22 +116,10 @@ void TestRealEngine::editorShowsTheVideoUpright()
 
 void TestRealEngine::splitTwiceAndSave()
 {
-    QTemporaryDir dir;
-    StreamCopyCutter cutter;
-    VideoGenerator generator(cutter, dir.filePath(QStringLiteral("cache")));
-    FolderVideoLibrary library(dir.filePath(QStringLiteral("library")));
-    EditorServices services;
-    services.openAsset = &FfmpegVideoAsset::open;
-    services.makePlayer = [] { return std::unique_ptr<Player>(new QtMediaPlayer); };
-    services.generator = &generator;
-    services.library = &library;
-    int reviews = 0;
-    services.countReviewAction = [&reviews] { ++reviews; };
-
-    CutterViewController editor(services);
-    editor.videoURL = QUrl::fromLocalFile(fixture(QStringLiteral("h264.mp4")));
-    editor.resize(1280, 800);
-    editor.show();
+    RealEditor real(fixture(QStringLiteral("h264.mp4")));
+    CutterViewController& editor = *real.editor;
+    FolderVideoLibrary& library = *real.library;
+    int& reviews = real.reviews;
     auto* strip = editor.findChild<QWidget*>(QStringLiteral("videosWorkspaceView"));
     const int y = strip->height() / 2;
     // Move the playhead by pressing on the strip, split, again, and save.
@@ -143,27 +163,10 @@ void TestRealEngine::failedExportsSayWhy()
     QFETCH(bool, libraryBlocked);
     QFETCH(QString, words);
 
-    QTemporaryDir dir;
-    StreamCopyCutter cutter;
-    VideoGenerator generator(cutter, dir.filePath(QStringLiteral("cache")));
-    const QString folder = dir.filePath(QStringLiteral("library"));
-    if (libraryBlocked) {
-        QFile blocker(folder);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-    }
-    FolderVideoLibrary library(folder);
-    EditorServices services;
-    services.openAsset = &FfmpegVideoAsset::open;
-    services.makePlayer = [] { return std::unique_ptr<Player>(new QtMediaPlayer); };
-    services.generator = &generator;
-    services.library = &library;
-    int reviews = 0;
-    services.countReviewAction = [&reviews] { ++reviews; };
-
-    CutterViewController editor(services);
-    editor.videoURL = QUrl::fromLocalFile(fixture(file));
-    editor.resize(1280, 800);
-    editor.show();
+    RealEditor real(fixture(file), libraryBlocked);
+    QCOMPARE(QFileInfo(real.dir.filePath(QStringLiteral("library"))).isFile(), libraryBlocked);
+    CutterViewController& editor = *real.editor;
+    const int& reviews = real.reviews;
     editor.pointerViewLeadingConstraint()->setConstant(editor.findChild<QWidget*>(QStringLiteral("videosWorkspaceView"))->width() / 2.0);
     editor.touchSplit();
     editor.touchDone();
