@@ -75,7 +75,17 @@ Run TestBadInput::trimora(const QStringList& arguments, const QString& shellPref
     QFile::setPermissions(cache, QFileDevice::Permissions(0x7777));
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
     process.setProcessEnvironment(environment);
-    QStringList command{qEnvironmentVariable("TRIMORA_BINARY")};
+    QString binary = qEnvironmentVariable("TRIMORA_BINARY");
+    if (asNobody && isRoot()) {
+        // The checkout may sit in a folder only root can enter: the unprivileged user
+        // gets its own copy of the program, in the test's folder.
+        const QString copy = dir->filePath(QStringLiteral("trimora"));
+        if (!QFileInfo::exists(copy))
+            QFile::copy(binary, copy);
+        QFile::setPermissions(copy, QFileDevice::Permissions(0x7555));
+        binary = copy;
+    }
+    QStringList command{binary};
     command += arguments;
     QString script;
     for (const QString& part : command)
@@ -157,6 +167,10 @@ void TestBadInput::badInput()
         taken.close();
         mine = digest(taken.fileName());
     } else if (library == QLatin1String("read-only")) {
+        // A copy the unprivileged user can read, wherever the fixtures are.
+        video = dir->filePath(QStringLiteral("video.mp4"));
+        QVERIFY(QFile::copy(fixture(source), video));
+        QFile::setPermissions(video, QFileDevice::Permissions(0x4444));
         QDir().mkpath(libraryPath);
         QFile::setPermissions(libraryPath, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                                | QFileDevice::ExeOther);
