@@ -8,7 +8,7 @@
 #include <QTextStream>
 
 #include "DesktopApp.h"
-#include "MediaLogging.h"
+#include "MediaLog.h"
 #include "SplitCommand.h"
 #include "StreamCopyCutter.h"
 #include "VideoGenerator.h"

@@ -11,8 +11,7 @@ extern "C" {
 #include <QFileInfo>
 #include <QLoggingCategory>
 
-#include "MediaLogging.h"
-#include "PlatformLog.h"
+#include "MediaLog.h"
 
 // Quiet unless asked for (QT_LOGGING_RULES="trimora.ffmpeg.debug=true").
 Q_LOGGING_CATEGORY(lcFfmpeg, "trimora.ffmpeg", QtCriticalMsg)
@@ -36,7 +35,7 @@ InputFormat openInput(const QString& path, QString* error)
     const QByteArray encoded = QFile::encodeName(path);
     int status = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
     if (status < 0) {
-        qCDebug(lcPlatform) << "avformat_open_input failed for" << path << ffmpegErrorText(status);
+        qCDebug(lcMedia) << "avformat_open_input failed for" << path << ffmpegErrorText(status);
         if (error)
             *error = QStringLiteral("Could not read video '%1': %2").arg(displayName(path), ffmpegErrorText(status));
         return nullptr;
@@ -44,7 +43,7 @@ InputFormat openInput(const QString& path, QString* error)
     InputFormat input(raw);
     status = avformat_find_stream_info(input.get(), nullptr);
     if (status < 0) {
-        qCDebug(lcPlatform) << "avformat_find_stream_info failed for" << path << ffmpegErrorText(status);
+        qCDebug(lcMedia) << "avformat_find_stream_info failed for" << path << ffmpegErrorText(status);
         if (error)
             *error = QStringLiteral("Could not read video '%1': %2").arg(displayName(path), ffmpegErrorText(status));
         return nullptr;

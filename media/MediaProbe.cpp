@@ -7,7 +7,7 @@ extern "C" {
 }
 
 #include "FfmpegSupport.h"
-#include "PlatformLog.h"
+#include "MediaLog.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ QString firstPictureProblem(AVFormatContext* input, const AVStream* stream)
     codec->thread_count = 1;
     int status = avcodec_open2(codec.get(), decoder, nullptr);
     if (status < 0) {
-        qCDebug(lcPlatform) << "avcodec_open2 failed:" << ffmpegErrorText(status);
+        qCDebug(lcMedia) << "avcodec_open2 failed:" << ffmpegErrorText(status);
         return QStringLiteral("its video cannot be decoded (%1)").arg(ffmpegErrorText(status));
     }
     Packet packet(av_packet_alloc());

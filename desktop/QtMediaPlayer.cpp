@@ -9,7 +9,7 @@
 #include <QMediaPlayer>
 #include <QVideoSink>
 
-#include "PlatformLog.h"
+#include "DesktopLog.h"
 
 QtMediaPlayer::QtMediaPlayer(QObject* parent)
     : Player(parent)
@@ -30,7 +30,7 @@ QtMediaPlayer::QtMediaPlayer(QObject* parent)
         }
     });
     connect(player, &QMediaPlayer::errorOccurred, this, [](QMediaPlayer::Error, const QString& message) {
-        qCWarning(lcPlatform) << "QMediaPlayer error:" << message;
+        qCWarning(lcDesktop) << "QMediaPlayer error:" << message;
     });
 }
 

@@ -16,7 +16,7 @@
 #include <QStandardPaths>
 
 #include "MediaProbe.h"
-#include "PlatformLog.h"
+#include "MediaLog.h"
 #include "TaskPool.h"
 
 namespace {
@@ -282,7 +282,7 @@ Outcome<QString> FolderVideoLibrary::importFile(const QString& workingFile) cons
         placed = placeCopy(folder, clip, input.get(), &error);
     }
     if (placed.isEmpty()) {
-        qCInfo(lcPlatform) << "link failed into" << root << systemError(error);
+        qCInfo(lcMedia) << "link failed into" << root << systemError(error);
         if (error == ENOSPC || error == EDQUOT)
             return refuse(QStringLiteral("there is not enough space in '%1'").arg(QDir::toNativeSeparators(root)));
         if (error == EEXIST)

@@ -18,7 +18,7 @@ extern "C" {
 
 #include "FfmpegSupport.h"
 #include "Mp4Boxes.h"
-#include "PlatformLog.h"
+#include "MediaLog.h"
 
 namespace {
 
@@ -182,7 +182,7 @@ std::vector<VideoPacket> ClipJob::scanVideo(int64_t from, int64_t until, bool* f
         av_packet_unref(packet.get());
     }
     if (status < 0 && status != AVERROR_EOF) {
-        qCInfo(lcPlatform) << "av_read_frame failed while scanning" << source << ffmpegErrorText(status);
+        qCInfo(lcMedia) << "av_read_frame failed while scanning" << source << ffmpegErrorText(status);
         *failed = true;
     }
     return packets;
@@ -660,7 +660,7 @@ CutResult ClipJob::write(const ClipStart& start, std::optional<int64_t> endPts, 
         const int64_t ticks = *endPts - start.firstPts;
         QString trimError;
         if (!trimMovieFile(outputPath, {ticks * videoBase.num, int64_t(videoBase.den)}, &trimError)) {
-            qCWarning(lcPlatform) << "trimming the clip's end failed:" << outputPath << trimError;
+            qCWarning(lcMedia) << "trimming the clip's end failed:" << outputPath << trimError;
             return fail(problem(QStringLiteral("the end of the clip could not be set (%1).").arg(trimError)));
         }
     }

@@ -7,7 +7,7 @@
 #include <QUrl>
 
 #include "AppIdentity.h"
-#include "PlatformLog.h"
+#include "DesktopLog.h"
 
 DesktopStoreReview::DesktopStoreReview(QWidget* parentWindow)
     : window(parentWindow)
@@ -36,7 +36,7 @@ void DesktopStoreReview::requestReview()
     QObject::connect(rate, &QPushButton::clicked, [] {
         const QUrl page(QStringLiteral("appstream://") + QLatin1String(APPLICATION_ID));
         if (!QDesktopServices::openUrl(page))
-            qCInfo(lcPlatform) << "no software centre took" << page;
+            qCInfo(lcDesktop) << "no software centre took" << page;
     });
     prompt->show();
 }

@@ -12,7 +12,7 @@ extern "C" {
 
 #include "FfmpegSupport.h"
 #include "MediaProbe.h"
-#include "PlatformLog.h"
+#include "MediaLog.h"
 
 ThumbnailSource::~ThumbnailSource()
 {
@@ -53,7 +53,7 @@ Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& p
     codec->thread_count = 0;
     const int status = avcodec_open2(codec.get(), decoder, nullptr);
     if (status < 0) {
-        qCWarning(lcPlatform) << "avcodec_open2 failed for" << path << ffmpegErrorText(status);
+        qCWarning(lcMedia) << "avcodec_open2 failed for" << path << ffmpegErrorText(status);
         return Result::failure(QStringLiteral("Could not open video '%1': %2.").arg(displayName(path), ffmpegErrorText(status)));
     }
 
@@ -78,7 +78,7 @@ int ThumbnailSource::decodeFrom(double seconds, bool keyframesOnly, AVFrame* fra
     const auto target = static_cast<int64_t>(std::llround((seconds + start) / av_q2d(video->time_base)));
     int status = av_seek_frame(input, stream, target, AVSEEK_FLAG_BACKWARD);
     if (status < 0) {
-        qCDebug(lcPlatform) << "av_seek_frame failed for" << path << ffmpegErrorText(status);
+        qCDebug(lcMedia) << "av_seek_frame failed for" << path << ffmpegErrorText(status);
         status = av_seek_frame(input, stream, std::numeric_limits<int64_t>::min(), AVSEEK_FLAG_BACKWARD);
         if (status < 0)
             return status;
@@ -145,7 +145,7 @@ Outcome<QImage> ThumbnailSource::frameNear(double seconds, QSize size)
         status = decodeFrom(seconds, false, frame.get());
     }
     if (status < 0) {
-        qCDebug(lcPlatform) << "decoding a thumbnail failed for" << path << ffmpegErrorText(status);
+        qCDebug(lcMedia) << "decoding a thumbnail failed for" << path << ffmpegErrorText(status);
         return Outcome<QImage>::failure(QStringLiteral("Could not make a picture of '%1' at %2 s: %3")
                                             .arg(displayName(path)).arg(seconds, 0, 'f', 2).arg(ffmpegErrorText(status)));
     }
