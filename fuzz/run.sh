@@ -19,11 +19,17 @@ for target in commandlinetime moovtrim probe; do
     echo "== fuzz_$target for ${seconds}s"
     max=4096
     [ "$target" = probe ] && max=65536
+    log="$findings/$target.log"
+    status=0
     "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len="$max" -timeout=20 -rss_limit_mb=2048 \
         -artifact_prefix="$findings/$target-" -print_final_stats=1 \
-        "$corpus" "$seeds/$target" "$here/regressions/$target" 2>&1 | grep -E "^#[0-9]+ *DONE|stat::number_of_executed_units|ERROR|SUMMARY|Done" || true
-    if ls "$findings/$target-"* >/dev/null 2>&1; then
-        echo "fuzz_$target found a failing input: $(ls "$findings/$target-"*)"
+        "$corpus" "$seeds/$target" "$here/regressions/$target" >"$log" 2>&1 || status=$?
+    grep -E "^#[0-9]+ *DONE|stat::number_of_executed_units|ERROR|SUMMARY|Done" "$log" || true
+    # A fuzzer that crashed, could not start or ran nothing fails the run.
+    if [ "$status" -ne 0 ] || ls "$findings/$target-"* >/dev/null 2>&1 \
+        || ! grep -q "stat::number_of_executed_units" "$log"; then
+        echo "fuzz_$target failed (exit $status); its output is in $log"
+        ls "$findings/$target-"* 2>/dev/null || tail -n 20 "$log"
         exit 1
     fi
 done
