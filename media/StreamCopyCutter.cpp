@@ -1,97 +1,121 @@
 #include "StreamCopyCutter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
-#include <deque>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
 extern "C" {
 #include <libavutil/mathematics.h>
+#include <libavutil/timecode.h>
 }
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include "ClipPlan.h"
 #include "FfmpegSupport.h"
-#include "Mp4Boxes.h"
+#include "FrameReencoder.h"
 #include "MediaLog.h"
+#include "ParameterSets.h"
 
 namespace {
 
 constexpr int64_t NO_TIME = AV_NOPTS_VALUE;
-// AV_TIME_BASE_Q, without the C compound literal.
+constexpr int64_t LATEST = std::numeric_limits<int64_t>::max();
 constexpr AVRational MICROSECONDS{1, AV_TIME_BASE};
+// How far before the clip's first packet the demuxer is sent, for the sound that
+// starts with it.
+constexpr double SEEK_MARGIN_SECONDS = 0.5;
+// HEVC end of sequence: the picture after it starts afresh, with its own parameter sets.
+const QByteArray HEVC_END_OF_SEQUENCE("\x48\x01", 2);
 
 struct DictionaryFreer {
     void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
 };
 using Dictionary = std::unique_ptr<AVDictionary, DictionaryFreer>;
 
-// Timestamps within a microsecond of a frame's time count as that frame's time, so a
-// split asked for at a frame's printed time lands on that frame.
-constexpr double TOLERANCE_SECONDS = 1e-6;
-// How far before a time the demuxer is sent to find the keyframe and the sound that a
-// clip starting there needs.
-constexpr double SEEK_MARGIN_SECONDS = 1.0;
+struct Container {
+    QString muxer;
+    QString extension;
+};
 
 bool isMovFamily(const AVInputFormat* format)
 {
     return std::strstr(format->name, "mov") || std::strstr(format->name, "mp4");
 }
 
-// The first tick of a time base at or after a time given in seconds.
-int64_t ticksAtOrAfter(double seconds, AVRational timeBase, int64_t origin)
+// The source's own container where we can write it; MP4 for others.
+Container chooseContainer(const AVFormatContext* input, const QString& path)
 {
-    const double ticks = (seconds - TOLERANCE_SECONDS) / av_q2d(timeBase);
-    if (ticks >= 9.0e18)
-        return std::numeric_limits<int64_t>::max();
-    if (ticks <= -9.0e18)
-        return std::numeric_limits<int64_t>::min() / 2;
-    return origin + static_cast<int64_t>(std::ceil(ticks));
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (isMovFamily(input->iformat) && (suffix == QLatin1String("mp4") || suffix == QLatin1String("m4v")
+                                        || suffix == QLatin1String("mov")))
+        return {suffix == QLatin1String("mov") ? QStringLiteral("mov") : QStringLiteral("mp4"), suffix};
+    if (std::strstr(input->iformat->name, "matroska")) {
+        if (suffix == QLatin1String("webm"))
+            return {QStringLiteral("webm"), suffix};
+        return {QStringLiteral("matroska"), QStringLiteral("mkv")};
+    }
+    return {QStringLiteral("mp4"), QStringLiteral("mp4")};
 }
 
-struct VideoPacket {
-    int64_t pts = 0;
-    int64_t dts = 0;
-    bool key = false;
+enum class Role { Picture, OtherPicture, Sound, Text };
+
+// One source stream that goes into the clip, with what the copy needs to know of it.
+struct CopiedStream {
+    int input = -1;
+    Role role = Role::Sound;
+    AVStream* output = nullptr;
+    int64_t clipStart = 0;    // the clip's first picture, in this stream's time base
+    int64_t clipEnd = LATEST; // the first picture after the clip
+    bool fromTop = false;     // the first clip: sound before the first picture belongs to it
+    bool started = false;
+    bool done = false;
+    // Packets go out one step late, so that a packet without a duration (as the MP4
+    // demuxer hands out for some variable-rate files) can take it from the next one.
+    Packet held;
+    int64_t lastStep = 0;
 };
 
-// Where a clip starts: the first frame shown, and the keyframe the copy begins at.
-struct ClipStart {
-    int64_t firstPts = 0;
-    int64_t keyDts = 0;
-    // Matroska and others store no decode times; the demuxer derives them, and not
-    // always the same way after different seeks. The keyframe's shown time is stored.
-    int64_t keyPts = 0;
+// The main picture's course through one writing pass.
+struct VideoPass {
+    enum class Stage { Waiting, Head, Copy, Finished };
+    Stage stage = Stage::Waiting;
+    std::unique_ptr<FrameReencoder> head;
+    std::unique_ptr<FrameReencoder> tail;
+    bool tailFeeding = false;
+    int64_t delay = 0;            // decode before show, of the copied frames
+    int64_t lastDts = NO_TIME;    // of the last packet sent, in the source's time base
+    int64_t lastShownEnd = NO_TIME;
+    bool reachedEnd = false;      // a frame at or after the clip's end was read
+    int sourceFrames = 0;         // frames of the clip's range that the source delivered
+    int copied = 0;
+    int encoded = 0;
 };
 
-// Moves a read packet out for writing, on the clip's timeline: the clip's first
-// frame at 0, its lead-in before it. Frames the source's own edit list hid are needed
-// to decode, so they are kept; ours hides them again.
-Packet takeOut(AVPacket* packet, int64_t shift)
-{
-    if (packet->pts != NO_TIME)
-        packet->pts -= shift;
-    if (packet->dts != NO_TIME)
-        packet->dts -= shift;
-    packet->flags &= ~AV_PKT_FLAG_DISCARD;
-    Packet out(av_packet_alloc());
-    av_packet_move_ref(out.get(), packet);
-    return out;
-}
+enum class WriteOutcome { Written, NeedsMoreRoom, Failed };
+
+struct Attempt {
+    WriteOutcome outcome = WriteOutcome::Failed;
+    QString error;
+};
 
 class ClipJob {
 public:
-    ClipJob(QString sourcePath, double start, double end, QString folder, QString name)
+    ClipJob(QString sourcePath, double start, double end, QString folder, QString name, CutMode cutMode)
         : source(std::move(sourcePath))
         , startTime(start)
         , endTime(end)
         , outputFolder(std::move(folder))
         , baseName(std::move(name))
+        , mode(cutMode)
     {
     }
 
@@ -109,268 +133,140 @@ private:
         return problem(QStringLiteral("%1 (%2).").arg(what, ffmpegErrorText(error)));
     }
 
-    bool openSource(QString* error);
-    std::vector<VideoPacket> scanVideo(int64_t from, int64_t until, bool* failed);
-    std::optional<ClipStart> findStart(int64_t threshold, bool* failed);
-    std::optional<int64_t> findFirstPtsAtOrAfter(int64_t threshold, bool* failed);
-    bool positionForCopy(int64_t keyDts, int64_t soundStart);
-    // The video's length as the file states it, in seconds from its start.
-    double knownLength() const;
-    // How far before the stated end the last frame may start: a few frames, for the
-    // difference between a container's length and its last frame's time.
-    double endSlack() const;
-    CutResult write(const ClipStart& start, std::optional<int64_t> endPts, int64_t moovReserve);
+    std::optional<QString> mapStreams(const AVOutputFormat* container);
+    int64_t movieReserve() const;
+    Attempt write(int64_t moovReserve);
+    std::optional<QString> openOutput(OutputFormat& output) const;
+    std::optional<QString> addStreams(AVFormatContext* output);
+    std::optional<QString> setVideoHeaders(AVStream* stream);
+    Attempt writeHeader(AVFormatContext* output, int64_t moovReserve);
+    bool position();
+    std::optional<QString> openReencoders();
+    std::optional<QString> copyPackets(AVFormatContext* output);
+    std::optional<QString> takeVideo(AVFormatContext* output, Packet packet);
+    void takeOther(AVFormatContext* output, CopiedStream& stream, Packet packet);
+    std::optional<QString> finishHead(AVFormatContext* output);
+    void sendCopied(AVFormatContext* output, Packet packet);
+    std::optional<QString> finishVideo(AVFormatContext* output);
+    std::optional<QString> writeEncoded(AVFormatContext* output, FrameReencoder& encoder, bool afterCopy);
+    void send(AVFormatContext* output, CopiedStream& stream, Packet packet);
+    void flushHeld(AVFormatContext* output);
+    std::optional<QString> checkComplete() const;
+    bool sourceChanged() const;
 
     QString source;
     double startTime;
     double endTime;
     QString outputFolder;
     QString baseName;
+    CutMode mode;
+    QString outputPath;
 
     InputFormat input;
-    int video = -1;
+    ClipPlan plan;
+    Container container;
+    std::vector<CopiedStream> streams;
+    CopiedStream* picture = nullptr;
     AVRational videoBase{1, 1};
-    int64_t origin = 0; // the video's time 0, in videoBase
-    QString containerName;
-    QString extension;
-    bool noShownTimes = false;
-    std::vector<int> outputIndex; // per input stream, -1 when not copied
+    int parameterSetId = 0;
+    QByteArray encoderHeaders;
+    VideoPass video;
+    std::vector<Packet> copiedBeforeHeadEnds;
+    int writeStatus = 0;
+    qint64 sourceSize = 0;
+    QDateTime sourceModified;
 };
-
-bool ClipJob::openSource(QString* error)
-{
-    input = openInput(source, error);
-    return bool(input);
-}
-
-// Reads the video stream's packets in decode order from the keyframe at or before
-// `from` until a packet decodes after `until` (or the end of the file).
-std::vector<VideoPacket> ClipJob::scanVideo(int64_t from, int64_t until, bool* failed)
-{
-    std::vector<VideoPacket> packets;
-    for (unsigned i = 0; i < input->nb_streams; ++i)
-        input->streams[i]->discard = int(i) == video ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    int status = av_seek_frame(input.get(), video, from, AVSEEK_FLAG_BACKWARD);
-    if (status < 0) {
-        // Before the first keyframe, or a file that cannot seek: read from the top.
-        QString error;
-        if (!openSource(&error)) {
-            *failed = true;
-            return packets;
-        }
-        for (unsigned i = 0; i < input->nb_streams; ++i)
-            input->streams[i]->discard = int(i) == video ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    }
-    Packet packet(av_packet_alloc());
-    while ((status = av_read_frame(input.get(), packet.get())) >= 0) {
-        if (packet->stream_index == video) {
-            // Without shown times (AVI, some MPEG files) a frame's place cannot be
-            // known from its packet: refuse rather than guess and cut wrong frames.
-            if (packet->pts == NO_TIME) {
-                noShownTimes = true;
-                *failed = true;
-                av_packet_unref(packet.get());
-                return packets;
-            }
-            const int64_t dts = packet->dts != NO_TIME ? packet->dts : packet->pts;
-            packets.push_back({packet->pts, dts, (packet->flags & AV_PKT_FLAG_KEY) != 0});
-            if (dts > until) {
-                av_packet_unref(packet.get());
-                break;
-            }
-        }
-        av_packet_unref(packet.get());
-    }
-    if (status < 0 && status != AVERROR_EOF) {
-        qCInfo(lcMedia) << "av_read_frame failed while scanning" << source << ffmpegErrorText(status);
-        *failed = true;
-    }
-    return packets;
-}
-
-std::optional<ClipStart> ClipJob::findStart(int64_t threshold, bool* failed)
-{
-    const int64_t margin = av_rescale_q(int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, videoBase);
-    // Look further back until the scan begins at a keyframe that is shown no later
-    // than the first frame of the clip (long GOPs, large reorder delays).
-    for (int64_t back = margin; ; back *= 4) {
-        const bool fromTop = back > 64 * margin;
-        const int64_t from = fromTop ? std::numeric_limits<int64_t>::min() : threshold - back;
-        const std::vector<VideoPacket> packets = scanVideo(from, threshold + margin, failed);
-        if (*failed)
-            return std::nullopt;
-        std::optional<size_t> first;
-        for (size_t i = 0; i < packets.size(); ++i) {
-            if (packets[i].pts >= threshold && (!first || packets[i].pts < packets[*first].pts))
-                first = i;
-        }
-        if (!first)
-            return std::nullopt; // no frame at or after the start: an empty clip
-        std::optional<size_t> key;
-        for (size_t i = 0; i <= *first; ++i) {
-            if (packets[i].key && packets[i].pts <= packets[*first].pts)
-                key = i;
-        }
-        if (key)
-            return ClipStart{packets[*first].pts, packets[*key].dts, packets[*key].pts};
-        if (fromTop) {
-            // No keyframe before the first frame: frames before any keyframe cannot
-            // be shown by anyone; start from the first keyframe there is.
-            for (const VideoPacket& packet : packets) {
-                if (packet.key)
-                    return ClipStart{std::max(packets[*first].pts, packet.pts), packet.dts, packet.pts};
-            }
-            return std::nullopt;
-        }
-    }
-}
-
-std::optional<int64_t> ClipJob::findFirstPtsAtOrAfter(int64_t threshold, bool* failed)
-{
-    const int64_t margin = av_rescale_q(int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, videoBase);
-    for (int64_t ahead = margin; ; ahead *= 4) {
-        const std::vector<VideoPacket> packets = scanVideo(threshold - margin, threshold + ahead, failed);
-        if (*failed)
-            return std::nullopt;
-        std::optional<int64_t> first;
-        for (const VideoPacket& packet : packets) {
-            if (packet.pts >= threshold && (!first || packet.pts < *first))
-                first = packet.pts;
-        }
-        // The scan stops once a packet decodes past threshold + ahead; any frame shown
-        // earlier than that has been seen, since nothing is shown before it decodes.
-        const bool reachedEnd = packets.empty() || packets.back().dts <= threshold + ahead;
-        if (first && *first <= threshold + ahead)
-            return first;
-        if (reachedEnd)
-            return first;
-    }
-}
-
-double ClipJob::knownLength() const
-{
-    if (input->duration != NO_TIME && input->duration > 0)
-        return double(input->duration) / AV_TIME_BASE;
-    return std::numeric_limits<double>::infinity();
-}
-
-double ClipJob::endSlack() const
-{
-    const AVStream* stream = input->streams[video];
-    const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
-    const double frame = rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.1;
-    return std::max(0.5, 4.0 * frame);
-}
-
-// Puts the demuxer before the first packet any stream of the clip needs.
-bool ClipJob::positionForCopy(int64_t keyDts, int64_t soundStart)
-{
-    for (unsigned i = 0; i < input->nb_streams; ++i)
-        input->streams[i]->discard = outputIndex[i] >= 0 ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    const int64_t earliest = std::min(av_rescale_q(keyDts, videoBase, MICROSECONDS), soundStart)
-        - int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE / 2);
-    const int64_t fileStart = input->start_time != NO_TIME ? input->start_time : 0;
-    // The MP4 demuxer places the other streams at the time of the video sample it
-    // seeks to, which skips sound packets before the first picture (the encoder's
-    // priming); near the top of the file, reopening is the only exact start.
-    if (earliest > fileStart && av_seek_frame(input.get(), -1, earliest, AVSEEK_FLAG_BACKWARD) >= 0)
-        return true;
-    QString error;
-    if (!openSource(&error))
-        return false;
-    for (unsigned i = 0; i < input->nb_streams; ++i)
-        input->streams[i]->discard = outputIndex[i] >= 0 ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    return true;
-}
 
 CutResult ClipJob::run()
 {
+    const QFileInfo info(source);
+    sourceSize = info.size();
+    sourceModified = info.lastModified();
+    Outcome<std::unique_ptr<ClipPlanner>> planner = ClipPlanner::open(source);
+    if (!planner)
+        return CutResult::failed(planner.error());
     QString error;
-    if (!openSource(&error))
+    input = openInput(source, &error);
+    if (!input)
         return CutResult::failed(error);
+    container = chooseContainer(input.get(), source);
+    const AVOutputFormat* format = av_guess_format(container.muxer.toLatin1().constData(), nullptr, nullptr);
+    if (!format)
+        return CutResult::failed(problem(QStringLiteral("this FFmpeg cannot write %1 files.").arg(container.muxer)));
+    if (const std::optional<QString> refused = mapStreams(format))
+        return CutResult::failed(*refused);
+    picture = &*std::find_if(streams.begin(), streams.end(), [](const CopiedStream& s) { return s.role == Role::Picture; });
 
-    video = bestVideoStream(input.get());
-    if (video < 0)
-        return CutResult::failed(problem(QStringLiteral("it has no video track.")));
-    videoBase = input->streams[video]->time_base;
-    origin = input->start_time != NO_TIME ? av_rescale_q(input->start_time, MICROSECONDS, videoBase) : 0;
+    const AVStream* videoStream = input->streams[picture->input];
+    videoBase = videoStream->time_base;
+    const PlanResult planned = planner.value()->plan(startTime, endTime, mode,
+                                                     FrameReencoder::supports(videoStream->codecpar->codec_id));
+    if (planned.kind == PlanResult::Kind::Failed)
+        return CutResult::failed(planned.error);
+    if (planned.kind == PlanResult::Kind::Empty)
+        return CutResult::empty();
+    plan = planned.plan;
+    planner.value().reset();
 
-    const QString suffix = QFileInfo(source).suffix().toLower();
-    const bool keepContainer = isMovFamily(input->iformat)
-        && (suffix == QLatin1String("mp4") || suffix == QLatin1String("m4v") || suffix == QLatin1String("mov"));
-    containerName = keepContainer && suffix == QLatin1String("mov") ? QStringLiteral("mov") : QStringLiteral("mp4");
-    extension = keepContainer ? suffix : QStringLiteral("mp4");
-    const AVOutputFormat* container = av_guess_format(containerName.toLatin1().constData(), nullptr, nullptr);
-    if (!container)
-        return CutResult::failed(problem(QStringLiteral("this FFmpeg cannot write %1 files.").arg(containerName.toUpper())));
+    int64_t reserve = movieReserve();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const Attempt result = write(reserve);
+        if (result.outcome == WriteOutcome::Written)
+            return CutResult::written(outputPath);
+        if (result.outcome == WriteOutcome::Failed)
+            return CutResult::failed(result.error);
+        reserve *= 4;
+    }
+    return CutResult::failed(problem(QStringLiteral("the clip's index does not fit at the front of the file.")));
+}
 
-    outputIndex.assign(input->nb_streams, -1);
-    int next = 0;
+// Chooses the streams that go into the clip. An MP4 takes only what it can carry;
+// cover pictures, data and foreign subtitle tracks stay behind.
+std::optional<QString> ClipJob::mapStreams(const AVOutputFormat* format)
+{
+    const int best = bestVideoStream(input.get());
+    if (best < 0)
+        return problem(QStringLiteral("it has no video track."));
+    streams.clear();
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream* stream = input->streams[i];
         const AVCodecParameters* codec = stream->codecpar;
-        const bool picture = codec->codec_type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC);
-        const bool sound = codec->codec_type == AVMEDIA_TYPE_AUDIO;
-        const bool movText = codec->codec_type == AVMEDIA_TYPE_SUBTITLE && codec->codec_id == AV_CODEC_ID_MOV_TEXT;
-        if (!picture && !sound && !movText)
-            continue; // cover pictures, data and foreign subtitle tracks stay behind
-        if (avformat_query_codec(container, codec->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
-            if (movText)
-                continue;
-            return CutResult::failed(problem(QStringLiteral("its %1 format (%2) cannot be stored in an %3 file without re-encoding.")
-                                                 .arg(picture ? QStringLiteral("video") : QStringLiteral("sound"),
-                                                      QString::fromUtf8(avcodec_get_name(codec->codec_id)),
-                                                      containerName.toUpper())));
-        }
-        outputIndex[i] = next++;
-    }
-
-    if (!std::isfinite(startTime) || startTime < 0.0)
-        startTime = 0.0;
-    bool failed = false;
-    auto unreadable = [this] {
-        return CutResult::failed(problem(noShownTimes
-            ? QStringLiteral("its frames carry no presentation times, so it cannot be cut exactly without "
-                             "re-encoding.")
-            : QStringLiteral("the video is damaged or could not be read.")));
-    };
-    const int64_t startThreshold = ticksAtOrAfter(startTime, videoBase, origin);
-    const std::optional<ClipStart> start = findStart(startThreshold, &failed);
-    if (failed)
-        return unreadable();
-    if (!start) {
-        // No frame at or after the start: an empty clip only if the start is at the
-        // video's end; before it, the file ends early.
-        if (startTime < knownLength() - endSlack())
-            return CutResult::failed(problem(QStringLiteral("the video ends early; the file may be incomplete or damaged.")));
-        return CutResult::empty();
-    }
-
-    std::optional<int64_t> endPts;
-    if (std::isfinite(endTime)) {
-        if (endTime <= startTime)
-            return CutResult::empty();
-        endPts = findFirstPtsAtOrAfter(ticksAtOrAfter(endTime, videoBase, origin), &failed);
-        if (failed)
-            return unreadable();
-        if (!endPts && endTime < knownLength() - endSlack()) {
-            // The file says it lasts longer than the frames it holds.
-            return CutResult::failed(problem(QStringLiteral("the video ends early; the file may be incomplete or damaged.")));
-        }
-        if (endPts && *endPts <= start->firstPts)
-            return CutResult::empty();
-    }
-
-    // Room for the movie box at the front, so that the muxer never has to rewrite the
-    // file to move it there: about 20 bytes of index per frame and sound packet of the
-    // clip, from the streams' own rates. Too little room is retried with more.
-    const double seconds = endPts ? double(*endPts - start->firstPts) * av_q2d(videoBase)
-                                  : std::max(0.0, knownLength() - startTime);
-    double samplesPerSecond = 0.0;
-    for (unsigned i = 0; i < input->nb_streams; ++i) {
-        if (outputIndex[i] < 0)
+        const bool isPicture = codec->codec_type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC);
+        const bool isSound = codec->codec_type == AVMEDIA_TYPE_AUDIO;
+        const bool isText = codec->codec_type == AVMEDIA_TYPE_SUBTITLE;
+        if (!isPicture && !isSound && !isText)
             continue;
-        const AVStream* stream = input->streams[i];
+        if (avformat_query_codec(format, codec->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
+            if (isText)
+                continue;
+            return problem(QStringLiteral("its %1 format (%2) cannot be stored in an %3 file.")
+                               .arg(isPicture ? QStringLiteral("video") : QStringLiteral("sound"),
+                                    QString::fromUtf8(avcodec_get_name(codec->codec_id)), container.muxer.toUpper()));
+        }
+        CopiedStream copied;
+        copied.input = int(i);
+        copied.role = int(i) == best ? Role::Picture
+            : isPicture              ? Role::OtherPicture
+            : isSound                ? Role::Sound
+                                     : Role::Text;
+        streams.push_back(std::move(copied));
+    }
+    return std::nullopt;
+}
+
+// Room for the movie box at the front, so that the muxer never has to rewrite the file
+// to move it there: about 20 bytes of index per frame and sound packet, from the
+// streams' own rates. Too little room is retried with more.
+int64_t ClipJob::movieReserve() const
+{
+    double seconds = 3600.0;
+    if (std::isfinite(endTime))
+        seconds = std::max(0.0, endTime - startTime);
+    else if (input->duration > 0)
+        seconds = std::max(0.0, double(input->duration) / AV_TIME_BASE - startTime);
+    double samplesPerSecond = 0.0;
+    for (const CopiedStream& copied : streams) {
+        const AVStream* stream = input->streams[copied.input];
         const AVCodecParameters* codec = stream->codecpar;
         if (codec->codec_type == AVMEDIA_TYPE_VIDEO && stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0)
             samplesPerSecond += av_q2d(stream->avg_frame_rate);
@@ -379,298 +275,603 @@ CutResult ClipJob::run()
         else
             samplesPerSecond += 60.0;
     }
-    const double estimate = 8192.0 + 20.0 * samplesPerSecond * (std::isfinite(seconds) ? seconds + 2.0 : 3600.0);
-    int64_t reserve = int64_t(std::min(estimate, 256.0 * 1024 * 1024));
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        CutResult result = write(*start, endPts, reserve);
-        if (result.kind != CutResult::Kind::Failed || !result.error.isEmpty())
-            return result;
-        // The reserved room was too small (an empty error says so): more room.
-        reserve *= 4;
-    }
-    return CutResult::failed(problem(QStringLiteral("the clip's index does not fit at the front of the file.")));
+    const double estimate = 8192.0 + 20.0 * samplesPerSecond * (seconds + 2.0);
+    return int64_t(std::min(estimate, 256.0 * 1024 * 1024));
 }
 
-CutResult ClipJob::write(const ClipStart& start, std::optional<int64_t> endPts, int64_t moovReserve)
+// The one place the clip's file is created: the muxer, and the file it writes.
+std::optional<QString> ClipJob::openOutput(OutputFormat& output) const
 {
-    const QString outputPath = QDir(outputFolder).filePath(baseName + QLatin1Char('.') + extension);
     const QByteArray encodedPath = QFile::encodeName(outputPath);
-    auto fail = [&](const QString& message) {
-        QFile::remove(outputPath);
-        return CutResult::failed(message);
-    };
-
-    AVFormatContext* rawOutput = nullptr;
-    int status = avformat_alloc_output_context2(&rawOutput, nullptr, containerName.toLatin1().constData(),
-                                                encodedPath.constData());
+    AVFormatContext* raw = nullptr;
+    int status = avformat_alloc_output_context2(&raw, nullptr, container.muxer.toLatin1().constData(), encodedPath.constData());
     if (status < 0)
-        return fail(ffmpegProblem(QStringLiteral("the clip could not be set up"), status));
-    OutputFormat output(rawOutput);
-
-    bool appleKeys = false;
-    const AVDictionaryEntry* entry = nullptr;
-    while ((entry = av_dict_get(input->metadata, "", entry, AV_DICT_IGNORE_SUFFIX))) {
-        const QByteArray key(entry->key);
-        // The brands and the writing library describe the old file, not the clip.
-        if (key == "major_brand" || key == "minor_version" || key == "compatible_brands" || key == "encoder")
-            continue;
-        if (key.startsWith("com.apple."))
-            appleKeys = true;
-        av_dict_set(&output->metadata, entry->key, entry->value, 0);
-    }
-
-    std::vector<int64_t> shift(input->nb_streams, 0);
-    for (unsigned i = 0; i < input->nb_streams; ++i) {
-        if (outputIndex[i] < 0)
-            continue;
-        const AVStream* from = input->streams[i];
-        AVStream* to = avformat_new_stream(output.get(), nullptr);
-        if (!to || avcodec_parameters_copy(to->codecpar, from->codecpar) < 0)
-            return fail(problem(QStringLiteral("out of memory.")));
-        // Keep the source's tag where the container knows it for this codec: "hvc1"
-        // must not turn into "hev1", which some players refuse.
-        unsigned tag = from->codecpar->codec_tag;
-        unsigned known = 0;
-        if (output->oformat->codec_tag && av_codec_get_id(output->oformat->codec_tag, tag) != from->codecpar->codec_id
-            && av_codec_get_tag2(output->oformat->codec_tag, from->codecpar->codec_id, &known)) {
-            tag = 0;
-        }
-        to->codecpar->codec_tag = tag;
-        to->time_base = from->time_base;
-        to->disposition = from->disposition;
-        av_dict_copy(&to->metadata, from->metadata, 0);
-        // The display matrix (rotation), HDR and stereo information live here.
-        for (int s = 0; s < from->nb_side_data; ++s) {
-            const AVPacketSideData& data = from->side_data[s];
-            uint8_t* copy = av_stream_new_side_data(to, data.type, data.size);
-            if (!copy)
-                return fail(problem(QStringLiteral("out of memory.")));
-            std::memcpy(copy, data.data, data.size);
-        }
-        shift[i] = av_rescale_q(start.firstPts, videoBase, from->time_base);
-    }
-
-    AVDictionary* rawOptions = nullptr;
-    if (appleKeys)
-        av_dict_set(&rawOptions, "movflags", "+use_metadata_tags", 0);
-    av_dict_set(&rawOptions, "use_editlist", "1", 0);
-    // Timestamps before the clip's first frame are the hidden lead-in; the muxer
-    // turns them into the edit list instead of shifting them.
-    av_dict_set(&rawOptions, "avoid_negative_ts", "disabled", 0);
-    // Edits measured in the video's own time scale stay exact to the tick.
-    int64_t movieScale = videoBase.num == 1 ? videoBase.den : 0;
-    while (movieScale > 0 && movieScale < 10000)
-        movieScale *= 2;
-    if (movieScale > 0 && movieScale <= std::numeric_limits<int>::max())
-        av_dict_set_int(&rawOptions, "movie_timescale", movieScale, 0);
-    av_dict_set_int(&rawOptions, "moov_size", moovReserve, 0);
-    Dictionary options(rawOptions);
-
+        return ffmpegProblem(QStringLiteral("the clip could not be set up"), status);
+    output.reset(raw);
     status = avio_open(&output->pb, encodedPath.constData(), AVIO_FLAG_WRITE);
     if (status < 0)
-        return fail(ffmpegProblem(QStringLiteral("the clip could not be created"), status));
-    rawOptions = options.release();
-    status = avformat_write_header(output.get(), &rawOptions);
-    options.reset(rawOptions);
-    if (status < 0)
-        return fail(ffmpegProblem(QStringLiteral("the clip could not be started"), status));
+        return ffmpegProblem(QStringLiteral("the clip could not be created"), status);
+    return std::nullopt;
+}
 
-    // The sound starts one audio frame early so the decoder is warmed up at the
-    // clip's first picture (the edit list hides the extra frame).
-    std::vector<int64_t> soundFrom(input->nb_streams, 0);
-    std::vector<int64_t> until(input->nb_streams, std::numeric_limits<int64_t>::max());
-    int64_t soundStart = std::numeric_limits<int64_t>::max();
-    for (unsigned i = 0; i < input->nb_streams; ++i) {
-        if (outputIndex[i] < 0)
-            continue;
-        const AVStream* stream = input->streams[i];
-        const int64_t clipStart = av_rescale_q(start.firstPts, videoBase, stream->time_base);
-        if (endPts)
-            until[i] = av_rescale_q(*endPts, videoBase, stream->time_base);
-        int64_t preroll = 0;
-        if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && stream->codecpar->sample_rate > 0) {
-            const int64_t samples = std::max<int64_t>(stream->codecpar->frame_size > 0 ? stream->codecpar->frame_size : 1024,
-                                                      stream->codecpar->seek_preroll);
-            preroll = av_rescale_q(samples, AVRational{1, stream->codecpar->sample_rate}, stream->time_base);
-        }
-        soundFrom[i] = clipStart - preroll;
-        soundStart = std::min(soundStart, av_rescale_q(soundFrom[i], stream->time_base, MICROSECONDS));
-    }
-    if (!positionForCopy(start.keyDts, soundStart))
-        return fail(problem(QStringLiteral("the video could not be read again.")));
-
-    // Packets go out one step late, so that a packet without a duration (as the MP4
-    // demuxer hands out for some variable-rate files) can take it from the next one.
-    std::vector<Packet> pending(input->nb_streams);
-    std::vector<int64_t> lastStep(input->nb_streams, 0);
-    int writeStatus = 0;
-    auto send = [&](Packet packet) {
-        const int index = packet->stream_index;
-        Packet& held = pending[size_t(index)];
-        if (held) {
-            if (held->duration <= 0 && held->dts != NO_TIME && packet->dts != NO_TIME)
-                held->duration = packet->dts - held->dts;
-            if (held->duration > 0)
-                lastStep[size_t(index)] = held->duration;
-            const AVStream* from = input->streams[index];
-            AVStream* to = output->streams[outputIndex[size_t(index)]];
-            held->stream_index = to->index;
-            av_packet_rescale_ts(held.get(), from->time_base, to->time_base);
-            held->pos = -1;
-            // The muxer takes the packet's data; the packet itself stays ours.
-            if (writeStatus >= 0)
-                writeStatus = av_interleaved_write_frame(output.get(), held.get());
-        }
-        held = std::move(packet);
+Attempt ClipJob::write(int64_t moovReserve)
+{
+    outputPath = QDir(outputFolder).filePath(baseName + QLatin1Char('.') + container.extension);
+    auto fail = [this](const QString& message) {
+        QFile::remove(outputPath);
+        return Attempt{WriteOutcome::Failed, message};
     };
-
-    std::vector<bool> done(input->nb_streams, false);
-    std::vector<bool> started(input->nb_streams, false);
-    for (unsigned i = 0; i < input->nb_streams; ++i)
-        done[i] = outputIndex[i] < 0;
-    // Frames after the end are held back until it is clear whether a frame shown
-    // before the end still needs them.
-    std::deque<Packet> heldAfterEnd;
-    bool videoComplete = !endPts;
-    // The first frame at or after the end was read: the file holds the clip whole,
-    // even when no packet decodes after it (the last frames of a video).
-    bool sawEndFrame = false;
-    // A stream that ends before the clip does (a short sound track, a subtitle's last
-    // cue) must not keep the copy reading to the end of the file: once the demuxer is
-    // well past the clip's end, every stream is done.
-    const double stopAfter = endPts ? double(*endPts - origin) * av_q2d(videoBase) + 2.0 * SEEK_MARGIN_SECONDS
-                                    : std::numeric_limits<double>::infinity();
-    bool corrupt = false;
-
-    Packet packet(av_packet_alloc());
-    int readStatus = 0;
-    while (!std::all_of(done.begin(), done.end(), [](bool d) { return d; })) {
-        readStatus = av_read_frame(input.get(), packet.get());
-        if (readStatus < 0)
-            break;
-        const auto index = size_t(packet->stream_index);
-        if (index < done.size() && packet->dts != NO_TIME) {
-            const AVStream* from = input->streams[index];
-            const int64_t start0 = from->start_time != NO_TIME ? from->start_time : 0;
-            if (double(packet->dts - start0) * av_q2d(from->time_base) > stopAfter && videoComplete) {
-                std::fill(done.begin(), done.end(), true);
-                av_packet_unref(packet.get());
-                break;
-            }
-        }
-        if (index >= done.size() || done[index]) {
-            av_packet_unref(packet.get());
-            continue;
-        }
-        if (packet->flags & AV_PKT_FLAG_CORRUPT) {
-            corrupt = true;
-            av_packet_unref(packet.get());
-            break;
-        }
-        const AVStream* stream = input->streams[index];
-        const int64_t pts = packet->pts != NO_TIME ? packet->pts : packet->dts;
-        const int64_t dts = packet->dts != NO_TIME ? packet->dts : packet->pts;
-        bool take = false;
-        if (int(index) == video) {
-            if (!started[index])
-                started[index] = (packet->flags & AV_PKT_FLAG_KEY) && (pts == start.keyPts || dts > start.keyDts);
-            if (started[index]) {
-                if (endPts && dts >= *endPts) {
-                    // Nothing decoded from here on is shown before the end.
-                    done[index] = true;
-                    videoComplete = true;
-                    heldAfterEnd.clear();
-                    av_packet_unref(packet.get());
-                    continue;
-                }
-                if (endPts && pts >= *endPts) {
-                    sawEndFrame = sawEndFrame || pts == *endPts;
-                    heldAfterEnd.push_back(takeOut(packet.get(), shift[index]));
-                    continue;
-                }
-                while (!heldAfterEnd.empty()) {
-                    send(std::move(heldAfterEnd.front()));
-                    heldAfterEnd.pop_front();
-                }
-                take = true;
-            }
-        } else if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-            // A second picture track (another angle): from its first keyframe near
-            // the start, to the same end.
-            if (!started[index])
-                started[index] = (packet->flags & AV_PKT_FLAG_KEY) && pts >= soundFrom[index];
-            if (started[index] && pts >= until[index])
-                done[index] = true;
-            take = started[index] && !done[index];
-        } else if (pts != NO_TIME) {
-            if (packet->duration <= 0 && stream->codecpar->frame_size > 0 && stream->codecpar->sample_rate > 0)
-                packet->duration = av_rescale_q(stream->codecpar->frame_size, AVRational{1, stream->codecpar->sample_rate},
-                                                stream->time_base);
-            if (pts >= until[index])
-                done[index] = true;
-            else
-                take = pts + std::max<int64_t>(packet->duration, 0) > soundFrom[index];
-        }
-        if (!take) {
-            av_packet_unref(packet.get());
-            continue;
-        }
-        send(takeOut(packet.get(), shift[index]));
-        if (writeStatus < 0)
-            break;
-    }
-    // Everything still held was shown after the end, or the file ended: it goes.
-    heldAfterEnd.clear();
-    for (size_t i = 0; i < pending.size(); ++i) {
-        if (!pending[i])
-            continue;
-        if (pending[i]->duration <= 0)
-            pending[i]->duration = lastStep[i] > 0 ? lastStep[i] : 1;
-        Packet none(av_packet_alloc());
-        none->stream_index = int(i);
-        // Sending an empty packet of the same stream flushes the held one.
-        send(std::move(none));
-        pending[i].reset();
-    }
-
-    if (corrupt)
-        return fail(problem(QStringLiteral("the video is damaged within the clip.")));
-    if (readStatus < 0 && readStatus != AVERROR_EOF)
-        return fail(ffmpegProblem(QStringLiteral("the video could not be read to the end of the clip"), readStatus));
-    if (readStatus == AVERROR_EOF && sawEndFrame)
-        videoComplete = true;
-    if (!videoComplete && readStatus == AVERROR_EOF && endPts)
-        return fail(problem(QStringLiteral("the video ended before the end of the clip; it may have been changed while cutting.")));
+    video = VideoPass{};
+    writeStatus = 0;
+    if (const std::optional<QString> error = openReencoders())
+        return fail(*error);
+    OutputFormat output;
+    if (const std::optional<QString> error = openOutput(output))
+        return fail(*error);
+    if (const std::optional<QString> error = addStreams(output.get()))
+        return fail(*error);
+    const Attempt header = writeHeader(output.get(), moovReserve);
+    if (header.outcome == WriteOutcome::Failed)
+        return fail(header.error);
+    if (!position())
+        return fail(problem(QStringLiteral("the video could not be read again.")));
+    if (const std::optional<QString> error = copyPackets(output.get()))
+        return fail(*error);
     if (writeStatus < 0)
         return fail(ffmpegProblem(QStringLiteral("the clip could not be written"), writeStatus));
 
-    status = av_write_trailer(output.get());
-    if (status == AVERROR(EINVAL) && moovReserve > 0) {
-        // The muxer found the reserved room too small; the caller tries with more.
+    int status = av_write_trailer(output.get());
+    if (status == AVERROR(EINVAL) && container.muxer != QLatin1String("matroska") && container.muxer != QLatin1String("webm")) {
+        // The muxer found the room reserved for the movie box too small.
+        output.reset();
         QFile::remove(outputPath);
-        return CutResult::failed(QString());
+        return {WriteOutcome::NeedsMoreRoom, {}};
     }
     if (status < 0)
         return fail(ffmpegProblem(QStringLiteral("the clip could not be finished"), status));
     status = avio_closep(&output->pb);
     if (status < 0)
         return fail(ffmpegProblem(QStringLiteral("the clip could not be saved"), status));
+    return {WriteOutcome::Written, {}};
+}
 
-    if (endPts) {
-        const int64_t ticks = *endPts - start.firstPts;
-        QString trimError;
-        if (!trimMovieFile(outputPath, {ticks * videoBase.num, int64_t(videoBase.den)}, &trimError)) {
-            qCWarning(lcMedia) << "trimming the clip's end failed:" << outputPath << trimError;
-            return fail(problem(QStringLiteral("the end of the clip could not be set (%1).").arg(trimError)));
+// An H.264 SPS/PPS id the source does not use, for the frames we encode.
+int unusedParameterSetId(const AVCodecParameters* codec)
+{
+    std::vector<bool> used(32, false);
+    const std::optional<AvcConfig> config = AvcConfig::parse(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size));
+    if (config) {
+        for (const auto* sets : {&config->sequenceSets, &config->pictureSets}) {
+            for (const QByteArray& set : *sets) {
+                if (const std::optional<int> id = h264ParameterSetId(set); id && *id < 32)
+                    used[size_t(*id)] = true;
+            }
         }
     }
-    return CutResult::written(outputPath);
+    const auto free = std::find(used.begin() + 1, used.end(), false);
+    return free == used.end() ? 31 : int(free - used.begin());
+}
+
+std::optional<QString> ClipJob::openReencoders()
+{
+    if (!plan.reencodes())
+        return std::nullopt;
+    const AVStream* stream = input->streams[picture->input];
+    parameterSetId = unusedParameterSetId(stream->codecpar);
+    auto open = [&](int64_t from, int64_t until, std::unique_ptr<FrameReencoder>& into) -> std::optional<QString> {
+        Outcome<std::unique_ptr<FrameReencoder>> encoder = FrameReencoder::open(stream, parameterSetId, displayName(source));
+        if (!encoder)
+            return encoder.error();
+        into = std::move(encoder.value());
+        into->setRange(from, until);
+        // Head and tail share one set of parameter sets in the sample description.
+        if (!encoderHeaders.isEmpty() && into->headers() != encoderHeaders)
+            return problem(QStringLiteral("the encoder described the frames at the two ends differently."));
+        encoderHeaders = into->headers();
+        return std::nullopt;
+    };
+    encoderHeaders.clear();
+    if (plan.hasHead()) {
+        const int64_t until = plan.copyKey ? plan.copyKey->pts : plan.endPts.value_or(LATEST);
+        if (const std::optional<QString> error = open(plan.firstPts, until, video.head))
+            return error;
+    }
+    if (plan.hasTail()) {
+        if (const std::optional<QString> error = open(plan.copyUntil, *plan.endPts, video.tail))
+            return error;
+    }
+    return std::nullopt;
+}
+
+// The source's metadata, with what describes the old file dropped and the times moved
+// to the clip's start: galleries sort clips by their creation time, and a timecode
+// names the clip's first frame.
+void copyMetadata(const AVDictionary* from, AVDictionary** to, double clipStart, AVRational frameRate, bool* appleKeys)
+{
+    const AVDictionaryEntry* entry = nullptr;
+    while ((entry = av_dict_get(from, "", entry, AV_DICT_IGNORE_SUFFIX))) {
+        const QByteArray key(entry->key);
+        if (key == "major_brand" || key == "minor_version" || key == "compatible_brands" || key == "encoder")
+            continue;
+        if (appleKeys && key.startsWith("com.apple."))
+            *appleKeys = true;
+        QByteArray value(entry->value);
+        if (key == "creation_time") {
+            QDateTime time = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODateWithMs);
+            if (time.isValid())
+                value = time.addMSecs(qint64(std::llround(clipStart * 1000))).toUTC()
+                            .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz000Z")).toLatin1();
+        } else if (key == "timecode" && frameRate.num > 0) {
+            AVTimecode timecode{};
+            if (av_timecode_init_from_string(&timecode, frameRate, value.constData(), nullptr) == 0) {
+                std::array<char, AV_TIMECODE_STR_SIZE> text{};
+                const auto frames = int(std::llround(clipStart * av_q2d(frameRate)));
+                value = av_timecode_make_string(&timecode, text.data(), frames);
+            }
+        }
+        av_dict_set(to, entry->key, value.constData(), 0);
+    }
+}
+
+std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
+{
+    const double clipStart = double(plan.firstPts - (input->streams[picture->input]->start_time != NO_TIME
+                                                         ? input->streams[picture->input]->start_time : 0))
+        * av_q2d(videoBase);
+    const AVRational frameRate = input->streams[picture->input]->avg_frame_rate;
+    bool appleKeys = false;
+    copyMetadata(input->metadata, &output->metadata, clipStart, frameRate, &appleKeys);
+    for (CopiedStream& copied : streams) {
+        const AVStream* from = input->streams[copied.input];
+        AVStream* to = avformat_new_stream(output, nullptr);
+        if (!to || avcodec_parameters_copy(to->codecpar, from->codecpar) < 0)
+            return problem(QStringLiteral("out of memory."));
+        // Keep the source's tag where the container knows it for this codec: "hvc1"
+        // must not turn into "hev1", which some players refuse.
+        unsigned tag = from->codecpar->codec_tag;
+        unsigned known = 0;
+        if (!output->oformat->codec_tag || (av_codec_get_id(output->oformat->codec_tag, tag) != from->codecpar->codec_id
+                                            && av_codec_get_tag2(output->oformat->codec_tag, from->codecpar->codec_id, &known)))
+            tag = 0;
+        to->codecpar->codec_tag = tag;
+        to->time_base = from->time_base;
+        to->disposition = from->disposition;
+        to->avg_frame_rate = from->avg_frame_rate;
+        to->sample_aspect_ratio = from->sample_aspect_ratio;
+        copyMetadata(from->metadata, &to->metadata, clipStart, frameRate, nullptr);
+        // The display matrix (rotation), HDR and stereo information live here.
+        for (int s = 0; s < from->nb_side_data; ++s) {
+            const AVPacketSideData& data = from->side_data[s];
+            uint8_t* copy = av_stream_new_side_data(to, data.type, data.size);
+            if (!copy)
+                return problem(QStringLiteral("out of memory."));
+            std::memcpy(copy, data.data, data.size);
+        }
+        copied.output = to;
+        copied.clipStart = av_rescale_q(plan.firstPts, videoBase, from->time_base);
+        copied.clipEnd = plan.endPts ? av_rescale_q(*plan.endPts, videoBase, from->time_base) : LATEST;
+        copied.fromTop = startTime <= 0.0;
+        copied.started = copied.done = false;
+        copied.held.reset();
+        copied.lastStep = 0;
+        if (copied.role == Role::Picture && !encoderHeaders.isEmpty()) {
+            if (const std::optional<QString> error = setVideoHeaders(to))
+                return error;
+        }
+    }
+    return std::nullopt;
+}
+
+// H.264: the sample description carries the source's parameter sets and ours side by
+// side, told apart by their ids. HEVC keeps the source's; ours travel in the stream.
+std::optional<QString> ClipJob::setVideoHeaders(AVStream* stream)
+{
+    AVCodecParameters* codec = stream->codecpar;
+    if (codec->codec_id != AV_CODEC_ID_H264)
+        return std::nullopt;
+    std::optional<AvcConfig> config = AvcConfig::parse(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size));
+    if (!config)
+        return problem(QStringLiteral("its H.264 video has no decoder configuration that can be extended."));
+    for (const QByteArray& unit : annexBNalUnits(reinterpret_cast<const uint8_t*>(encoderHeaders.constData()),
+                                                 int(encoderHeaders.size()))) {
+        if (h264NalType(unit) == 7)
+            config->sequenceSets.push_back(unit);
+        else if (h264NalType(unit) == 8)
+            config->pictureSets.push_back(unit);
+    }
+    const QByteArray record = config->serialize();
+    av_freep(&codec->extradata);
+    codec->extradata = static_cast<uint8_t*>(av_mallocz(size_t(record.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!codec->extradata)
+        return problem(QStringLiteral("out of memory."));
+    std::memcpy(codec->extradata, record.constData(), size_t(record.size()));
+    codec->extradata_size = int(record.size());
+    return std::nullopt;
+}
+
+Attempt ClipJob::writeHeader(AVFormatContext* output, int64_t moovReserve)
+{
+    AVDictionary* raw = nullptr;
+    const bool mp4 = container.muxer == QLatin1String("mp4") || container.muxer == QLatin1String("mov");
+    if (mp4) {
+        bool appleKeys = false;
+        const AVDictionaryEntry* entry = nullptr;
+        while ((entry = av_dict_get(input->metadata, "com.apple.", entry, AV_DICT_IGNORE_SUFFIX)))
+            appleKeys = true;
+        if (appleKeys)
+            av_dict_set(&raw, "movflags", "+use_metadata_tags", 0);
+        // Decode times before the first shown time are the ordinary reordering delay;
+        // the muxer states it in the edit list instead of shifting the frames.
+        av_dict_set(&raw, "avoid_negative_ts", "disabled", 0);
+        int64_t movieScale = videoBase.num == 1 ? videoBase.den : 0;
+        while (movieScale > 0 && movieScale < 10000)
+            movieScale *= 2;
+        if (movieScale > 0 && movieScale <= std::numeric_limits<int>::max())
+            av_dict_set_int(&raw, "movie_timescale", movieScale, 0);
+        av_dict_set_int(&raw, "moov_size", moovReserve, 0);
+    }
+    Dictionary options(raw);
+    raw = options.release();
+    const int status = avformat_write_header(output, &raw);
+    options.reset(raw);
+    if (status < 0)
+        return {WriteOutcome::Failed, ffmpegProblem(QStringLiteral("the clip could not be started"), status)};
+    return {WriteOutcome::Written, {}};
+}
+
+// Puts the demuxer before the first packet any stream of the clip needs.
+bool ClipJob::position()
+{
+    auto discardOthers = [this] {
+        for (unsigned i = 0; i < input->nb_streams; ++i)
+            input->streams[i]->discard = AVDISCARD_ALL;
+        for (const CopiedStream& copied : streams)
+            input->streams[copied.input]->discard = AVDISCARD_DEFAULT;
+    };
+    discardOthers();
+    const int64_t earliest = std::min(av_rescale_q(plan.openKey.dts, videoBase, MICROSECONDS),
+                                      av_rescale_q(plan.firstPts, videoBase, MICROSECONDS))
+        - int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE);
+    const int64_t fileStart = input->start_time != NO_TIME ? input->start_time : 0;
+    // The MP4 demuxer places the other streams at the time of the video sample it
+    // seeks to, which skips sound packets before the first picture (the encoder's
+    // priming); for the first clip, reopening is the only exact start.
+    if (startTime > 0.0 && earliest > fileStart && av_seek_frame(input.get(), -1, earliest, AVSEEK_FLAG_BACKWARD) >= 0)
+        return true;
+    QString error;
+    input = openInput(source, &error);
+    if (!input)
+        return false;
+    discardOthers();
+    return true;
+}
+
+// A packet with NAL units added before and after its own, in the stream's framing.
+Packet withUnits(const AVPacket* packet, const std::vector<QByteArray>& before, const std::vector<QByteArray>& after,
+                 int lengthSize)
+{
+    const QByteArray framed = lengthPrefixed(before, lengthSize)
+        + QByteArray::fromRawData(reinterpret_cast<const char*>(packet->data), packet->size)
+        + lengthPrefixed(after, lengthSize);
+    Packet out(av_packet_alloc());
+    if (av_new_packet(out.get(), int(framed.size())) < 0)
+        return out;
+    std::memcpy(out->data, framed.constData(), size_t(framed.size()));
+    av_packet_copy_props(out.get(), packet);
+    out->stream_index = packet->stream_index;
+    return out;
+}
+
+int hevcLengthSize(const AVCodecParameters* codec)
+{
+    const std::optional<HevcConfig> config = HevcConfig::parse(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size));
+    return config ? config->lengthSize : 4;
+}
+
+std::vector<QByteArray> hevcSourceParameterSets(const AVCodecParameters* codec)
+{
+    const std::optional<HevcConfig> config = HevcConfig::parse(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size));
+    return config ? config->parameterSets : std::vector<QByteArray>{};
+}
+
+// A frame's usual length, for a packet that states none and has no next one to
+// take it from (a clip of one frame).
+int64_t typicalStep(const AVStream* stream)
+{
+    const AVCodecParameters* codec = stream->codecpar;
+    AVRational step{0, 1};
+    if (codec->codec_type == AVMEDIA_TYPE_VIDEO && stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0)
+        step = av_inv_q(stream->avg_frame_rate);
+    else if (codec->codec_type == AVMEDIA_TYPE_AUDIO && codec->sample_rate > 0)
+        step = AVRational{codec->frame_size > 0 ? codec->frame_size : 1024, codec->sample_rate};
+    return std::max<int64_t>(1, av_rescale_q(1, step, stream->time_base));
+}
+
+// Writes one packet on the clip's timeline (its first picture at 0).
+void ClipJob::send(AVFormatContext* output, CopiedStream& stream, Packet packet)
+{
+    if (packet) {
+        if (packet->pts != NO_TIME)
+            packet->pts -= stream.clipStart;
+        if (packet->dts != NO_TIME)
+            packet->dts -= stream.clipStart;
+        packet->flags &= ~AV_PKT_FLAG_DISCARD;
+    }
+    Packet& held = stream.held;
+    if (held) {
+        if (held->duration <= 0 && packet && held->dts != NO_TIME && packet->dts != NO_TIME)
+            held->duration = packet->dts - held->dts;
+        if (held->duration <= 0)
+            held->duration = stream.lastStep > 0 ? stream.lastStep : typicalStep(input->streams[stream.input]);
+        stream.lastStep = held->duration;
+        held->stream_index = stream.output->index;
+        av_packet_rescale_ts(held.get(), input->streams[stream.input]->time_base, stream.output->time_base);
+        held->pos = -1;
+        // The muxer takes the packet's data; the packet itself stays ours.
+        if (writeStatus >= 0)
+            writeStatus = av_interleaved_write_frame(output, held.get());
+    }
+    held = std::move(packet);
+}
+
+void ClipJob::flushHeld(AVFormatContext* output)
+{
+    for (CopiedStream& stream : streams) {
+        if (stream.held)
+            send(output, stream, nullptr);
+    }
+}
+
+// Sound, text and further picture tracks: each packet goes into the clip its time
+// falls in, so neighbouring clips share none and miss none.
+void ClipJob::takeOther(AVFormatContext* output, CopiedStream& stream, Packet packet)
+{
+    const AVCodecParameters* codec = input->streams[stream.input]->codecpar;
+    const int64_t pts = packet->pts != NO_TIME ? packet->pts : packet->dts;
+    if (pts == NO_TIME)
+        return;
+    if (packet->duration <= 0 && codec->frame_size > 0 && codec->sample_rate > 0)
+        packet->duration = av_rescale_q(codec->frame_size, AVRational{1, codec->sample_rate},
+                                        input->streams[stream.input]->time_base);
+    if (pts >= stream.clipEnd) {
+        stream.done = true;
+        return;
+    }
+    if (stream.role == Role::OtherPicture) {
+        // Another angle: from its first keyframe in the clip.
+        stream.started = stream.started || ((packet->flags & AV_PKT_FLAG_KEY) && pts >= stream.clipStart);
+        if (!stream.started)
+            return;
+    } else if (pts < stream.clipStart && !stream.fromTop) {
+        return;
+    }
+    send(output, stream, std::move(packet));
+}
+
+std::optional<QString> ClipJob::takeVideo(AVFormatContext* output, Packet packet)
+{
+    using Stage = VideoPass::Stage;
+    const int64_t pts = packet->pts;
+    const int64_t dts = packet->dts != NO_TIME ? packet->dts : pts;
+    const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+    const int64_t end = plan.endPts.value_or(LATEST);
+    if (video.stage == Stage::Finished)
+        return std::nullopt;
+    if (video.stage == Stage::Waiting) {
+        if (!key || (pts != plan.openKey.pts && dts <= plan.openKey.dts))
+            return std::nullopt;
+        video.stage = plan.hasHead() ? Stage::Head : Stage::Copy;
+    }
+    if (pts >= end)
+        video.reachedEnd = true;
+    // Nothing decoded from here on is shown before the end.
+    if (dts >= end)
+        return finishVideo(output);
+    if (pts >= plan.firstPts && pts < end)
+        ++video.sourceFrames;
+    if (packet->duration > 0)
+        video.lastShownEnd = std::max(video.lastShownEnd, pts + packet->duration);
+    if (plan.copyKey && key && pts == plan.copyKey->pts) {
+        video.stage = Stage::Copy;
+        video.delay = std::max<int64_t>(0, pts - dts);
+    }
+    // The head's decoder also takes the pictures shown before the copy's first
+    // keyframe that are decoded after it (HEVC leading pictures), and that keyframe.
+    const bool headNeedsIt = video.stage == Stage::Head || (plan.dropLeading && dts < plan.copyKey->pts);
+    QString error;
+    if (video.head && headNeedsIt) {
+        if (!video.head->decode(packet.get(), &error))
+            return error;
+    } else if (video.head) {
+        if (const std::optional<QString> failed = finishHead(output))
+            return failed;
+    }
+    if (video.stage != Stage::Copy)
+        return std::nullopt;
+    if (video.tail && !video.tailFeeding && key && pts == plan.tailKey->pts)
+        video.tailFeeding = true;
+    if (video.tailFeeding && !video.tail->decode(packet.get(), &error))
+        return error;
+    if (pts < plan.copyKey->pts || pts >= plan.copyUntil)
+        return std::nullopt; // encoded in the head or the tail
+    const AVCodecParameters* codec = input->streams[picture->input]->codecpar;
+    if (video.head && codec->codec_id == AV_CODEC_ID_HEVC && pts == plan.copyKey->pts)
+        packet = withUnits(packet.get(), hevcSourceParameterSets(codec), {}, hevcLengthSize(codec));
+    if (video.head)
+        copiedBeforeHeadEnds.push_back(std::move(packet));
+    else
+        sendCopied(output, std::move(packet));
+    return std::nullopt;
+}
+
+void ClipJob::sendCopied(AVFormatContext* output, Packet packet)
+{
+    video.lastDts = packet->dts != NO_TIME ? packet->dts : packet->pts;
+    ++video.copied;
+    send(output, *picture, std::move(packet));
+}
+
+std::optional<QString> ClipJob::finishHead(AVFormatContext* output)
+{
+    QString error;
+    if (!video.head->finish(&error))
+        return error;
+    if (const std::optional<QString> failed = writeEncoded(output, *video.head, false))
+        return failed;
+    video.encoded += video.head->framesEncoded();
+    video.head.reset();
+    for (Packet& packet : copiedBeforeHeadEnds)
+        sendCopied(output, std::move(packet));
+    copiedBeforeHeadEnds.clear();
+    return std::nullopt;
+}
+
+std::optional<QString> ClipJob::finishVideo(AVFormatContext* output)
+{
+    video.stage = VideoPass::Stage::Finished;
+    picture->done = true;
+    if (video.head) {
+        if (const std::optional<QString> failed = finishHead(output))
+            return failed;
+    }
+    if (!video.tail)
+        return std::nullopt;
+    QString error;
+    if (!video.tail->finish(&error))
+        return error;
+    if (const std::optional<QString> failed = writeEncoded(output, *video.tail, true))
+        return failed;
+    video.encoded += video.tail->framesEncoded();
+    video.tail.reset();
+    return std::nullopt;
+}
+
+// Sends the frames an encoder made. Their decode times keep the copied frames' delay
+// before the head, and fit between the copy and the shown times after it.
+std::optional<QString> ClipJob::writeEncoded(AVFormatContext* output, FrameReencoder& encoder, bool afterCopy)
+{
+    std::deque<Packet>& packets = encoder.output();
+    if (packets.empty())
+        return std::nullopt;
+    const AVCodecParameters* codec = input->streams[picture->input]->codecpar;
+    const bool hevc = codec->codec_id == AV_CODEC_ID_HEVC;
+    int64_t delay = video.delay;
+    if (afterCopy && video.lastDts != NO_TIME)
+        delay = std::clamp<int64_t>(packets.front()->pts - video.lastDts - 1, 0, video.delay);
+    if (hevc) {
+        const int lengthSize = hevcLengthSize(codec);
+        const std::vector<QByteArray> ours = annexBNalUnits(reinterpret_cast<const uint8_t*>(encoderHeaders.constData()),
+                                                            int(encoderHeaders.size()));
+        // A new coded video sequence with our parameter sets, and back to the
+        // source's after it.
+        if (afterCopy && picture->held)
+            picture->held = withUnits(picture->held.get(), {}, {HEVC_END_OF_SEQUENCE}, lengthSize);
+        packets.front() = withUnits(packets.front().get(), ours, {}, lengthSize);
+        if (!afterCopy)
+            packets.back() = withUnits(packets.back().get(), {}, {HEVC_END_OF_SEQUENCE}, lengthSize);
+    }
+    for (Packet& packet : packets) {
+        packet->dts = packet->pts - delay;
+        packet->stream_index = picture->input;
+        video.lastDts = packet->dts;
+        send(output, *picture, std::move(packet));
+    }
+    packets.clear();
+    return std::nullopt;
+}
+
+std::optional<QString> ClipJob::copyPackets(AVFormatContext* output)
+{
+    std::vector<CopiedStream*> byInput(input->nb_streams, nullptr);
+    for (CopiedStream& copied : streams)
+        byInput[size_t(copied.input)] = &copied;
+    // A stream that ends before the clip does (a short sound track, a subtitle's last
+    // cue) must not keep the copy reading to the end of the file.
+    const double stopAfter = plan.endPts ? double(*plan.endPts) * av_q2d(videoBase) + 2.0 : std::numeric_limits<double>::infinity();
+    auto allDone = [this] {
+        return std::all_of(streams.begin(), streams.end(), [](const CopiedStream& s) { return s.done; });
+    };
+    Packet packet(av_packet_alloc());
+    int status = 0;
+    while (!allDone() && writeStatus >= 0) {
+        status = av_read_frame(input.get(), packet.get());
+        if (status < 0)
+            break;
+        const auto index = size_t(packet->stream_index);
+        CopiedStream* stream = index < byInput.size() ? byInput[index] : nullptr;
+        if (!stream || stream->done) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        if (packet->flags & AV_PKT_FLAG_CORRUPT)
+            return problem(QStringLiteral("the video is damaged within the clip."));
+        if (packet->dts != NO_TIME && picture->done
+            && double(packet->dts) * av_q2d(input->streams[index]->time_base) > stopAfter) {
+            for (CopiedStream& copied : streams)
+                copied.done = true;
+            break;
+        }
+        Packet taken(av_packet_alloc());
+        av_packet_move_ref(taken.get(), packet.get());
+        if (stream->role == Role::Picture) {
+            if (const std::optional<QString> error = takeVideo(output, std::move(taken)))
+                return error;
+        } else {
+            takeOther(output, *stream, std::move(taken));
+        }
+    }
+    if (status < 0 && status != AVERROR_EOF)
+        return ffmpegProblem(QStringLiteral("the video could not be read to the end of the clip"), status);
+    if (video.stage != VideoPass::Stage::Finished && video.stage != VideoPass::Stage::Waiting) {
+        if (const std::optional<QString> error = finishVideo(output))
+            return error;
+    }
+    flushHeld(output);
+    return checkComplete();
+}
+
+bool ClipJob::sourceChanged() const
+{
+    const QFileInfo info(source);
+    return info.size() != sourceSize || info.lastModified() != sourceModified;
+}
+
+// The clip holds every frame it should: the source delivered the whole range, and
+// every frame read was written, copied or encoded again.
+std::optional<QString> ClipJob::checkComplete() const
+{
+    const AVStream* stream = input->streams[picture->input];
+    bool whole = video.stage != VideoPass::Stage::Waiting;
+    if (whole && plan.endPts)
+        whole = video.reachedEnd || video.stage == VideoPass::Stage::Finished;
+    if (whole && !plan.endPts && stream->duration != NO_TIME && stream->duration > 0 && video.lastShownEnd != NO_TIME) {
+        // The last clip: the video's own length, as its index states it, was read.
+        const int64_t start = stream->start_time != NO_TIME ? stream->start_time : 0;
+        const int64_t slack = av_rescale_q(AV_TIME_BASE / 2, MICROSECONDS, videoBase);
+        whole = video.lastShownEnd >= start + stream->duration - slack;
+    }
+    if (!whole) {
+        if (sourceChanged())
+            return problem(QStringLiteral("the video ended before the end of the clip; it was changed while cutting."));
+        return problem(QStringLiteral("the video ends early; the file may be incomplete or damaged."));
+    }
+    if (video.copied + video.encoded != video.sourceFrames) {
+        qCWarning(lcMedia) << "clip of" << source << "holds" << video.copied << "copied and" << video.encoded
+                           << "encoded frames of" << video.sourceFrames;
+        return problem(QStringLiteral("the video is damaged within the clip: %1 of its %2 frames could be read.")
+                           .arg(video.copied + video.encoded).arg(video.sourceFrames));
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
 CutResult StreamCopyCutter::cut(const QString& source, double startTime, double endTime, const QString& outputFolder,
-                                const QString& baseName)
+                                const QString& baseName, CutMode mode)
 {
-    return ClipJob(source, startTime, endTime, outputFolder, baseName).run();
+    return ClipJob(source, startTime, endTime, outputFolder, baseName, mode).run();
 }

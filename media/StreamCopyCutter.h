@@ -2,27 +2,26 @@
 
 #include "ClipCutter.h"
 
-// Cuts clips by copying the source's compressed frames, never re-encoding them, so a
-// clip costs about what copying its bytes costs and loses nothing in quality.
+// Cuts clips that start and end on the frames asked for in every player, losing
+// nothing in quality where it can: a smart cut.
 //
-// Exactness. A clip [start, end) shows exactly the source frames whose times fall in
-// that range: the copy begins at the keyframe before the first of them and the edit
-// list hides the frames before it; it ends with the last frame any shown frame needs,
-// and the edit list, rewritten after the muxer is done, hides the frames after the
-// end. Both ends are snapped to frame times, so adjacent clips meet on the same frame
-// and every frame of the source is in exactly one of them. Sound is copied from one
-// audio frame before the start (the decoder's warm-up, hidden by the edit list) to the
-// end, so it stays in step with the picture.
+// Each clip's first frame is a real keyframe at the split. The frames from the split
+// up to the source's next keyframe are decoded and encoded again with the source's
+// codec and picture format; from that keyframe on the source's packets are copied as
+// they are. Where B-frame reordering would make the last frames before the end need
+// a frame shown after it, those last few are encoded again too. No edit list hides
+// frames; a split on a keyframe encodes nothing. In keyframe mode, and for codecs we
+// cannot encode, each end moves to the keyframe at or before it and nothing is encoded.
+// Sound and the other tracks are copied, each packet into the clip its time falls in,
+// so neighbouring clips neither overlap nor leave a gap.
 //
-// Containers. MP4, M4V and MOV sources keep their container. Others are written as MP4
-// when all their video and sound can go into MP4 unchanged, else the cut fails naming
-// the format that cannot. Every video and audio stream is kept with its language,
-// title and disposition, the rotation, the file's metadata (Apple's keys included),
-// and the codec tag (an HEVC "hvc1" stays "hvc1"). The movie box is written at the
-// front, in space reserved for it, so the file plays while it downloads without a
-// second pass over it.
+// Containers. MP4, M4V and MOV keep their container, Matroska and WebM theirs. Others
+// are written as MP4 when their tracks fit, else as Matroska. Every video and audio
+// stream is kept with its language, title and disposition, the rotation, the file's
+// metadata (Apple's keys included) and the codec tag (an HEVC "hvc1" stays "hvc1"). An
+// MP4's movie box is written at the front, in space reserved for it.
 class StreamCopyCutter final : public ClipCutter {
 public:
     CutResult cut(const QString& source, double startTime, double endTime, const QString& outputFolder,
-                  const QString& baseName) override;
+                  const QString& baseName, CutMode mode = CutMode::Exact) override;
 };

@@ -27,7 +27,7 @@ public:
     };
 
     CutResult cut(const QString& source, double startTime, double endTime, const QString& outputFolder,
-                  const QString& baseName) override
+                  const QString& baseName, CutMode = CutMode::Exact) override
     {
         const bool main = QThread::currentThread() == QCoreApplication::instance()->thread();
         std::lock_guard lock(mutex);

@@ -153,7 +153,6 @@ void TestRealEngine::failedExportsSayWhy_data()
     QTest::addColumn<bool>("libraryBlocked"); // a file stands where the library folder should be
     QTest::addColumn<QString>("words");
 
-    QTest::newRow("a format MP4 cannot carry") << "theora.mkv" << false << "theora";
     QTest::newRow("the library cannot be made") << "h264.mp4" << true << "kept at";
 }
 

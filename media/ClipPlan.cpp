@@ -1,0 +1,427 @@
+#include "ClipPlan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+extern "C" {
+#include <libavutil/mathematics.h>
+}
+
+#include "MediaLog.h"
+#include "ParameterSets.h"
+
+namespace {
+
+constexpr int64_t NO_TIME = AV_NOPTS_VALUE;
+constexpr AVRational MICROSECONDS{1, AV_TIME_BASE};
+// Timestamps within a microsecond of a frame's time count as that frame's time, so a
+// split asked for at a frame's printed time lands on that frame.
+constexpr double TOLERANCE_SECONDS = 1e-6;
+// How far around a time the packets are read first; doubled and more when that is
+// not enough (long keyframe spacing).
+constexpr double MARGIN_SECONDS = 1.0;
+// Beyond this, the reading starts at the top of the file.
+constexpr int64_t WIDEST = 256;
+
+bool containsNal(const AVPacket* packet, int lengthSize, bool (*wanted)(int))
+{
+    const auto units = lengthPrefixedNalUnits(packet->data, packet->size, lengthSize);
+    const std::vector<QByteArray> list = units ? *units : annexBNalUnits(packet->data, packet->size);
+    return std::any_of(list.begin(), list.end(), [&](const QByteArray& unit) {
+        return !unit.isEmpty() && wanted(uint8_t(unit[0]));
+    });
+}
+
+// For each keyframe, whether frames decoded after it are shown before it.
+void markLeading(std::vector<ScannedPacket>& packets)
+{
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (!packets[i].key)
+            continue;
+        for (size_t j = i + 1; j < packets.size() && packets[j].dts < packets[i].pts; ++j) {
+            if (packets[j].pts < packets[i].pts) {
+                packets[i].leading = true;
+                break;
+            }
+        }
+    }
+}
+
+} // namespace
+
+ClipPlanner::~ClipPlanner() = default;
+
+Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source)
+{
+    std::unique_ptr<ClipPlanner> self(new ClipPlanner);
+    self->source = source;
+    QString error;
+    self->input = openInput(source, &error);
+    if (!self->input)
+        return Outcome<std::unique_ptr<ClipPlanner>>::failure(error);
+    self->video = bestVideoStream(self->input.get());
+    if (self->video < 0)
+        return Outcome<std::unique_ptr<ClipPlanner>>::failure(self->problem(QStringLiteral("it has no video track.")));
+    const AVStream* stream = self->input->streams[self->video];
+    self->base = stream->time_base;
+    self->origin = self->input->start_time != NO_TIME ? av_rescale_q(self->input->start_time, MICROSECONDS, self->base) : 0;
+    const AVCodecParameters* codec = stream->codecpar;
+    if (codec->extradata_size > 4 && codec->extradata[0] == 1)
+        self->lengthSize = codec->codec_id == AV_CODEC_ID_HEVC
+            ? (codec->extradata_size > 21 ? (codec->extradata[21] & 3) + 1 : 4)
+            : (codec->extradata[4] & 3) + 1;
+    // HEVC's leading pictures are never references for the pictures after them, so a
+    // copy may start at any IRAP picture and leave them out.
+    self->mayDropLeading = codec->codec_id == AV_CODEC_ID_HEVC;
+    return Outcome<std::unique_ptr<ClipPlanner>>(std::move(self));
+}
+
+QString ClipPlanner::problem(const QString& what) const
+{
+    return QStringLiteral("Could not cut '%1': %2").arg(displayName(source), what);
+}
+
+int64_t ClipPlanner::toTicks(double seconds) const
+{
+    const double ticks = (seconds - TOLERANCE_SECONDS) / av_q2d(base);
+    if (ticks >= 9.0e18)
+        return std::numeric_limits<int64_t>::max() / 2;
+    if (ticks <= -9.0e18)
+        return std::numeric_limits<int64_t>::min() / 2;
+    return origin + static_cast<int64_t>(std::ceil(ticks));
+}
+
+double ClipPlanner::knownLength() const
+{
+    if (input->duration != NO_TIME && input->duration > 0)
+        return double(input->duration) / AV_TIME_BASE;
+    return std::numeric_limits<double>::infinity();
+}
+
+double ClipPlanner::endSlack() const
+{
+    const AVStream* stream = input->streams[video];
+    const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
+    const double frame = rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.1;
+    return std::max(0.5, 4.0 * frame);
+}
+
+bool ClipPlanner::isClean(const AVPacket* packet) const
+{
+    if (!(packet->flags & AV_PKT_FLAG_KEY))
+        return false;
+    switch (input->streams[video]->codecpar->codec_id) {
+    case AV_CODEC_ID_H264:
+        // An open-GOP I picture is marked as a keyframe too, but the pictures after
+        // it may refer to pictures before it; only an IDR starts afresh.
+        return containsNal(packet, lengthSize, [](int header) { return (header & 0x1f) == 5; });
+    case AV_CODEC_ID_HEVC:
+        return containsNal(packet, lengthSize, [](int header) {
+            const int type = (header >> 1) & 0x3f;
+            return type >= 16 && type <= 23;
+        });
+    default:
+        return true;
+    }
+}
+
+// The video's packets in decode order, from the keyframe at or before `from` until a
+// packet decodes after `until` (or the end of the file).
+std::vector<ScannedPacket> ClipPlanner::scan(int64_t from, int64_t until, bool* failed)
+{
+    std::vector<ScannedPacket> packets;
+    for (unsigned i = 0; i < input->nb_streams; ++i)
+        input->streams[i]->discard = int(i) == video ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    // Before the first keyframe the seek fails, or lands on the last keyframe of
+    // all (libavformat's answer to INT64_MIN): read from the top instead.
+    const int64_t fileStart = input->streams[video]->start_time != NO_TIME ? input->streams[video]->start_time : origin;
+    int status = from > fileStart ? av_seek_frame(input.get(), video, from, AVSEEK_FLAG_BACKWARD) : -1;
+    if (status < 0) {
+        QString error;
+        input = openInput(source, &error);
+        if (!input) {
+            *failed = true;
+            return packets;
+        }
+        for (unsigned i = 0; i < input->nb_streams; ++i)
+            input->streams[i]->discard = int(i) == video ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    }
+    Packet packet(av_packet_alloc());
+    bool first = true;
+    while ((status = av_read_frame(input.get(), packet.get())) >= 0) {
+        if (packet->stream_index == video) {
+            if (packet->pts == NO_TIME) {
+                // Without shown times (AVI, some MPEG files) a frame's place cannot be
+                // known from its packet: refuse rather than guess and cut wrong frames.
+                noShownTimes = true;
+                *failed = true;
+                return packets;
+            }
+            const int64_t dts = packet->dts != NO_TIME ? packet->dts : packet->pts;
+            const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+            // A seek lands on a keyframe; anything read before one cannot be decoded.
+            if (key || !first)
+                packets.push_back({packet->pts, dts, key, isClean(packet.get()), false});
+            first = first && !key;
+            if (dts > until) {
+                av_packet_unref(packet.get());
+                break;
+            }
+        }
+        av_packet_unref(packet.get());
+    }
+    if (status < 0 && status != AVERROR_EOF) {
+        qCInfo(lcMedia) << "av_read_frame failed while planning" << source << ffmpegErrorText(status);
+        *failed = true;
+    }
+    markLeading(packets);
+    return packets;
+}
+
+std::optional<int64_t> ClipPlanner::firstPtsAtOrAfter(int64_t threshold, bool* failed)
+{
+    const int64_t margin = av_rescale_q(int64_t(MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, base);
+    for (int64_t ahead = margin;; ahead *= 4) {
+        const std::vector<ScannedPacket> packets = scan(threshold - margin, threshold + ahead, failed);
+        if (*failed)
+            return std::nullopt;
+        std::optional<int64_t> first;
+        for (const ScannedPacket& packet : packets) {
+            if (packet.pts >= threshold && (!first || packet.pts < *first))
+                first = packet.pts;
+        }
+        // The scan stops once a packet decodes past threshold + ahead; any frame shown
+        // earlier than that has been seen, since nothing is shown before it decodes.
+        const bool reachedEnd = packets.empty() || packets.back().dts <= threshold + ahead;
+        if ((first && *first <= threshold + ahead) || reachedEnd)
+            return first;
+    }
+}
+
+// The last keyframe, in decode order, that a decoder can start at and that is shown
+// no later than `threshold`, with no picture before it that it leaves undecodable.
+std::optional<ScannedPacket> ClipPlanner::keyAtOrBefore(int64_t threshold, bool* failed)
+{
+    const int64_t margin = av_rescale_q(int64_t(MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, base);
+    for (int64_t back = margin;; back *= 4) {
+        const bool fromTop = back > WIDEST * margin;
+        const std::vector<ScannedPacket> packets
+            = scan(fromTop ? std::numeric_limits<int64_t>::min() / 2 : threshold - back, threshold + margin, failed);
+        if (*failed)
+            return std::nullopt;
+        std::optional<ScannedPacket> best;
+        for (const ScannedPacket& packet : packets) {
+            if (packet.clean && !packet.leading && packet.pts <= threshold)
+                best = packet;
+        }
+        if (best || fromTop)
+            return best;
+    }
+}
+
+// The clip's first frame, and the clean keyframe before it in decode order that the
+// head is decoded from.
+PlanResult ClipPlanner::planStart(int64_t threshold, ClipPlan& plan, bool* failed)
+{
+    const int64_t margin = av_rescale_q(int64_t(MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, base);
+    for (int64_t back = margin;; back *= 4) {
+        const bool fromTop = back > WIDEST * margin;
+        const std::vector<ScannedPacket> packets
+            = scan(fromTop ? std::numeric_limits<int64_t>::min() / 2 : threshold - back, threshold + margin, failed);
+        if (*failed)
+            return {};
+        std::optional<size_t> first;
+        for (size_t i = 0; i < packets.size(); ++i) {
+            if (packets[i].pts >= threshold && (!first || packets[i].pts < packets[*first].pts))
+                first = i;
+        }
+        if (!first)
+            return {PlanResult::Kind::Empty, {}, {}};
+        std::optional<size_t> key;
+        for (size_t i = 0; i <= *first; ++i) {
+            if (packets[i].clean && packets[i].pts <= packets[*first].pts)
+                key = i;
+        }
+        if (key) {
+            plan.firstPts = packets[*first].pts;
+            plan.openKey = packets[*key];
+            return {PlanResult::Kind::Planned, {}, {}};
+        }
+        if (fromTop) {
+            // No keyframe before the first frame: frames before any keyframe cannot be
+            // shown by anyone; start from the first clean keyframe there is.
+            for (const ScannedPacket& packet : packets) {
+                if (packet.clean) {
+                    plan.firstPts = std::max(packets[*first].pts, packet.pts);
+                    plan.openKey = packet;
+                    return {PlanResult::Kind::Planned, {}, {}};
+                }
+            }
+            return {PlanResult::Kind::Failed, {}, problem(QStringLiteral("its first keyframe cannot be read; the file is damaged."))};
+        }
+    }
+}
+
+// The first keyframe from the clip's first frame on where copying can begin.
+void ClipPlanner::findCopyKey(ClipPlan& plan, bool* failed)
+{
+    const int64_t margin = av_rescale_q(int64_t(MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, base);
+    const int64_t limit = plan.endPts.value_or(std::numeric_limits<int64_t>::max() / 2);
+    for (int64_t ahead = margin;; ahead *= 4) {
+        const std::vector<ScannedPacket> packets = scan(plan.firstPts, plan.firstPts + ahead, failed);
+        if (*failed)
+            return;
+        for (const ScannedPacket& packet : packets) {
+            if (packet.pts >= limit)
+                continue;
+            if (packet.pts >= plan.firstPts && packet.clean && (!packet.leading || mayDropLeading)
+                && packet.dts >= plan.openKey.dts) {
+                // Whether it has leading pictures is known once the scan has gone past
+                // its shown time.
+                if (packets.back().dts >= packet.pts || packets.back().dts <= plan.firstPts + ahead) {
+                    plan.copyKey = packet;
+                    return;
+                }
+            }
+        }
+        const bool reachedEnd = packets.empty() || packets.back().dts <= plan.firstPts + ahead;
+        if (reachedEnd || packets.back().dts >= limit)
+            return;
+    }
+}
+
+// Where the copy must stop so that no frame shown after the end is needed, and what
+// has to be encoded again after it.
+void ClipPlanner::findCopyEnd(ClipPlan& plan, bool* failed)
+{
+    if (!plan.endPts || !plan.copyKey)
+        return;
+    const int64_t end = *plan.endPts;
+    const ScannedPacket copyKey = *plan.copyKey;
+    int64_t from = end - 1;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::vector<ScannedPacket> packets = scan(from, end, failed);
+        if (*failed)
+            return;
+        // The window starts at a keyframe; everything decoded before a keyframe is
+        // shown before it, so the copy may always stop right there.
+        bool atCopyKey = packets.empty() || packets.front().dts <= copyKey.dts;
+        if (atCopyKey) {
+            const auto it = std::find_if(packets.begin(), packets.end(), [&](const ScannedPacket& p) {
+                return p.key && p.pts == copyKey.pts;
+            });
+            if (it == packets.end()) {
+                plan.copyKey.reset(); // the copy key vanished: a file that reads differently each time
+                return;
+            }
+            packets.erase(packets.begin(), it);
+            packets.erase(std::remove_if(packets.begin() + 1, packets.end(),
+                                         [&](const ScannedPacket& p) { return p.pts < copyKey.pts; }),
+                          packets.end());
+        }
+        std::vector<int64_t> laterMinimum(packets.size() + 1, std::numeric_limits<int64_t>::max());
+        for (size_t i = packets.size(); i-- > 0;)
+            laterMinimum[i] = std::min(laterMinimum[i + 1], packets[i].pts);
+        size_t stop = 0;
+        int64_t shownMaximum = std::numeric_limits<int64_t>::min();
+        for (size_t i = 0; i < packets.size(); ++i) {
+            shownMaximum = std::max(shownMaximum, packets[i].pts);
+            if (shownMaximum >= end)
+                break;
+            if (shownMaximum < laterMinimum[i + 1])
+                stop = i + 1;
+        }
+        plan.copyUntil = std::min(laterMinimum[stop], end);
+        if (plan.copyUntil >= end)
+            return;
+        std::optional<ScannedPacket> tailKey;
+        for (size_t i = 0; i < stop; ++i) {
+            if (packets[i].clean)
+                tailKey = packets[i];
+        }
+        if (tailKey) {
+            plan.tailKey = tailKey;
+            return;
+        }
+        if (atCopyKey) {
+            plan.copyKey.reset(); // nothing can be copied: the whole clip is encoded again
+            plan.copyUntil = std::numeric_limits<int64_t>::max();
+            return;
+        }
+        from = packets.front().pts - 1;
+    }
+    plan.copyKey.reset();
+    plan.copyUntil = std::numeric_limits<int64_t>::max();
+}
+
+std::optional<double> ClipPlanner::keyframeAtOrBefore(double time)
+{
+    bool failed = false;
+    const std::optional<ScannedPacket> key = keyAtOrBefore(toTicks(time), &failed);
+    if (!key)
+        return std::nullopt;
+    return std::max(0.0, double(key->pts - origin) * av_q2d(base));
+}
+
+PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, bool canReencode)
+{
+    if (!std::isfinite(startTime) || startTime < 0.0)
+        startTime = 0.0;
+    ClipPlan plan;
+    bool failed = false;
+    auto unreadable = [this] {
+        return PlanResult{PlanResult::Kind::Failed, {}, problem(noShownTimes
+            ? QStringLiteral("its frames carry no presentation times, so it cannot be cut exactly.")
+            : QStringLiteral("the video is damaged or could not be read."))};
+    };
+    auto endsEarly = [this] {
+        return PlanResult{PlanResult::Kind::Failed, {},
+                          problem(QStringLiteral("the video ends early; the file may be incomplete or damaged."))};
+    };
+    const bool onKeyframes = mode == CutMode::KeyframesOnly || !canReencode;
+    int64_t threshold = toTicks(startTime);
+    if (onKeyframes) {
+        const std::optional<ScannedPacket> key = keyAtOrBefore(threshold, &failed);
+        if (failed)
+            return unreadable();
+        plan.movedToKeyframe = mode == CutMode::Exact && key && key->pts < threshold;
+        threshold = key ? key->pts : std::numeric_limits<int64_t>::min() / 2;
+    }
+    PlanResult start = planStart(threshold, plan, &failed);
+    if (failed)
+        return unreadable();
+    if (start.kind == PlanResult::Kind::Failed)
+        return start;
+    if (start.kind == PlanResult::Kind::Empty)
+        return startTime < knownLength() - endSlack() ? endsEarly() : start;
+
+    if (std::isfinite(endTime)) {
+        if (endTime <= startTime)
+            return {PlanResult::Kind::Empty, {}, {}};
+        int64_t endThreshold = toTicks(endTime);
+        if (onKeyframes) {
+            const std::optional<ScannedPacket> key = keyAtOrBefore(endThreshold, &failed);
+            endThreshold = key ? key->pts : std::numeric_limits<int64_t>::min() / 2;
+        }
+        plan.endPts = firstPtsAtOrAfter(endThreshold, &failed);
+        if (failed)
+            return unreadable();
+        if (!plan.endPts && endTime < knownLength() - endSlack())
+            return endsEarly();
+        if (plan.endPts && *plan.endPts <= plan.firstPts)
+            return {PlanResult::Kind::Empty, {}, {}};
+    }
+    if (onKeyframes) {
+        plan.copyKey = plan.openKey;
+        plan.firstPts = plan.openKey.pts;
+        return {PlanResult::Kind::Planned, plan, {}};
+    }
+    findCopyKey(plan, &failed);
+    if (!failed)
+        findCopyEnd(plan, &failed);
+    if (failed)
+        return unreadable();
+    plan.dropLeading = plan.copyKey && plan.copyKey->leading;
+    return {PlanResult::Kind::Planned, plan, {}};
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QString>
+
+#include "ClipCutter.h"
+#include "FfmpegSupport.h"
+#include "Outcome.h"
+
+// How one clip of a video is made, worked out from the video's packets before a byte is
+// written. Times are the video stream's, in its own time base.
+//
+// A clip shows the source frames from firstPts up to (not including) endPts. Where the
+// clip's first frame is not a keyframe the decoder can start at, the frames from it up
+// to copyKey (the next one) are decoded from openKey on and encoded again (the head).
+// From copyKey the source's packets are copied as they are, up to the frames shown from
+// copyUntil, which the last frames shown before the end may need after them in decode
+// order; those few are encoded again too (the tail, decoded from tailKey on).
+struct ScannedPacket {
+    int64_t pts = 0;
+    int64_t dts = 0;
+    bool key = false;     // the container marks it as a keyframe
+    bool clean = false;   // a decoder can start here (H.264 IDR, HEVC IRAP, any VP8/VP9 key)
+    bool leading = false; // frames decoded after it are shown before it (open GOP)
+};
+
+struct ClipPlan {
+    int64_t firstPts = 0;
+    std::optional<int64_t> endPts; // none: to the end of the video
+    ScannedPacket openKey;
+    std::optional<ScannedPacket> copyKey;
+    int64_t copyUntil = INT64_MAX;
+    std::optional<ScannedPacket> tailKey;
+    // The copy leaves out the pictures shown before copyKey that are decoded after it
+    // (HEVC leading pictures); the head holds them, encoded again.
+    bool dropLeading = false;
+    // The codec cannot be encoded here, so the clip starts at the keyframe before the
+    // split instead of at the split.
+    bool movedToKeyframe = false;
+
+    bool hasHead() const { return !copyKey || copyKey->pts > firstPts; }
+    bool hasTail() const { return copyKey && endPts && copyUntil < *endPts; }
+    bool reencodes() const { return hasHead() || hasTail(); }
+};
+
+// What planning a clip came to.
+struct PlanResult {
+    enum class Kind { Planned, Empty, Failed };
+    Kind kind = Kind::Failed;
+    ClipPlan plan;
+    QString error; // for Failed, complete and in the user's terms
+};
+
+// Reads a video's packets (only the video stream's, and only near the clip's ends) to
+// plan clips. Owns its own reader of the file.
+class ClipPlanner final {
+public:
+    // The error is complete ("Could not read video 'x.mp4': ...").
+    static Outcome<std::unique_ptr<ClipPlanner>> open(const QString& source);
+    ~ClipPlanner();
+    Q_DISABLE_COPY_MOVE(ClipPlanner)
+
+    PlanResult plan(double startTime, double endTime, CutMode mode, bool canReencode);
+
+    // The shown time, in seconds from the video's start, of the keyframe a clip in
+    // keyframe mode starts at when asked to start at `time`.
+    std::optional<double> keyframeAtOrBefore(double time);
+
+    int videoIndex() const { return video; }
+
+private:
+    ClipPlanner() = default;
+    QString problem(const QString& what) const;
+    std::vector<ScannedPacket> scan(int64_t from, int64_t until, bool* failed);
+    bool isClean(const AVPacket* packet) const;
+    std::optional<ScannedPacket> keyAtOrBefore(int64_t threshold, bool* failed);
+    PlanResult planStart(int64_t threshold, ClipPlan& plan, bool* failed);
+    std::optional<int64_t> firstPtsAtOrAfter(int64_t threshold, bool* failed);
+    void findCopyKey(ClipPlan& plan, bool* failed);
+    void findCopyEnd(ClipPlan& plan, bool* failed);
+    int64_t toTicks(double seconds) const;
+    double knownLength() const;
+    double endSlack() const;
+
+    QString source;
+    InputFormat input;
+    int video = -1;
+    AVRational base{1, 1};
+    int64_t origin = 0;
+    int lengthSize = 4;
+    bool noShownTimes = false;
+    bool mayDropLeading = false;
+};

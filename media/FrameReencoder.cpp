@@ -1,0 +1,297 @@
+#include "FrameReencoder.h"
+
+#include <vector>
+
+extern "C" {
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include "MediaLog.h"
+#include "ParameterSets.h"
+
+namespace {
+
+struct DictionaryFreer {
+    void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
+};
+using Dictionary = std::unique_ptr<AVDictionary, DictionaryFreer>;
+
+const char* encoderName(AVCodecID codec)
+{
+    switch (codec) {
+    case AV_CODEC_ID_H264:
+        return "libx264";
+    case AV_CODEC_ID_HEVC:
+        return "libx265";
+    case AV_CODEC_ID_VP8:
+        return "libvpx";
+    case AV_CODEC_ID_VP9:
+        return "libvpx-vp9";
+    default:
+        return nullptr;
+    }
+}
+
+const char* h264ProfileName(int profile)
+{
+    switch (profile & ~FF_PROFILE_H264_CONSTRAINED) {
+    case FF_PROFILE_H264_BASELINE:
+        return "baseline";
+    case FF_PROFILE_H264_MAIN:
+        return "main";
+    case FF_PROFILE_H264_HIGH_10:
+        return "high10";
+    case FF_PROFILE_H264_HIGH_422:
+        return "high422";
+    case FF_PROFILE_H264_HIGH_444_PREDICTIVE:
+        return "high444";
+    default:
+        return "high";
+    }
+}
+
+// Quality first: the new frames stand beside untouched ones, and the viewer should
+// not see where one kind ends. These settings give about 40 dB PSNR or more on camera
+// footage. No reordering (B-frames) and no look-ahead: a frame in, a packet out, so
+// memory stays small and decode times never need to run ahead of shown times.
+void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int parameterSetId, Dictionary& options)
+{
+    AVDictionary* raw = nullptr;
+    switch (source->codec_id) {
+    case AV_CODEC_ID_H264:
+        av_dict_set(&raw, "preset", "veryfast", 0);
+        av_dict_set(&raw, "crf", "15", 0);
+        av_dict_set(&raw, "profile", h264ProfileName(source->profile), 0);
+        av_dict_set(&raw, "x264-params",
+                    QStringLiteral("sps-id=%1:bframes=0:scenecut=0:rc-lookahead=0:mbtree=0:sync-lookahead=0")
+                        .arg(parameterSetId).toLatin1().constData(), 0);
+        if (source->level > 0)
+            context->level = source->level;
+        break;
+    case AV_CODEC_ID_HEVC:
+        av_dict_set(&raw, "preset", "veryfast", 0);
+        av_dict_set(&raw, "crf", "16", 0);
+        av_dict_set(&raw, "x265-params",
+                    "bframes=0:scenecut=0:open-gop=0:rc-lookahead=1:info=0:log-level=error:repeat-headers=0:aud=0", 0);
+        break;
+    case AV_CODEC_ID_VP8:
+        av_dict_set(&raw, "deadline", "good", 0);
+        av_dict_set(&raw, "cpu-used", "4", 0);
+        av_dict_set(&raw, "lag-in-frames", "0", 0);
+        av_dict_set(&raw, "auto-alt-ref", "0", 0);
+        av_dict_set(&raw, "crf", "6", 0);
+        context->bit_rate = std::max<int64_t>(4'000'000, int64_t(source->width) * source->height * 30);
+        context->qmin = 0;
+        context->qmax = 30;
+        break;
+    case AV_CODEC_ID_VP9:
+        av_dict_set(&raw, "deadline", "good", 0);
+        av_dict_set(&raw, "cpu-used", "4", 0);
+        av_dict_set(&raw, "row-mt", "1", 0);
+        av_dict_set(&raw, "lag-in-frames", "0", 0);
+        av_dict_set(&raw, "crf", "16", 0);
+        context->bit_rate = 0;
+        break;
+    default:
+        break;
+    }
+    options.reset(raw);
+}
+
+bool isParameterSetOrDelimiter(AVCodecID codec, const QByteArray& unit)
+{
+    if (codec == AV_CODEC_ID_H264) {
+        const int type = h264NalType(unit);
+        return type == 7 || type == 8 || type == 9;
+    }
+    const int type = hevcNalType(unit);
+    return type >= 32 && type <= 35;
+}
+
+} // namespace
+
+bool FrameReencoder::supports(AVCodecID codec)
+{
+    return encoderName(codec) && avcodec_find_encoder_by_name(encoderName(codec)) && avcodec_find_decoder(codec);
+}
+
+FrameReencoder::~FrameReencoder() = default;
+
+QString FrameReencoder::problem(const QString& what, int status) const
+{
+    return QStringLiteral("Could not cut '%1': %2 (%3).").arg(sourceName, what, ffmpegErrorText(status));
+}
+
+Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* source, int parameterSetId,
+                                                              const QString& sourceName)
+{
+    const AVCodecParameters* parameters = source->codecpar;
+    std::unique_ptr<FrameReencoder> self(new FrameReencoder);
+    self->codec = parameters->codec_id;
+    self->sourceName = sourceName;
+    const char* name = encoderName(parameters->codec_id);
+    const AVCodec* encoderCodec = name ? avcodec_find_encoder_by_name(name) : nullptr;
+    const AVCodec* decoderCodec = avcodec_find_decoder(parameters->codec_id);
+    if (!encoderCodec || !decoderCodec)
+        return Outcome<std::unique_ptr<FrameReencoder>>::failure(QStringLiteral("no encoder for %1").arg(
+            QString::fromUtf8(avcodec_get_name(parameters->codec_id))));
+
+    self->decoder.reset(avcodec_alloc_context3(decoderCodec));
+    self->encoder.reset(avcodec_alloc_context3(encoderCodec));
+    if (!self->decoder || !self->encoder || !self->frame
+        || avcodec_parameters_to_context(self->decoder.get(), parameters) < 0)
+        return Outcome<std::unique_ptr<FrameReencoder>>::failure(QStringLiteral("out of memory"));
+    self->decoder->pkt_timebase = source->time_base;
+    self->decoder->thread_count = 2;
+    int status = avcodec_open2(self->decoder.get(), decoderCodec, nullptr);
+    if (status < 0)
+        return Outcome<std::unique_ptr<FrameReencoder>>::failure(self->problem(QStringLiteral("the video cannot be decoded"), status));
+
+    AVCodecContext* context = self->encoder.get();
+    context->width = parameters->width;
+    context->height = parameters->height;
+    context->pix_fmt = AVPixelFormat(parameters->format);
+    context->sample_aspect_ratio = source->sample_aspect_ratio.num > 0 ? source->sample_aspect_ratio
+                                                                      : parameters->sample_aspect_ratio;
+    context->color_primaries = parameters->color_primaries;
+    context->color_trc = parameters->color_trc;
+    context->colorspace = parameters->color_space;
+    context->color_range = parameters->color_range;
+    context->chroma_sample_location = parameters->chroma_location;
+    context->field_order = parameters->field_order;
+    if (parameters->field_order != AV_FIELD_PROGRESSIVE && parameters->field_order != AV_FIELD_UNKNOWN)
+        context->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
+    context->time_base = source->time_base;
+    context->framerate = source->avg_frame_rate;
+    context->gop_size = 100000;
+    context->max_b_frames = 0;
+    context->thread_count = 2;
+    if (parameters->codec_id == AV_CODEC_ID_H264 || parameters->codec_id == AV_CODEC_ID_HEVC)
+        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    Dictionary options;
+    chooseOptions(context, parameters, parameterSetId, options);
+    AVDictionary* raw = options.release();
+    status = avcodec_open2(context, encoderCodec, &raw);
+    options.reset(raw);
+    if (status < 0)
+        return Outcome<std::unique_ptr<FrameReencoder>>::failure(self->problem(
+            QStringLiteral("its %1 video cannot be encoded again with the same picture format")
+                .arg(QString::fromUtf8(avcodec_get_name(parameters->codec_id))), status));
+
+    if (parameters->codec_id == AV_CODEC_ID_H264) {
+        if (const std::optional<AvcConfig> config = AvcConfig::parse(
+                QByteArray::fromRawData(reinterpret_cast<const char*>(parameters->extradata), parameters->extradata_size)))
+            self->lengthSize = config->lengthSize;
+    } else if (parameters->codec_id == AV_CODEC_ID_HEVC) {
+        if (const std::optional<HevcConfig> config = HevcConfig::parse(
+                QByteArray::fromRawData(reinterpret_cast<const char*>(parameters->extradata), parameters->extradata_size)))
+            self->lengthSize = config->lengthSize;
+    }
+    return Outcome<std::unique_ptr<FrameReencoder>>(std::move(self));
+}
+
+QByteArray FrameReencoder::headers() const
+{
+    return QByteArray(reinterpret_cast<const char*>(encoder->extradata), encoder->extradata_size);
+}
+
+void FrameReencoder::setRange(int64_t first, int64_t end)
+{
+    from = first;
+    until = end;
+}
+
+bool FrameReencoder::decode(const AVPacket* packet, QString* error)
+{
+    int status = avcodec_send_packet(decoder.get(), packet);
+    if (status < 0 && status != AVERROR_EOF) {
+        *error = problem(QStringLiteral("a frame that has to be encoded again cannot be decoded"), status);
+        return false;
+    }
+    for (;;) {
+        status = avcodec_receive_frame(decoder.get(), frame.get());
+        if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
+            return true;
+        if (status < 0) {
+            *error = problem(QStringLiteral("a frame that has to be encoded again cannot be decoded"), status);
+            return false;
+        }
+        const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+        const bool wanted = pts != AV_NOPTS_VALUE && pts >= from && pts < until;
+        bool ok = true;
+        if (wanted) {
+            ++wantedCount;
+            frame->pts = pts;
+            ok = encode(frame.get(), error);
+        }
+        av_frame_unref(frame.get());
+        if (!ok)
+            return false;
+    }
+}
+
+bool FrameReencoder::encode(AVFrame* picture, QString* error)
+{
+    if (picture->format != encoder->pix_fmt || picture->width != encoder->width || picture->height != encoder->height) {
+        *error = QStringLiteral("Could not cut '%1': its frames change format, so the frames at the split cannot be "
+                                "encoded again.").arg(sourceName);
+        return false;
+    }
+    // The decoder's picture types would be taken as orders; the encoder chooses, apart
+    // from the keyframe that starts the run.
+    picture->pict_type = started ? AV_PICTURE_TYPE_NONE : AV_PICTURE_TYPE_I;
+    picture->key_frame = started ? 0 : 1;
+    started = true;
+    const int status = avcodec_send_frame(encoder.get(), picture);
+    if (status < 0) {
+        *error = problem(QStringLiteral("the frames at the split could not be encoded again"), status);
+        return false;
+    }
+    return drainEncoder(error);
+}
+
+bool FrameReencoder::drainEncoder(QString* error)
+{
+    for (;;) {
+        Packet packet(av_packet_alloc());
+        const int status = avcodec_receive_packet(encoder.get(), packet.get());
+        if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
+            return true;
+        if (status < 0) {
+            *error = problem(QStringLiteral("the frames at the split could not be encoded again"), status);
+            return false;
+        }
+        ++encodedCount;
+        encoded.push_back(reframe(std::move(packet)));
+    }
+}
+
+Packet FrameReencoder::reframe(Packet packet) const
+{
+    if (codec != AV_CODEC_ID_H264 && codec != AV_CODEC_ID_HEVC)
+        return packet;
+    std::vector<QByteArray> units;
+    for (const QByteArray& unit : annexBNalUnits(packet->data, packet->size)) {
+        if (!isParameterSetOrDelimiter(codec, unit))
+            units.push_back(unit);
+    }
+    const QByteArray framed = lengthPrefixed(units, lengthSize);
+    Packet out(av_packet_alloc());
+    av_new_packet(out.get(), int(framed.size()));
+    memcpy(out->data, framed.constData(), size_t(framed.size()));
+    av_packet_copy_props(out.get(), packet.get());
+    return out;
+}
+
+bool FrameReencoder::finish(QString* error)
+{
+    if (!decode(nullptr, error))
+        return false;
+    const int status = avcodec_send_frame(encoder.get(), nullptr);
+    if (status < 0 && status != AVERROR_EOF) {
+        *error = problem(QStringLiteral("the frames at the split could not be encoded again"), status);
+        return false;
+    }
+    return drainEncoder(error);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+
+#include <QByteArray>
+#include <QString>
+
+#include "FfmpegSupport.h"
+#include "Outcome.h"
+
+// Decodes a run of a video stream's packets and encodes again the frames whose shown
+// times fall in a range, with the stream's own codec and picture description (size,
+// sample aspect, pixel format, colours, field order, frame times), so that the new
+// frames and the source's copied ones play as one track. The encoded packets come out
+// framed as the source's are (NAL length prefixes for H.264 and HEVC, without
+// parameter sets; those are in headers()). Encoding starts with a keyframe and uses
+// no reordering, so each packet's decode time may equal its shown time.
+class FrameReencoder final {
+public:
+    // The codecs we can encode to match a copied stream.
+    static bool supports(AVCodecID codec);
+
+    // parameterSetId: for H.264, the SPS/PPS id the new frames use, so that their
+    // parameter sets can sit beside the source's in one sample description.
+    static Outcome<std::unique_ptr<FrameReencoder>> open(const AVStream* source, int parameterSetId,
+                                                         const QString& sourceName);
+    ~FrameReencoder();
+    Q_DISABLE_COPY_MOVE(FrameReencoder)
+
+    // The encoder's parameter sets, start-code framed (empty for VP8 and VP9).
+    QByteArray headers() const;
+
+    // Frames shown in [from, until) (the source stream's time base) are encoded.
+    void setRange(int64_t from, int64_t until);
+    // Feeds one source packet in decode order; false with *error set on failure.
+    bool decode(const AVPacket* packet, QString* error);
+    // Drains the decoder and the encoder: after it, output() holds every packet.
+    bool finish(QString* error);
+
+    // Encoded packets, in decode order, with shown times in the source's time base.
+    std::deque<Packet>& output() { return encoded; }
+    int framesEncoded() const { return encodedCount; }
+    int framesWanted() const { return wantedCount; }
+
+private:
+    FrameReencoder() = default;
+    bool encode(AVFrame* frame, QString* error);
+    bool drainEncoder(QString* error);
+    Packet reframe(Packet packet) const;
+    QString problem(const QString& what, int status) const;
+
+    CodecContext decoder;
+    CodecContext encoder;
+    Frame frame{av_frame_alloc()};
+    AVCodecID codec = AV_CODEC_ID_NONE;
+    int lengthSize = 4;
+    int64_t from = 0;
+    int64_t until = 0;
+    int wantedCount = 0;
+    int encodedCount = 0;
+    bool started = false;
+    QString sourceName;
+    std::deque<Packet> encoded;
+};

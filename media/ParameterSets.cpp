@@ -1,0 +1,228 @@
+#include "ParameterSets.h"
+
+namespace {
+
+// Exp-Golomb reading over a NAL unit's payload, emulation prevention bytes skipped.
+class BitReader {
+public:
+    BitReader(const QByteArray& unit, int from)
+    {
+        for (int i = from; i < unit.size(); ++i) {
+            if (i >= 2 && unit[i] == 3 && unit[i - 1] == 0 && unit[i - 2] == 0 && i >= from + 2)
+                continue;
+            bytes.push_back(uint8_t(unit[i]));
+        }
+    }
+
+    std::optional<unsigned> bit()
+    {
+        if (position >= bytes.size() * 8)
+            return std::nullopt;
+        const unsigned value = (bytes[position / 8] >> (7 - position % 8)) & 1u;
+        ++position;
+        return value;
+    }
+
+    std::optional<unsigned> unsignedGolomb()
+    {
+        int zeros = 0;
+        for (;;) {
+            const std::optional<unsigned> b = bit();
+            if (!b || zeros > 31)
+                return std::nullopt;
+            if (*b)
+                break;
+            ++zeros;
+        }
+        unsigned value = 0;
+        for (int i = 0; i < zeros; ++i) {
+            const std::optional<unsigned> b = bit();
+            if (!b)
+                return std::nullopt;
+            value = value << 1 | *b;
+        }
+        return (1u << zeros) - 1 + value;
+    }
+
+private:
+    std::vector<uint8_t> bytes;
+    size_t position = 0;
+};
+
+unsigned readBig(const uint8_t* data, int width)
+{
+    unsigned value = 0;
+    for (int i = 0; i < width; ++i)
+        value = value << 8 | data[i];
+    return value;
+}
+
+void appendBig(QByteArray& out, unsigned value, int width)
+{
+    for (int i = width - 1; i >= 0; --i)
+        out.append(char((value >> (8 * i)) & 0xff));
+}
+
+} // namespace
+
+std::vector<QByteArray> annexBNalUnits(const uint8_t* data, int size)
+{
+    std::vector<QByteArray> units;
+    int start = -1;
+    int i = 0;
+    while (i + 2 < size) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+            if (start >= 0) {
+                int end = i;
+                while (end > start && data[end - 1] == 0)
+                    --end; // the leading zero of a four-byte start code, or trailing zeros
+                units.emplace_back(reinterpret_cast<const char*>(data + start), end - start);
+            }
+            i += 3;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start >= 0 && start < size)
+        units.emplace_back(reinterpret_cast<const char*>(data + start), size - start);
+    return units;
+}
+
+QByteArray lengthPrefixed(const std::vector<QByteArray>& units, int lengthSize)
+{
+    QByteArray out;
+    for (const QByteArray& unit : units) {
+        appendBig(out, unsigned(unit.size()), lengthSize);
+        out.append(unit);
+    }
+    return out;
+}
+
+std::optional<std::vector<QByteArray>> lengthPrefixedNalUnits(const uint8_t* data, int size, int lengthSize)
+{
+    std::vector<QByteArray> units;
+    int at = 0;
+    while (at < size) {
+        if (size - at < lengthSize)
+            return std::nullopt;
+        const auto length = int(readBig(data + at, lengthSize));
+        at += lengthSize;
+        if (length > size - at)
+            return std::nullopt;
+        units.emplace_back(reinterpret_cast<const char*>(data + at), length);
+        at += length;
+    }
+    return units;
+}
+
+int h264NalType(const QByteArray& unit)
+{
+    return unit.isEmpty() ? -1 : uint8_t(unit[0]) & 0x1f;
+}
+
+int hevcNalType(const QByteArray& unit)
+{
+    return unit.isEmpty() ? -1 : (uint8_t(unit[0]) >> 1) & 0x3f;
+}
+
+std::optional<int> h264ParameterSetId(const QByteArray& unit)
+{
+    const int type = h264NalType(unit);
+    // An SPS starts with profile, constraint flags and level; a PPS with its id.
+    if (type == 7 && unit.size() > 4) {
+        BitReader reader(unit, 4);
+        if (const std::optional<unsigned> id = reader.unsignedGolomb())
+            return int(*id);
+    } else if (type == 8 && unit.size() > 1) {
+        BitReader reader(unit, 1);
+        if (const std::optional<unsigned> id = reader.unsignedGolomb())
+            return int(*id);
+    }
+    return std::nullopt;
+}
+
+std::optional<AvcConfig> AvcConfig::parse(const QByteArray& record)
+{
+    const auto* data = reinterpret_cast<const uint8_t*>(record.constData());
+    const int size = int(record.size());
+    if (size < 7 || data[0] != 1)
+        return std::nullopt;
+    AvcConfig config;
+    config.profile = data[1];
+    config.compatibility = data[2];
+    config.level = data[3];
+    config.lengthSize = (data[4] & 3) + 1;
+    int at = 5;
+    auto readSets = [&](int count, std::vector<QByteArray>& sets) {
+        for (int i = 0; i < count; ++i) {
+            if (size - at < 2)
+                return false;
+            const auto length = int(readBig(data + at, 2));
+            at += 2;
+            if (length > size - at)
+                return false;
+            sets.emplace_back(reinterpret_cast<const char*>(data + at), length);
+            at += length;
+        }
+        return true;
+    };
+    if (!readSets(data[at++] & 0x1f, config.sequenceSets) || at >= size)
+        return std::nullopt;
+    const int pictureCount = data[at++];
+    if (!readSets(pictureCount, config.pictureSets))
+        return std::nullopt;
+    config.extension = record.mid(at);
+    return config;
+}
+
+QByteArray AvcConfig::serialize() const
+{
+    QByteArray out;
+    out.append(char(1));
+    out.append(char(profile));
+    out.append(char(compatibility));
+    out.append(char(level));
+    out.append(char(0xfc | (lengthSize - 1)));
+    out.append(char(0xe0 | int(sequenceSets.size())));
+    for (const QByteArray& set : sequenceSets) {
+        appendBig(out, unsigned(set.size()), 2);
+        out.append(set);
+    }
+    out.append(char(pictureSets.size()));
+    for (const QByteArray& set : pictureSets) {
+        appendBig(out, unsigned(set.size()), 2);
+        out.append(set);
+    }
+    out.append(extension);
+    return out;
+}
+
+std::optional<HevcConfig> HevcConfig::parse(const QByteArray& record)
+{
+    const auto* data = reinterpret_cast<const uint8_t*>(record.constData());
+    const int size = int(record.size());
+    if (size < 23 || data[0] != 1)
+        return std::nullopt;
+    HevcConfig config;
+    config.lengthSize = (data[21] & 3) + 1;
+    const int arrays = data[22];
+    int at = 23;
+    for (int a = 0; a < arrays; ++a) {
+        if (size - at < 3)
+            return std::nullopt;
+        const auto count = int(readBig(data + at + 1, 2));
+        at += 3;
+        for (int n = 0; n < count; ++n) {
+            if (size - at < 2)
+                return std::nullopt;
+            const auto length = int(readBig(data + at, 2));
+            at += 2;
+            if (length > size - at)
+                return std::nullopt;
+            config.parameterSets.emplace_back(reinterpret_cast<const char*>(data + at), length);
+            at += length;
+        }
+    }
+    return config;
+}
