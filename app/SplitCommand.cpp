@@ -17,6 +17,7 @@
 #include "ExportRun.h"
 #include "FolderVideoLibrary.h"
 #include "MediaProbe.h"
+#include "StreamCopyCutter.h"
 #include "TimeText.h"
 #include "VideoGenerator.h"
 
@@ -84,6 +85,38 @@ bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& mo
     return true;
 }
 
+QString secondsText(double seconds)
+{
+    return QString::number(seconds, 'f', 3);
+}
+
+// In keyframe mode, lists where each clip starts. In exact mode, notes each clip that
+// starts at the keyframe before its split because the video cannot be encoded here.
+std::vector<QString> keyframeNotes(const QString& video, const std::vector<PlannedCut>& plan, CutMode mode,
+                                   QTextStream& out)
+{
+    std::vector<QString> notes(plan.size());
+    std::vector<double> asked;
+    for (const PlannedCut& cut : plan)
+        asked.push_back(cut.startTime);
+    const Outcome<StreamCopyCutter::KeyframeStarts> starts = StreamCopyCutter::keyframeStarts(video, asked, mode);
+    if (!starts || starts->times.size() != plan.size())
+        return notes; // the cuts say what is wrong, if anything
+    if (mode == CutMode::KeyframesOnly) {
+        out << "Cutting at keyframes only (nothing is encoded again):\n";
+        for (size_t k = 0; k < plan.size(); ++k)
+            out << QStringLiteral("  %1 starts at %2 s (asked for %3 s)\n")
+                       .arg(plan[k].fileName, secondsText(starts->times[k]), secondsText(plan[k].startTime));
+        return notes;
+    }
+    for (size_t k = 0; k < plan.size(); ++k) {
+        if (starts->times[k] < plan[k].startTime - 1e-6)
+            notes[k] = QStringLiteral(" (starts at the keyframe at %1 s, before the split: its %2 video cannot be "
+                                      "encoded again here)").arg(secondsText(starts->times[k]), starts->codec);
+    }
+    return notes;
+}
+
 QString progressBar(int done, int total)
 {
     constexpr int WIDTH = 30;
@@ -113,14 +146,16 @@ QString resultLine(const ClipReport& report)
 QString SplitCommand::usage()
 {
     return QStringLiteral(
-        "Usage: trimora split VIDEO (--at TIME... | --parts N | --every TIME) [--library DIR]\n"
+        "Usage: trimora split VIDEO (--at TIME... | --parts N | --every TIME) [--keyframes] [--library DIR]\n"
         "\n"
-        "Cuts VIDEO into clips without re-encoding and adds them to the video library.\n"
+        "Cuts VIDEO into clips and adds them to the video library. Clips start and end on the\n"
+        "frames asked for; only the few frames from a split to the next keyframe are encoded again.\n"
         "\n"
         "  --at TIME       split at TIME; repeat for more splits. TIME is seconds (75.5),\n"
         "                  mm:ss(.fff), h:mm:ss(.fff) or a share of the video (40%)\n"
         "  --parts N       cut into N parts of equal length\n"
         "  --every TIME    cut into clips of TIME each (the last one may be shorter)\n"
+        "  --keyframes     encode nothing: move each split to the keyframe at or before it\n"
         "  --library DIR   add the clips to DIR instead of the video library\n"
         "                  (%1)\n")
         .arg(QDir::toNativeSeparators(FolderVideoLibrary::defaultFolder()));
@@ -134,7 +169,8 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
     const QCommandLineOption parts(QStringLiteral("parts"), QString(), QStringLiteral("N"));
     const QCommandLineOption every(QStringLiteral("every"), QString(), QStringLiteral("TIME"));
     const QCommandLineOption library(QStringLiteral("library"), QString(), QStringLiteral("DIR"));
-    parser.addOptions({at, parts, every, library});
+    const QCommandLineOption keyframes(QStringLiteral("keyframes"));
+    parser.addOptions({at, parts, every, library, keyframes});
 
     auto badUsage = [&io](const QString& why) {
         io.err << "trimora split: " << why << "\n\n" << usage();
@@ -172,6 +208,8 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
         return badUsage(error);
 
     const std::vector<PlannedCut> plan = exportPlan(model.splitPoints(), model.duration());
+    generator.cutMode = parser.isSet(keyframes) ? CutMode::KeyframesOnly : CutMode::Exact;
+    const std::vector<QString> notes = keyframeNotes(request.video, plan, generator.cutMode, io.out);
     FolderVideoLibrary folder(QDir(request.library).absolutePath());
     io.err << QStringLiteral("Cutting %1 (%2) into %3 clips for %4\n")
                   .arg(escapeControlCharacters(QFileInfo(request.video).fileName()), timeText(video->duration))
@@ -203,7 +241,8 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
         }
         io.err.flush();
         while (printed < reports.size() && reports[printed]) {
-            io.out << resultLine(*reports[printed]) << "\n";
+            io.out << resultLine(*reports[printed])
+                   << (reports[printed]->result == ClipReport::Result::InLibrary ? notes[printed] : QString()) << "\n";
             ++printed;
         }
         io.out.flush();

@@ -399,22 +399,24 @@ PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, boo
     if (std::isfinite(endTime)) {
         if (endTime <= startTime)
             return {PlanResult::Kind::Empty, {}, {}};
-        int64_t endThreshold = toTicks(endTime);
-        if (onKeyframes) {
-            const std::optional<ScannedPacket> key = keyAtOrBefore(endThreshold, &failed);
-            endThreshold = key ? key->pts : std::numeric_limits<int64_t>::min() / 2;
-        }
-        plan.endPts = firstPtsAtOrAfter(endThreshold, &failed);
+        plan.endPts = firstPtsAtOrAfter(toTicks(endTime), &failed);
         if (failed)
             return unreadable();
         if (!plan.endPts && endTime < knownLength() - endSlack())
             return endsEarly();
+        if (plan.endPts && onKeyframes) {
+            // The next clip starts at this keyframe; a clip to the video's end stays so.
+            const std::optional<ScannedPacket> key = keyAtOrBefore(toTicks(endTime), &failed);
+            plan.endPts = key ? key->pts : plan.firstPts;
+        }
         if (plan.endPts && *plan.endPts <= plan.firstPts)
             return {PlanResult::Kind::Empty, {}, {}};
     }
     if (onKeyframes) {
         plan.copyKey = plan.openKey;
         plan.firstPts = plan.openKey.pts;
+        plan.copyUntil = plan.endPts.value_or(std::numeric_limits<int64_t>::max());
+        qCDebug(lcMedia) << "clip of" << source << "on keyframes from" << plan.firstPts << "to" << plan.endPts.value_or(-1);
         return {PlanResult::Kind::Planned, plan, {}};
     }
     findCopyKey(plan, &failed);
@@ -423,5 +425,8 @@ PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, boo
     if (failed)
         return unreadable();
     plan.dropLeading = plan.copyKey && plan.copyKey->leading;
+    qCDebug(lcMedia) << "clip of" << source << "from" << plan.firstPts << "to" << plan.endPts.value_or(-1) << "copying from"
+                     << (plan.copyKey ? plan.copyKey->pts : -1) << "until" << plan.copyUntil << "tail from"
+                     << (plan.tailKey ? plan.tailKey->pts : -1);
     return {PlanResult::Kind::Planned, plan, {}};
 }

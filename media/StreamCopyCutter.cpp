@@ -875,3 +875,20 @@ CutResult StreamCopyCutter::cut(const QString& source, double startTime, double 
 {
     return ClipJob(source, startTime, endTime, outputFolder, baseName, mode).run();
 }
+
+Outcome<StreamCopyCutter::KeyframeStarts> StreamCopyCutter::keyframeStarts(const QString& source,
+                                                                          const std::vector<double>& times, CutMode mode)
+{
+    Outcome<std::unique_ptr<ClipPlanner>> planner = ClipPlanner::open(source);
+    if (!planner)
+        return Outcome<KeyframeStarts>::failure(planner.error());
+    KeyframeStarts starts;
+    const AVCodecID codec = planner.value()->codec();
+    starts.reencodable = FrameReencoder::supports(codec);
+    starts.codec = QString::fromUtf8(avcodec_get_name(codec));
+    if (mode == CutMode::Exact && starts.reencodable)
+        return starts;
+    for (const double time : times)
+        starts.times.push_back(time <= 0.0 ? 0.0 : planner.value()->keyframeAtOrBefore(time).value_or(0.0));
+    return starts;
+}

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <vector>
+
 #include "ClipCutter.h"
+#include "Outcome.h"
 
 // Cuts clips that start and end on the frames asked for in every player, losing
 // nothing in quality where it can: a smart cut.
@@ -22,6 +25,17 @@
 // MP4's movie box is written at the front, in space reserved for it.
 class StreamCopyCutter final : public ClipCutter {
 public:
+    // Where clips asked to start at these times (seconds) start in the given mode. In
+    // keyframe mode, and for a video whose codec we cannot encode (reencodable false),
+    // that is the keyframe at or before each; times is empty when every clip starts
+    // where it was asked to.
+    struct KeyframeStarts {
+        std::vector<double> times;
+        bool reencodable = true;
+        QString codec;
+    };
+    static Outcome<KeyframeStarts> keyframeStarts(const QString& source, const std::vector<double>& times, CutMode mode);
+
     CutResult cut(const QString& source, double startTime, double endTime, const QString& outputFolder,
                   const QString& baseName, CutMode mode = CutMode::Exact) override;
 };

@@ -156,15 +156,16 @@ void VideoGenerator::splitVideo(const QUrl& url, std::optional<double> startTime
                                 Success success, Failure failure, Empty empty)
 {
     const QString name = fileName;
+    const CutMode mode = cutMode;
     const QString source = url.isLocalFile() ? url.toLocalFile() : url.toString();
     const double start = startTime.value_or(0.0);
     const double end = endTime.value_or(std::numeric_limits<double>::infinity());
-    pool->run([this, name, source, start, end, success = std::move(success), failure = std::move(failure),
+    pool->run([this, name, mode, source, start, end, success = std::move(success), failure = std::move(failure),
                  empty = std::move(empty)] {
         QString error;
         WorkingFolder folder(workingRoot, &error);
         CutResult result = folder.path.isEmpty() ? CutResult::failed(error)
-                                                 : cutter.cut(source, start, end, folder.path, name);
+                                                 : cutter.cut(source, start, end, folder.path, name, mode);
         folder.release(result.kind == CutResult::Kind::Written);
         switch (result.kind) {
         case CutResult::Kind::Written:

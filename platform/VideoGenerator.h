@@ -7,7 +7,8 @@
 #include <QString>
 #include <QUrl>
 
-class ClipCutter;
+#include "ClipCutter.h"
+
 class TaskPool;
 
 // Cuts clips out of videos in the background. Each cut writes into a new folder of
@@ -36,6 +37,9 @@ public:
     static QString defaultWorkingRoot();
 
     QString fileName;
+    // How the cuts started from now on place their ends (read, like fileName, when
+    // splitVideo is called).
+    CutMode cutMode = CutMode::Exact;
 
     // Cuts [startTime, endTime) of the video at url; an absent start is the beginning
     // and an absent end the end of the video.
