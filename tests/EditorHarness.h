@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
 
 #include "CutterViewController.h"
@@ -13,17 +12,17 @@
 #include "FakePlayer.h"
 #include "StripViews.h"
 
-// An editor on a fake video and a fake player, shown at 1280 x 800.
+// An editor on a fake video and a fake player, at 1280 x 800; shown unless the test
+// has something to arrange first.
 struct EditorHarness {
     std::shared_ptr<FakeAsset> asset;
     FakePlayer* player = nullptr;
     std::unique_ptr<CutterViewController> editor;
     int reviewActions = 0;
 
-    explicit EditorHarness(double duration, EditorServices extra = {}, bool show = true)
+    explicit EditorHarness(double duration, EditorServices services = {}, bool show = true)
         : asset(std::make_shared<FakeAsset>(duration))
     {
-        EditorServices services = extra;
         services.openAsset = [this](const QString&) { return Outcome<std::shared_ptr<VideoAsset>>(asset); };
         services.makePlayer = [this] {
             auto made = std::make_unique<FakePlayer>();
@@ -58,21 +57,13 @@ struct EditorHarness {
         editor->touchSplit();
     }
 
-    // The strip's children of a kind, left to right.
+    // The children of a kind of one of the strip's views, left to right.
     template <typename T>
-    QList<T*> stripChildren(QWidget* parent) const
+    QList<T*> children(const char* view = "videosWorkspaceView") const
     {
-        QList<T*> found = parent->findChildren<T*>(QString(), Qt::FindDirectChildrenOnly);
+        QList<T*> found = outlet(view)->findChildren<T*>(QString(), Qt::FindDirectChildrenOnly);
         std::sort(found.begin(), found.end(), [](T* a, T* b) { return a->x() < b->x(); });
         return found;
-    }
-
-    QStringList clipNumbers() const
-    {
-        QStringList texts;
-        for (ClipNumberLabel* label : stripChildren<ClipNumberLabel>(outlet("splitPointsNumbersView")))
-            texts << label->text();
-        return texts;
     }
 };
 

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <cmath>
-#include <limits>
-
 #include <QStringList>
 
 #include "Player.h"
@@ -37,7 +34,7 @@ public:
         calls << QStringLiteral("seek %1").arg(seconds);
     }
     double currentTime() const override { return time; }
-    bool isPlaying() const override { return playing && !failed; }
+    bool isPlaying() const override { return playing; }
     bool reachedEnd() const override { return ended; }
 
     void finish()
@@ -50,6 +47,5 @@ public:
     QStringList calls;
     double time = 0.0;
     bool playing = false;
-    bool failed = false;
     bool ended = false;
 };

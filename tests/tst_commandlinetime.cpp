@@ -20,18 +20,12 @@ void TestCommandLineTime::parse_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<bool>("percent");
 
-    QTest::newRow("seconds") << "75" << true << 75.0 << false;
     QTest::newRow("fractional seconds") << "75.5" << true << 75.5 << false;
-    QTest::newRow("zero") << "0" << true << 0.0 << false;
-    QTest::newRow("mm:ss") << "1:15" << true << 75.0 << false;
     QTest::newRow("mm:ss.fff") << "01:15.250" << true << 75.25 << false;
     QTest::newRow("h:mm:ss") << "1:02:05" << true << 3725.0 << false;
-    QTest::newRow("h:mm:ss.ff") << "1:02:05.25" << true << 3725.25 << false;
     QTest::newRow("long leading minutes") << "90:00" << true << 5400.0 << false;
     QTest::newRow("surrounding spaces") << " 12 " << true << 12.0 << false;
-    QTest::newRow("percent") << "40%" << true << 40.0 << true;
     QTest::newRow("fractional percent") << "12.5%" << true << 12.5 << true;
-    QTest::newRow("hundred percent") << "100%" << true << 100.0 << true;
 
     QTest::newRow("empty") << "" << false << 0.0 << false;
     QTest::newRow("negative") << "-5" << false << 0.0 << false;
@@ -44,14 +38,10 @@ void TestCommandLineTime::parse_data()
     QTest::newRow("four fields") << "1:2:3:4" << false << 0.0 << false;
     QTest::newRow("fraction before a colon") << "1.5:30" << false << 0.0 << false;
     QTest::newRow("empty field") << "1::30" << false << 0.0 << false;
-    QTest::newRow("trailing colon") << "1:" << false << 0.0 << false;
     QTest::newRow("trailing point") << "5." << false << 0.0 << false;
     QTest::newRow("leading point") << ".5" << false << 0.0 << false;
-    QTest::newRow("two points") << "1.2.3" << false << 0.0 << false;
     QTest::newRow("over a hundred percent") << "101%" << false << 0.0 << false;
-    QTest::newRow("bare percent") << "%" << false << 0.0 << false;
     QTest::newRow("percent of a clock time") << "1:00%" << false << 0.0 << false;
-    QTest::newRow("letters") << "ten" << false << 0.0 << false;
     QTest::newRow("absurdly many digits") << "1234567890123456789" << false << 0.0 << false;
     QTest::newRow("arabic-indic digits") << QString::fromUtf8("\u0661\u0662") << false << 0.0 << false;
 }
@@ -87,11 +77,9 @@ void TestCommandLineTime::escape_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("escaped");
 
-    QTest::newRow("plain") << "/home/ana/Videos/split-0.mp4" << "/home/ana/Videos/split-0.mp4";
     QTest::newRow("spaces and letters stay") << QString::fromUtf8("/v/Été à Kyōto/clip 1.mp4")
                                              << QString::fromUtf8("/v/Été à Kyōto/clip 1.mp4");
     QTest::newRow("newline") << "a\nb.mp4" << "a\\nb.mp4";
-    QTest::newRow("tab and return") << "a\tb\r" << "a\\tb\\r";
     QTest::newRow("escape sequence") << "\x1b[31mred" << "\\x1b[31mred";
     QTest::newRow("delete") << "a\x7f" << "a\\x7f";
     QTest::newRow("backslash is doubled") << "a\\n" << "a\\\\n";

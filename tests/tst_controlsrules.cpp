@@ -10,7 +10,6 @@ class TestControlsRules : public QObject {
 private slots:
     void afterEdit_data();
     void afterEdit();
-    void quickAddThenUndo();
 };
 
 void TestControlsRules::afterEdit_data()
@@ -29,14 +28,10 @@ void TestControlsRules::afterEdit_data()
         << 2 << 0.0 << 1.0 << true << -1 << DoneFade::None << "Done, Save 3 Videos";
     QTest::newRow("undo of the only split")
         << 0 << 0.0 << 1.0 << false << 0 << DoneFade::ToDisabled << "Done, Save 1 Videos";
-    QTest::newRow("undo from three to two: title only")
-        << 2 << 0.0 << 1.0 << true << -1 << DoneFade::None << "Done, Save 3 Videos";
     QTest::newRow("count 0 in the disabled look changes nothing")
         << 0 << 1.0 << 0.0 << false << -1 << DoneFade::None << "Done, Save 1 Videos";
     QTest::newRow("mid-fade alphas are not 1.0: no transition")
         << 1 << 0.6 << 0.4 << true << -1 << DoneFade::None << "Done, Save 2 Videos";
-    QTest::newRow("ten splits: plural stays")
-        << 10 << 0.0 << 1.0 << true << -1 << DoneFade::None << "Done, Save 11 Videos";
 }
 
 void TestControlsRules::afterEdit()
@@ -56,25 +51,6 @@ void TestControlsRules::afterEdit()
         QCOMPARE(int(*state.doneEnabled), doneEnabled);
     QCOMPARE(state.fade, fade);
     QCOMPARE(state.doneTitle, title);
-}
-
-void TestControlsRules::quickAddThenUndo()
-{
-    // The editor keeps the alphas last set; a second edit inside a running fade is
-    // judged from the fade's targets, so the fade back starts at once.
-    GradientAlphas alphas; // the opening look
-    QCOMPARE(alphas, (GradientAlphas{1.0, 0.0}));
-
-    const ControlsState add = controlsState(1, alphas);
-    QCOMPARE(add.fade, DoneFade::ToEnabled);
-    alphas = fadeTarget(add.fade);
-    QCOMPARE(alphas, (GradientAlphas{0.0, 1.0}));
-
-    const ControlsState undo = controlsState(0, alphas);
-    QCOMPARE(undo.fade, DoneFade::ToDisabled);
-    QCOMPARE(undo.doneEnabled, std::optional<bool>(false));
-    alphas = fadeTarget(undo.fade);
-    QCOMPARE(alphas, (GradientAlphas{1.0, 0.0}));
 }
 
 QTEST_APPLESS_MAIN(TestControlsRules)

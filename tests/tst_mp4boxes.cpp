@@ -157,7 +157,6 @@ void TestMp4Boxes::refusesMalformed_data()
     const QByteArray good = movie(0, 12800, 1000, track(0, true, 1000, {{1000, 0}}));
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("not a movie box") << box("free", QByteArray(40, '\0'));
-    QTest::newRow("truncated") << good.left(good.size() - 10);
     QTest::newRow("size larger than the buffer") << be(quint64(good.size() + 100), 4) + good.mid(4);
     QTest::newRow("no movie header") << box("moov", track(0, true, 1000, {{1000, 0}}));
     QTest::newRow("zero time scale") << movie(0, 0, 1000, track(0, true, 1000, {{1000, 0}}));
@@ -167,11 +166,10 @@ void TestMp4Boxes::refusesMalformed_data()
     const qsizetype elst = find(lying, "elst");
     lying.replace(elst + 4, 4, be(1000000, 4));
     QTest::newRow("edit count beyond its box") << lying;
-    // A track header cut short: its duration field would lie past its end, in the
-    // box after it, which must not be written.
+    // A track header cut short: its duration field would lie past its end, in the box
+    // after it, which must not be written.
     const QByteArray shortHeader = box("tkhd", QByteArray(4, '\0'));
     const QByteArray header0 = movie(0, 12800, 1000, QByteArray()).mid(8);
-    QTest::newRow("short track header at the end") << box("moov", header0 + box("trak", shortHeader));
     QTest::newRow("short track header before user data")
         << box("moov", header0 + box("trak", shortHeader + box("udta", QByteArray(40, '\x11'))));
     QTest::newRow("short movie header") << box("moov", box("mvhd", QByteArray(14, '\0')));

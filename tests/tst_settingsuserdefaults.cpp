@@ -9,7 +9,6 @@ class TestSettingsUserDefaults : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void persistsAcrossInstances();
     void registeredDefaults_data();
     void registeredDefaults();
@@ -19,11 +18,6 @@ private slots:
 private:
     QTemporaryDir dir;
 };
-
-void TestSettingsUserDefaults::initTestCase()
-{
-    QVERIFY(dir.isValid());
-}
 
 void TestSettingsUserDefaults::persistsAcrossInstances()
 {

@@ -38,12 +38,9 @@ void TestVideoGenerator::nameIsTakenAtTheCall()
     // The callbacks wait for the main thread.
     QCOMPARE(callbacks, 0);
     QTRY_COMPARE(callbacks, 2);
-    QTest::qWait(20);
-    QCOMPARE(callbacks, 2);
 
-    std::vector<FakeCutter::Call> calls = cutter.recorded();
+    const std::vector<FakeCutter::Call> calls = cutter.recorded();
     QCOMPARE(int(calls.size()), 2);
-    std::sort(calls.begin(), calls.end(), [](const auto& a, const auto& b) { return a.baseName < b.baseName; });
     QCOMPARE(calls[0].baseName, QStringLiteral("first"));
     QVERIFY2(!calls[0].onMainThread && !calls[1].onMainThread, "cuts must run off the main thread");
     QCOMPARE(calls[0].startTime, 1.0);
@@ -56,7 +53,7 @@ void TestVideoGenerator::nameIsTakenAtTheCall()
 void TestVideoGenerator::workingFoldersAreNewAndCleaned()
 {
     FakeCutter cutter;
-    cutter.failures[QStringLiteral("bad")] = QStringLiteral("no");
+    cutter.failures << QStringLiteral("bad");
     const QString root = dir->filePath(QStringLiteral("cache"));
     VideoGenerator generator(cutter, root);
     QStringList written;
