@@ -122,35 +122,12 @@ inline double firstFrameTime(const QString& path, const QString& stream)
         .out.section(QLatin1Char('\n'), 0, 0).toDouble();
 }
 
-// The top-level boxes of an MP4 file, in order ("ftyp", "moov", "mdat"), and the bytes
-// of its movie box.
-inline QStringList topLevelBoxTypes(const QString& path, QByteArray* moov = nullptr)
+// The first bytes of a file, where a clip that plays while it is still being read
+// keeps its index ("moov" before "mdat").
+inline QByteArray head(const QString& path, qint64 size = 1 << 22)
 {
     QFile file(path);
-    QStringList types;
-    if (!file.open(QIODevice::ReadOnly))
-        return types;
-    for (qint64 at = 0; at + 8 <= file.size();) {
-        file.seek(at);
-        const QByteArray header = file.read(16);
-        quint64 size = 0;
-        for (int i = 0; i < 4; ++i)
-            size = size << 8 | quint8(header[i]);
-        if (size == 1) {
-            size = 0;
-            for (int i = 8; i < 16; ++i)
-                size = size << 8 | quint8(header[i]);
-        } else if (size == 0) {
-            size = quint64(file.size() - at);
-        }
-        types << QString::fromLatin1(header.mid(4, 4));
-        if (moov && types.last() == QLatin1String("moov") && file.seek(at))
-            *moov = file.read(qint64(size));
-        if (size < 8)
-            break;
-        at += qint64(size);
-    }
-    return types;
+    return file.open(QIODevice::ReadOnly) ? file.read(size) : QByteArray();
 }
 
 } // namespace oracle

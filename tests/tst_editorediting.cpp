@@ -15,380 +15,326 @@ class TestEditorEditing : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void opens();
-    void splitAndUndo();
-    void playback();
-    void playAtTheEndRewinds_data();
-    void playAtTheEndRewinds();
-    void scrub_data();
-    void scrub();
-    void resizeKeepsTimesAndFractions();
-    void exportCutsEveryClipInTimelineOrder();
-    void exportOutcomes_data();
-    void exportOutcomes();
-    void closingOrQuittingWaitsForExports();
-    void keyboard();
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        cutter = std::make_unique<FakeCutter>();
+        library = std::make_unique<FakeLibrary>(dir->filePath(QStringLiteral("library")));
+        generator = std::make_unique<VideoGenerator>(*cutter, dir->filePath(QStringLiteral("cache")));
+    }
+
+    void cleanup()
+    {
+        closeAlerts();
+        generator->waitForCuts();
+        QTest::qWait(20);
+    }
+
+    void opens()
+    {
+        EditorHarness h(8.0, services(), false);
+        h.asset->failAt = {3.0};
+        QTest::ignoreMessage(QtWarningMsg, "*** Error generating thumbnail: no picture at 3");
+        h.editor->show();
+        QCOMPARE(h.label(), QStringLiteral("00:00 / 00:08"));
+        // The player gets its picture's destination and the video, and stands paused at 0.
+        QCOMPARE(h.player->calls, (QStringList{"sink", "source", "seek 0"}));
+        QCOMPARE(h.player->source, h.editor->videoURL);
+        QVERIFY(!h.player->playing);
+        QCOMPARE(ViewAlpha::alpha(h.outlet("pauseButton")), 0.0);
+        QCOMPARE(ViewAlpha::alpha(h.outlet("playButton")), 1.0);
+        QCOMPARE(ViewAlpha::alpha(h.outlet("enabledPinkGradient")), 0.0);
+        QVERIFY(!h.outlet("doneButton")->isEnabled());
+        QVERIFY(!h.outlet("undoButton")->isEnabled());
+
+        // Eight pictures from the strip's slots; the one that failed leaves its slot empty.
+        QCOMPARE(h.asset->asked, (std::vector<double>{0, 1, 2, 3, 4, 5, 6, 7}));
+        const QList<ThumbnailView*> thumbnails = h.children<ThumbnailView>();
+        QCOMPARE(thumbnails.size(), 8);
+        for (int i = 0; i < 8; ++i) {
+            QVERIFY(std::abs(thumbnails[i]->x() - h.stripWidth() / 8 * i) <= 1.0);
+            QCOMPARE(thumbnails[i]->height(), h.strip()->height());
+            QCOMPARE(thumbnails[i]->image().isNull(), i == 3);
+        }
+    }
+
+    void splitAndUndo()
+    {
+        EditorHarness h(10.0, services());
+        auto* pink = h.outlet<GradientView>("enabledPinkGradient");
+        // A split undone while its fade is still on screen: judged from the fade's target,
+        // the fade back starts at once.
+        h.splitAt(0.5);
+        QVERIFY(pink->opacity() < 1.0);
+        h.editor->touchUndo();
+        QCOMPARE(ViewAlpha::alpha(pink), 0.0);
+        QTRY_COMPARE(pink->opacity(), 0.0);
+
+        // The markers' tags and the clip numbers, left to right.
+        const auto strip = [&h] {
+            QStringList texts;
+            for (SplitMarkerView* marker : h.children<SplitMarkerView>())
+                texts << QString::number(viewTag(marker));
+            for (ClipNumberLabel* label : h.children<ClipNumberLabel>("splitPointsNumbersView"))
+                texts << QLatin1Char('#') + label->text();
+            return texts.join(QLatin1Char(' '));
+        };
+        h.splitAt(0.7);
+        h.splitAt(0.2);
+        h.editor->touchSplit(); // the same place again changes nothing
+        QCOMPARE(h.editor->cutModel().splitPoints(), (std::vector<double>{0.7, 0.2}));
+        // Left to right: the marker of 0.2 (placed second, tag 2), then 0.7 (tag 1), above
+        // the thumbnails; clips numbered by their place on the timeline.
+        QCOMPARE(strip(), QStringLiteral("2 1 #1 #2 #3"));
+        SplitMarkerView* first = h.children<SplitMarkerView>().first();
+        QVERIFY(std::abs(first->x() - 0.2 * h.stripWidth()) <= 1.0);
+        QVERIFY(h.strip()->children().indexOf(first) > h.strip()->children().indexOf(h.children<ThumbnailView>().last()));
+        QVERIFY(h.outlet("doneButton")->isEnabled());
+        QVERIFY(h.outlet("undoButton")->isEnabled());
+        QCOMPARE(h.outlet<QPushButton>("doneButton")->text(), QStringLiteral("Done, Save 3 Videos"));
+
+        // Undo takes the last placed point, 0.2, though 0.7 lies further right.
+        h.editor->touchUndo();
+        QCOMPARE(h.editor->cutModel().splitPoints(), std::vector<double>{0.7});
+        QCOMPARE(strip(), QStringLiteral("1 #1 #2"));
+        h.editor->touchUndo();
+        QCOMPARE(strip(), QString());
+        QCOMPARE(h.children<ThumbnailView>().size(), 8);
+        QVERIFY(!h.outlet("doneButton")->isEnabled());
+        QCOMPARE(h.outlet<QPushButton>("doneButton")->text(), QStringLiteral("Done, Save 1 Videos"));
+    }
+
+    void playback()
+    {
+        EditorHarness h(200.0);
+        h.player->time = 65.4;
+        h.editor->touchPlay();
+        QVERIFY(h.player->playing);
+        // One tick at once, then one per timer beat.
+        QCOMPARE(h.label(), QStringLiteral("01:05 / 03:20"));
+        QCOMPARE(h.pointer(), 65.4 / 200.0 * h.stripWidth());
+        h.player->time = 100.0;
+        QTRY_COMPARE(h.label(), QStringLiteral("01:40 / 03:20"));
+        QCOMPARE(h.pointer(), h.stripWidth() / 2);
+        QTRY_COMPARE(ViewAlpha::alpha(h.outlet("pauseButton")), 1.0);
+        QCOMPARE(ViewAlpha::alpha(h.outlet("playButton")), 0.0);
+
+        // Another player's end changes nothing; its own end pauses it.
+        FakePlayer other;
+        emit other.playedToEnd();
+        QVERIFY(h.player->playing);
+        h.player->finish();
+        QVERIFY(!h.player->playing);
+        QTRY_COMPARE(ViewAlpha::alpha(h.outlet("playButton")), 1.0);
+        // Play at the end, or within a frame of it, starts again from the start.
+        const auto playFrom = [&h](double time) {
+            h.player->time = time;
+            h.player->calls.clear();
+            h.editor->touchPlay();
+            h.editor->touchPause();
+            return h.player->calls.first();
+        };
+        QCOMPARE(playFrom(199.5), QStringLiteral("seek 0")); // the player said it ended
+        QCOMPARE(playFrom(199.99), QStringLiteral("seek 0"));
+        QCOMPARE(playFrom(199.5), QStringLiteral("play"));
+        // Play, then pause inside the play button's fade-out: the first cross-fade's
+        // second half must not bring the pause button back.
+        h.editor->touchPlay();
+        QTest::qWait(50);
+        h.editor->touchPause();
+        QTest::qWait(700);
+        QCOMPARE(ViewAlpha::alpha(h.outlet("playButton")), 1.0);
+        QVERIFY(h.outlet("pauseButton")->isHidden());
+
+        // Closing pauses and stops the tick: the label keeps the last one.
+        h.editor->touchPlay();
+        QSignalSpy closing(h.editor.get(), &CutterViewController::closeRequested);
+        h.editor->touchClose();
+        QCOMPARE(closing.count(), 1);
+        QVERIFY(!h.player->playing);
+        const QString last = h.label();
+        h.player->time = 150.0;
+        QTest::qWait(250);
+        QCOMPARE(h.label(), last);
+    }
+
+    void scrub_data()
+    {
+        QTest::addColumn<bool>("playing");
+        QTest::newRow("stopped: the play button hides while dragging") << false;
+        QTest::newRow("playing: it stays") << true;
+    }
+
+    void scrub()
+    {
+        QFETCH(bool, playing);
+
+        EditorHarness h(200.0);
+        h.player->playing = playing;
+        QWidget* strip = h.strip();
+        QWidget* play = h.outlet("playButton");
+        const int y = strip->height() / 2;
+        // The first touch seeks at once; a drag past the strip's end stops at the last
+        // place inside it.
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(100, y));
+        QCOMPARE(h.pointer(), 100.0);
+        QCOMPARE(h.player->time, 100.0 / h.stripWidth() * 200.0);
+        QCOMPARE(ViewAlpha::alpha(play), playing ? 1.0 : 0.0);
+        QTest::mouseMove(strip, QPoint(strip->width(), y));
+        QCOMPARE(h.label(), QStringLiteral("03:20 / 03:20"));
+        QTest::mouseMove(strip, QPoint(strip->width() + 40, y));
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->width() + 40, y));
+        QCOMPARE(h.pointer(), h.stripWidth());
+        QCOMPARE(h.player->time, 200.0);
+        QCOMPARE(ViewAlpha::alpha(play), 1.0);
+        // Scrubbing never starts or stops playback.
+        QCOMPARE(h.player->playing, playing);
+    }
+
+    void resizeKeepsTimesAndFractions()
+    {
+        EditorHarness h(8.0);
+        h.splitAt(0.5);
+        h.editor->pointerViewLeadingConstraint()->setConstant(0.25 * h.stripWidth());
+        const double before = h.stripWidth();
+        h.editor->resize(800, 600);
+        QTRY_VERIFY(h.stripWidth() < before - 300.0);
+        const double width = h.stripWidth();
+        const QList<ThumbnailView*> thumbnails = h.children<ThumbnailView>();
+        QVERIFY(std::abs(thumbnails[4]->x() - width / 2) <= 1.0);
+        QVERIFY(std::abs(thumbnails[7]->x() + thumbnails[7]->width() - width) <= 1.0);
+        QVERIFY(std::abs(h.children<SplitMarkerView>().first()->x() - width / 2) <= 1.0);
+        QVERIFY(std::abs(h.pointer() - width / 4) <= 1.0);
+        // A split now lands where the pointer shows: a quarter of the way.
+        h.editor->touchSplit();
+        QVERIFY(std::abs(h.editor->cutModel().splitPoints().back() - 0.25) < 0.01);
+    }
+
+    void exportCutsEveryClipInTimelineOrder()
+    {
+        EditorHarness h(20.0, services());
+        for (double fraction : {0.7, 0.2, 0.5})
+            h.splitAt(fraction);
+        const std::vector<double> placed = h.editor->cutModel().splitPoints();
+        h.editor->touchDone();
+        QVERIFY(h.outlet("exportProgressLabel")->isVisibleTo(h.editor.get()));
+        QTRY_COMPARE(openAlerts(QStringLiteral("Finished")).size(), 1);
+
+        QStringList got;
+        for (const FakeCutter::Call& call : cutter->recorded())
+            got << QStringLiteral("%1 %2 %3-%4").arg(call.source, call.baseName).arg(call.startTime).arg(call.endTime);
+        QCOMPARE(got, (QStringList{"/videos/holiday.mp4 split-0 0-4", "/videos/holiday.mp4 split-1 4-10",
+                                   "/videos/holiday.mp4 split-2 10-14", "/videos/holiday.mp4 split-3 14-20"}));
+        // Counted once, after "Finished"; the editor is as it was.
+        QTRY_COMPARE(h.reviewActions, 1);
+        QCOMPARE(h.editor->cutModel().splitPoints(), placed);
+        QTRY_VERIFY(h.outlet("exportProgressLabel")->isHidden());
+    }
+
+    void exportOutcomes_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("clip");
+        QTest::addColumn<QString>("error"); // the one "Error" alert's words, or none
+
+        QTest::newRow("failed middle clip") << "fails" << "split-1" << "could not be cut";
+        QTest::newRow("library refuses the last clip") << "refused" << "split-2" << "refused split-2";
+        QTest::newRow("empty clip is skipped") << "empty" << "split-0" << "";
+    }
+
+    void exportOutcomes()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, clip);
+        QFETCH(QString, error);
+
+        (fault == "fails" ? cutter->failures : fault == "empty" ? cutter->empties : library->refuse) << clip;
+        EditorHarness h(10.0, services());
+        h.splitAt(0.3);
+        h.splitAt(0.6);
+        h.editor->touchDone();
+        QTRY_COMPARE(h.editor->runningExports(), 0);
+        QTest::qWait(50);
+        const QList<QMessageBox*> errors = openAlerts(QStringLiteral("Error"));
+        QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
+        if (!errors.isEmpty())
+            QVERIFY2(errors.first()->text().contains(error), qPrintable(errors.first()->text()));
+        // "Finished" and the review count only when every clip is in.
+        QCOMPARE(openAlerts(QStringLiteral("Finished")).size(), error.isEmpty() ? 1 : 0);
+        QCOMPARE(h.reviewActions, error.isEmpty() ? 1 : 0);
+    }
+
+    void closingOrQuittingWaitsForExports()
+    {
+        QWidget window;
+        QuitGuard guard(&window);
+        QSignalSpy quit(&guard, &QuitGuard::quitWhenIdle);
+        EditorHarness h(10.0, services());
+        guard.track(h.editor.get());
+        QVERIFY(guard.mayClose());
+        h.splitAt(0.5);
+        h.editor->touchDone();
+        h.editor->touchDone();
+        QCOMPARE(h.editor->runningExports(), 2);
+        // While the clips are on their way, the window stays and says why.
+        QVERIFY(!guard.mayClose());
+        QCOMPARE(openAlerts(QStringLiteral("Still Saving")).size(), 1);
+        // A closed editor lives until its exports are done, then goes; nothing is lost.
+        QPointer<CutterViewController> editor = h.editor.release();
+        editor->touchClose();
+        editor->hide();
+        editor->releaseWhenIdle();
+        QVERIFY(editor);
+        QTRY_VERIFY(!editor);
+        QTRY_COMPARE(quit.count(), 1);
+        QTRY_COMPARE(h.reviewActions, 2);
+        // Two exports of two clips each, none overwritten.
+        QCOMPARE(QDir(library->folder).entryList(QDir::Files).size(), 4);
+    }
+
+    void keyboard()
+    {
+        EditorHarness h(10.0, services());
+        QApplication::setActiveWindow(h.editor.get());
+        h.editor->setFocus();
+        h.editor->pointerViewLeadingConstraint()->setConstant(0.5 * h.stripWidth());
+        QTest::keyClick(h.editor.get(), Qt::Key_S);
+        QCOMPARE(h.editor->cutModel().splitPointCount(), 1);
+        QTest::keyClick(h.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(h.editor->cutModel().splitPointCount(), 0);
+        // With no split point the done button is disabled, and so is its key.
+        QTest::keyClick(h.editor.get(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(h.editor->runningExports(), 0);
+        QTest::keyClick(h.editor.get(), Qt::Key_S);
+        QTest::keyClick(h.editor.get(), Qt::Key_Return);
+        QCOMPARE(h.editor->runningExports(), 1);
+        // While the "Finished" alert is open, keys do not reach the editor behind it.
+        QTRY_COMPARE(openAlerts(QStringLiteral("Finished")).size(), 1);
+        QTest::keyClick(h.editor.get(), Qt::Key_S);
+        QTest::keyClick(h.editor.get(), Qt::Key_Return);
+        QCOMPARE(h.editor->cutModel().splitPointCount(), 1);
+        QCOMPARE(h.editor->runningExports(), 0);
+        closeAlerts();
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QApplication::setActiveWindow(h.editor.get());
+        h.editor->setFocus();
+        QTest::keyClick(h.editor.get(), Qt::Key_Space);
+        QVERIFY(h.player->playing);
+        QTest::keyClick(h.editor.get(), Qt::Key_Space);
+        QVERIFY(!h.player->playing);
+        QSignalSpy closing(h.editor.get(), &CutterViewController::closeRequested);
+        QTest::keyClick(h.editor.get(), Qt::Key_Escape);
+        QCOMPARE(closing.count(), 1);
+    }
 
 private:
-    EditorServices services();
+    EditorServices services() const { return {{}, {}, generator.get(), library.get(), {}}; }
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<FakeCutter> cutter;
     std::unique_ptr<FakeLibrary> library;
     std::unique_ptr<VideoGenerator> generator;
 };
-
-void TestEditorEditing::init()
-{
-    dir = std::make_unique<QTemporaryDir>();
-    cutter = std::make_unique<FakeCutter>();
-    library = std::make_unique<FakeLibrary>(dir->filePath(QStringLiteral("library")));
-    generator = std::make_unique<VideoGenerator>(*cutter, dir->filePath(QStringLiteral("cache")));
-}
-
-void TestEditorEditing::cleanup()
-{
-    closeAlerts();
-    generator->waitForCuts();
-    QTest::qWait(20);
-}
-
-EditorServices TestEditorEditing::services()
-{
-    EditorServices extra;
-    extra.generator = generator.get();
-    extra.library = library.get();
-    return extra;
-}
-
-void TestEditorEditing::opens()
-{
-    EditorHarness h(8.0, services(), false);
-    h.asset->failAt = {3.0};
-    QTest::ignoreMessage(QtWarningMsg, "*** Error generating thumbnail: no picture at 3");
-    h.editor->show();
-    QCOMPARE(h.label(), QStringLiteral("00:00 / 00:08"));
-    // The player gets its picture's destination and the video, and stands paused at 0.
-    QCOMPARE(h.player->calls, (QStringList{"sink", "source", "seek 0"}));
-    QCOMPARE(h.player->source, h.editor->videoURL);
-    QVERIFY(!h.player->playing);
-    QCOMPARE(ViewAlpha::alpha(h.outlet("pauseButton")), 0.0);
-    QCOMPARE(ViewAlpha::alpha(h.outlet("playButton")), 1.0);
-    QCOMPARE(ViewAlpha::alpha(h.outlet("enabledPinkGradient")), 0.0);
-    QVERIFY(!h.outlet("doneButton")->isEnabled());
-    QVERIFY(!h.outlet("undoButton")->isEnabled());
-
-    // Eight pictures from the strip's slots; the one that failed leaves its slot empty.
-    QCOMPARE(h.asset->asked, (std::vector<double>{0, 1, 2, 3, 4, 5, 6, 7}));
-    const QList<ThumbnailView*> thumbnails = h.children<ThumbnailView>();
-    QCOMPARE(thumbnails.size(), 8);
-    for (int i = 0; i < 8; ++i) {
-        QVERIFY(std::abs(thumbnails[i]->x() - h.stripWidth() / 8 * i) <= 1.0);
-        QCOMPARE(thumbnails[i]->height(), h.strip()->height());
-        QCOMPARE(thumbnails[i]->image().isNull(), i == 3);
-    }
-}
-
-void TestEditorEditing::splitAndUndo()
-{
-    EditorHarness h(10.0, services());
-    auto* pink = h.outlet<GradientView>("enabledPinkGradient");
-    // A split undone while its fade is still on screen: judged from the fade's target,
-    // the fade back starts at once.
-    h.splitAt(0.5);
-    QVERIFY(pink->opacity() < 1.0);
-    h.editor->touchUndo();
-    QCOMPARE(ViewAlpha::alpha(pink), 0.0);
-    QTRY_COMPARE(pink->opacity(), 0.0);
-
-    const auto markerTags = [&h] {
-        QStringList tags;
-        for (SplitMarkerView* marker : h.children<SplitMarkerView>())
-            tags << QString::number(viewTag(marker));
-        return tags;
-    };
-    const auto clipNumbers = [&h] {
-        QStringList texts;
-        for (ClipNumberLabel* label : h.children<ClipNumberLabel>("splitPointsNumbersView"))
-            texts << label->text();
-        return texts;
-    };
-    h.splitAt(0.7);
-    h.splitAt(0.2);
-    h.editor->touchSplit(); // the same place again changes nothing
-    QCOMPARE(h.editor->cutModel().splitPoints(), (std::vector<double>{0.7, 0.2}));
-    // Left to right: the marker of 0.2 (placed second, tag 2), then 0.7 (tag 1), above
-    // the thumbnails; clips numbered by their place on the timeline.
-    QCOMPARE(markerTags(), (QStringList{"2", "1"}));
-    SplitMarkerView* first = h.children<SplitMarkerView>().first();
-    QVERIFY(std::abs(first->x() - 0.2 * h.stripWidth()) <= 1.0);
-    QVERIFY(h.strip()->children().indexOf(first) > h.strip()->children().indexOf(h.children<ThumbnailView>().last()));
-    QCOMPARE(clipNumbers(), (QStringList{"1", "2", "3"}));
-    QVERIFY(h.outlet("doneButton")->isEnabled());
-    QVERIFY(h.outlet("undoButton")->isEnabled());
-    QCOMPARE(h.outlet<QPushButton>("doneButton")->text(), QStringLiteral("Done, Save 3 Videos"));
-
-    // Undo takes the last placed point, 0.2, though 0.7 lies further right.
-    h.editor->touchUndo();
-    QCOMPARE(h.editor->cutModel().splitPoints(), std::vector<double>{0.7});
-    QCOMPARE(markerTags(), QStringList{"1"});
-    QCOMPARE(clipNumbers(), (QStringList{"1", "2"}));
-    h.editor->touchUndo();
-    QCOMPARE(markerTags(), QStringList{});
-    QCOMPARE(clipNumbers(), QStringList{});
-    QCOMPARE(h.children<ThumbnailView>().size(), 8);
-    QVERIFY(!h.outlet("doneButton")->isEnabled());
-    QCOMPARE(h.outlet<QPushButton>("doneButton")->text(), QStringLiteral("Done, Save 1 Videos"));
-}
-
-void TestEditorEditing::playback()
-{
-    EditorHarness h(200.0);
-    h.player->time = 65.4;
-    h.editor->touchPlay();
-    QVERIFY(h.player->playing);
-    // One tick at once, then one per timer beat.
-    QCOMPARE(h.label(), QStringLiteral("01:05 / 03:20"));
-    QCOMPARE(h.pointer(), 65.4 / 200.0 * h.stripWidth());
-    h.player->time = 100.0;
-    QTRY_COMPARE(h.label(), QStringLiteral("01:40 / 03:20"));
-    QCOMPARE(h.pointer(), h.stripWidth() / 2);
-    QTRY_COMPARE(ViewAlpha::alpha(h.outlet("pauseButton")), 1.0);
-    QCOMPARE(ViewAlpha::alpha(h.outlet("playButton")), 0.0);
-
-    // Another player's end changes nothing; its own end pauses it.
-    FakePlayer other;
-    emit other.playedToEnd();
-    QVERIFY(h.player->playing);
-    h.player->finish();
-    QVERIFY(!h.player->playing);
-    QTRY_COMPARE(ViewAlpha::alpha(h.outlet("playButton")), 1.0);
-
-    // Play, then pause inside the play button's fade-out: the first cross-fade's second
-    // half must not bring the pause button back.
-    h.editor->touchPlay();
-    QTest::qWait(50);
-    h.editor->touchPause();
-    QTest::qWait(700);
-    QCOMPARE(ViewAlpha::alpha(h.outlet("playButton")), 1.0);
-    QVERIFY(h.outlet("pauseButton")->isHidden());
-
-    // Closing pauses and stops the tick: the label keeps the last one.
-    h.editor->touchPlay();
-    QSignalSpy closing(h.editor.get(), &CutterViewController::closeRequested);
-    h.editor->touchClose();
-    QCOMPARE(closing.count(), 1);
-    QVERIFY(!h.player->playing);
-    const QString last = h.label();
-    h.player->time = 150.0;
-    QTest::qWait(250);
-    QCOMPARE(h.label(), last);
-}
-
-void TestEditorEditing::playAtTheEndRewinds_data()
-{
-    QTest::addColumn<double>("time");
-    QTest::addColumn<bool>("ended");
-    QTest::addColumn<bool>("rewinds");
-
-    QTest::newRow("the player said it reached the end") << 199.5 << true << true;
-    QTest::newRow("its clock within a frame of the end") << 199.99 << false << true;
-    QTest::newRow("half a second before the end") << 199.5 << false << false;
-}
-
-void TestEditorEditing::playAtTheEndRewinds()
-{
-    QFETCH(double, time);
-    QFETCH(bool, ended);
-    QFETCH(bool, rewinds);
-
-    EditorHarness h(200.0);
-    h.player->time = time;
-    h.player->ended = ended;
-    h.player->calls.clear();
-    h.editor->touchPlay();
-    QCOMPARE(h.player->calls, (rewinds ? QStringList{"seek 0", "play"} : QStringList{"play"}));
-}
-
-void TestEditorEditing::scrub_data()
-{
-    QTest::addColumn<bool>("playing");
-    QTest::newRow("stopped: the play button hides while dragging") << false;
-    QTest::newRow("playing: it stays") << true;
-}
-
-void TestEditorEditing::scrub()
-{
-    QFETCH(bool, playing);
-
-    EditorHarness h(200.0);
-    h.player->playing = playing;
-    QWidget* strip = h.strip();
-    QWidget* play = h.outlet("playButton");
-    const int y = strip->height() / 2;
-    // The first touch seeks at once; a drag past the strip's end stops at the last
-    // place inside it.
-    QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(100, y));
-    QCOMPARE(h.pointer(), 100.0);
-    QCOMPARE(h.player->time, 100.0 / h.stripWidth() * 200.0);
-    QCOMPARE(ViewAlpha::alpha(play), playing ? 1.0 : 0.0);
-    QTest::mouseMove(strip, QPoint(strip->width(), y));
-    QCOMPARE(h.label(), QStringLiteral("03:20 / 03:20"));
-    QTest::mouseMove(strip, QPoint(strip->width() + 40, y));
-    QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->width() + 40, y));
-    QCOMPARE(h.pointer(), h.stripWidth());
-    QCOMPARE(h.player->time, 200.0);
-    QCOMPARE(ViewAlpha::alpha(play), 1.0);
-    // Scrubbing never starts or stops playback.
-    QCOMPARE(h.player->playing, playing);
-}
-
-void TestEditorEditing::resizeKeepsTimesAndFractions()
-{
-    EditorHarness h(8.0);
-    h.splitAt(0.5);
-    h.editor->pointerViewLeadingConstraint()->setConstant(0.25 * h.stripWidth());
-    const double before = h.stripWidth();
-    h.editor->resize(800, 600);
-    QTRY_VERIFY(h.stripWidth() < before - 300.0);
-    const double width = h.stripWidth();
-    const QList<ThumbnailView*> thumbnails = h.children<ThumbnailView>();
-    QVERIFY(std::abs(thumbnails[4]->x() - width / 2) <= 1.0);
-    QVERIFY(std::abs(thumbnails[7]->x() + thumbnails[7]->width() - width) <= 1.0);
-    QVERIFY(std::abs(h.children<SplitMarkerView>().first()->x() - width / 2) <= 1.0);
-    QVERIFY(std::abs(h.pointer() - width / 4) <= 1.0);
-    // A split now lands where the pointer shows: a quarter of the way.
-    h.editor->touchSplit();
-    QVERIFY(std::abs(h.editor->cutModel().splitPoints().back() - 0.25) < 0.01);
-}
-
-void TestEditorEditing::exportCutsEveryClipInTimelineOrder()
-{
-    EditorHarness h(20.0, services());
-    for (double fraction : {0.7, 0.2, 0.5})
-        h.splitAt(fraction);
-    const std::vector<double> placed = h.editor->cutModel().splitPoints();
-    h.editor->touchDone();
-    QVERIFY(h.outlet("exportProgressLabel")->isVisibleTo(h.editor.get()));
-    QTRY_COMPARE(openAlerts(QStringLiteral("Finished")).size(), 1);
-
-    QStringList got;
-    for (const FakeCutter::Call& call : cutter->recorded()) {
-        got << QStringLiteral("%1 %2-%3").arg(call.baseName).arg(call.startTime).arg(call.endTime);
-        QCOMPARE(call.source, QStringLiteral("/videos/holiday.mp4"));
-    }
-    const QString p2 = QString::number(placed[1] * 20.0);
-    const QString p5 = QString::number(placed[2] * 20.0);
-    const QString p7 = QString::number(placed[0] * 20.0);
-    QCOMPARE(got, (QStringList{"split-0 0-" + p2, "split-1 " + p2 + "-" + p5, "split-2 " + p5 + "-" + p7,
-                               "split-3 " + p7 + "-20"}));
-    // Counted once, after "Finished"; the editor is as it was.
-    QTRY_COMPARE(h.reviewActions, 1);
-    QCOMPARE(h.editor->cutModel().splitPoints(), placed);
-    QTRY_VERIFY(h.outlet("exportProgressLabel")->isHidden());
-}
-
-void TestEditorEditing::exportOutcomes_data()
-{
-    QTest::addColumn<QString>("failCut");
-    QTest::addColumn<QString>("emptyCut");
-    QTest::addColumn<QString>("refuse");
-    QTest::addColumn<QString>("error"); // the one "Error" alert's words, or none
-
-    QTest::newRow("failed middle clip") << "split-1" << "" << "" << "could not be cut";
-    QTest::newRow("library refuses the last clip") << "" << "" << "split-2" << "refused split-2";
-    QTest::newRow("empty clip is skipped") << "" << "split-0" << "" << "";
-}
-
-void TestEditorEditing::exportOutcomes()
-{
-    QFETCH(QString, failCut);
-    QFETCH(QString, emptyCut);
-    QFETCH(QString, refuse);
-    QFETCH(QString, error);
-
-    cutter->failures << failCut;
-    cutter->empties << emptyCut;
-    library->refuse << refuse;
-    EditorHarness h(10.0, services());
-    h.splitAt(0.3);
-    h.splitAt(0.6);
-    h.editor->touchDone();
-    QTRY_COMPARE(h.editor->runningExports(), 0);
-    QTest::qWait(50);
-    const QList<QMessageBox*> errors = openAlerts(QStringLiteral("Error"));
-    QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
-    if (!errors.isEmpty())
-        QVERIFY2(errors.first()->text().contains(error), qPrintable(errors.first()->text()));
-    // "Finished" and the review count only when every clip is in.
-    QCOMPARE(openAlerts(QStringLiteral("Finished")).size(), error.isEmpty() ? 1 : 0);
-    QCOMPARE(h.reviewActions, error.isEmpty() ? 1 : 0);
-}
-
-void TestEditorEditing::closingOrQuittingWaitsForExports()
-{
-    QWidget window;
-    QuitGuard guard(&window);
-    QSignalSpy quit(&guard, &QuitGuard::quitWhenIdle);
-    EditorHarness h(10.0, services());
-    guard.track(h.editor.get());
-    QVERIFY(guard.mayClose());
-    h.splitAt(0.5);
-    h.editor->touchDone();
-    h.editor->touchDone();
-    QCOMPARE(h.editor->runningExports(), 2);
-    // While the clips are on their way, the window stays and says why.
-    QVERIFY(!guard.mayClose());
-    QCOMPARE(openAlerts(QStringLiteral("Still Saving")).size(), 1);
-    // A closed editor lives until its exports are done, then goes; nothing is lost.
-    QPointer<CutterViewController> editor = h.editor.release();
-    editor->touchClose();
-    editor->hide();
-    editor->releaseWhenIdle();
-    QVERIFY(editor);
-    QTRY_VERIFY(!editor);
-    QTRY_COMPARE(quit.count(), 1);
-    QTRY_COMPARE(h.reviewActions, 2);
-    // Two exports of two clips each, none overwritten.
-    QCOMPARE(QDir(library->folder).entryList(QDir::Files).size(), 4);
-}
-
-void TestEditorEditing::keyboard()
-{
-    EditorHarness h(10.0, services());
-    QApplication::setActiveWindow(h.editor.get());
-    h.editor->setFocus();
-    h.editor->pointerViewLeadingConstraint()->setConstant(0.5 * h.stripWidth());
-    QTest::keyClick(h.editor.get(), Qt::Key_S);
-    QCOMPARE(h.editor->cutModel().splitPointCount(), 1);
-    QTest::keyClick(h.editor.get(), Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(h.editor->cutModel().splitPointCount(), 0);
-    // With no split point the done button is disabled, and so is its key.
-    QTest::keyClick(h.editor.get(), Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(h.editor->runningExports(), 0);
-    QTest::keyClick(h.editor.get(), Qt::Key_S);
-    QTest::keyClick(h.editor.get(), Qt::Key_Return);
-    QCOMPARE(h.editor->runningExports(), 1);
-    // While the "Finished" alert is open, keys do not reach the editor behind it.
-    QTRY_COMPARE(openAlerts(QStringLiteral("Finished")).size(), 1);
-    QTest::keyClick(h.editor.get(), Qt::Key_S);
-    QTest::keyClick(h.editor.get(), Qt::Key_Return);
-    QCOMPARE(h.editor->cutModel().splitPointCount(), 1);
-    QCOMPARE(h.editor->runningExports(), 0);
-    closeAlerts();
-    QTRY_VERIFY(!QApplication::activeModalWidget());
-    QApplication::setActiveWindow(h.editor.get());
-    h.editor->setFocus();
-    QTest::keyClick(h.editor.get(), Qt::Key_Space);
-    QVERIFY(h.player->playing);
-    QTest::keyClick(h.editor.get(), Qt::Key_Space);
-    QVERIFY(!h.player->playing);
-    QSignalSpy closing(h.editor.get(), &CutterViewController::closeRequested);
-    QTest::keyClick(h.editor.get(), Qt::Key_Escape);
-    QCOMPARE(closing.count(), 1);
-}
 
 QTEST_MAIN(TestEditorEditing)
 #include "tst_editorediting.moc"

@@ -61,127 +61,120 @@ class TestHomeScreen : public QObject {
 
 private slots:
     void cleanup() { closeAlerts(); }
-    void opensTheEditorAndComesBack();
-    void unreadableFileShowsAnError();
-    void fileDialogOffersVideosFromTheLibrary();
-    void dropOpensTheVideo();
-    void supportMail_data();
-    void supportMail();
-    void settingsSheet();
-};
 
-void TestHomeScreen::opensTheEditorAndComesBack()
-{
-    Home h;
-    h.home->openVideo(h.dir.filePath(QStringLiteral("holiday.mp4")));
-    QPointer<CutterViewController> editor = h.editor();
-    QVERIFY(editor);
-    QCOMPARE(editor->videoURL, QUrl::fromLocalFile(h.dir.filePath(QStringLiteral("holiday.mp4"))));
-    QCOMPARE(editor->findChild<QLabel*>(QStringLiteral("currentTimeLabel"))->text(), QStringLiteral("00:00 / 00:12"));
+    void opensTheEditorAndComesBack()
+    {
+        Home h;
+        h.home->openVideo(h.dir.filePath(QStringLiteral("holiday.mp4")));
+        QPointer<CutterViewController> editor = h.editor();
+        QVERIFY(editor);
+        QCOMPARE(editor->videoURL, QUrl::fromLocalFile(h.dir.filePath(QStringLiteral("holiday.mp4"))));
+        QCOMPARE(editor->findChild<QLabel*>(QStringLiteral("currentTimeLabel"))->text(), QStringLiteral("00:00 / 00:12"));
 
-    editor->touchClose();
-    QCOMPARE(h.screens.currentWidget(), h.home);
-    QTRY_VERIFY(!editor);
-    // A new pick makes a fresh editor.
-    h.home->openVideo(h.dir.filePath(QStringLiteral("holiday.mp4")));
-    QVERIFY(h.editor());
-    QVERIFY(h.editor()->cutModel().splitPoints().empty());
-}
-
-void TestHomeScreen::unreadableFileShowsAnError()
-{
-    Home h;
-    h.home->openVideo(h.dir.filePath(QStringLiteral("notes.txt")));
-    QTRY_COMPARE(openAlerts(QStringLiteral("Error")).size(), 1);
-    QMessageBox* alert = openAlerts(QStringLiteral("Error")).first();
-    QVERIFY(alert->text().contains(QStringLiteral("Could not read video 'notes.txt'")));
-    QCOMPARE(alert->buttons().size(), 1);
-    QCOMPARE(alert->buttons().first()->text(), QStringLiteral("Ok"));
-    QVERIFY(!h.editor());
-    QCOMPARE(h.screens.count(), 1);
-}
-
-void TestHomeScreen::fileDialogOffersVideosFromTheLibrary()
-{
-    Home h;
-    const QString library = h.dir.filePath(QStringLiteral("Videos/Trimora"));
-    QVERIFY(!QFileInfo::exists(library));
-    h.home->touchPickVideo();
-    auto* dialog = h.screens.findChild<QFileDialog*>();
-    QVERIFY(dialog);
-    QVERIFY(QFileInfo(library).isDir());
-    QCOMPARE(QDir(dialog->directory()).absolutePath(), library);
-    const QString filter = dialog->nameFilters().join(QLatin1Char(' '));
-    for (const char* pattern : {"*.mp4", "*.mov", "*.mkv", "*.webm"})
-        QVERIFY2(filter.contains(QLatin1String(pattern)), pattern);
-    QVERIFY(!filter.contains(QLatin1String("*.jpg")));
-    QVERIFY(!filter.contains(QLatin1String("*.mp3")));
-
-    // Choosing a file opens the editor after the dialog has gone.
-    emit dialog->fileSelected(h.dir.filePath(QStringLiteral("chosen.mp4")));
-    dialog->close();
-    QVERIFY(!h.editor());
-    QTRY_VERIFY(h.editor());
-    QCOMPARE(h.editor()->videoURL.fileName(), QStringLiteral("chosen.mp4"));
-}
-
-void TestHomeScreen::dropOpensTheVideo()
-{
-    Home h;
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(h.dir.filePath(QStringLiteral("dropped.mov")))});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(h.home, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(h.home, &drop);
-    QTRY_VERIFY(h.editor());
-    QCOMPARE(h.editor()->videoURL.fileName(), QStringLiteral("dropped.mov"));
-}
-
-void TestHomeScreen::supportMail_data()
-{
-    QTest::addColumn<bool>("available");
-    QTest::addColumn<QStringList>("mailed");
-
-    QTest::newRow("a mail program") << true
-                                    << QStringList{QLatin1String(SUPPORT_EMAIL) + QStringLiteral("|General - Trimora Support")};
-    QTest::newRow("none: silently nothing") << false << QStringList{};
-}
-
-void TestHomeScreen::supportMail()
-{
-    QFETCH(bool, available);
-    QFETCH(QStringList, mailed);
-    Home h;
-    h.mailAvailable = available;
-    h.home->touchSupport();
-    QCOMPARE(h.mailed, mailed);
-    QTest::qWait(20);
-    QCOMPARE(openAlerts(QStringLiteral("Error")).size(), 0);
-}
-
-void TestHomeScreen::settingsSheet()
-{
-    Home h;
-    h.home->touchSettings();
-    auto* sheet = h.home->findChild<QMenu*>(QStringLiteral("settingsSheet"));
-    QVERIFY(sheet);
-    QTRY_VERIFY(sheet->isVisible());
-    QStringList choices;
-    for (QAction* action : sheet->actions()) {
-        if (!action->isSeparator())
-            choices << action->text();
+        editor->touchClose();
+        QCOMPARE(h.screens.currentWidget(), h.home);
+        QTRY_VERIFY(!editor);
+        // A new pick makes a fresh editor.
+        h.home->openVideo(h.dir.filePath(QStringLiteral("holiday.mp4")));
+        QVERIFY(h.editor());
+        QVERIFY(h.editor()->cutModel().splitPoints().empty());
     }
-    QCOMPARE(choices, QStringList{QStringLiteral("Cancel")});
-    QCOMPARE(sheet->title(), QStringLiteral("Settings"));
-    // It points at the settings button.
-    auto* button = h.home->findChild<QPushButton*>(QStringLiteral("settingsButton"));
-    // (The screen may push it sideways to keep it on screen.)
-    const QRect anchor(button->mapToGlobal(QPoint(0, 0)), button->size());
-    QVERIFY(std::abs(sheet->geometry().top() - anchor.bottom()) < 40);
-    QVERIFY(sheet->geometry().left() < anchor.right() && sheet->geometry().right() > anchor.left());
-}
+
+    void unreadableFileShowsAnError()
+    {
+        Home h;
+        h.home->openVideo(h.dir.filePath(QStringLiteral("notes.txt")));
+        QTRY_COMPARE(openAlerts(QStringLiteral("Error")).size(), 1);
+        QMessageBox* alert = openAlerts(QStringLiteral("Error")).first();
+        QVERIFY(alert->text().contains(QStringLiteral("Could not read video 'notes.txt'")));
+        QCOMPARE(alert->buttons().size(), 1);
+        QCOMPARE(alert->buttons().first()->text(), QStringLiteral("Ok"));
+        QVERIFY(!h.editor());
+        QCOMPARE(h.screens.count(), 1);
+    }
+
+    void fileDialogOffersVideosFromTheLibrary()
+    {
+        Home h;
+        const QString library = h.dir.filePath(QStringLiteral("Videos/Trimora"));
+        QVERIFY(!QFileInfo::exists(library));
+        h.home->touchPickVideo();
+        auto* dialog = h.screens.findChild<QFileDialog*>();
+        QVERIFY(dialog);
+        QVERIFY(QFileInfo(library).isDir());
+        QCOMPARE(QDir(dialog->directory()).absolutePath(), library);
+        const QString filter = dialog->nameFilters().join(QLatin1Char(' '));
+        for (const char* pattern : {"*.mp4", "*.mov", "*.mkv", "*.webm"})
+            QVERIFY2(filter.contains(QLatin1String(pattern)), pattern);
+        QVERIFY(!filter.contains(QLatin1String("*.jpg")));
+        QVERIFY(!filter.contains(QLatin1String("*.mp3")));
+
+        // Choosing a file opens the editor after the dialog has gone.
+        emit dialog->fileSelected(h.dir.filePath(QStringLiteral("chosen.mp4")));
+        dialog->close();
+        QVERIFY(!h.editor());
+        QTRY_VERIFY(h.editor());
+        QCOMPARE(h.editor()->videoURL.fileName(), QStringLiteral("chosen.mp4"));
+    }
+
+    void dropOpensTheVideo()
+    {
+        Home h;
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(h.dir.filePath(QStringLiteral("dropped.mov")))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(h.home, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(h.home, &drop);
+        QTRY_VERIFY(h.editor());
+        QCOMPARE(h.editor()->videoURL.fileName(), QStringLiteral("dropped.mov"));
+    }
+
+    void supportMail_data()
+    {
+        QTest::addColumn<bool>("available");
+        QTest::addColumn<QStringList>("mailed");
+
+        QTest::newRow("a mail program") << true
+                                        << QStringList{QLatin1String(SUPPORT_EMAIL) + QStringLiteral("|General - Trimora Support")};
+        QTest::newRow("none: silently nothing") << false << QStringList{};
+    }
+
+    void supportMail()
+    {
+        QFETCH(bool, available);
+        QFETCH(QStringList, mailed);
+        Home h;
+        h.mailAvailable = available;
+        h.home->touchSupport();
+        QCOMPARE(h.mailed, mailed);
+        QTest::qWait(20);
+        QCOMPARE(openAlerts(QStringLiteral("Error")).size(), 0);
+    }
+
+    void settingsSheet()
+    {
+        Home h;
+        h.home->touchSettings();
+        auto* sheet = h.home->findChild<QMenu*>(QStringLiteral("settingsSheet"));
+        QVERIFY(sheet);
+        QTRY_VERIFY(sheet->isVisible());
+        QStringList choices;
+        for (QAction* action : sheet->actions()) {
+            if (!action->isSeparator())
+                choices << action->text();
+        }
+        QCOMPARE(choices, QStringList{QStringLiteral("Cancel")});
+        QCOMPARE(sheet->title(), QStringLiteral("Settings"));
+        // It points at the settings button.
+        auto* button = h.home->findChild<QPushButton*>(QStringLiteral("settingsButton"));
+        // (The screen may push it sideways to keep it on screen.)
+        const QRect anchor(button->mapToGlobal(QPoint(0, 0)), button->size());
+        QVERIFY(std::abs(sheet->geometry().top() - anchor.bottom()) < 40);
+        QVERIFY(sheet->geometry().left() < anchor.right() && sheet->geometry().right() > anchor.left());
+    }
+};
 
 QTEST_MAIN(TestHomeScreen)
 #include "tst_homescreen.moc"

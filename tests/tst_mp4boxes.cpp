@@ -91,134 +91,128 @@ class TestMp4Boxes : public QObject {
     Q_OBJECT
 
 private slots:
-    void trims_data();
-    void trims();
-    void refusesMalformed_data();
-    void refusesMalformed();
-    void trimsAFileInPlace();
-};
-
-void TestMp4Boxes::trims_data()
-{
-    QTest::addColumn<int>("version");
-    QTest::addColumn<qint64>("videoEdit");
-    QTest::addColumn<qint64>("audioEdit");
-    QTest::addColumn<qint64>("emptyEdit"); // before the video's media edit; 0 for none
-    QTest::addColumn<qint64>("lengthNum");
-    QTest::addColumn<qint64>("lengthDen");
-    // Expected, in the movie time scale of 12800.
-    QTest::addColumn<qint64>("videoAfter");
-    QTest::addColumn<qint64>("audioAfter");
-
-    // 3.36 s clip (84 frames at 25 fps) = 43008 ticks.
-    QTest::newRow("muxer's edit too long is cut to the clip") << 0 << 43520LL << 43600LL << 0LL << 336LL << 100LL << 43008LL << 43008LL;
-    QTest::newRow("muxer's edit too short is set to the clip") << 0 << 42000LL << 42000LL << 0LL << 336LL << 100LL << 43008LL << 42000LL;
-    QTest::newRow("64-bit boxes") << 1 << 43520LL << 43600LL << 0LL << 336LL << 100LL << 43008LL << 43008LL;
-    QTest::newRow("empty edit first: the media edit gets the rest") << 0 << 40000LL << 43600LL << 1000LL << 336LL << 100LL << 42008LL << 43008LL;
-    QTest::newRow("rounded down, never up") << 0 << 50000LL << 50000LL << 0LL << 1LL << 3LL << 4266LL << 4266LL;
-    QTest::newRow("hours long in 64-bit") << 1 << 200000000000LL << 200000000000LL << 0LL << 7200LL << 1LL << 92160000LL << 92160000LL;
-}
-
-void TestMp4Boxes::trims()
-{
-    QFETCH(int, version);
-    QFETCH(qint64, videoEdit);
-    QFETCH(qint64, audioEdit);
-    QFETCH(qint64, emptyEdit);
-    QFETCH(qint64, lengthNum);
-    QFETCH(qint64, lengthDen);
-    QFETCH(qint64, videoAfter);
-    QFETCH(qint64, audioAfter);
-
-    QList<Edit> videoEdits;
-    if (emptyEdit > 0)
-        videoEdits << Edit{emptyEdit, -1};
-    videoEdits << Edit{videoEdit, 1024};
-    QByteArray moov = movie(version, 12800, 99999,
-                            track(version, true, 99999, videoEdits) + track(version, false, 99999, {{audioEdit, 2048}}));
-    const qsizetype size = moov.size();
-    QString error;
-    QVERIFY2(trimMovieBox(moov, {lengthNum, lengthDen}, &error), qPrintable(error));
-    QCOMPARE(moov.size(), size);
-
-    const int mediaEdit = emptyEdit > 0 ? 1 : 0;
-    QCOMPARE(qint64(editDuration(moov, version, 0, mediaEdit)), videoAfter);
-    QCOMPARE(qint64(editDuration(moov, version, 1, 0)), audioAfter);
-    // Track durations are the sums of their edits; the movie's is the longest track.
-    QCOMPARE(qint64(trackDuration(moov, version, 0)), videoAfter + emptyEdit);
-    QCOMPARE(qint64(trackDuration(moov, version, 1)), audioAfter);
-    QCOMPARE(qint64(movieDuration(moov, version)), std::max(videoAfter + emptyEdit, audioAfter));
-}
-
-void TestMp4Boxes::refusesMalformed_data()
-{
-    QTest::addColumn<QByteArray>("moov");
-
-    const QByteArray good = movie(0, 12800, 1000, track(0, true, 1000, {{1000, 0}}));
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("not a movie box") << box("free", QByteArray(40, '\0'));
-    QTest::newRow("size larger than the buffer") << be(quint64(good.size() + 100), 4) + good.mid(4);
-    QTest::newRow("no movie header") << box("moov", track(0, true, 1000, {{1000, 0}}));
-    QTest::newRow("zero time scale") << movie(0, 0, 1000, track(0, true, 1000, {{1000, 0}}));
-    QTest::newRow("unknown header version") << movie(2, 12800, 1000, QByteArray());
-    QByteArray lying = movie(0, 12800, 1000, track(0, true, 1000, {{1000, 0}}));
-    // An edit list that claims more entries than its box holds.
-    const qsizetype elst = find(lying, "elst");
-    lying.replace(elst + 4, 4, be(1000000, 4));
-    QTest::newRow("edit count beyond its box") << lying;
-    // A track header cut short: its duration field would lie past its end, in the box
-    // after it, which must not be written.
-    const QByteArray shortHeader = box("tkhd", QByteArray(4, '\0'));
-    const QByteArray header0 = movie(0, 12800, 1000, QByteArray()).mid(8);
-    QTest::newRow("short track header before user data")
-        << box("moov", header0 + box("trak", shortHeader + box("udta", QByteArray(40, '\x11'))));
-    QTest::newRow("short movie header") << box("moov", box("mvhd", QByteArray(14, '\0')));
-    const QByteArray header = movie(0, 12800, 1000, QByteArray());
-    QTest::newRow("track without header") << box("moov", header.mid(8) + box("trak", box("mdia", QByteArray())));
-}
-
-void TestMp4Boxes::refusesMalformed()
-{
-    QFETCH(QByteArray, moov);
-    QByteArray buffer = moov;
-    QString error;
-    QVERIFY(!trimMovieBox(buffer, {1, 1}, &error));
-    QVERIFY(!error.isEmpty());
-    QCOMPARE(buffer, moov);
-}
-
-void TestMp4Boxes::trimsAFileInPlace()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("clip.mp4"));
-    const QByteArray ftyp = box("ftyp", QByteArray("isom\0\0\2\0isomiso2", 16));
-    const QByteArray moov = movie(0, 12800, 99999, track(0, true, 99999, {{43520, 1024}}));
-    const QByteArray mdat = box("mdat", QByteArray(5000, 'x'));
+    void trims_data()
     {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<qint64>("videoEdit");
+        QTest::addColumn<qint64>("audioEdit");
+        QTest::addColumn<qint64>("emptyEdit"); // before the video's media edit; 0 for none
+        QTest::addColumn<qint64>("lengthNum");
+        QTest::addColumn<qint64>("lengthDen");
+        // Expected, in the movie time scale of 12800.
+        QTest::addColumn<qint64>("videoAfter");
+        QTest::addColumn<qint64>("audioAfter");
+
+        // 3.36 s clip (84 frames at 25 fps) = 43008 ticks.
+        QTest::newRow("muxer's edit too long is cut to the clip") << 0 << 43520LL << 43600LL << 0LL << 336LL << 100LL << 43008LL << 43008LL;
+        QTest::newRow("muxer's edit too short is set to the clip") << 0 << 42000LL << 42000LL << 0LL << 336LL << 100LL << 43008LL << 42000LL;
+        QTest::newRow("64-bit boxes") << 1 << 43520LL << 43600LL << 0LL << 336LL << 100LL << 43008LL << 43008LL;
+        QTest::newRow("empty edit first: the media edit gets the rest") << 0 << 40000LL << 43600LL << 1000LL << 336LL << 100LL << 42008LL << 43008LL;
+        QTest::newRow("rounded down, never up") << 0 << 50000LL << 50000LL << 0LL << 1LL << 3LL << 4266LL << 4266LL;
+        QTest::newRow("hours long in 64-bit") << 1 << 200000000000LL << 200000000000LL << 0LL << 7200LL << 1LL << 92160000LL << 92160000LL;
+    }
+
+    void trims()
+    {
+        QFETCH(int, version);
+        QFETCH(qint64, videoEdit);
+        QFETCH(qint64, audioEdit);
+        QFETCH(qint64, emptyEdit);
+        QFETCH(qint64, lengthNum);
+        QFETCH(qint64, lengthDen);
+        QFETCH(qint64, videoAfter);
+        QFETCH(qint64, audioAfter);
+
+        QList<Edit> videoEdits;
+        if (emptyEdit > 0)
+            videoEdits << Edit{emptyEdit, -1};
+        videoEdits << Edit{videoEdit, 1024};
+        QByteArray moov = movie(version, 12800, 99999,
+                                track(version, true, 99999, videoEdits) + track(version, false, 99999, {{audioEdit, 2048}}));
+        const qsizetype size = moov.size();
+        QString error;
+        QVERIFY2(trimMovieBox(moov, {lengthNum, lengthDen}, &error), qPrintable(error));
+        QCOMPARE(moov.size(), size);
+
+        const int mediaEdit = emptyEdit > 0 ? 1 : 0;
+        QCOMPARE(qint64(editDuration(moov, version, 0, mediaEdit)), videoAfter);
+        QCOMPARE(qint64(editDuration(moov, version, 1, 0)), audioAfter);
+        // Track durations are the sums of their edits; the movie's is the longest track.
+        QCOMPARE(qint64(trackDuration(moov, version, 0)), videoAfter + emptyEdit);
+        QCOMPARE(qint64(trackDuration(moov, version, 1)), audioAfter);
+        QCOMPARE(qint64(movieDuration(moov, version)), std::max(videoAfter + emptyEdit, audioAfter));
+    }
+
+    void refusesMalformed_data()
+    {
+        QTest::addColumn<QByteArray>("moov");
+
+        const QByteArray good = movie(0, 12800, 1000, track(0, true, 1000, {{1000, 0}}));
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("not a movie box") << box("free", QByteArray(40, '\0'));
+        QTest::newRow("size larger than the buffer") << be(quint64(good.size() + 100), 4) + good.mid(4);
+        QTest::newRow("no movie header") << box("moov", track(0, true, 1000, {{1000, 0}}));
+        QTest::newRow("zero time scale") << movie(0, 0, 1000, track(0, true, 1000, {{1000, 0}}));
+        QTest::newRow("unknown header version") << movie(2, 12800, 1000, QByteArray());
+        QByteArray lying = movie(0, 12800, 1000, track(0, true, 1000, {{1000, 0}}));
+        // An edit list that claims more entries than its box holds.
+        const qsizetype elst = find(lying, "elst");
+        lying.replace(elst + 4, 4, be(1000000, 4));
+        QTest::newRow("edit count beyond its box") << lying;
+        // A track header cut short: its duration field would lie past its end, in the box
+        // after it, which must not be written.
+        const QByteArray shortHeader = box("tkhd", QByteArray(4, '\0'));
+        const QByteArray header0 = movie(0, 12800, 1000, QByteArray()).mid(8);
+        QTest::newRow("short track header before user data")
+            << box("moov", header0 + box("trak", shortHeader + box("udta", QByteArray(40, '\x11'))));
+        QTest::newRow("short movie header") << box("moov", box("mvhd", QByteArray(14, '\0')));
+        const QByteArray header = movie(0, 12800, 1000, QByteArray());
+        QTest::newRow("track without header") << box("moov", header.mid(8) + box("trak", box("mdia", QByteArray())));
+    }
+
+    void refusesMalformed()
+    {
+        QFETCH(QByteArray, moov);
+        QByteArray buffer = moov;
+        QString error;
+        QVERIFY(!trimMovieBox(buffer, {1, 1}, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(buffer, moov);
+    }
+
+    void trimsAFileInPlace()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("clip.mp4"));
+        const QByteArray ftyp = box("ftyp", QByteArray("isom\0\0\2\0isomiso2", 16));
+        const QByteArray moov = movie(0, 12800, 99999, track(0, true, 99999, {{43520, 1024}}));
+        const QByteArray mdat = box("mdat", QByteArray(5000, 'x'));
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(ftyp + mdat + moov);
+        }
+        QString error;
+        QVERIFY2(trimMovieFile(path, {336, 100}, &error), qPrintable(error));
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(ftyp + mdat + moov);
-    }
-    QString error;
-    QVERIFY2(trimMovieFile(path, {336, 100}, &error), qPrintable(error));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray after = file.readAll();
-    QCOMPARE(after.size(), ftyp.size() + mdat.size() + moov.size());
-    // Only the movie box changed.
-    QCOMPARE(after.left(ftyp.size() + mdat.size()), ftyp + mdat);
-    const QByteArray newMoov = after.mid(ftyp.size() + mdat.size());
-    QCOMPARE(qint64(editDuration(newMoov, 0, 0, 0)), 43008LL);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray after = file.readAll();
+        QCOMPARE(after.size(), ftyp.size() + mdat.size() + moov.size());
+        // Only the movie box changed.
+        QCOMPARE(after.left(ftyp.size() + mdat.size()), ftyp + mdat);
+        const QByteArray newMoov = after.mid(ftyp.size() + mdat.size());
+        QCOMPARE(qint64(editDuration(newMoov, 0, 0, 0)), 43008LL);
 
-    // A file without a movie box is refused and left alone.
-    const QString bare = dir.filePath(QStringLiteral("bare.mp4"));
-    {
-        QFile out(bare);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(ftyp + mdat);
+        // A file without a movie box is refused and left alone.
+        const QString bare = dir.filePath(QStringLiteral("bare.mp4"));
+        {
+            QFile out(bare);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(ftyp + mdat);
+        }
+        QVERIFY(!trimMovieFile(bare, {1, 1}, &error));
     }
-    QVERIFY(!trimMovieFile(bare, {1, 1}, &error));
-}
+};
 
 QTEST_APPLESS_MAIN(TestMp4Boxes)
 #include "tst_mp4boxes.moc"

@@ -46,111 +46,106 @@ class TestRealEngine : public QObject {
 
 private slots:
     void cleanup() { closeAlerts(); }
-    void playerLoadsPlaysSeeksAndEnds();
-    void editorShowsTheVideoUpright();
-    void splitTwiceAndSave();
-    void failedExportsSayWhy_data();
-    void failedExportsSayWhy();
-};
 
-void TestRealEngine::playerLoadsPlaysSeeksAndEnds()
-{
-    VideoView view;
-    view.resize(320, 240);
-    view.show();
-    QtMediaPlayer player;
-    QSignalSpy ended(&player, &Player::playedToEnd);
-    player.setVideoSink(view.videoSink());
-    player.setSource(QUrl::fromLocalFile(fixture(QStringLiteral("h264.mp4"))));
-    player.seek(0.0);
-    // Loaded, paused on its first picture.
-    QTRY_VERIFY_WITH_TIMEOUT(!view.pictureRect().isEmpty(), 10000);
-    QVERIFY(!player.isPlaying());
+    void playerLoadsPlaysSeeksAndEnds()
+    {
+        VideoView view;
+        view.resize(320, 240);
+        view.show();
+        QtMediaPlayer player;
+        QSignalSpy ended(&player, &Player::playedToEnd);
+        player.setVideoSink(view.videoSink());
+        player.setSource(QUrl::fromLocalFile(fixture(QStringLiteral("h264.mp4"))));
+        player.seek(0.0);
+        // Loaded, paused on its first picture.
+        QTRY_VERIFY_WITH_TIMEOUT(!view.pictureRect().isEmpty(), 10000);
+        QVERIFY(!player.isPlaying());
 
-    player.play();
-    QVERIFY(player.isPlaying());
-    QTRY_VERIFY_WITH_TIMEOUT(player.currentTime() > 0.3, 10000);
-    player.pause();
-    QTRY_VERIFY(!player.isPlaying());
-    const double paused = player.currentTime();
-    QTest::qWait(300);
-    QCOMPARE(player.currentTime(), paused);
-    // A paused seek lands on the time asked for, within a frame.
-    player.seek(6.52);
-    QTRY_VERIFY_WITH_TIMEOUT(std::abs(player.currentTime() - 6.52) <= FRAME, 5000);
-    // Played from near the end, it reaches the end and says so.
-    player.seek(9.5);
-    player.play();
-    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
-    QVERIFY(player.reachedEnd());
-}
-
-void TestRealEngine::editorShowsTheVideoUpright()
-{
-    RealEditor real(fixture(QStringLiteral("rotated.mp4")));
-    // Stored landscape, shown portrait.
-    QTRY_VERIFY_WITH_TIMEOUT(!real.editor->videoView()->pictureRect().isEmpty(), 10000);
-    const QRect picture = real.editor->videoView()->pictureRect();
-    QVERIFY2(picture.height() > picture.width(), qPrintable(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height())));
-    QCOMPARE(real.editor->findChild<QLabel*>(QStringLiteral("currentTimeLabel"))->text(), QStringLiteral("00:00 / 00:10"));
-}
-
-void TestRealEngine::splitTwiceAndSave()
-{
-    RealEditor real(fixture(QStringLiteral("h264.mp4")));
-    auto* strip = real.editor->findChild<QWidget*>(QStringLiteral("videosWorkspaceView"));
-    // Move the playhead by pressing on the strip, split, again, and save.
-    for (double fraction : {0.333, 0.671}) {
-        const QPoint at(int(std::lround(fraction * strip->width())), strip->height() / 2);
-        QTest::mousePress(strip, Qt::LeftButton, {}, at);
-        QTest::mouseRelease(strip, Qt::LeftButton, {}, at);
-        real.editor->touchSplit();
+        player.play();
+        QVERIFY(player.isPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(player.currentTime() > 0.3, 10000);
+        player.pause();
+        QTRY_VERIFY(!player.isPlaying());
+        const double paused = player.currentTime();
+        QTest::qWait(300);
+        QCOMPARE(player.currentTime(), paused);
+        // A paused seek lands on the time asked for, within a frame.
+        player.seek(6.52);
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(player.currentTime() - 6.52) <= FRAME, 5000);
+        // Played from near the end, it reaches the end and says so.
+        player.seek(9.5);
+        player.play();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
+        QVERIFY(player.reachedEnd());
     }
-    real.editor->touchDone();
-    QTRY_COMPARE_WITH_TIMEOUT(openAlerts(QStringLiteral("Finished")).size(), 1, 20000);
-    QTRY_COMPARE(real.reviews, 1);
-    QCOMPARE(openAlerts(QStringLiteral("Error")).size(), 0);
 
-    const QString folder = real.library.folder();
-    const QStringList clips = QDir(folder).entryList(QDir::Files, QDir::Name);
-    QCOMPARE(clips, (QStringList{"split-0.mp4", "split-1.mp4", "split-2.mp4"}));
-    double total = 0.0;
-    for (const QString& clip : clips)
-        total += double(oracle::videoFrames(folder + QLatin1Char('/') + clip).size()) * FRAME;
-    QVERIFY2(std::abs(total - 10.0) <= 3 * FRAME, qPrintable(QString::number(total)));
-}
+    void editorShowsTheVideoUpright()
+    {
+        RealEditor real(fixture(QStringLiteral("rotated.mp4")));
+        // Stored landscape, shown portrait.
+        QTRY_VERIFY_WITH_TIMEOUT(!real.editor->videoView()->pictureRect().isEmpty(), 10000);
+        const QRect picture = real.editor->videoView()->pictureRect();
+        QVERIFY2(picture.height() > picture.width(), qPrintable(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height())));
+        QCOMPARE(real.editor->findChild<QLabel*>(QStringLiteral("currentTimeLabel"))->text(), QStringLiteral("00:00 / 00:10"));
+    }
 
-void TestRealEngine::failedExportsSayWhy_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("libraryBlocked"); // a file stands where the library folder should be
-    QTest::addColumn<QString>("words");
+    void splitTwiceAndSave()
+    {
+        RealEditor real(fixture(QStringLiteral("h264.mp4")));
+        auto* strip = real.editor->findChild<QWidget*>(QStringLiteral("videosWorkspaceView"));
+        // Move the playhead by pressing on the strip, split, again, and save.
+        for (double fraction : {0.333, 0.671}) {
+            const QPoint at(int(std::lround(fraction * strip->width())), strip->height() / 2);
+            QTest::mousePress(strip, Qt::LeftButton, {}, at);
+            QTest::mouseRelease(strip, Qt::LeftButton, {}, at);
+            real.editor->touchSplit();
+        }
+        real.editor->touchDone();
+        QTRY_COMPARE_WITH_TIMEOUT(openAlerts(QStringLiteral("Finished")).size(), 1, 20000);
+        QTRY_COMPARE(real.reviews, 1);
+        QCOMPARE(openAlerts(QStringLiteral("Error")).size(), 0);
 
-    QTest::newRow("a format MP4 cannot carry") << "theora.mkv" << false << "theora";
-    QTest::newRow("the library cannot be made") << "h264.mp4" << true << "kept at";
-}
+        const QString folder = real.library.folder();
+        const QStringList clips = QDir(folder).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(clips, (QStringList{"split-0.mp4", "split-1.mp4", "split-2.mp4"}));
+        double total = 0.0;
+        for (const QString& clip : clips)
+            total += double(oracle::videoFrames(folder + QLatin1Char('/') + clip).size()) * FRAME;
+        QVERIFY2(std::abs(total - 10.0) <= 3 * FRAME, qPrintable(QString::number(total)));
+    }
 
-void TestRealEngine::failedExportsSayWhy()
-{
-    QFETCH(QString, file);
-    QFETCH(bool, libraryBlocked);
-    QFETCH(QString, words);
+    void failedExportsSayWhy_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("libraryBlocked"); // a file stands where the library folder should be
+        QTest::addColumn<QString>("words");
 
-    RealEditor real(fixture(file));
-    QFile blocker(real.library.folder());
-    QVERIFY(!libraryBlocked || blocker.open(QIODevice::WriteOnly));
-    CutterViewController& editor = *real.editor;
-    editor.pointerViewLeadingConstraint()->setConstant(editor.findChild<QWidget*>(QStringLiteral("videosWorkspaceView"))->width() / 2.0);
-    editor.touchSplit();
-    editor.touchDone();
-    // One "Error" per clip, each saying why; no "Finished", nothing counted.
-    QTRY_COMPARE_WITH_TIMEOUT(openAlerts(QStringLiteral("Error")).size(), 2, 20000);
-    QTRY_COMPARE(editor.runningExports(), 0);
-    for (QMessageBox* alert : openAlerts(QStringLiteral("Error")))
-        QVERIFY2(alert->text().contains(words), qPrintable(alert->text()));
-    QCOMPARE(openAlerts(QStringLiteral("Finished")).size(), 0);
-    QCOMPARE(real.reviews, 0);
-}
+        QTest::newRow("a format MP4 cannot carry") << "theora.mkv" << false << "theora";
+        QTest::newRow("the library cannot be made") << "h264.mp4" << true << "kept at";
+    }
+
+    void failedExportsSayWhy()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, libraryBlocked);
+        QFETCH(QString, words);
+
+        RealEditor real(fixture(file));
+        QFile blocker(real.library.folder());
+        QVERIFY(!libraryBlocked || blocker.open(QIODevice::WriteOnly));
+        CutterViewController& editor = *real.editor;
+        editor.pointerViewLeadingConstraint()->setConstant(editor.findChild<QWidget*>(QStringLiteral("videosWorkspaceView"))->width() / 2.0);
+        editor.touchSplit();
+        editor.touchDone();
+        // One "Error" per clip, each saying why; no "Finished", nothing counted.
+        QTRY_COMPARE_WITH_TIMEOUT(openAlerts(QStringLiteral("Error")).size(), 2, 20000);
+        QTRY_COMPARE(editor.runningExports(), 0);
+        for (QMessageBox* alert : openAlerts(QStringLiteral("Error")))
+            QVERIFY2(alert->text().contains(words), qPrintable(alert->text()));
+        QCOMPARE(openAlerts(QStringLiteral("Finished")).size(), 0);
+        QCOMPARE(real.reviews, 0);
+    }
+};
 
 QTEST_MAIN(TestRealEngine)
 #include "tst_realengine.moc"

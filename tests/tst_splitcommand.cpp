@@ -14,18 +14,229 @@ class TestSplitCommand : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void splits_data();
-    void splits();
-    void badUsage_data();
-    void badUsage();
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+        // Others may pass through, for the rows run as an unprivileged user.
+        QFile::setPermissions(dir->path(), QFileDevice::Permissions(0x7755));
+        cache = dir->filePath(QStringLiteral("cache"));
+        QDir().mkpath(cache);
+        QFile::setPermissions(cache, QFileDevice::Permissions(0x7777));
+    }
+
+    void cleanup()
+    {
+        if (!mounted.isEmpty())
+            ::umount(QFile::encodeName(mounted).constData());
+        mounted.clear();
+    }
+
+    void splits_data()
+    {
+        QTest::addColumn<QStringList>("how");
+        QTest::addColumn<QStringList>("lines"); // after "split-k: ", a name in the library or "empty, skipped"
+        QTest::addColumn<QList<double>>("lengths");
+
+        const QStringList three{"split-0.mp4", "split-1.mp4", "split-2.mp4"};
+        const QStringList four = three + QStringList{"split-3.mp4"};
+        QTest::newRow("times in any order") << QStringList{"--at", "0:06.71", "--at", "3.33"} << three
+                                            << QList<double>{3.36, 3.36, 3.28};
+        QTest::newRow("equal parts") << QStringList{"--parts", "4"} << four << QList<double>{2.52, 2.48, 2.52, 2.48};
+        QTest::newRow("every three seconds") << QStringList{"--every", "3"} << four << QList<double>{3.0, 3.0, 3.0, 1.0};
+        QTest::newRow("a share of the length") << QStringList{"--at", "50%"} << three.mid(0, 2) << QList<double>{5.0, 5.0};
+        QTest::newRow("split at the start leaves an empty first clip")
+            << QStringList{"--at", "0", "--at", "5"} << QStringList{"empty, skipped", "split-1.mp4", "split-2.mp4"}
+            << QList<double>{5.0, 5.0};
+    }
+
+    void splits()
+    {
+        QFETCH(QStringList, how);
+        QFETCH(QStringList, lines);
+        QFETCH(QList<double>, lengths);
+
+        const QString library = dir->filePath(QStringLiteral("library"));
+        const Run run = ::run(trimora(QStringList{"split", fixture(QStringLiteral("h264.mp4"))} + how + QStringList{"--library", library}), cache);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QStringList expected;
+        for (int k = 0; k < lines.size(); ++k) {
+            const bool empty = lines[k].startsWith(QLatin1String("empty"));
+            expected << QStringLiteral("split-%1: %2").arg(k).arg(empty ? lines[k] : library + QLatin1Char('/') + lines[k]);
+        }
+        QCOMPARE(run.out.trimmed().split(QLatin1Char('\n')), expected);
+        // Each clip is the frames asked for: lengths on the 25 fps frame grid.
+        const QStringList files = QDir(library).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(files.size(), lengths.size());
+        for (int i = 0; i < files.size(); ++i) {
+            const double length = oracle::probe(library + QLatin1Char('/') + files[i], QStringLiteral("stream=duration"),
+                                                QStringLiteral("v:0")).toDouble();
+            QVERIFY2(std::abs(length - lengths[i]) < 0.001, qPrintable(QStringLiteral("%1: %2 s").arg(files[i]).arg(length)));
+        }
+        // The working files are gone once the library holds the clips.
+        QCOMPARE(QDir(cache + QStringLiteral("/Trimora/Trimora/cuts")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
+    }
+
+    void badUsage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("words");
+
+        const QString video = fixture(QStringLiteral("h264.mp4"));
+        QTest::newRow("no way to split") << QStringList{"split", video} << "exactly one of";
+        QTest::newRow("two ways to split") << QStringList{"split", video, "--parts", "2", "--every", "3"} << "exactly one of";
+        QTest::newRow("no video") << QStringList{"split", "--parts", "2"} << "name one video";
+        QTest::newRow("two videos") << QStringList{"split", video, video, "--parts", "2"} << "only one video";
+        QTest::newRow("after the end") << QStringList{"split", video, "--at", "11"} << "after the end of the video (00:10)";
+        QTest::newRow("the same point twice") << QStringList{"split", video, "--at", "5", "--at", "0:05"} << "repeats a split point";
+        QTest::newRow("not a time") << QStringList{"split", video, "--at", "soon"} << "'soon' is not a time";
+        QTest::newRow("zero parts") << QStringList{"split", video, "--parts", "0"} << "--parts wants a whole number";
+        QTest::newRow("every zero seconds") << QStringList{"split", video, "--every", "0"} << "--every wants a length";
+        QTest::newRow("unknown option") << QStringList{"split", video, "--fast"} << "Unknown option";
+        QTest::newRow("unknown command") << QStringList{"cut", video} << "Usage: trimora";
+    }
+
+    void badUsage()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, words);
+
+        const QString library = dir->filePath(QStringLiteral("library"));
+        const Run run = ::run(trimora(arguments + QStringList{"--library", library}), cache);
+        QVERIFY(run.out.isEmpty());
+        checkOutcome(run, 2, words, library);
+        QVERIFY(::run(trimora({"--version"})).out.startsWith(QStringLiteral("trimora ")));
+    }
     void badFiles_data() { addBadFileRows(); }
-    void badFiles();
-    void libraryFaults_data();
-    void libraryFaults();
-    void sourceChangedDuringTheExport_data();
-    void sourceChangedDuringTheExport();
+
+    void badFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, copyAs);
+        QFETCH(int, exitCode);
+        QFETCH(QString, words);
+
+        QString video = fixture(file);
+        if (!copyAs.isEmpty()) {
+            video = dir->filePath(copyAs);
+            QDir().mkpath(QFileInfo(video).path());
+            QVERIFY(QFile::copy(fixture(file), video));
+        }
+        // One line per clip whatever the names hold: a newline in a path shows as \n.
+        const QString library = dir->filePath(QStringLiteral("odd\nlibrary"));
+        const Run run = ::run(trimora({"split", video, "--at", "3.33", "--at", "6.71", "--library", library}), cache);
+        checkOutcome(run, exitCode, words, library);
+        if (exitCode != 2)
+            QCOMPARE(run.out.trimmed().split(QLatin1Char('\n')).size(), 3);
+        if (exitCode == 0)
+            QVERIFY2(run.out.contains(QStringLiteral("odd\\nlibrary/split-1.mp4")), qPrintable(run.out));
+    }
+
+    void libraryFaults_data()
+    {
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("words");
+
+        QTest::newRow("folder missing: made") << "missing" << 0 << "not/yet/there/split-2.mp4";
+        QTest::newRow("already holds split-0") << "taken" << 0 << "split-0: %1/split-0 (2).mp4";
+        QTest::newRow("a file where the folder should be") << "blocked" << 1 << "3 of 3 clips failed";
+        QTest::newRow("read-only") << "read-only" << 1 << "Permission denied";
+        QTest::newRow("on a full disk") << "full" << 1 << "not enough space";
+    }
+
+    void libraryFaults()
+    {
+        QFETCH(QString, library);
+        QFETCH(int, exitCode);
+        QFETCH(QString, words);
+
+        QString folder = dir->filePath(QStringLiteral("library"));
+        QStringList command = trimora({"split", fixture(QStringLiteral("h264.mp4")), "--at", "3.33", "--at", "6.71"});
+        QByteArray mine;
+        if (library == QLatin1String("missing")) {
+            folder = dir->filePath(QStringLiteral("not/yet/there"));
+        } else if (library == QLatin1String("taken")) {
+            QDir().mkpath(folder);
+            QFile taken(folder + QStringLiteral("/split-0.mp4"));
+            QVERIFY(taken.open(QIODevice::WriteOnly));
+            taken.write("a video of mine");
+            taken.close();
+            mine = digest(taken.fileName());
+            words = words.arg(folder);
+        } else if (library == QLatin1String("blocked")) {
+            QFile blocker(folder);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else if (library == QLatin1String("read-only")) {
+            QDir().mkpath(folder);
+            QFile::setPermissions(folder, QFileDevice::Permissions(0x5555));
+            if (::geteuid() == 0) {
+                // Root writes wherever it likes: run as nobody, from copies nobody can read
+                // (the checkout may sit in a folder only root can enter).
+                const QString binary = dir->filePath(QStringLiteral("trimora"));
+                const QString video = dir->filePath(QStringLiteral("video.mp4"));
+                QVERIFY(QFile::copy(command[0], binary) && QFile::copy(command[2], video));
+                QFile::setPermissions(binary, QFileDevice::Permissions(0x7555));
+                QFile::setPermissions(video, QFileDevice::Permissions(0x4444));
+                command[0] = binary;
+                command[2] = video;
+                command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"} + command;
+            }
+        } else if (library == QLatin1String("full")) {
+            QDir().mkpath(folder);
+            if (::geteuid() == 0) {
+                // A disk of 300 KiB: the working files are on another, so each clip must be
+                // copied in, and none fits whole.
+                QVERIFY(::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=300k") == 0);
+                mounted = folder;
+            } else {
+                command = QStringList{"bash", "-c", "ulimit -f 300; exec \"$@\"", "bash"} + command;
+                words = QStringLiteral("File too large");
+            }
+        }
+        const Run run = ::run(command << "--library" << folder, cache);
+        checkOutcome(run, exitCode, words, folder, mine);
+        if (!mine.isEmpty())
+            QCOMPARE(digest(folder + QStringLiteral("/split-0.mp4")), mine);
+    }
+
+    void sourceChangedDuringTheExport_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("deleted") << "rm -f";
+        QTest::newRow("cut to half its size") << "truncate -s 50%";
+    }
+
+    void sourceChangedDuringTheExport()
+    {
+        QFETCH(QString, change);
+        // Many clips, so that some are still waiting when the source changes.
+        const QString video = dir->filePath(QStringLiteral("source.mp4"));
+        QVERIFY(QFile::copy(fixture(QStringLiteral("h264.mp4")), video));
+        const QString library = dir->filePath(QStringLiteral("library"));
+        QProcess process;
+        start(process, trimora({"split", video, "--parts", "40", "--library", library}), cache);
+        // Once the cuts have started, change the source under them.
+        process.setReadChannel(QProcess::StandardError);
+        QByteArray said;
+        while (!said.contains("Cutting") && process.waitForReadyRead(20000))
+            said += process.readAllStandardError();
+        QVERIFY2(said.contains("Cutting"), said.constData());
+        QProcess::execute(QStringLiteral("bash"), {QStringLiteral("-c"), change + QStringLiteral(" \"$0\""), video});
+        QVERIFY(process.waitForFinished(120000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        // Each clip is either in the library or reported as failed, with a reason.
+        const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).trimmed().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 40);
+        int failed = 0;
+        for (const QString& line : lines) {
+            failed += line.contains(QStringLiteral(": failed: "));
+            QVERIFY2(line.section(QStringLiteral(": failed: "), 1).size() > 10 || QFileInfo::exists(line.section(QStringLiteral(": "), 1)),
+                     qPrintable(line));
+        }
+        checkOutcome({process.exitCode(), lines.join(QLatin1Char('\n')), QString()}, failed > 0 ? 1 : 0, QString(), library);
+    }
 
 private:
     void checkOutcome(const Run& run, int exitCode, const QString& words, const QString& library, const QByteArray& mine = {});
@@ -34,24 +245,6 @@ private:
     QString cache;
     QString mounted;
 };
-
-void TestSplitCommand::init()
-{
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    // Others may pass through, for the rows run as an unprivileged user.
-    QFile::setPermissions(dir->path(), QFileDevice::Permissions(0x7755));
-    cache = dir->filePath(QStringLiteral("cache"));
-    QDir().mkpath(cache);
-    QFile::setPermissions(cache, QFileDevice::Permissions(0x7777));
-}
-
-void TestSplitCommand::cleanup()
-{
-    if (!mounted.isEmpty())
-        ::umount(QFile::encodeName(mounted).constData());
-    mounted.clear();
-}
 
 // The exit status and words asked for; whatever is in the library is a whole,
 // readable video or the user's own file, unchanged; a clip the library refused is
@@ -76,211 +269,6 @@ void TestSplitCommand::checkOutcome(const Run& run, int exitCode, const QString&
             QVERIFY2(QFileInfo(kept).size() > 0, qPrintable(line));
         }
     }
-}
-
-void TestSplitCommand::splits_data()
-{
-    QTest::addColumn<QStringList>("how");
-    QTest::addColumn<QStringList>("lines"); // after "split-k: ", a name in the library or "empty, skipped"
-    QTest::addColumn<QList<double>>("lengths");
-
-    const QStringList three{"split-0.mp4", "split-1.mp4", "split-2.mp4"};
-    const QStringList four = three + QStringList{"split-3.mp4"};
-    QTest::newRow("times in any order") << QStringList{"--at", "0:06.71", "--at", "3.33"} << three
-                                        << QList<double>{3.36, 3.36, 3.28};
-    QTest::newRow("equal parts") << QStringList{"--parts", "4"} << four << QList<double>{2.52, 2.48, 2.52, 2.48};
-    QTest::newRow("every three seconds") << QStringList{"--every", "3"} << four << QList<double>{3.0, 3.0, 3.0, 1.0};
-    QTest::newRow("a share of the length") << QStringList{"--at", "50%"} << three.mid(0, 2) << QList<double>{5.0, 5.0};
-    QTest::newRow("split at the start leaves an empty first clip")
-        << QStringList{"--at", "0", "--at", "5"} << QStringList{"empty, skipped", "split-1.mp4", "split-2.mp4"}
-        << QList<double>{5.0, 5.0};
-}
-
-void TestSplitCommand::splits()
-{
-    QFETCH(QStringList, how);
-    QFETCH(QStringList, lines);
-    QFETCH(QList<double>, lengths);
-
-    const QString library = dir->filePath(QStringLiteral("library"));
-    const Run run = ::run(trimora(QStringList{"split", fixture(QStringLiteral("h264.mp4"))} + how + QStringList{"--library", library}), cache);
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QStringList expected;
-    for (int k = 0; k < lines.size(); ++k) {
-        const bool empty = lines[k].startsWith(QLatin1String("empty"));
-        expected << QStringLiteral("split-%1: %2").arg(k).arg(empty ? lines[k] : library + QLatin1Char('/') + lines[k]);
-    }
-    QCOMPARE(run.out.trimmed().split(QLatin1Char('\n')), expected);
-    // Each clip is the frames asked for: lengths on the 25 fps frame grid.
-    const QStringList files = QDir(library).entryList(QDir::Files, QDir::Name);
-    QCOMPARE(files.size(), lengths.size());
-    for (int i = 0; i < files.size(); ++i) {
-        const double length = oracle::probe(library + QLatin1Char('/') + files[i], QStringLiteral("stream=duration"),
-                                            QStringLiteral("v:0")).toDouble();
-        QVERIFY2(std::abs(length - lengths[i]) < 0.001, qPrintable(QStringLiteral("%1: %2 s").arg(files[i]).arg(length)));
-    }
-    // The working files are gone once the library holds the clips.
-    QCOMPARE(QDir(cache + QStringLiteral("/Trimora/Trimora/cuts")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList());
-}
-
-void TestSplitCommand::badUsage_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("words");
-
-    const QString video = fixture(QStringLiteral("h264.mp4"));
-    QTest::newRow("no way to split") << QStringList{"split", video} << "exactly one of";
-    QTest::newRow("two ways to split") << QStringList{"split", video, "--parts", "2", "--every", "3"} << "exactly one of";
-    QTest::newRow("no video") << QStringList{"split", "--parts", "2"} << "name one video";
-    QTest::newRow("two videos") << QStringList{"split", video, video, "--parts", "2"} << "only one video";
-    QTest::newRow("after the end") << QStringList{"split", video, "--at", "11"} << "after the end of the video (00:10)";
-    QTest::newRow("the same point twice") << QStringList{"split", video, "--at", "5", "--at", "0:05"} << "repeats a split point";
-    QTest::newRow("not a time") << QStringList{"split", video, "--at", "soon"} << "'soon' is not a time";
-    QTest::newRow("zero parts") << QStringList{"split", video, "--parts", "0"} << "--parts wants a whole number";
-    QTest::newRow("every zero seconds") << QStringList{"split", video, "--every", "0"} << "--every wants a length";
-    QTest::newRow("unknown option") << QStringList{"split", video, "--fast"} << "Unknown option";
-    QTest::newRow("unknown command") << QStringList{"cut", video} << "Usage: trimora";
-}
-
-void TestSplitCommand::badUsage()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, words);
-
-    const QString library = dir->filePath(QStringLiteral("library"));
-    const Run run = ::run(trimora(arguments + QStringList{"--library", library}), cache);
-    QVERIFY(run.out.isEmpty());
-    checkOutcome(run, 2, words, library);
-    QVERIFY(::run(trimora({"--version"})).out.startsWith(QStringLiteral("trimora ")));
-}
-
-void TestSplitCommand::badFiles()
-{
-    QFETCH(QString, file);
-    QFETCH(QString, copyAs);
-    QFETCH(int, exitCode);
-    QFETCH(QString, words);
-
-    QString video = fixture(file);
-    if (!copyAs.isEmpty()) {
-        video = dir->filePath(copyAs);
-        QDir().mkpath(QFileInfo(video).path());
-        QVERIFY(QFile::copy(fixture(file), video));
-    }
-    // One line per clip whatever the names hold: a newline in a path shows as \n.
-    const QString library = dir->filePath(QStringLiteral("odd\nlibrary"));
-    const Run run = ::run(trimora({"split", video, "--at", "3.33", "--at", "6.71", "--library", library}), cache);
-    checkOutcome(run, exitCode, words, library);
-    if (exitCode != 2)
-        QCOMPARE(run.out.trimmed().split(QLatin1Char('\n')).size(), 3);
-    if (exitCode == 0)
-        QVERIFY2(run.out.contains(QStringLiteral("odd\\nlibrary/split-1.mp4")), qPrintable(run.out));
-}
-
-void TestSplitCommand::libraryFaults_data()
-{
-    QTest::addColumn<QString>("library");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("words");
-
-    QTest::newRow("folder missing: made") << "missing" << 0 << "not/yet/there/split-2.mp4";
-    QTest::newRow("already holds split-0") << "taken" << 0 << "split-0: %1/split-0 (2).mp4";
-    QTest::newRow("a file where the folder should be") << "blocked" << 1 << "3 of 3 clips failed";
-    QTest::newRow("read-only") << "read-only" << 1 << "Permission denied";
-    QTest::newRow("on a full disk") << "full" << 1 << "not enough space";
-}
-
-void TestSplitCommand::libraryFaults()
-{
-    QFETCH(QString, library);
-    QFETCH(int, exitCode);
-    QFETCH(QString, words);
-
-    QString folder = dir->filePath(QStringLiteral("library"));
-    QStringList command = trimora({"split", fixture(QStringLiteral("h264.mp4")), "--at", "3.33", "--at", "6.71"});
-    QByteArray mine;
-    if (library == QLatin1String("missing")) {
-        folder = dir->filePath(QStringLiteral("not/yet/there"));
-    } else if (library == QLatin1String("taken")) {
-        QDir().mkpath(folder);
-        QFile taken(folder + QStringLiteral("/split-0.mp4"));
-        QVERIFY(taken.open(QIODevice::WriteOnly));
-        taken.write("a video of mine");
-        taken.close();
-        mine = digest(taken.fileName());
-        words = words.arg(folder);
-    } else if (library == QLatin1String("blocked")) {
-        QFile blocker(folder);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-    } else if (library == QLatin1String("read-only")) {
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFileDevice::Permissions(0x5555));
-        if (::geteuid() == 0) {
-            // Root writes wherever it likes: run as nobody, from copies nobody can read
-            // (the checkout may sit in a folder only root can enter).
-            const QString binary = dir->filePath(QStringLiteral("trimora"));
-            const QString video = dir->filePath(QStringLiteral("video.mp4"));
-            QVERIFY(QFile::copy(command[0], binary) && QFile::copy(command[2], video));
-            QFile::setPermissions(binary, QFileDevice::Permissions(0x7555));
-            QFile::setPermissions(video, QFileDevice::Permissions(0x4444));
-            command[0] = binary;
-            command[2] = video;
-            command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"} + command;
-        }
-    } else if (library == QLatin1String("full")) {
-        QDir().mkpath(folder);
-        if (::geteuid() == 0) {
-            // A disk of 300 KiB: the working files are on another, so each clip must be
-            // copied in, and none fits whole.
-            QVERIFY(::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=300k") == 0);
-            mounted = folder;
-        } else {
-            command = QStringList{"bash", "-c", "ulimit -f 300; exec \"$@\"", "bash"} + command;
-            words = QStringLiteral("File too large");
-        }
-    }
-    const Run run = ::run(command << "--library" << folder, cache);
-    checkOutcome(run, exitCode, words, folder, mine);
-    if (!mine.isEmpty())
-        QCOMPARE(digest(folder + QStringLiteral("/split-0.mp4")), mine);
-}
-
-void TestSplitCommand::sourceChangedDuringTheExport_data()
-{
-    QTest::addColumn<QString>("change");
-    QTest::newRow("deleted") << "rm -f";
-    QTest::newRow("cut to half its size") << "truncate -s 50%";
-}
-
-void TestSplitCommand::sourceChangedDuringTheExport()
-{
-    QFETCH(QString, change);
-    // Many clips, so that some are still waiting when the source changes.
-    const QString video = dir->filePath(QStringLiteral("source.mp4"));
-    QVERIFY(QFile::copy(fixture(QStringLiteral("h264.mp4")), video));
-    const QString library = dir->filePath(QStringLiteral("library"));
-    QProcess process;
-    start(process, trimora({"split", video, "--parts", "40", "--library", library}), cache);
-    // Once the cuts have started, change the source under them.
-    process.setReadChannel(QProcess::StandardError);
-    QByteArray said;
-    while (!said.contains("Cutting") && process.waitForReadyRead(20000))
-        said += process.readAllStandardError();
-    QVERIFY2(said.contains("Cutting"), said.constData());
-    QProcess::execute(QStringLiteral("bash"), {QStringLiteral("-c"), change + QStringLiteral(" \"$0\""), video});
-    QVERIFY(process.waitForFinished(120000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    // Each clip is either in the library or reported as failed, with a reason.
-    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).trimmed().split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 40);
-    int failed = 0;
-    for (const QString& line : lines) {
-        failed += line.contains(QStringLiteral(": failed: "));
-        QVERIFY2(line.section(QStringLiteral(": failed: "), 1).size() > 10 || QFileInfo::exists(line.section(QStringLiteral(": "), 1)),
-                 qPrintable(line));
-    }
-    checkOutcome({process.exitCode(), lines.join(QLatin1Char('\n')), QString()}, failed > 0 ? 1 : 0, QString(), library);
 }
 
 QTEST_GUILESS_MAIN(TestSplitCommand)
