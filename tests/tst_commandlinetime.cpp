@@ -9,53 +9,38 @@ private slots:
     void parse_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
         QTest::addColumn<double>("value");
         QTest::addColumn<bool>("percent");
 
-        QTest::newRow("fractional seconds") << "75.5" << true << 75.5 << false;
-        QTest::newRow("mm:ss.fff") << "01:15.250" << true << 75.25 << false;
-        QTest::newRow("h:mm:ss") << "1:02:05" << true << 3725.0 << false;
-        QTest::newRow("long leading minutes") << "90:00" << true << 5400.0 << false;
-        QTest::newRow("surrounding spaces") << " 12 " << true << 12.0 << false;
-        QTest::newRow("fractional percent") << "12.5%" << true << 12.5 << true;
-
-        QTest::newRow("empty") << "" << false << 0.0 << false;
-        QTest::newRow("negative") << "-5" << false << 0.0 << false;
-        QTest::newRow("plus sign") << "+5" << false << 0.0 << false;
-        QTest::newRow("exponent") << "1e3" << false << 0.0 << false;
-        QTest::newRow("nan") << "nan" << false << 0.0 << false;
-        QTest::newRow("inf") << "inf" << false << 0.0 << false;
-        QTest::newRow("seconds of 60 after a colon") << "1:60" << false << 0.0 << false;
-        QTest::newRow("minutes of 60 after a colon") << "1:60:00" << false << 0.0 << false;
-        QTest::newRow("four fields") << "1:2:3:4" << false << 0.0 << false;
-        QTest::newRow("fraction before a colon") << "1.5:30" << false << 0.0 << false;
-        QTest::newRow("empty field") << "1::30" << false << 0.0 << false;
-        QTest::newRow("trailing point") << "5." << false << 0.0 << false;
-        QTest::newRow("leading point") << ".5" << false << 0.0 << false;
-        QTest::newRow("over a hundred percent") << "101%" << false << 0.0 << false;
-        QTest::newRow("percent of a clock time") << "1:00%" << false << 0.0 << false;
-        QTest::newRow("absurdly many digits") << "1234567890123456789" << false << 0.0 << false;
-        QTest::newRow("arabic-indic digits") << QString::fromUtf8("\u0661\u0662") << false << 0.0 << false;
+        QTest::newRow("fractional seconds") << "75.5" << 75.5 << false;
+        QTest::newRow("mm:ss.fff") << "01:15.250" << 75.25 << false;
+        QTest::newRow("h:mm:ss") << "1:02:05" << 3725.0 << false;
+        QTest::newRow("long leading minutes") << "90:00" << 5400.0 << false;
+        QTest::newRow("surrounding spaces") << " 12 " << 12.0 << false;
+        QTest::newRow("fractional percent") << "12.5%" << 12.5 << true;
     }
 
     void parse()
     {
         QFETCH(QString, text);
-        QFETCH(bool, valid);
         QFETCH(double, value);
         QFETCH(bool, percent);
 
         QString error;
         const std::optional<CommandLineTime> time = parseCommandLineTime(text, &error);
-        QCOMPARE(time.has_value(), valid);
-        if (valid) {
-            QCOMPARE(time->value, value);
-            QCOMPARE(time->percent, percent);
-            QVERIFY(error.isEmpty());
-        } else {
+        QVERIFY2(time.has_value(), qPrintable(error));
+        QCOMPARE(time->value, value);
+        QCOMPARE(time->percent, percent);
+    }
+
+    void refusesWhatIsNotATime()
+    {
+        for (const char* text : {"", "-5", "+5", "1e3", "nan", "inf", "1:60", "1:60:00", "1:2:3:4", "1.5:30", "1::30", "5.",
+                                 ".5", "101%", "1:00%", "1234567890123456789", "\u0661\u0662"}) {
+            QString error;
+            QVERIFY2(!parseCommandLineTime(QString::fromUtf8(text), &error), text);
             // The message names what was given.
-            QVERIFY2(error.contains(QLatin1Char('\'') + text + QLatin1Char('\'')), qPrintable(error));
+            QVERIFY2(error.contains(QLatin1Char('\'') + QString::fromUtf8(text) + QLatin1Char('\'')), qPrintable(error));
         }
     }
 
