@@ -2,8 +2,6 @@
 
 #include "ControlsRules.h"
 
-Q_DECLARE_METATYPE(DoneFade)
-
 class TestControlsRules : public QObject {
     Q_OBJECT
 
@@ -11,23 +9,16 @@ private slots:
     void afterEdit_data()
     {
         QTest::addColumn<int>("count");
-        QTest::addColumn<double>("gray");
+        QTest::addColumn<double>("gray"); // the alphas last set
         QTest::addColumn<double>("pink");
-        QTest::addColumn<bool>("undoEnabled");
-        QTest::addColumn<int>("doneEnabled"); // -1: left as it is
-        QTest::addColumn<DoneFade>("fade");
-        QTest::addColumn<QString>("title");
+        // Undo enabled, done enabled (or "-" when left as it is), the fade, the title.
+        QTest::addColumn<QString>("state");
 
-        QTest::newRow("first split from the opening look")
-            << 1 << 1.0 << 0.0 << true << 1 << DoneFade::ToEnabled << "Done, Save 2 Videos";
-        QTest::newRow("second split: title only")
-            << 2 << 0.0 << 1.0 << true << -1 << DoneFade::None << "Done, Save 3 Videos";
-        QTest::newRow("undo of the only split")
-            << 0 << 0.0 << 1.0 << false << 0 << DoneFade::ToDisabled << "Done, Save 1 Videos";
-        QTest::newRow("count 0 in the disabled look changes nothing")
-            << 0 << 1.0 << 0.0 << false << -1 << DoneFade::None << "Done, Save 1 Videos";
-        QTest::newRow("mid-fade alphas are not 1.0: no transition")
-            << 1 << 0.6 << 0.4 << true << -1 << DoneFade::None << "Done, Save 2 Videos";
+        QTest::newRow("first split from the opening look") << 1 << 1.0 << 0.0 << "undo, done, to enabled, Done, Save 2 Videos";
+        QTest::newRow("second split: title only") << 2 << 0.0 << 1.0 << "undo, -, none, Done, Save 3 Videos";
+        QTest::newRow("undo of the only split") << 0 << 0.0 << 1.0 << "no undo, no done, to disabled, Done, Save 1 Videos";
+        QTest::newRow("count 0 in the disabled look changes nothing") << 0 << 1.0 << 0.0 << "no undo, -, none, Done, Save 1 Videos";
+        QTest::newRow("mid-fade alphas are not 1.0: no transition") << 1 << 0.6 << 0.4 << "undo, -, none, Done, Save 2 Videos";
     }
 
     void afterEdit()
@@ -35,18 +26,19 @@ private slots:
         QFETCH(int, count);
         QFETCH(double, gray);
         QFETCH(double, pink);
-        QFETCH(bool, undoEnabled);
-        QFETCH(int, doneEnabled);
-        QFETCH(DoneFade, fade);
-        QFETCH(QString, title);
+        QFETCH(QString, state);
 
-        const ControlsState state = controlsState(count, {gray, pink});
-        QCOMPARE(state.undoEnabled, undoEnabled);
-        QCOMPARE(state.doneEnabled.has_value(), doneEnabled != -1);
-        if (state.doneEnabled)
-            QCOMPARE(int(*state.doneEnabled), doneEnabled);
-        QCOMPARE(state.fade, fade);
-        QCOMPARE(state.doneTitle, title);
+        const ControlsState got = controlsState(count, {gray, pink});
+        const QString done = !got.doneEnabled ? QStringLiteral("-") : *got.doneEnabled ? QStringLiteral("done") : QStringLiteral("no done");
+        const QString fade = got.fade == DoneFade::ToEnabled ? QStringLiteral("to enabled")
+            : got.fade == DoneFade::ToDisabled           ? QStringLiteral("to disabled")
+                                                         : QStringLiteral("none");
+        QCOMPARE(QStringList({got.undoEnabled ? QStringLiteral("undo") : QStringLiteral("no undo"), done, fade, got.doneTitle})
+                     .join(QStringLiteral(", ")),
+                 state);
+        // A fade ends on the look it names.
+        if (got.fade != DoneFade::None)
+            QCOMPARE(fadeTarget(got.fade).pink, got.fade == DoneFade::ToEnabled ? 1.0 : 0.0);
     }
 };
 
