@@ -108,25 +108,6 @@ private slots:
             total += double(oracle::videoFrames(folder + QLatin1Char('/') + clip).size()) * FRAME;
         QVERIFY2(std::abs(total - 10.0) <= 3 * FRAME, qPrintable(QString::number(total)));
     }
-
-    void clipsTheLibraryRefusesAreKept()
-    {
-        // A file stands where the library folder should be.
-        RealEditor real(fixture(QStringLiteral("h264.mp4")));
-        QFile blocker(real.library.folder());
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        CutterViewController& editor = *real.editor;
-        editor.pointerViewLeadingConstraint()->setConstant(editor.findChild<QWidget*>(QStringLiteral("videosWorkspaceView"))->width() / 2.0);
-        editor.touchSplit();
-        editor.touchDone();
-        // One "Error" per clip, each saying where it is kept; no "Finished", nothing counted.
-        QTRY_COMPARE_WITH_TIMEOUT(openAlerts(QStringLiteral("Error")).size(), 2, 20000);
-        QTRY_COMPARE(editor.runningExports(), 0);
-        for (QMessageBox* alert : openAlerts(QStringLiteral("Error")))
-            QVERIFY2(alert->text().contains(QStringLiteral("kept at")), qPrintable(alert->text()));
-        QCOMPARE(openAlerts(QStringLiteral("Finished")).size(), 0);
-        QCOMPARE(real.reviews, 0);
-    }
 };
 
 QTEST_MAIN(TestRealEngine)
