@@ -25,32 +25,10 @@ class TestDesktopServices : public QObject {
     Q_OBJECT
 
 private slots:
-    void reviewPromptOffersTheSoftwareCentre()
+    void reviewPromptWaitsThenOffersTheSoftwareCentre()
     {
         LinkCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("appstream"), &catcher, "open");
-        QWidget window;
-        window.show();
-        DesktopStoreReview review(&window);
-        QCOMPARE(review.version().minorVersion, 3); // 10.3.0: the review rule stays as it is
-        review.requestReview();
-
-        auto* prompt = window.findChild<QMessageBox*>(QStringLiteral("reviewPrompt"));
-        QVERIFY(prompt);
-        QVERIFY(prompt->isVisible());
-        // It blocks nothing: the window still takes input.
-        QCOMPARE(prompt->windowModality(), Qt::NonModal);
-        QCOMPARE(prompt->buttons().size(), 2);
-        for (QAbstractButton* button : prompt->buttons()) {
-            if (button->text() == QLatin1String("Rate Trimora"))
-                button->click();
-        }
-        QCOMPARE(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("appstream://") + QLatin1String(APPLICATION_ID))});
-        QDesktopServices::unsetUrlHandler(QStringLiteral("appstream"));
-    }
-
-    void reviewPromptWaitsForAnOpenAlert()
-    {
         QWidget window;
         window.show();
         auto* alert = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Finished"), QStringLiteral("done"),
@@ -60,12 +38,23 @@ private slots:
         alert->open();
         QTRY_VERIFY(QApplication::activeModalWidget());
         DesktopStoreReview review(&window);
+        QCOMPARE(review.version().minorVersion, 3); // 10.3.0: the review rule stays as it is
         review.requestReview();
-        // Not over the alert, where it could not be used; once the alert is gone, it shows.
+        // Not over an open alert, where it could not be used; once the alert is gone, it
+        // shows, blocking nothing.
         QVERIFY(!window.findChild<QMessageBox*>(QStringLiteral("reviewPrompt")));
         alert->close();
         QTRY_VERIFY(window.findChild<QMessageBox*>(QStringLiteral("reviewPrompt")));
-        QVERIFY(window.findChild<QMessageBox*>(QStringLiteral("reviewPrompt"))->isVisible());
+        auto* prompt = window.findChild<QMessageBox*>(QStringLiteral("reviewPrompt"));
+        QVERIFY(prompt->isVisible());
+        QCOMPARE(prompt->windowModality(), Qt::NonModal);
+        QCOMPARE(prompt->buttons().size(), 2);
+        for (QAbstractButton* button : prompt->buttons()) {
+            if (button->text() == QLatin1String("Rate Trimora"))
+                button->click();
+        }
+        QCOMPARE(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("appstream://") + QLatin1String(APPLICATION_ID))});
+        QDesktopServices::unsetUrlHandler(QStringLiteral("appstream"));
     }
 
     void canSendMail_data()

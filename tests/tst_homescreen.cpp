@@ -65,30 +65,24 @@ private slots:
     void opensTheEditorAndComesBack()
     {
         Home h;
+        // A file that cannot be read says why, and no editor opens.
+        h.home->openVideo(h.dir.filePath(QStringLiteral("notes.txt")));
+        QTRY_COMPARE(openAlerts(QStringLiteral("Error")).size(), 1);
+        QVERIFY(openAlerts(QStringLiteral("Error")).first()->text().contains(QStringLiteral("Could not read video 'notes.txt'")));
+        QCOMPARE(h.screens.count(), 1);
+        closeAlerts();
+
         h.home->openVideo(h.dir.filePath(QStringLiteral("holiday.mp4")));
         QPointer<CutterViewController> editor = h.editor();
         QVERIFY(editor);
         QCOMPARE(editor->videoURL, QUrl::fromLocalFile(h.dir.filePath(QStringLiteral("holiday.mp4"))));
         QCOMPARE(editor->findChild<QLabel*>(QStringLiteral("currentTimeLabel"))->text(), QStringLiteral("00:00 / 00:12"));
-
         editor->touchClose();
         QCOMPARE(h.screens.currentWidget(), h.home);
         QTRY_VERIFY(!editor);
         // A new pick makes a fresh editor.
         h.home->openVideo(h.dir.filePath(QStringLiteral("holiday.mp4")));
-        QVERIFY(h.editor());
-        QVERIFY(h.editor()->cutModel().splitPoints().empty());
-    }
-
-    void unreadableFileShowsAnError()
-    {
-        Home h;
-        h.home->openVideo(h.dir.filePath(QStringLiteral("notes.txt")));
-        QTRY_COMPARE(openAlerts(QStringLiteral("Error")).size(), 1);
-        QMessageBox* alert = openAlerts(QStringLiteral("Error")).first();
-        QVERIFY(alert->text().contains(QStringLiteral("Could not read video 'notes.txt'")));
-        QVERIFY(!h.editor());
-        QCOMPARE(h.screens.count(), 1);
+        QVERIFY(h.editor() && h.editor()->cutModel().splitPoints().empty());
     }
 
     void fileDialogOffersVideosFromTheLibrary()
