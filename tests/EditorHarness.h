@@ -67,13 +67,15 @@ struct EditorHarness {
     }
 };
 
-// Alerts open now, by title ("Finished", "Error").
-inline QList<QMessageBox*> openAlerts(const QString& title)
+// Alerts open now, by title ("Finished", "Error"); or all of them, closed.
+inline QList<QMessageBox*> openAlerts(const QString& title, bool close = false)
 {
     QList<QMessageBox*> alerts;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* box = qobject_cast<QMessageBox*>(widget);
-        if (box && box->windowTitle() == title && box->isVisible())
+        if (box && close)
+            box->close();
+        else if (box && box->windowTitle() == title && box->isVisible())
             alerts << box;
     }
     return alerts;
@@ -81,8 +83,5 @@ inline QList<QMessageBox*> openAlerts(const QString& title)
 
 inline void closeAlerts()
 {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(widget))
-            box->close();
-    }
+    openAlerts(QString(), true);
 }
