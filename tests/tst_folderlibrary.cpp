@@ -152,14 +152,6 @@ private slots:
         QVERIFY(QFileInfo::exists(root + QStringLiteral("/split-3.mp4")));
     }
 
-    void defaultFolderIsInTheVideosFolder()
-    {
-        // The test's environment gives it a home of its own.
-        const QString folder = FolderVideoLibrary::defaultFolder();
-        QVERIFY2(folder.startsWith(qEnvironmentVariable("HOME") + QLatin1Char('/')), qPrintable(folder));
-        QVERIFY(folder.endsWith(QStringLiteral("/Trimora")));
-    }
-
 private:
     std::unique_ptr<QTemporaryDir> dir;
 };

@@ -1,6 +1,5 @@
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QPointer>
@@ -143,24 +142,6 @@ private slots:
         QCOMPARE(openAlerts(QStringLiteral("Error")).size(), 0); // no program: silently nothing
     }
 
-    void settingsSheet()
-    {
-        Home h;
-        h.home->touchSettings();
-        auto* sheet = h.home->findChild<QMenu*>(QStringLiteral("settingsSheet"));
-        QVERIFY(sheet);
-        QTRY_VERIFY(sheet->isVisible());
-        QCOMPARE(sheet->title(), QStringLiteral("Settings"));
-        QStringList choices;
-        for (QAction* action : sheet->actions())
-            choices << action->text();
-        QCOMPARE(choices, (QStringList{"Settings", "Cancel"})); // a titled section, then the one choice
-        // It points at the settings button (the screen may push it sideways).
-        auto* button = h.home->findChild<QPushButton*>(QStringLiteral("settingsButton"));
-        const QRect anchor(button->mapToGlobal(QPoint(0, 0)), button->size());
-        QVERIFY(std::abs(sheet->geometry().top() - anchor.bottom()) < 40);
-        QVERIFY(sheet->geometry().left() < anchor.right() && sheet->geometry().right() > anchor.left());
-    }
 };
 
 QTEST_MAIN(TestHomeScreen)

@@ -195,10 +195,8 @@ private slots:
         QTest::newRow("hvc1 tag") << "hevc.mp4" << "stream=codec_tag_string" << "v:0";
         QTest::newRow("rotation") << "rotated.mp4" << "stream_side_data=rotation" << "v:0";
         QTest::newRow("title") << "h264.mp4" << "format_tags=title" << "";
-        QTest::newRow("creation time") << "h264.mp4" << "format_tags=creation_time" << "";
         QTest::newRow("audio language") << "h264.mp4" << "stream_tags=language" << "a:0";
         QTest::newRow("Apple camera make") << "apple.mov" << "format_tags=com.apple.quicktime.make" << "";
-        QTest::newRow("streams") << "h264.mp4" << "stream=codec_type" << "";
     }
 
     void keepsWhatTheSourceCarries()

@@ -1,5 +1,7 @@
 #include <memory>
 
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -8,8 +10,11 @@
 #include "ReviewsHelper.h"
 #include "SettingsUserDefaults.h"
 
+// The review rule, and the settings store it keeps its count in.
 class TestReviewsHelper : public QObject {
     Q_OBJECT
+
+    QTemporaryDir settingsDir;
 
 private slots:
     void cycle_data()
@@ -94,21 +99,57 @@ private slots:
         }
         auto review = std::make_unique<FakeStoreReview>();
         FakeStoreReview* reviewSeen = review.get();
-        QVERIFY(!ReviewsHelper::provideSharedServices(nullptr, std::make_unique<FakeStoreReview>()));
         QVERIFY(ReviewsHelper::provideSharedServices(std::make_unique<SettingsUserDefaults>(file), std::move(review)));
 
         // A launch clears the last launch's flag and keeps the stored count.
         QVERIFY(AppDelegate().applicationDidFinishLaunching({}));
-        ReviewsHelper& shared = ReviewsHelper::shared();
-        QCOMPARE(&ReviewsHelper::shared(), &shared);
-        shared.addActions(1);
-        shared.addActions(1);
+        ReviewsHelper::shared().addActions(1);
+        ReviewsHelper::shared().addActions(1);
         QCOMPARE(reviewSeen->requests, 1);
         // The count went to the file given, not to the user's own settings.
         QCOMPARE(SettingsUserDefaults(file).boolForKey(ReviewsHelper::ALREADY_SHOWED_REVIEW_REQUEST), true);
-        // Once made, the shared helper keeps its services.
-        QVERIFY(!ReviewsHelper::provideSharedServices(std::make_unique<SettingsUserDefaults>(file),
-                                                      std::make_unique<FakeStoreReview>()));
+    }
+
+    void persistsAcrossInstances()
+    {
+        const QString file = settingsDir.filePath(QStringLiteral("persist.conf"));
+        {
+            SettingsUserDefaults first(file);
+            first.setInteger(-7000000000LL, QStringLiteral("big"));
+            first.setBool(true, QStringLiteral("flag"));
+        }
+        SettingsUserDefaults second(file);
+        QCOMPARE(second.integerForKey(QStringLiteral("big")), -7000000000LL);
+        QCOMPARE(second.boolForKey(QStringLiteral("flag")), true);
+        // A write is on disk at once, not only when the store is destroyed.
+        second.setBool(false, QStringLiteral("flag"));
+        QCOMPARE(SettingsUserDefaults(file).boolForKey(QStringLiteral("flag")), false);
+    }
+
+    void registeredDefaultsAreNotStored()
+    {
+        const QString file = settingsDir.filePath(QStringLiteral("defaults.conf"));
+        {
+            QSettings raw(file, QSettings::IniFormat);
+            raw.setValue(QStringLiteral("stored"), 5);
+            raw.setValue(QStringLiteral("garbage"), QStringLiteral("not a number"));
+        }
+        SettingsUserDefaults store(file);
+        store.registerDefaults({{QStringLiteral("stored"), 9}, {QStringLiteral("absent"), 9}});
+        QCOMPARE(store.integerForKey(QStringLiteral("stored")), 5);
+        QCOMPARE(store.integerForKey(QStringLiteral("absent")), 9);
+        QCOMPARE(store.integerForKey(QStringLiteral("garbage")), 0);
+        QCOMPARE(SettingsUserDefaults(file).integerForKey(QStringLiteral("absent")), 0);
+    }
+
+    void applicationStoreIsTheUsersConfig()
+    {
+        // The configuration folder, which this test's environment makes its own.
+        const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+        QVERIFY2(config.startsWith(qEnvironmentVariable("HOME")), qPrintable(config));
+        SettingsUserDefaults().setInteger(3, QStringLiteral("NUMBER_OF_ACTIONS"));
+        QCOMPARE(QSettings(config + QStringLiteral("/Trimora/Trimora.conf"), QSettings::IniFormat)
+                     .value(QStringLiteral("NUMBER_OF_ACTIONS")).toInt(), 3);
     }
 };
 
