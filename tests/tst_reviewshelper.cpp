@@ -110,36 +110,26 @@ private slots:
         QCOMPARE(SettingsUserDefaults(file).boolForKey(ReviewsHelper::ALREADY_SHOWED_REVIEW_REQUEST), true);
     }
 
-    void persistsAcrossInstances()
+    void settingsKeepWhatTheyAreGiven()
     {
-        const QString file = settingsDir.filePath(QStringLiteral("persist.conf"));
-        {
-            SettingsUserDefaults first(file);
-            first.setInteger(-7000000000LL, QStringLiteral("big"));
-            first.setBool(true, QStringLiteral("flag"));
-        }
-        SettingsUserDefaults second(file);
-        QCOMPARE(second.integerForKey(QStringLiteral("big")), -7000000000LL);
-        QCOMPARE(second.boolForKey(QStringLiteral("flag")), true);
-        // A write is on disk at once, not only when the store is destroyed.
-        second.setBool(false, QStringLiteral("flag"));
-        QCOMPARE(SettingsUserDefaults(file).boolForKey(QStringLiteral("flag")), false);
-    }
-
-    void registeredDefaultsAreNotStored()
-    {
-        const QString file = settingsDir.filePath(QStringLiteral("defaults.conf"));
+        const QString file = settingsDir.filePath(QStringLiteral("store.conf"));
         {
             QSettings raw(file, QSettings::IniFormat);
             raw.setValue(QStringLiteral("stored"), 5);
             raw.setValue(QStringLiteral("garbage"), QStringLiteral("not a number"));
         }
         SettingsUserDefaults store(file);
+        // Registered values fill in what is absent, and are never stored; what cannot be
+        // read counts as 0.
         store.registerDefaults({{QStringLiteral("stored"), 9}, {QStringLiteral("absent"), 9}});
         QCOMPARE(store.integerForKey(QStringLiteral("stored")), 5);
         QCOMPARE(store.integerForKey(QStringLiteral("absent")), 9);
         QCOMPARE(store.integerForKey(QStringLiteral("garbage")), 0);
-        QCOMPARE(SettingsUserDefaults(file).integerForKey(QStringLiteral("absent")), 0);
+        // A write is on disk at once, not only when the store is destroyed, whole.
+        store.setInteger(-7000000000LL, QStringLiteral("big"));
+        SettingsUserDefaults other(file);
+        QCOMPARE(other.integerForKey(QStringLiteral("big")), -7000000000LL);
+        QCOMPARE(other.integerForKey(QStringLiteral("absent")), 0);
     }
 
     void applicationStoreIsTheUsersConfig()
