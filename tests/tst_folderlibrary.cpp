@@ -45,7 +45,6 @@ private slots:
                                        << "split-0.mp4" << "split-0 (4).mp4" << false;
         QTest::newRow("a gap is used") << QStringList{"split-0.mp4", "split-0 (3).mp4"} << "split-0.mp4"
                                        << "split-0 (2).mp4" << false;
-        QTest::newRow("other extension does not clash") << QStringList{"split-0.mov"} << "split-0.mp4" << "split-0.mp4" << false;
         QTest::newRow("a folder of that name is not replaced") << QStringList{"split-0.mp4/"} << "split-0.mp4"
                                                                << "split-0 (2).mp4" << false;
         QTest::newRow("spaces and letters") << QStringList{} << QString::fromUtf8("Été à Kyōto.mp4")

@@ -1,7 +1,6 @@
 #include <QTest>
 
 #include "GradientView.h"
-#include "ViewAlpha.h"
 
 class TestGradientView : public QObject {
     Q_OBJECT
@@ -31,16 +30,6 @@ private slots:
         QCOMPARE(pixel(10, 10), QColor(Qt::white));
     }
 
-    void fadeNeedsNoGraphicsEffect()
-    {
-        // A widget has one graphics effect: the view fades through its own painting.
-        GradientView view;
-        ViewAlpha::setAlpha(&view, 0.0);
-        QCOMPARE(view.opacity(), 0.0);
-        ViewAlpha::animate(&view, {1.0, 100, 0, QEasingCurve::Linear});
-        QTRY_COMPARE(view.opacity(), 1.0);
-        QCOMPARE(view.graphicsEffect(), nullptr);
-    }
 };
 
 QTEST_MAIN(TestGradientView)

@@ -76,14 +76,12 @@ private slots:
 
         const QString video = fixture(QStringLiteral("h264.mp4"));
         QTest::newRow("no way to split") << QStringList{"split", video} << "exactly one of";
-        QTest::newRow("two ways to split") << QStringList{"split", video, "--parts", "2", "--every", "3"} << "exactly one of";
         QTest::newRow("no video") << QStringList{"split", "--parts", "2"} << "name one video";
         QTest::newRow("two videos") << QStringList{"split", video, video, "--parts", "2"} << "only one video";
         QTest::newRow("after the end") << QStringList{"split", video, "--at", "11"} << "after the end of the video (00:10)";
         QTest::newRow("the same point twice") << QStringList{"split", video, "--at", "5", "--at", "0:05"} << "repeats a split point";
         QTest::newRow("not a time") << QStringList{"split", video, "--at", "soon"} << "'soon' is not a time";
         QTest::newRow("zero parts") << QStringList{"split", video, "--parts", "0"} << "--parts wants a whole number";
-        QTest::newRow("every zero seconds") << QStringList{"split", video, "--every", "0"} << "--every wants a length";
         QTest::newRow("unknown option") << QStringList{"split", video, "--fast"} << "Unknown option";
         QTest::newRow("unknown command") << QStringList{"cut", video} << "Usage: trimora";
     }
