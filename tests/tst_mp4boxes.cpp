@@ -91,19 +91,16 @@ private slots:
         QTest::addColumn<qint64>("videoEdit");
         QTest::addColumn<qint64>("audioEdit");
         QTest::addColumn<qint64>("emptyEdit"); // before the video's media edit; 0 for none
-        QTest::addColumn<qint64>("lengthNum");
-        QTest::addColumn<qint64>("lengthDen");
-        // Expected, in the movie time scale of 12800.
-        QTest::addColumn<qint64>("videoAfter");
-        QTest::addColumn<qint64>("audioAfter");
+        QTest::addColumn<QList<qint64>>("length"); // of the clip: numerator, denominator (s)
+        QTest::addColumn<QList<qint64>>("after");  // video, audio edit in the movie time scale of 12800
 
         // 3.36 s clip (84 frames at 25 fps) = 43008 ticks.
-        QTest::newRow("muxer's edit too long is cut to the clip") << 0 << 43520LL << 43600LL << 0LL << 336LL << 100LL << 43008LL << 43008LL;
-        QTest::newRow("muxer's edit too short is set to the clip") << 0 << 42000LL << 42000LL << 0LL << 336LL << 100LL << 43008LL << 42000LL;
-        QTest::newRow("64-bit boxes") << 1 << 43520LL << 43600LL << 0LL << 336LL << 100LL << 43008LL << 43008LL;
-        QTest::newRow("empty edit first: the media edit gets the rest") << 0 << 40000LL << 43600LL << 1000LL << 336LL << 100LL << 42008LL << 43008LL;
-        QTest::newRow("rounded down, never up") << 0 << 50000LL << 50000LL << 0LL << 1LL << 3LL << 4266LL << 4266LL;
-        QTest::newRow("hours long in 64-bit") << 1 << 200000000000LL << 200000000000LL << 0LL << 7200LL << 1LL << 92160000LL << 92160000LL;
+        QTest::newRow("muxer's edit too long is cut to the clip") << 0 << 43520LL << 43600LL << 0LL << QList<qint64>{336, 100} << QList<qint64>{43008, 43008};
+        QTest::newRow("muxer's edit too short is set to the clip") << 0 << 42000LL << 42000LL << 0LL << QList<qint64>{336, 100} << QList<qint64>{43008, 42000};
+        QTest::newRow("64-bit boxes") << 1 << 43520LL << 43600LL << 0LL << QList<qint64>{336, 100} << QList<qint64>{43008, 43008};
+        QTest::newRow("empty edit first: the media edit gets the rest") << 0 << 40000LL << 43600LL << 1000LL << QList<qint64>{336, 100} << QList<qint64>{42008, 43008};
+        QTest::newRow("rounded down, never up") << 0 << 50000LL << 50000LL << 0LL << QList<qint64>{1, 3} << QList<qint64>{4266, 4266};
+        QTest::newRow("hours long in 64-bit") << 1 << 200000000000LL << 200000000000LL << 0LL << QList<qint64>{7200, 1} << QList<qint64>{92160000, 92160000};
     }
 
     void trims()
@@ -112,10 +109,10 @@ private slots:
         QFETCH(qint64, videoEdit);
         QFETCH(qint64, audioEdit);
         QFETCH(qint64, emptyEdit);
-        QFETCH(qint64, lengthNum);
-        QFETCH(qint64, lengthDen);
-        QFETCH(qint64, videoAfter);
-        QFETCH(qint64, audioAfter);
+        QFETCH(QList<qint64>, length);
+        QFETCH(QList<qint64>, after);
+        const qint64 videoAfter = after[0];
+        const qint64 audioAfter = after[1];
 
         QList<Edit> videoEdits;
         if (emptyEdit > 0)
@@ -125,7 +122,7 @@ private slots:
                                 track(version, true, 99999, videoEdits) + track(version, false, 99999, {{audioEdit, 2048}}));
         const qsizetype size = moov.size();
         QString error;
-        QVERIFY2(trimMovieBox(moov, {lengthNum, lengthDen}, &error), qPrintable(error));
+        QVERIFY2(trimMovieBox(moov, {length[0], length[1]}, &error), qPrintable(error));
         QCOMPARE(moov.size(), size);
 
         QCOMPARE(duration(moov, "elst", version, 0, emptyEdit > 0 ? 1 : 0), videoAfter);
