@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 
 #include <QApplication>
 #include <QLabel>
@@ -8,9 +9,82 @@
 #include <QTest>
 
 #include "CutterViewController.h"
-#include "FakeAsset.h"
-#include "FakePlayer.h"
+#include "Player.h"
 #include "StripViews.h"
+#include "VideoAsset.h"
+
+// A video of a given length whose pictures are plain colours, one per time asked;
+// pictures can be made to fail at chosen times.
+class FakeAsset final : public VideoAsset {
+public:
+    explicit FakeAsset(double seconds)
+        : length(seconds)
+    {
+    }
+
+    double duration() const override { return length; }
+    int rotation() const override { return 0; }
+    double frameDuration() const override { return 0.04; }
+    Outcome<QImage> thumbnailImage(double seconds, QSize size) override
+    {
+        asked.push_back(seconds);
+        if (failAt.count(seconds))
+            return Outcome<QImage>::failure(QStringLiteral("no picture at %1").arg(seconds));
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(QColor::fromHsv(int(seconds * 10) % 360, 200, 200));
+        return image;
+    }
+
+    double length;
+    std::set<double> failAt;
+    std::vector<double> asked;
+};
+
+// A player that plays nothing: the test sets where it stands and reads what it was
+// asked to do, in order ("sink", "source", "seek 0", "play", "pause").
+class FakePlayer final : public Player {
+    Q_OBJECT
+
+public:
+    void setSource(const QUrl& url) override
+    {
+        source = url;
+        calls << QStringLiteral("source");
+    }
+    void setVideoSink(QVideoSink*) override { calls << QStringLiteral("sink"); }
+    void play() override
+    {
+        playing = true;
+        ended = false;
+        calls << QStringLiteral("play");
+    }
+    void pause() override
+    {
+        playing = false;
+        calls << QStringLiteral("pause");
+    }
+    void seek(double seconds) override
+    {
+        time = seconds;
+        ended = false;
+        calls << QStringLiteral("seek %1").arg(seconds);
+    }
+    double currentTime() const override { return time; }
+    bool isPlaying() const override { return playing; }
+    bool reachedEnd() const override { return ended; }
+
+    void finish()
+    {
+        ended = true;
+        emit playedToEnd();
+    }
+
+    QUrl source;
+    QStringList calls;
+    double time = 0.0;
+    bool playing = false;
+    bool ended = false;
+};
 
 // An editor on a fake video and a fake player, at 1280 x 800; shown unless the test
 // has something to arrange first.

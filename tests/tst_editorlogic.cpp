@@ -246,8 +246,6 @@ private slots:
     {
         QTest::addColumn<double>("seconds");
         QTest::addColumn<double>("request");
-
-        QTest::newRow("on the grid") << 1.275 << 1.275;
         QTest::newRow("rounds down to the nearest 1/40") << 1.26 << 1.25;
         QTest::newRow("rounds up to the nearest 1/40") << 1.27 << 1.275;
         QTest::newRow("NaN asks for the start") << NaN << 0.0;

@@ -41,8 +41,6 @@ private slots:
         QTest::addColumn<bool>("inMemory"); // the working file on another filesystem: copied, not linked
 
         QTest::newRow("name taken") << QStringList{"split-0.mp4"} << "split-0.mp4" << "split-0 (2).mp4" << false;
-        QTest::newRow("several taken") << QStringList{"split-0.mp4", "split-0 (2).mp4", "split-0 (3).mp4"}
-                                       << "split-0.mp4" << "split-0 (4).mp4" << false;
         QTest::newRow("a gap is used") << QStringList{"split-0.mp4", "split-0 (3).mp4"} << "split-0.mp4"
                                        << "split-0 (2).mp4" << false;
         QTest::newRow("a folder of that name is not replaced") << QStringList{"split-0.mp4/"} << "split-0.mp4"
