@@ -14,31 +14,6 @@ namespace {
 
 constexpr double FRAME = 0.04; // the fixtures run at 25 frames a second
 
-// An editor on the real engine: FFmpeg for pictures and cuts, Qt Multimedia for
-// playback, a folder library, all in a temporary folder.
-struct RealEditor {
-    QTemporaryDir dir;
-    StreamCopyCutter cutter;
-    VideoGenerator generator{cutter, dir.filePath(QStringLiteral("cache"))};
-    FolderVideoLibrary library{dir.filePath(QStringLiteral("library"))};
-    std::unique_ptr<CutterViewController> editor;
-    int reviews = 0;
-
-    explicit RealEditor(const QString& video)
-    {
-        EditorServices services;
-        services.openAsset = &FfmpegVideoAsset::open;
-        services.makePlayer = [] { return std::unique_ptr<Player>(new QtMediaPlayer); };
-        services.generator = &generator;
-        services.library = &library;
-        services.countReviewAction = [this] { ++reviews; };
-        editor = std::make_unique<CutterViewController>(services);
-        editor->videoURL = QUrl::fromLocalFile(video);
-        editor->resize(1280, 800);
-        editor->show();
-    }
-};
-
 } // namespace
 
 class TestRealEngine : public QObject {
@@ -81,26 +56,36 @@ private slots:
 
     void splitTwiceAndSave()
     {
-        // A video stored landscape, shown portrait.
-        RealEditor real(fixture(QStringLiteral("rotated.mp4")));
-        QTRY_VERIFY_WITH_TIMEOUT(!real.editor->videoView()->pictureRect().isEmpty(), 10000);
-        const QRect picture = real.editor->videoView()->pictureRect();
+        // An editor on the real engine: FFmpeg for pictures and cuts, Qt Multimedia for
+        // playback, a folder library; on a video stored landscape, shown portrait.
+        QTemporaryDir dir;
+        StreamCopyCutter cutter;
+        VideoGenerator generator{cutter, dir.filePath(QStringLiteral("cache"))};
+        FolderVideoLibrary library{dir.filePath(QStringLiteral("library"))};
+        int reviews = 0;
+        CutterViewController editor({&FfmpegVideoAsset::open, [] { return std::unique_ptr<Player>(new QtMediaPlayer); },
+                                     &generator, &library, [&reviews] { ++reviews; }});
+        editor.videoURL = QUrl::fromLocalFile(fixture(QStringLiteral("rotated.mp4")));
+        editor.resize(1280, 800);
+        editor.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!editor.videoView()->pictureRect().isEmpty(), 10000);
+        const QRect picture = editor.videoView()->pictureRect();
         QVERIFY2(picture.height() > picture.width(), qPrintable(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height())));
-        QCOMPARE(real.editor->findChild<QLabel*>(QStringLiteral("currentTimeLabel"))->text(), QStringLiteral("00:00 / 00:10"));
-        auto* strip = real.editor->findChild<QWidget*>(QStringLiteral("videosWorkspaceView"));
+        QCOMPARE(editor.findChild<QLabel*>(QStringLiteral("currentTimeLabel"))->text(), QStringLiteral("00:00 / 00:10"));
+        auto* strip = editor.findChild<QWidget*>(QStringLiteral("videosWorkspaceView"));
         // Move the playhead by pressing on the strip, split, again, and save.
         for (double fraction : {0.333, 0.671}) {
             const QPoint at(int(std::lround(fraction * strip->width())), strip->height() / 2);
             QTest::mousePress(strip, Qt::LeftButton, {}, at);
             QTest::mouseRelease(strip, Qt::LeftButton, {}, at);
-            real.editor->touchSplit();
+            editor.touchSplit();
         }
-        real.editor->touchDone();
+        editor.touchDone();
         QTRY_COMPARE_WITH_TIMEOUT(openAlerts(QStringLiteral("Finished")).size(), 1, 20000);
-        QTRY_COMPARE(real.reviews, 1);
+        QTRY_COMPARE(reviews, 1);
         QCOMPARE(openAlerts(QStringLiteral("Error")).size(), 0);
 
-        const QString folder = real.library.folder();
+        const QString folder = library.folder();
         const QStringList clips = QDir(folder).entryList(QDir::Files, QDir::Name);
         QCOMPARE(clips, (QStringList{"split-0.mp4", "split-1.mp4", "split-2.mp4"}));
         double total = 0.0;
