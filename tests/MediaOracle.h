@@ -114,14 +114,6 @@ inline QString probe(const QString& path, const QString& entries, const QString&
     return run(command << path).out.trimmed();
 }
 
-// The presentation time of the first decoded frame of a stream ("v:0", "a:0").
-inline double firstFrameTime(const QString& path, const QString& stream)
-{
-    return run({"ffprobe", "-v", "error", "-select_streams", stream, "-show_entries", "frame=pts_time",
-                "-read_intervals", "%+#1", "-of", "default=noprint_wrappers=1:nokey=1", path})
-        .out.section(QLatin1Char('\n'), 0, 0).toDouble();
-}
-
 // The first bytes of a file, where a clip that plays while it is still being read
 // keeps its index ("moov" before "mdat").
 inline QByteArray head(const QString& path, qint64 size = 1 << 22)

@@ -208,8 +208,11 @@ private slots:
         const QByteArray head = oracle::head(result.path);
         QVERIFY(head.contains("moov") && head.indexOf("moov") < head.indexOf("mdat"));
         // Sound starts and ends with the picture, within an audio frame (1024 samples at 48 kHz).
-        const double video = oracle::firstFrameTime(result.path, QStringLiteral("v:0"));
-        const double audio = oracle::firstFrameTime(result.path, QStringLiteral("a:0"));
+        const auto start = [&result](const char* stream) {
+            return oracle::probe(result.path, QStringLiteral("frame=pts_time"), QLatin1String(stream)).section(QLatin1Char('\n'), 0, 0).toDouble();
+        };
+        const double video = start("v:0");
+        const double audio = start("a:0");
         QVERIFY2(std::abs(audio - video) <= 1024.0 / 48000.0 + 1e-6, qPrintable(QStringLiteral("%1 %2").arg(video).arg(audio)));
         const double videoLength = oracle::probe(result.path, QStringLiteral("stream=duration"), QStringLiteral("v:0")).toDouble();
         const double audioLength = oracle::probe(result.path, QStringLiteral("stream=duration"), QStringLiteral("a:0")).toDouble();
