@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -78,6 +79,17 @@ inline void addBadFileRows()
     QTest::newRow("AVI: no presentation times") << "h264.avi" << "" << 1 << "no presentation times";
     QTest::newRow("accents, spaces and a newline in the name")
         << "h264.mp4" << QString::fromUtf8("Été à Kyōto/mon film\nd'été.mp4") << 0 << "";
+}
+
+// The file a bad-file row names: the fixture itself, or a copy of it under the odd name
+// given, in a folder of the test's; empty when the copy failed.
+inline QString badFilePath(const QString& file, const QString& copyAs, const QString& folder)
+{
+    if (copyAs.isEmpty())
+        return fixture(file);
+    const QString copy = folder + QLatin1Char('/') + copyAs;
+    QDir().mkpath(QFileInfo(copy).path());
+    return QFile::copy(fixture(file), copy) ? copy : QString();
 }
 
 namespace oracle {

@@ -241,6 +241,7 @@ private slots:
         QCOMPARE(int(result.kind), int(CutResult::Kind::Empty));
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList());
     }
+
     void badFiles_data() { addBadFileRows(); }
 
     void badFiles()
@@ -250,12 +251,8 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, words);
 
-        QString video = fixture(file);
-        if (!copyAs.isEmpty()) {
-            video = dir->filePath(copyAs);
-            QDir().mkpath(QFileInfo(video).path());
-            QVERIFY(QFile::copy(fixture(file), video));
-        }
+        const QString video = badFilePath(file, copyAs, dir->path());
+        QVERIFY(!video.isEmpty());
         // What cannot be read is refused by the probe and the thumbnails, naming the file.
         const Outcome<VideoInfo> info = probeVideo(video);
         QCOMPARE(info.ok(), exitCode != 2);

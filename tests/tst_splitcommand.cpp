@@ -97,6 +97,7 @@ private slots:
         checkOutcome(run, 2, words, library);
         QVERIFY(::run(trimora({"--version"})).out.startsWith(QStringLiteral("trimora ")));
     }
+
     void badFiles_data() { addBadFileRows(); }
 
     void badFiles()
@@ -106,12 +107,8 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, words);
 
-        QString video = fixture(file);
-        if (!copyAs.isEmpty()) {
-            video = dir->filePath(copyAs);
-            QDir().mkpath(QFileInfo(video).path());
-            QVERIFY(QFile::copy(fixture(file), video));
-        }
+        const QString video = badFilePath(file, copyAs, dir->path());
+        QVERIFY(!video.isEmpty());
         // One line per clip whatever the names hold: a newline in a path shows as \n,
         // accents as they are.
         const QString library = dir->filePath(QString::fromUtf8("Été\nlibrary"));
