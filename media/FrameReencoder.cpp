@@ -1,5 +1,7 @@
 #include "FrameReencoder.h"
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 extern "C" {
@@ -117,6 +119,23 @@ bool FrameReencoder::supports(AVCodecID codec)
 }
 
 FrameReencoder::~FrameReencoder() = default;
+
+bool FrameReencoder::decodesAlone(const AVStream* stream, const AVPacket* keyframe)
+{
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    CodecContext decoder(codec ? avcodec_alloc_context3(codec) : nullptr);
+    if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0)
+        return true; // nothing here to judge it with; the copy goes ahead
+    decoder->err_recognition = AV_EF_EXPLODE;
+    if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
+        return true;
+    Frame picture(av_frame_alloc());
+    if (avcodec_send_packet(decoder.get(), keyframe) < 0)
+        return false;
+    avcodec_send_packet(decoder.get(), nullptr);
+    return avcodec_receive_frame(decoder.get(), picture.get()) >= 0 && !(picture->flags & AV_FRAME_FLAG_CORRUPT)
+        && !picture->decode_error_flags;
+}
 
 QString FrameReencoder::problem(const QString& what, int status) const
 {

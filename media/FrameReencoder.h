@@ -22,6 +22,10 @@ public:
     // The codecs we can encode to match a copied stream.
     static bool supports(AVCodecID codec);
 
+    // Whether a keyframe of the stream decodes to a picture on its own: a clip that
+    // starts by copying it would otherwise start with nothing to show.
+    static bool decodesAlone(const AVStream* stream, const AVPacket* keyframe);
+
     // parameterSetId: for H.264, the SPS/PPS id the new frames use, so that their
     // parameter sets can sit beside the source's in one sample description.
     static Outcome<std::unique_ptr<FrameReencoder>> open(const AVStream* source, int parameterSetId,

@@ -153,6 +153,11 @@ private:
     void flushHeld(AVFormatContext* output);
     std::optional<QString> checkComplete() const;
     bool sourceChanged() const;
+    int64_t videoStart() const
+    {
+        const AVStream* stream = input->streams[picture->input];
+        return stream->start_time != NO_TIME ? stream->start_time : 0;
+    }
 
     QString source;
     double startTime;
@@ -678,6 +683,9 @@ std::optional<QString> ClipJob::takeVideo(AVFormatContext* output, Packet packet
     if (plan.copyKey && key && pts == plan.copyKey->pts) {
         video.stage = Stage::Copy;
         video.delay = std::max<int64_t>(0, pts - dts);
+        if (!plan.hasHead() && !FrameReencoder::decodesAlone(input->streams[picture->input], packet.get()))
+            return problem(QStringLiteral("its keyframe at %1 s cannot be decoded; the file is damaged.")
+                               .arg(double(pts - videoStart()) * av_q2d(videoBase), 0, 'f', 2));
     }
     // The head's decoder also takes the pictures shown before the copy's first
     // keyframe that are decoded after it (HEVC leading pictures), and that keyframe.
@@ -699,7 +707,7 @@ std::optional<QString> ClipJob::takeVideo(AVFormatContext* output, Packet packet
     if (pts < plan.copyKey->pts || pts >= plan.copyUntil)
         return std::nullopt; // encoded in the head or the tail
     const AVCodecParameters* codec = input->streams[picture->input]->codecpar;
-    if (video.head && codec->codec_id == AV_CODEC_ID_HEVC && pts == plan.copyKey->pts)
+    if (plan.hasHead() && codec->codec_id == AV_CODEC_ID_HEVC && pts == plan.copyKey->pts)
         packet = withUnits(packet.get(), hevcSourceParameterSets(codec), {}, hevcLengthSize(codec));
     if (video.head)
         copiedBeforeHeadEnds.push_back(std::move(packet));
@@ -808,7 +816,9 @@ std::optional<QString> ClipJob::copyPackets(AVFormatContext* output)
             continue;
         }
         if (packet->flags & AV_PKT_FLAG_CORRUPT)
-            return problem(QStringLiteral("the video is damaged within the clip."));
+            return problem(sourceChanged() ? QStringLiteral("it was changed while cutting.")
+                                           : QStringLiteral("the video ends early or is damaged within the clip; the "
+                                                            "file may be incomplete."));
         if (packet->dts != NO_TIME && picture->done
             && double(packet->dts) * av_q2d(input->streams[index]->time_base) > stopAfter) {
             for (CopiedStream& copied : streams)

@@ -1,0 +1,315 @@
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "MediaOracle.h"
+#include "MediaProbe.h"
+#include "StreamCopyCutter.h"
+#include "ThumbnailSource.h"
+
+// The FFmpeg engine on real files, with the ffmpeg command as the judge.
+namespace {
+
+// Mean absolute difference of two pictures, 0 to 255, the second scaled to the first.
+double difference(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32).scaled(x.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    double sum = 0.0;
+    for (int row = 0; row < x.height(); ++row) {
+        for (int column = 0; column < x.width(); ++column) {
+            const QRgb p = x.pixel(column, row);
+            const QRgb q = y.pixel(column, row);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    }
+    return sum / (3.0 * x.width() * x.height());
+}
+
+// The least difference between a picture and ffmpeg's pictures of a file from a time
+// on, as a player seeks (by the file's own timeline, where the picture may start late).
+double nearestFrame(const QImage& picture, const QString& file, double from, double length)
+{
+    QTemporaryDir dir;
+    run({"ffmpeg", "-v", "error", "-nostdin", "-ss", QString::number(from, 'f', 3), "-i", file, "-t",
+         QString::number(length, 'f', 3), "-fps_mode", "passthrough", dir.filePath(QStringLiteral("f%03d.png"))});
+    double best = 1e9;
+    for (const QString& png : QDir(dir.path()).entryList({QStringLiteral("*.png")}))
+        best = std::min(best, difference(picture, QImage(dir.filePath(png))));
+    return best;
+}
+
+} // namespace
+
+class TestMediaEngine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+    }
+
+    void probes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<double>("duration");
+        QTest::addColumn<int>("rotation");
+        QTest::addColumn<QSize>("display");
+        QTest::addColumn<QString>("codec");
+        QTest::addColumn<int>("audioStreams");
+
+        QTest::newRow("H.264") << "h264.mp4" << 10.0 << 0 << QSize(320, 240) << "h264" << 1;
+        QTest::newRow("HEVC") << "hevc.mp4" << 10.0 << 0 << QSize(320, 240) << "hevc" << 1;
+        QTest::newRow("rotated shows upright") << "rotated.mp4" << 10.0 << 270 << QSize(240, 320) << "h264" << 1;
+        QTest::newRow("Matroska") << "h264.mkv" << 10.0 << 0 << QSize(320, 240) << "h264" << 1;
+        QTest::newRow("video only") << "videoonly.mp4" << 10.0 << 0 << QSize(320, 240) << "h264" << 0;
+        QTest::newRow("picture 45 s after the sound") << "late45.mkv" << 55.0 << 0 << QSize(320, 240) << "h264" << 1;
+    }
+
+    void probes()
+    {
+        QFETCH(QString, file);
+        QFETCH(double, duration);
+        QFETCH(int, rotation);
+        QFETCH(QSize, display);
+        QFETCH(QString, codec);
+        QFETCH(int, audioStreams);
+
+        const Outcome<VideoInfo> info = probeVideo(fixture(file));
+        QVERIFY2(info.ok(), qPrintable(info.error()));
+        // Container lengths differ from the nominal one by the sound's last packet.
+        QVERIFY2(std::abs(info->duration - duration) < 0.1, qPrintable(QString::number(info->duration)));
+        QCOMPARE(info->rotation, rotation);
+        const std::array<int32_t, 9> degenerate{};
+        QCOMPARE(rotationFromDisplayMatrix(degenerate.data()), 0);
+        QCOMPARE(info->displaySize, display);
+        QCOMPARE(info->videoCodec, codec);
+        QVERIFY(info->frameDuration > 0.0 && info->frameDuration < 0.05);
+        QCOMPARE(int(std::count_if(info->streams.begin(), info->streams.end(),
+                               [](const StreamInfo& stream) { return stream.kind == StreamInfo::Kind::Audio; })),
+                 audioStreams);
+    }
+
+    void thumbnailsAreUprightAndNear_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<double>("time");
+
+        QTest::newRow("H.264 between keyframes") << "h264.mp4" << 7.5;
+        QTest::newRow("rotated") << "rotated.mp4" << 2.0;
+        QTest::newRow("HEVC") << "hevc.mp4" << 6.0;
+        QTest::newRow("open GOP") << "opengop.mp4" << 3.0;
+        QTest::newRow("Matroska") << "h264.mkv" << 8.75;
+        // Times count from the file's start, as a split's do, not from the picture's.
+        QTest::newRow("picture starting 1.5 s after the sound") << "late.mkv" << 3.0;
+    }
+
+    void thumbnailsAreUprightAndNear()
+    {
+        QFETCH(QString, file);
+        QFETCH(double, time);
+
+        const Outcome<std::shared_ptr<ThumbnailSource>> source = ThumbnailSource::open(fixture(file));
+        QVERIFY2(source.ok(), qPrintable(source.error()));
+        const QSize size = probeVideo(fixture(file))->displaySize / 2;
+        const Outcome<QImage> picture = source.value()->frameNear(time, size);
+        QVERIFY2(picture.ok(), qPrintable(picture.error()));
+        QCOMPARE(picture->size(), size);
+        // One the player would show within a keyframe interval (2 s) before the time, and
+        // upright: ffmpeg turns its pictures as the file says.
+        const double from = std::max(0.0, time - 2.0);
+        const double best = nearestFrame(picture.value(), fixture(file), from, time - from + 0.01);
+        QVERIFY2(best < 6.0, qPrintable(QStringLiteral("closest frame differs by %1").arg(best)));
+    }
+
+    void adjacentClipsHoldEveryFrameOnce_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QList<double>>("splits");
+        QTest::addColumn<bool>("keyframesOnly");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<int>("copiedPercent"); // at least this share of frames bit-identical
+
+        // Between frames, on frames, on a keyframe (2.0) and among the last frames.
+        QTest::newRow("H.264 with B-frames") << "h264.mp4" << QList<double>{2.0, 3.33, 4.04, 7.96, 9.95} << false << "mp4" << 60;
+        QTest::newRow("H.264, keyframes only") << "h264.mp4" << QList<double>{3.33, 6.71} << true << "mp4" << 100;
+        QTest::newRow("HEVC") << "hevc.mp4" << QList<double>{3.33, 6.71, 9.91, 9.95} << false << "mp4" << 60;
+        QTest::newRow("HEVC, 10 bits") << "hevc10.mp4" << QList<double>{1.3, 2.5} << false << "mp4" << 50;
+        QTest::newRow("variable frame rate") << "vfr.mp4" << QList<double>{1.01, 5.55, 9.0} << false << "mp4" << 50;
+        // Every keyframe has pictures decoded after it that refer back across it: only
+        // an IDR picture starts a copy, so all is encoded again.
+        QTest::newRow("open GOP") << "opengop.mp4" << QList<double>{1.95, 2.01, 5.5} << false << "mp4" << 0;
+        QTest::newRow("QuickTime") << "apple.mov" << QList<double>{3.33, 6.71} << false << "mov" << 60;
+        QTest::newRow("Matroska") << "h264.mkv" << QList<double>{3.33, 6.71} << false << "mkv" << 60;
+        QTest::newRow("WebM with VP8") << "vp8.webm" << QList<double>{1.5, 2.0, 4.1} << false << "webm" << 50;
+        QTest::newRow("video only") << "videoonly.mp4" << QList<double>{3.33, 6.71} << false << "mp4" << 60;
+        QTest::newRow("picture starting after the sound") << "late.mkv" << QList<double>{3.0, 6.51} << false << "mkv" << 100;
+    }
+
+    // Clips are exact in FFmpeg and GStreamer: the frames asked for, each bit-identical
+    // to the source's or encoded again above 35 dB PSNR, no hidden frames, and together
+    // every frame of the source once.
+    void adjacentClipsHoldEveryFrameOnce()
+    {
+        QFETCH(QString, file);
+        QFETCH(QList<double>, splits);
+        QFETCH(bool, keyframesOnly);
+        QFETCH(QString, extension);
+        QFETCH(int, copiedPercent);
+
+        const QList<oracle::Frame> source = oracle::videoFrames(fixture(file));
+        QVERIFY(source.size() > 90);
+        // The frame shown at or after a time, as the editor means a split there.
+        const auto frameAt = [&source](double time) {
+            return int(std::find_if(source.begin(), source.end(), [time](const oracle::Frame& f) { return f.time >= time - 1e-6; })
+                       - source.begin());
+        };
+        const QList<double> keyframes = oracle::keyframeTimes(fixture(file));
+        QList<double> bounds{0.0};
+        for (const double split : splits) {
+            const auto before = std::find_if(keyframes.rbegin(), keyframes.rend(), [split](double k) { return k <= split + 1e-6; });
+            bounds << (keyframesOnly ? *before : split);
+        }
+        bounds.append(oracle::probe(fixture(file), QStringLiteral("format=duration")).toDouble());
+        const CutMode mode = keyframesOnly ? CutMode::KeyframesOnly : CutMode::Exact;
+        int identical = 0;
+        int total = 0;
+        for (int k = 0; k + 1 < bounds.size(); ++k) {
+            const QString folder = dir->filePath(QStringLiteral("cut-%1").arg(k));
+            QDir().mkpath(folder);
+            const CutResult result = StreamCopyCutter().cut(fixture(file), k == 0 ? 0.0 : splits[k - 1],
+                                                            k + 2 == bounds.size() ? bounds.back() : splits[k], folder,
+                                                            QStringLiteral("split-%1").arg(k), mode);
+            QVERIFY2(result.kind == CutResult::Kind::Written, qPrintable(result.error));
+            QCOMPARE(result.path, folder + QStringLiteral("/split-%1.").arg(k) + extension);
+            const QList<oracle::Frame> clip = oracle::videoFrames(result.path);
+            const int first = frameAt(bounds[k]);
+            const int end = k + 2 == bounds.size() ? int(source.size()) : frameAt(bounds[k + 1]);
+            QCOMPARE(int(clip.size()), end - first);
+            QCOMPARE(oracle::videoPackets(result.path), int(clip.size()));
+            QCOMPARE(oracle::gstreamerPictures(result.path), int(clip.size()));
+            // The clip's timeline starts at its first picture; the first clip's at the
+            // source's, which keeps any sound before the first picture (to within the
+            // sound's priming, which Matroska cannot start before 0).
+            QVERIFY2(std::abs(clip.front().time - (k == 0 ? source.front().time : 0.0)) < (k == 0 ? 0.025 : 1e-3),
+                     qPrintable(QString::number(clip.front().time)));
+            int same = 0;
+            for (int i = 0; i < clip.size(); ++i)
+                same += clip[i].hash == source[first + i].hash ? 1 : 0;
+            if (same < clip.size()) {
+                const double psnr = oracle::lowestPsnr(result.path, fixture(file), first, int(clip.size()));
+                QVERIFY2(psnr >= 35.0, qPrintable(QStringLiteral("split-%1: %2 dB").arg(k).arg(psnr)));
+            }
+            identical += same;
+            total += int(clip.size());
+        }
+        QCOMPARE(total, int(source.size()));
+        QVERIFY2(identical * 100 >= copiedPercent * total, qPrintable(QStringLiteral("%1 of %2 copied").arg(identical).arg(total)));
+    }
+
+    void keepsWhatTheSourceCarries_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("entries");
+        QTest::addColumn<QString>("streams");
+        QTest::addColumn<QString>("expected"); // empty: what the source says
+
+        QTest::newRow("hvc1 tag") << "hevc.mp4" << "stream=codec_tag_string" << "v:0" << "";
+        QTest::newRow("rotation") << "rotated.mp4" << "stream_side_data=rotation" << "v:0" << "";
+        QTest::newRow("title") << "h264.mp4" << "format_tags=title" << "" << "";
+        QTest::newRow("audio language") << "h264.mp4" << "stream_tags=language" << "a:0" << "";
+        QTest::newRow("Apple camera make") << "apple.mov" << "format_tags=com.apple.quicktime.make" << "" << "";
+        // The clip starts with the frame at 2.52 s; MP4 keeps whole seconds. Galleries
+        // sort clips by this time.
+        QTest::newRow("creation time plus the start") << "h264.mp4" << "format_tags=creation_time" << ""
+                                                      << "2024-05-01T10:00:02.000000Z";
+        QTest::newRow("timecode of the first frame") << "apple.mov" << "stream_tags=timecode" << "v:0" << "01:00:02:13";
+    }
+
+    void keepsWhatTheSourceCarries()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, entries);
+        QFETCH(QString, streams);
+        QFETCH(QString, expected);
+
+        if (expected.isEmpty())
+            expected = oracle::probe(fixture(file), entries, streams);
+        QVERIFY2(!expected.isEmpty(), "the fixture lacks what this row checks");
+        const CutResult result = StreamCopyCutter().cut(fixture(file), 2.5, 7.5, dir->path(), QStringLiteral("clip"));
+        QVERIFY2(result.kind == CutResult::Kind::Written, qPrintable(result.error));
+        QCOMPARE(oracle::probe(result.path, entries, streams), expected);
+        const QByteArray head = oracle::head(result.path);
+        QVERIFY(head.contains("moov") && head.indexOf("moov") < head.indexOf("mdat"));
+        // Sound starts and ends with the picture, within an audio frame (1024 samples at 48 kHz).
+        const auto start = [&result](const char* stream) {
+            return oracle::probe(result.path, QStringLiteral("frame=pts_time"), QLatin1String(stream)).section(QLatin1Char('\n'), 0, 0).toDouble();
+        };
+        const double video = start("v:0");
+        const double audio = start("a:0");
+        QVERIFY2(std::abs(audio - video) <= 1024.0 / 48000.0 + 1e-6, qPrintable(QStringLiteral("%1 %2").arg(video).arg(audio)));
+        const double videoLength = oracle::probe(result.path, QStringLiteral("stream=duration"), QStringLiteral("v:0")).toDouble();
+        const double audioLength = oracle::probe(result.path, QStringLiteral("stream=duration"), QStringLiteral("a:0")).toDouble();
+        QVERIFY2(std::abs(audioLength - videoLength) <= 2 * 1024.0 / 48000.0,
+                 qPrintable(QStringLiteral("%1 s, %2 s").arg(videoLength).arg(audioLength)));
+    }
+
+    void emptyRanges_data()
+    {
+        QTest::addColumn<double>("start");
+        QTest::addColumn<double>("end");
+
+        // 25 frames a second: frames at 3.32 and 3.36, none in between.
+        QTest::newRow("between two frames") << 3.33 << 3.35;
+        QTest::newRow("after the last frame") << 9.99 << 10.0;
+        QTest::newRow("end before start") << 5.0 << 4.0;
+    }
+
+    void emptyRanges()
+    {
+        QFETCH(double, start);
+        QFETCH(double, end);
+
+        const CutResult result = StreamCopyCutter().cut(fixture(QStringLiteral("h264.mp4")), start, end, dir->path(),
+                                                        QStringLiteral("split-0"));
+        QCOMPARE(int(result.kind), int(CutResult::Kind::Empty));
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList());
+    }
+
+    void badFiles_data() { addBadFileRows(); }
+
+    void badFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, copyAs);
+        QFETCH(int, exitCode);
+        QFETCH(QString, words);
+
+        const QString video = badFilePath(file, copyAs, dir->path());
+        QVERIFY(!video.isEmpty());
+        // What cannot be read is refused by the probe and the thumbnails, naming the file.
+        const Outcome<VideoInfo> info = probeVideo(video);
+        QCOMPARE(info.ok(), exitCode != 2);
+        QCOMPARE(ThumbnailSource::open(video).ok(), exitCode != 2);
+        if (exitCode == 2)
+            QVERIFY2(info.error().contains(words), qPrintable(info.error()));
+        // What cannot be cut exactly fails with the reason and leaves nothing behind.
+        const QString out = dir->filePath(QStringLiteral("out"));
+        QDir().mkpath(out);
+        // The whole video as one clip: the first keyframe and the end both count.
+        const CutResult result = StreamCopyCutter().cut(video, 0.0, std::numeric_limits<double>::infinity(), out,
+                                                        QStringLiteral("split-0"));
+        QCOMPARE(result.kind == CutResult::Kind::Written, exitCode == 0);
+        if (exitCode != 0)
+            QVERIFY2(result.error.contains(words), qPrintable(result.error));
+        QCOMPARE(QDir(out).entryList(QDir::Files).size(), exitCode == 0 ? 1 : 0);
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+};
+
+QTEST_APPLESS_MAIN(TestMediaEngine)
+#include "tst_mediaengine.moc"
