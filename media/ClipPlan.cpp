@@ -92,8 +92,13 @@ int64_t ClipPlanner::toTicks(double seconds) const
     return origin + static_cast<int64_t>(std::ceil(ticks));
 }
 
+// The picture's length as the file states it, in seconds from the file's start: the
+// sound may run on after it, and a split there leaves a clip with no picture.
 double ClipPlanner::knownLength() const
 {
+    const AVStream* stream = input->streams[video];
+    if (stream->duration != NO_TIME && stream->duration > 0)
+        return double(stream->duration + (stream->start_time != NO_TIME ? stream->start_time : 0) - origin) * av_q2d(base);
     if (input->duration != NO_TIME && input->duration > 0)
         return double(input->duration) / AV_TIME_BASE;
     return std::numeric_limits<double>::infinity();

@@ -82,6 +82,7 @@ inline void addBadFileRows()
     QTest::newRow("a codec we cannot encode: cut at keyframes") << "theora.mkv" << "" << 0 << "cannot be encoded again here";
     QTest::newRow("first keyframe damaged") << "badkey.mp4" << "" << 1 << "cannot be decoded";
     QTest::newRow("cut off inside its last clip") << "tailcut.mp4" << "" << 1 << "ends early";
+    QTest::newRow("sound running on after the picture") << "soundtail.mp4" << "" << 0 << "split-2: empty, skipped";
     QTest::newRow("AVI: no presentation times") << "h264.avi" << "" << 1 << "no presentation times";
     QTest::newRow("accents, spaces and a newline in the name")
         << "h264.mp4" << QString::fromUtf8("Été à Kyōto/mon film\nd'été.mp4") << 0 << "";

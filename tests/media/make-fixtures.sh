@@ -67,6 +67,9 @@ ff -f lavfi -i "$audio" -itsoffset 1.5 -f lavfi -i "$video" -map 1:v -map 0:a $x
 # Picture starting 45 s after the sound: a long run of sound before the first picture.
 ff -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=50" -itsoffset 45 -f lavfi -i "$video" \
    -map 1:v -map 0:a $x264 -g 50 -c:a aac -b:a 32k late45.mkv
+# Sound running on 2 s after the picture ends.
+ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=5" -f lavfi -i "sine=sample_rate=48000:duration=7" $x264 -g 50 \
+   $aac soundtail.mp4
 # Video without sound; sound without video, not something to split.
 ff -i h264.mp4 -c copy -an videoonly.mp4
 ff -f lavfi -i "$audio" $aac audioonly.m4a
