@@ -13,7 +13,7 @@ mkdir -p "$findings"
 export ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0
 export LSAN_OPTIONS=suppressions=$here/../.ci/lsan.supp
 export QT_LOGGING_RULES="*.debug=false"
-for target in commandlinetime moovtrim probe; do
+for target in commandlinetime parametersets probe; do
     corpus="$build/fuzz-corpus/$target"
     mkdir -p "$corpus"
     echo "== fuzz_$target for ${seconds}s"

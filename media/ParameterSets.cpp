@@ -106,12 +106,12 @@ std::optional<std::vector<QByteArray>> lengthPrefixedNalUnits(const uint8_t* dat
     while (at < size) {
         if (size - at < lengthSize)
             return std::nullopt;
-        const auto length = int(readBig(data + at, lengthSize));
+        const unsigned length = readBig(data + at, lengthSize);
         at += lengthSize;
-        if (length > size - at)
+        if (length > unsigned(size - at))
             return std::nullopt;
-        units.emplace_back(reinterpret_cast<const char*>(data + at), length);
-        at += length;
+        units.emplace_back(reinterpret_cast<const char*>(data + at), qsizetype(length));
+        at += int(length);
     }
     return units;
 }
