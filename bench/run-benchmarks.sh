@@ -7,6 +7,12 @@
 #               the clips together are the file's bytes, read once and written once)
 #               and against what a user could do instead: ffmpeg -c copy once per
 #               clip, ffmpeg's segment muxer, mkvmerge --split;
+#   smart cut - the same five clips split a frame after each keyframe, so that each
+#               split encodes again the most a 2 s keyframe spacing can ask for,
+#               against `--keyframes` (which moves the splits to the keyframes and
+#               encodes nothing: a copy, as every cut was before the smart cut) and
+#               against ffmpeg -c:v libx264 -preset veryfast encoding the whole file
+#               (timed once: it takes minutes);
 #   strip     - the editor's eight timeline pictures at 160x90, against ffmpeg run
 #               once per picture;
 #   memory    - the peak resident memory of `trimora split` on the 1 GB video and on a
@@ -112,6 +118,12 @@ for ((k = 1; k < parts; ++k)); do
     cut_times+=("$(awk -v d="$duration" -v k="$k" -v n="$parts" 'BEGIN { printf "%.3f", d * k / n }')")
 done
 joined_times=$(IFS=,; echo "${cut_times[*]}")
+# The same splits one frame after the keyframe at each (keyframes every 2 s): the most
+# a smart cut encodes again for one split. --at arguments for Trimora.
+off_key_arguments=()
+for time in "${cut_times[@]}"; do
+    off_key_arguments+=(--at "$(awk -v t="$time" 'BEGIN { printf "%.3f", 2 * int(t / 2) + 1 / 30 }')")
+done
 
 # Warm cache: every contestant reads the video from memory, so the disk's read speed
 # (the same for all) does not hide their differences.
@@ -136,14 +148,27 @@ floor_cp() {
 # /usr/bin/time measures Trimora itself.
 trimora_command() {
     local out=$1 video=$2
+    shift 2
+    [ $# -gt 0 ] || set -- --parts "$parts"
     mkdir -p "$out/home"
     command=(env HOME="$out/home" XDG_CACHE_HOME="$out/home/.cache" XDG_CONFIG_HOME="$out/home/.config"
         XDG_DATA_HOME="$out/home/.local/share" XDG_RUNTIME_DIR="$out/home/run"
-        "$trimora" split "$video" --parts "$parts" --library "$out/library")
+        "$trimora" split "$video" "$@" --library "$out/library")
 }
 trimora_split() {
     local command
     trimora_command "$1" "$big"
+    "${command[@]}"
+}
+
+trimora_smart() {
+    local command
+    trimora_command "$1" "$big" "${off_key_arguments[@]}"
+    "${command[@]}"
+}
+trimora_keyframes() {
+    local command
+    trimora_command "$1" "$big" "${off_key_arguments[@]}" --keyframes
     "${command[@]}"
 }
 
@@ -171,15 +196,17 @@ mkvmerge_split() {
     mkvmerge -q -o "$1/clip.mkv" --split "timestamps:${stamps%,}" "$big" || [ $? -eq 1 ]
 }
 
-contestants=(floor_cp trimora_split ffmpeg_per_clip ffmpeg_segment mkvmerge_split)
+contestants=(floor_cp trimora_split trimora_smart trimora_keyframes ffmpeg_per_clip ffmpeg_segment mkvmerge_split)
 declare -A label=(
     [floor_cp]="floor: cp of the whole file"
     [trimora_split]="trimora split --parts 5 (+library)"
+    [trimora_smart]="trimora, 4 splits 1 frame after a key"
+    [trimora_keyframes]="the same with --keyframes"
     [ffmpeg_per_clip]="ffmpeg -ss/-to -c copy, 5 runs"
     [ffmpeg_segment]="ffmpeg -f segment -c copy"
     [mkvmerge_split]="mkvmerge --split timestamps (MKV)"
 )
-declare -A expected_files=([floor_cp]=1 [trimora_split]=$parts [ffmpeg_per_clip]=$parts [ffmpeg_segment]=$parts [mkvmerge_split]=$parts)
+declare -A expected_files=([floor_cp]=1 [trimora_split]=$parts [trimora_smart]=$parts [trimora_keyframes]=$parts [ffmpeg_per_clip]=$parts [ffmpeg_segment]=$parts [mkvmerge_split]=$parts)
 
 # A run that wrote the wrong clips would look fast: count them and their bytes (every
 # contestant's clips together hold about the whole video; overlap makes some more).
@@ -192,7 +219,7 @@ check_outputs() {
         find "$out" -type f -printf '  %p %s\n' >&2
         exit 1
     fi
-    if [ "$name" = trimora_split ] && [ -n "$(find "$out/home/.cache" -path '*/cuts/*' -type f 2>/dev/null)" ]; then
+    if [[ $name = trimora_* ]] && [ -n "$(find "$out/home/.cache" -path '*/cuts/*' -type f 2>/dev/null)" ]; then
         echo "run-benchmarks.sh: trimora left working files in its cache folder" >&2
         exit 1
     fi
@@ -283,6 +310,16 @@ for ((round = 1; round <= runs; ++round)); do
     echo "  round $round of $runs done" >&2
 done
 
+# What a smart cut saves: encoding the whole video again. Once, because it takes
+# minutes.
+ffmpeg_reencode() {
+    ffmpeg -nostdin -hide_banner -v error -y -i "$big" -map 0 -c:v libx264 -preset veryfast -c:a copy "$1/whole.mp4"
+}
+label[ffmpeg_reencode]="ffmpeg -c:v libx264 -preset veryfast"
+expected_files[ffmpeg_reencode]=1
+echo "encoding the whole video again with ffmpeg, once" >&2
+read -r reencode_seconds reencode_other <<<"$(time_one ffmpeg_reencode)"
+
 # ---------------------------------------------------------------- strip pictures
 
 echo "strip pictures: trimora_thumbnail_bench, then ffmpeg once per picture" >&2
@@ -328,10 +365,11 @@ strip_others=$(other_share "$strip_started" "$strip_finished" "$(<"$scratch/cpu-
 echo "memory: /usr/bin/time -v of trimora split, 3 runs on each video" >&2
 peak_rss_mb() {
     local video=$1 peak=0 kb out=$scratch/memory command
+    shift
     for ((round = 1; round <= 3; ++round)); do
         rm -rf "$out"
         mkdir -p "$out"
-        trimora_command "$out" "$video"
+        trimora_command "$out" "$video" "$@"
         /usr/bin/time -v -o "$scratch/time.txt" "${command[@]}" >"$scratch/memory.log" 2>&1 ||
             { cat "$scratch/memory.log" "$scratch/time.txt" >&2; die "trimora split failed on $video"; }
         kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$scratch/time.txt")
@@ -344,6 +382,7 @@ peak_rss_mb() {
 }
 rss_big=$(peak_rss_mb "$big")
 rss_small=$(peak_rss_mb "$small")
+rss_smart=$(peak_rss_mb "$big" "${off_key_arguments[@]}")
 
 # ---------------------------------------------------------------- the table
 # Printed, and kept beside the videos so that runs can be compared later.
@@ -377,6 +416,8 @@ done
         printf '%-38s %9.2f %7s   %-13s %8s%%\n' "${label[$name]}" "$m" "$(ratio "$m" "$cp_median")" \
             "$(minimum "${times[$name]}")-$(maximum "${times[$name]}")" "$o"
     done
+    printf '%-38s %9.2f %7s   %-13s %8s%%\n' "${label[ffmpeg_reencode]} (1 run)" "$reencode_seconds" \
+        "$(ratio "$reencode_seconds" "$cp_median")" "" "$reencode_other"
     echo
     printf '%-38s %9s %7s   (other CPU over all three: %s%%)\n' "strip: 8 pictures at 160x90" "median ms" "x ffmpeg" "$strip_others"
     printf '%-38s %9.1f %7s\n' "trimora, open + 8 pictures" "$cold_ms" "$(ratio "$cold_ms" "$ffmpeg_strip_ms")"
@@ -389,13 +430,24 @@ done
     printf '%-38s %9s\n' "trimora split, peak memory (3 runs)" "max RSS MB"
     printf '%-38s %9.1f\n' "$(basename "$big") ($((source_bytes / 1000000)) MB)" "$rss_big"
     printf '%-38s %9.1f\n' "$(basename "$small") ($(($(stat -c %s "$small") / 1000000)) MB)" "$rss_small"
+    printf '%-38s %9.1f\n' "$(basename "$big"), smart cut" "$rss_smart"
     echo
     echo "targets"
     printf '  %-62s %s\n' "cut + library <= 1.40 x cp (is $(ratio "$trimora_median" "$cp_median") x)" \
         "$(verdict at_most "$trimora_median" "$(awk -v c="$cp_median" 'BEGIN { print c * 1.4 }')")"
     printf '  %-62s %s\n' "cut + library faster than every peer (best peer $(printf '%.2f' "$fastest_peer") s)" \
         "$(verdict awk -v a="$trimora_median" -v b="$fastest_peer" 'BEGIN { exit !(a < b) }')"
+    smart_median=$(median "${times[trimora_smart]}")
+    keyframes_median=$(median "${times[trimora_keyframes]}")
+    printf '  %-62s %s\n' "smart cut <= --keyframes + 1.0 s per split (is $(printf '%.2f' "$smart_median") s)" \
+        "$(verdict at_most "$smart_median" "$(awk -v k="$keyframes_median" -v n="$parts" 'BEGIN { print k + (n - 1) }')")"
+    printf '  %-62s %s\n' "smart cut <= 0.10 x encoding it all (is $(ratio "$smart_median" "$reencode_seconds") x)" \
+        "$(verdict at_most "$smart_median" "$(awk -v r="$reencode_seconds" 'BEGIN { print r / 10 }')")"
+    printf '  %-62s %s\n' "--keyframes <= 1.40 x cp (is $(ratio "$keyframes_median" "$cp_median") x)" \
+        "$(verdict at_most "$keyframes_median" "$(awk -v c="$cp_median" 'BEGIN { print c * 1.4 }')")"
     printf '  %-62s %s\n' "open + 8 strip pictures <= 50 ms (is $cold_ms ms)" "$(verdict at_most "$cold_ms" 50)"
+    printf '  %-62s %s\n' "peak memory of the smart cut < 150 MB (is $rss_smart MB)" \
+        "$(verdict awk -v a="$rss_smart" 'BEGIN { exit !(a < 150) }')"
     printf '  %-62s %s\n' "peak memory < 100 MB on both videos" \
         "$(verdict awk -v a="$rss_big" -v b="$rss_small" 'BEGIN { exit !(a < 100 && b < 100) }')"
     # Independent of size: the 1 GB video may cost no more than 10 MB above one 24 times
