@@ -70,7 +70,7 @@ public:
     // keyframe mode starts at when asked to start at `time`.
     std::optional<double> keyframeAtOrBefore(double time);
 
-    AVCodecID codec() const { return input->streams[video]->codecpar->codec_id; }
+    const AVCodecParameters* codec() const { return input->streams[video]->codecpar; }
 
 private:
     ClipPlanner() = default;

@@ -113,9 +113,12 @@ bool isParameterSetOrDelimiter(AVCodecID codec, const QByteArray& unit)
 
 } // namespace
 
-bool FrameReencoder::supports(AVCodecID codec)
+bool FrameReencoder::supports(const AVCodecParameters* stream)
 {
-    return encoderName(codec) && avcodec_find_encoder_by_name(encoderName(codec)) && avcodec_find_decoder(codec);
+    const AVCodecID codec = stream->codec_id;
+    const bool framed = (codec != AV_CODEC_ID_H264 && codec != AV_CODEC_ID_HEVC)
+        || (stream->extradata_size > 0 && stream->extradata[0] == 1);
+    return framed && encoderName(codec) && avcodec_find_encoder_by_name(encoderName(codec)) && avcodec_find_decoder(codec);
 }
 
 FrameReencoder::~FrameReencoder() = default;

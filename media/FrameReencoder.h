@@ -19,8 +19,10 @@
 // no reordering, so each packet's decode time may equal its shown time.
 class FrameReencoder final {
 public:
-    // The codecs we can encode to match a copied stream.
-    static bool supports(AVCodecID codec);
+    // Whether we can encode frames to match this copied stream: its codec, and for
+    // H.264 and HEVC a stream framed with length prefixes and a configuration record
+    // (as MP4 and Matroska store it) that our frames' framing can join.
+    static bool supports(const AVCodecParameters* stream);
 
     // Whether a keyframe of the stream decodes to a picture on its own: a clip that
     // starts by copying it would otherwise start with nothing to show.

@@ -205,7 +205,7 @@ CutResult ClipJob::run()
     const AVStream* videoStream = input->streams[picture->input];
     videoBase = videoStream->time_base;
     const PlanResult planned = planner.value()->plan(startTime, endTime, mode,
-                                                     FrameReencoder::supports(videoStream->codecpar->codec_id));
+                                                     FrameReencoder::supports(videoStream->codecpar));
     if (planned.kind == PlanResult::Kind::Failed)
         return CutResult::failed(planned.error);
     if (planned.kind == PlanResult::Kind::Empty)
@@ -893,9 +893,9 @@ Outcome<StreamCopyCutter::KeyframeStarts> StreamCopyCutter::keyframeStarts(const
     if (!planner)
         return Outcome<KeyframeStarts>::failure(planner.error());
     KeyframeStarts starts;
-    const AVCodecID codec = planner.value()->codec();
+    const AVCodecParameters* codec = planner.value()->codec();
     starts.reencodable = FrameReencoder::supports(codec);
-    starts.codec = QString::fromUtf8(avcodec_get_name(codec));
+    starts.codec = QString::fromUtf8(avcodec_get_name(codec->codec_id));
     if (mode == CutMode::Exact && starts.reencodable)
         return starts;
     for (const double time : times)
