@@ -779,7 +779,7 @@ std::optional<QString> ClipJob::writeEncoded(AVFormatContext* output, FrameReenc
         if (afterCopy && picture->held)
             picture->held = withUnits(picture->held.get(), {}, {HEVC_END_OF_SEQUENCE}, lengthSize);
         packets.front() = withUnits(packets.front().get(), ours, {}, lengthSize);
-        if (!afterCopy)
+        if (!afterCopy && plan.copyKey)
             packets.back() = withUnits(packets.back().get(), {}, {HEVC_END_OF_SEQUENCE}, lengthSize);
     }
     for (Packet& packet : packets) {
