@@ -30,6 +30,8 @@ const char* encoderName(AVCodecID codec)
         return "libvpx";
     case AV_CODEC_ID_VP9:
         return "libvpx-vp9";
+    case AV_CODEC_ID_AV1:
+        return "libaom-av1";
     default:
         return nullptr;
     }
@@ -93,6 +95,14 @@ void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int
         av_dict_set(&raw, "row-mt", "1", 0);
         av_dict_set(&raw, "lag-in-frames", "0", 0);
         av_dict_set(&raw, "crf", "16", 0);
+        context->bit_rate = 0;
+        break;
+    case AV_CODEC_ID_AV1:
+        av_dict_set(&raw, "usage", "realtime", 0);
+        av_dict_set(&raw, "cpu-used", "8", 0);
+        av_dict_set(&raw, "row-mt", "1", 0);
+        av_dict_set(&raw, "lag-in-frames", "0", 0);
+        av_dict_set(&raw, "crf", "18", 0);
         context->bit_rate = 0;
         break;
     default:

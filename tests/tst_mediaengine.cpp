@@ -143,6 +143,7 @@ private slots:
         QTest::newRow("open GOP") << "opengop.mp4" << QList<double>{1.95, 2.01, 5.5} << false << "mp4" << 0;
         QTest::newRow("QuickTime") << "apple.mov" << QList<double>{3.33, 6.71} << false << "mov" << 60;
         QTest::newRow("Matroska") << "h264.mkv" << QList<double>{3.33, 6.71} << false << "mkv" << 60;
+        QTest::newRow("AV1") << "av1.mp4" << QList<double>{1.3, 2.5} << false << "mp4" << 50;
         QTest::newRow("WebM with VP8") << "vp8.webm" << QList<double>{1.5, 2.0, 4.1} << false << "webm" << 50;
         QTest::newRow("video only") << "videoonly.mp4" << QList<double>{3.33, 6.71} << false << "mp4" << 60;
         QTest::newRow("picture starting after the sound") << "late.mkv" << QList<double>{3.0, 6.51} << false << "mkv" << 100;

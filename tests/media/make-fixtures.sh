@@ -45,6 +45,9 @@ ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=4" -f lavfi -i "$audio" -
 # VP8 in WebM, as the desktop's screen recorder makes it.
 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" -f lavfi -i "$audio" -t 6 -c:v libvpx -g 50 -b:v 1M \
    -c:a libopus vp8.webm
+# AV1 in MP4, keyframes a second apart.
+SVT_LOG=1 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=4" -f lavfi -i "$audio" -t 4 -c:v libsvtav1 -preset 12 -g 25 \
+   $aac av1.mp4
 # Matroska with H.264 and AAC.
 ff -i h264.mp4 -c copy h264.mkv
 # Matroska with a codec MP4 cannot carry well here (Theora).
