@@ -214,7 +214,10 @@ check_outputs() {
     local name=$1 out=$2 files bytes
     files=$(find "$out" -type f \( -name '*.mp4' -o -name '*.mkv' \) -not -path "$out/home/*" | wc -l)
     bytes=$(find "$out" -type f \( -name '*.mp4' -o -name '*.mkv' \) -not -path "$out/home/*" -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
-    if [ "$files" -ne "${expected_files[$name]}" ] || [ "$bytes" -lt $((source_bytes * 9 / 10)) ]; then
+    # Encoding again makes a smaller file; only its count is checked.
+    local least=$((source_bytes * 9 / 10))
+    [ "$name" = ffmpeg_reencode ] && least=1
+    if [ "$files" -ne "${expected_files[$name]}" ] || [ "$bytes" -lt "$least" ]; then
         echo "run-benchmarks.sh: $name wrote $files files of $bytes bytes in all, not ${expected_files[$name]} files of about $source_bytes" >&2
         find "$out" -type f -printf '  %p %s\n' >&2
         exit 1

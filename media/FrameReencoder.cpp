@@ -68,7 +68,7 @@ void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int
         av_dict_set(&raw, "crf", "15", 0);
         av_dict_set(&raw, "profile", h264ProfileName(source->profile), 0);
         av_dict_set(&raw, "x264-params",
-                    QStringLiteral("sps-id=%1:bframes=0:scenecut=0:rc-lookahead=0:mbtree=0:sync-lookahead=0")
+                    QStringLiteral("sps-id=%1:bframes=0:scenecut=0:rc-lookahead=0:mbtree=0:sync-lookahead=0:sliced-threads=1")
                         .arg(parameterSetId).toLatin1().constData(), 0);
         if (source->level > 0)
             context->level = source->level;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -35,6 +36,11 @@ constexpr AVRational MICROSECONDS{1, AV_TIME_BASE};
 constexpr double SEEK_MARGIN_SECONDS = 0.5;
 // HEVC end of sequence: the picture after it starts afresh, with its own parameter sets.
 const QByteArray HEVC_END_OF_SEQUENCE("\x48\x01", 2);
+
+// One clip at a time encodes: an encoder and its decoder for a large picture take more
+// memory than everything else together, and each already uses every core. The other
+// cuts copy meanwhile, so encoding overlaps copying across clips.
+std::mutex encodingTurn;
 
 struct DictionaryFreer {
     void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
@@ -88,6 +94,7 @@ struct CopiedStream {
 struct VideoPass {
     enum class Stage { Waiting, Head, Copy, Finished };
     Stage stage = Stage::Waiting;
+    std::unique_lock<std::mutex> turn{encodingTurn, std::defer_lock}; // held while an encoder is open
     std::unique_ptr<FrameReencoder> head;
     std::unique_ptr<FrameReencoder> tail;
     bool tailFeeding = false;
@@ -142,6 +149,7 @@ private:
     Attempt writeHeader(AVFormatContext* output, int64_t moovReserve);
     bool position();
     std::optional<QString> openReencoders();
+    std::optional<QString> openReencoder(int64_t from, int64_t until, std::unique_ptr<FrameReencoder>& into);
     std::optional<QString> copyPackets(AVFormatContext* output);
     std::optional<QString> takeVideo(AVFormatContext* output, Packet packet);
     void takeOther(AVFormatContext* output, CopiedStream& stream, Packet packet);
@@ -358,33 +366,38 @@ int unusedParameterSetId(const AVCodecParameters* codec)
     return free == used.end() ? 31 : int(free - used.begin());
 }
 
+std::optional<QString> ClipJob::openReencoder(int64_t from, int64_t until, std::unique_ptr<FrameReencoder>& into)
+{
+    if (!video.turn.owns_lock())
+        video.turn.lock();
+    Outcome<std::unique_ptr<FrameReencoder>> encoder
+        = FrameReencoder::open(input->streams[picture->input], parameterSetId, displayName(source));
+    if (!encoder)
+        return encoder.error();
+    into = std::move(encoder.value());
+    into->setRange(from, until);
+    // Head and tail share one set of parameter sets in the sample description.
+    if (!encoderHeaders.isEmpty() && into->headers() != encoderHeaders)
+        return problem(QStringLiteral("the encoder described the frames at the two ends differently."));
+    encoderHeaders = into->headers();
+    return std::nullopt;
+}
+
+// Opens the head's encoder; the tail's is opened when the tail is reached. The
+// parameter sets, which the file's header carries, are known from the start either way.
 std::optional<QString> ClipJob::openReencoders()
 {
+    encoderHeaders.clear();
     if (!plan.reencodes())
         return std::nullopt;
-    const AVStream* stream = input->streams[picture->input];
-    parameterSetId = unusedParameterSetId(stream->codecpar);
-    auto open = [&](int64_t from, int64_t until, std::unique_ptr<FrameReencoder>& into) -> std::optional<QString> {
-        Outcome<std::unique_ptr<FrameReencoder>> encoder = FrameReencoder::open(stream, parameterSetId, displayName(source));
-        if (!encoder)
-            return encoder.error();
-        into = std::move(encoder.value());
-        into->setRange(from, until);
-        // Head and tail share one set of parameter sets in the sample description.
-        if (!encoderHeaders.isEmpty() && into->headers() != encoderHeaders)
-            return problem(QStringLiteral("the encoder described the frames at the two ends differently."));
-        encoderHeaders = into->headers();
-        return std::nullopt;
-    };
-    encoderHeaders.clear();
-    if (plan.hasHead()) {
-        const int64_t until = plan.copyKey ? plan.copyKey->pts : plan.endPts.value_or(LATEST);
-        if (const std::optional<QString> error = open(plan.firstPts, until, video.head))
-            return error;
-    }
-    if (plan.hasTail()) {
-        if (const std::optional<QString> error = open(plan.copyUntil, *plan.endPts, video.tail))
-            return error;
+    parameterSetId = unusedParameterSetId(input->streams[picture->input]->codecpar);
+    const int64_t until = plan.copyKey ? plan.copyKey->pts : plan.endPts.value_or(LATEST);
+    std::unique_ptr<FrameReencoder> probe;
+    if (const std::optional<QString> error = openReencoder(plan.firstPts, until, plan.hasHead() ? video.head : probe))
+        return error;
+    if (probe) {
+        probe.reset();
+        video.turn.unlock();
     }
     return std::nullopt;
 }
@@ -700,8 +713,11 @@ std::optional<QString> ClipJob::takeVideo(AVFormatContext* output, Packet packet
     }
     if (video.stage != Stage::Copy)
         return std::nullopt;
-    if (video.tail && !video.tailFeeding && key && pts == plan.tailKey->pts)
+    if (plan.hasTail() && !video.tailFeeding && key && pts == plan.tailKey->pts) {
+        if (const std::optional<QString> failed = openReencoder(plan.copyUntil, *plan.endPts, video.tail))
+            return failed;
         video.tailFeeding = true;
+    }
     if (video.tailFeeding && !video.tail->decode(packet.get(), &error))
         return error;
     if (pts < plan.copyKey->pts || pts >= plan.copyUntil)
@@ -732,6 +748,8 @@ std::optional<QString> ClipJob::finishHead(AVFormatContext* output)
         return failed;
     video.encoded += video.head->framesEncoded();
     video.head.reset();
+    if (!video.tail && video.turn.owns_lock())
+        video.turn.unlock();
     for (Packet& packet : copiedBeforeHeadEnds)
         sendCopied(output, std::move(packet));
     copiedBeforeHeadEnds.clear();
@@ -755,6 +773,8 @@ std::optional<QString> ClipJob::finishVideo(AVFormatContext* output)
         return failed;
     video.encoded += video.tail->framesEncoded();
     video.tail.reset();
+    if (video.turn.owns_lock())
+        video.turn.unlock();
     return std::nullopt;
 }
 
