@@ -2,19 +2,20 @@
 
 #include <cstdio>
 #include <memory>
-#include <utility>
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFileInfo>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include "AppDelegate.h"
 #include "AppIdentity.h"
 #include "DesktopStoreReview.h"
 #include "FfmpegVideoAsset.h"
+#include "FileManager.h"
 #include "FolderVideoLibrary.h"
 #include "MailComposer.h"
 #include "CutterViewController.h"
@@ -24,10 +25,14 @@
 #include "Scenes.h"
 #include "ScreenStack.h"
 #include "SettingsUserDefaults.h"
+#include "Translations.h"
 #include "VideoGenerator.h"
 #include "ViewController.h"
 
 namespace {
+
+const QString WINDOW_GEOMETRY_KEY = QStringLiteral("window/geometry");
+const QString LAST_FOLDER_KEY = QStringLiteral("openDialog/lastFolder");
 
 bool hasDisplay()
 {
@@ -67,6 +72,7 @@ int runDesktopApp(int& argc, char** argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Trimora"));
     QApplication::setApplicationVersion(QStringLiteral(TRIMORA_VERSION));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(APPLICATION_ID));
+    installTranslations(app);
 
     const QString libraryFolder = parser.isSet(QStringLiteral("library"))
         ? QDir(parser.value(QStringLiteral("library"))).absolutePath()
@@ -76,9 +82,12 @@ int runDesktopApp(int& argc, char** argv)
     ScreenStack window;
     window.setWindowTitle(QStringLiteral("Trimora"));
     window.setMinimumSize(800, 600);
-    // 1280 x 800, or as much of a smaller screen as there is.
-    const QRect screen = window.screen()->availableGeometry();
-    window.resize(std::max(800, std::min(1280, screen.width())), std::max(600, std::min(800, screen.height())));
+    // Where the user left it last time; at first 1280 x 800, or as much of a smaller
+    // screen as there is.
+    if (!window.restoreGeometry(QSettings().value(WINDOW_GEOMETRY_KEY).toByteArray())) {
+        const QRect screen = window.screen()->availableGeometry();
+        window.resize(std::max(800, std::min(1280, screen.width())), std::max(600, std::min(800, screen.height())));
+    }
 
     ReviewsHelper::provideSharedServices(std::make_unique<SettingsUserDefaults>(),
                                          std::make_unique<DesktopStoreReview>(&window));
@@ -87,30 +96,15 @@ int runDesktopApp(int& argc, char** argv)
     delegate.observe(app);
     delegate.applicationDidFinishLaunching({});
 
-    // The home screen opens a video to check it before the editor opens it; the editor
-    // takes that same opened video rather than reading the file a second time.
-    auto checked = std::make_shared<std::pair<QString, std::shared_ptr<VideoAsset>>>();
-    auto openChecked = [checked](const QString& path) {
-        Outcome<std::shared_ptr<VideoAsset>> asset = FfmpegVideoAsset::open(path);
-        if (asset)
-            *checked = {QFileInfo(path).absoluteFilePath(), asset.value()};
-        return asset;
-    };
-    auto openForEditor = [checked](const QString& path) -> Outcome<std::shared_ptr<VideoAsset>> {
-        if (checked->second && checked->first == QFileInfo(path).absoluteFilePath())
-            return std::exchange(*checked, {}).second;
-        return FfmpegVideoAsset::open(path);
-    };
-
     EditorServices editorServices;
-    editorServices.openAsset = openForEditor;
+    editorServices.openAsset = &FfmpegVideoAsset::open;
     editorServices.makePlayer = [] { return std::make_unique<QtMediaPlayer>(); };
     editorServices.generator = &VideoGenerator::current();
     editorServices.library = &library;
     editorServices.countReviewAction = [] { ReviewsHelper::shared().addActions(1); };
+    editorServices.showInFolder = &showInFileManager;
 
     QuitGuard guard(&window);
-    window.mayClose = [&guard] { return guard.mayClose(); };
     QObject::connect(&guard, &QuitGuard::quitWhenIdle, &app, &QApplication::quit);
 
     HomeServices homeServices;
@@ -121,14 +115,28 @@ int runDesktopApp(int& argc, char** argv)
             guard.track(editor);
         return made;
     };
-    homeServices.openAsset = openChecked;
-    homeServices.libraryFolder = libraryFolder;
+    homeServices.openAsset = &FfmpegVideoAsset::open;
+    homeServices.videosFolder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    homeServices.lastFolder = [] { return QSettings().value(LAST_FOLDER_KEY).toString(); };
+    homeServices.rememberFolder = [](const QString& folder) { QSettings().setValue(LAST_FOLDER_KEY, folder); };
     homeServices.canSendMail = &MailComposer::canSendMail;
     homeServices.composeMail = &MailComposer::compose;
 
     auto* home = new ViewController(homeServices);
     home->setObjectName(QStringLiteral("ViewController"));
     window.addWidget(home);
+    // Closing the window asks before unsaved splits are lost, then waits for saving.
+    window.mayClose = [&window, &guard, home] {
+        CutterViewController* editor = home->presentedEditor();
+        if (editor && editor->hasUnsavedSplits()) {
+            editor->askToDiscard([&window] { window.close(); });
+            return false;
+        }
+        if (!guard.mayClose())
+            return false;
+        QSettings().setValue(WINDOW_GEOMETRY_KEY, window.saveGeometry());
+        return true;
+    };
     window.show();
 
     const QStringList videos = parser.positionalArguments();

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QString>
+#include <QStringList>
 
 #include "Outcome.h"
 
@@ -21,4 +22,6 @@ struct EditorServices {
     VideoLibrary* library = nullptr;
     // Counts one completed export towards the review prompt.
     std::function<void()> countReviewAction;
+    // Shows saved clips in the desktop's file manager; "Finished" offers it when set.
+    std::function<void(const QStringList& files)> showInFolder;
 };

@@ -211,7 +211,7 @@ void TestEditorEditing::exportStartsEveryCutInTimelineOrder()
                                QStringLiteral("split-2 %1-%2").arg(p5).arg(p7), QStringLiteral("split-3 %1-20").arg(p7)}));
     QCOMPARE(calls.front().source, QStringLiteral("/videos/holiday.mp4"));
     const QMessageBox* finished = openAlerts(QStringLiteral("Finished")).first();
-    QCOMPARE(finished->text(), QStringLiteral("Your videos were successfully saved to your camera roll"));
+    QCOMPARE(finished->text(), QStringLiteral("Your videos were saved to %1.").arg(library->folder));
     QCOMPARE(finished->buttons().size(), 1);
     QCOMPARE(finished->buttons().first()->text(), QStringLiteral("Ok"));
     // Counted once, after "Finished".

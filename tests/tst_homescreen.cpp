@@ -26,7 +26,7 @@ struct Home {
     {
         HomeServices services;
         services.screens = &screens;
-        services.libraryFolder = dir.filePath(QStringLiteral("Videos/Trimora"));
+        services.videosFolder = dir.filePath(QStringLiteral("Videos/Trimora"));
         services.openAsset = [this](const QString& path) {
             opened << path;
             if (path.endsWith(QLatin1String(".txt")))
