@@ -13,7 +13,9 @@ void installTranslations(QCoreApplication& application)
     if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(qt);
+    // A language without a translation of its own reads English, with English plurals.
     auto* own = new QTranslator(&application);
-    if (own->load(locale, QStringLiteral("trimora"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+    if (own->load(locale, QStringLiteral("trimora"), QStringLiteral("_"), QStringLiteral(":/i18n"))
+        || own->load(QStringLiteral(":/i18n/trimora_en")))
         QCoreApplication::installTranslator(own);
 }
