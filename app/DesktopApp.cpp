@@ -14,6 +14,7 @@
 #include "AppDelegate.h"
 #include "AppIdentity.h"
 #include "DesktopStoreReview.h"
+#include "ExportPlan.h"
 #include "FfmpegVideoAsset.h"
 #include "FileManager.h"
 #include "FolderVideoLibrary.h"
@@ -103,6 +104,10 @@ int runDesktopApp(int& argc, char** argv)
     editorServices.library = &library;
     editorServices.countReviewAction = [] { ReviewsHelper::shared().addActions(1); };
     editorServices.showInFolder = &showInFileManager;
+    auto settings = std::make_shared<SettingsUserDefaults>();
+    editorServices.cutAtKeyframesOnly = [settings] {
+        return settings->boolForKey(QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY));
+    };
 
     QuitGuard guard(&window);
     QObject::connect(&guard, &QuitGuard::quitWhenIdle, &app, &QApplication::quit);
@@ -119,6 +124,7 @@ int runDesktopApp(int& argc, char** argv)
     homeServices.videosFolder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
     homeServices.lastFolder = [] { return QSettings().value(LAST_FOLDER_KEY).toString(); };
     homeServices.rememberFolder = [](const QString& folder) { QSettings().setValue(LAST_FOLDER_KEY, folder); };
+    homeServices.settings = settings.get();
     homeServices.canSendMail = &MailComposer::canSendMail;
     homeServices.composeMail = &MailComposer::compose;
 

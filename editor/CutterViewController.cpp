@@ -734,7 +734,8 @@ QWidget* CutterViewController::alertParent()
 void CutterViewController::exportClips()
 {
     Q_ASSERT(services.generator && services.library);
-    const std::vector<PlannedCut> plan = exportPlan(model.splitPoints(), model.duration());
+    const bool keyframesOnly = services.cutAtKeyframesOnly && services.cutAtKeyframesOnly();
+    const std::vector<PlannedCut> plan = exportPlan(model.splitPoints(), model.duration(), keyframesOnly);
     const int id = nextExport++;
     exports[id] = {0, int(plan.size()), {}, {}};
     // Saving counts as saved: what goes wrong from here is reported, and the clips

@@ -14,7 +14,9 @@
 #include "Alerts.h"
 #include "AppIdentity.h"
 #include "CutterViewController.h"
+#include "ExportPlan.h"
 #include "ScreenStack.h"
+#include "UserDefaults.h"
 #include "ui_ViewController.h"
 
 ViewController::ViewController(HomeServices homeServices, QWidget* parent)
@@ -177,6 +179,13 @@ void ViewController::touchSettings()
     sheet->setObjectName(QStringLiteral("settingsSheet"));
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->addSection(tr("Settings"));
+    if (UserDefaults* settings = services.settings) {
+        QAction* keyframes = sheet->addAction(tr("Cut at Keyframes Only (No Re-encoding)"));
+        keyframes->setCheckable(true);
+        keyframes->setChecked(settings->boolForKey(QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY)));
+        connect(keyframes, &QAction::toggled, this,
+                [settings](bool on) { settings->setBool(on, QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY)); });
+    }
     sheet->addAction(tr("Cancel"));
     const QRect anchor = ui->settingsButton->rect();
     sheet->popup(ui->settingsButton->mapToGlobal(anchor.bottomLeft()));

@@ -14,6 +14,7 @@ class CutterViewController;
 class QFileDialog;
 class QMenu;
 class ScreenStack;
+class UserDefaults;
 class VideoAsset;
 namespace Ui {
 class ViewController;
@@ -33,6 +34,8 @@ struct HomeServices {
     // and the setter the home screen calls after each pick.
     std::function<QString()> lastFolder;
     std::function<void(const QString& folder)> rememberFolder;
+    // Where the settings sheet keeps its choices; without it the sheet only cancels.
+    UserDefaults* settings = nullptr;
     std::function<bool()> canSendMail;
     std::function<bool(const QStringList& recipients, const QString& subject)> composeMail;
 };

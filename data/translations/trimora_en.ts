@@ -317,21 +317,6 @@ QPushButton#pauseButton:focus, QPushButton#splitButton:focus, QPushButton#undoBu
 <context>
     <name>ViewController</name>
     <message>
-        <source>
-QWidget#ViewController { background: #16161b; }
-QWidget#ViewController &gt; QLabel { color: #e6e6ec; }
-QLabel#appTitle { font-size: 34px; font-weight: 700; }
-QLabel#tagline { color: #a4a4ae; font-size: 15px; }
-QLabel#pickLabel { font-size: 16px; font-weight: 600; }
-QLabel#dropHint { color: #7c7c86; font-size: 13px; }
-QPushButton#pickVideoButton { color: white; font-size: 56px; border: none; background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #ff6a95, stop:1 #e91e63); }
-QPushButton#pickVideoButton:hover { background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #ff7ea3, stop:1 #f0357a); }
-QPushButton#settingsButton, QPushButton#supportButton { color: #c9c9d2; background: #2a2a31; border: none; border-radius: 8px; padding: 8px 14px; font-size: 14px; }
-QPushButton#settingsButton:hover, QPushButton#supportButton:hover { background: #34343c; }
-</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Settings</source>
         <translation type="unfinished"></translation>
     </message>
@@ -377,6 +362,27 @@ QPushButton#settingsButton:hover, QPushButton#supportButton:hover { background: 
     </message>
     <message>
         <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>
+QWidget#ViewController { background: #16161b; }
+QWidget#ViewController &gt; QLabel { color: #e6e6ec; }
+QLabel#appTitle { font-size: 34px; font-weight: 700; }
+QLabel#tagline { color: #a4a4ae; font-size: 15px; }
+QLabel#pickLabel { font-size: 16px; font-weight: 600; }
+QLabel#dropHint { color: #7c7c86; font-size: 13px; }
+QPushButton#pickVideoButton { color: white; font-size: 56px; border: none; background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #ff6a95, stop:1 #e91e63); }
+QPushButton#pickVideoButton:hover { background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #ff7ea3, stop:1 #f0357a); }
+QPushButton#settingsButton, QPushButton#supportButton { color: #c9c9d2; background: #2a2a31; border: none; border-radius: 8px; padding: 8px 14px; font-size: 14px; }
+QPushButton#settingsButton:hover, QPushButton#supportButton:hover { background: #34343c; }
+QPushButton#pickVideoButton:focus { border: 3px solid #8ab4ff; }
+QPushButton#settingsButton:focus, QPushButton#supportButton:focus { border: 2px solid #8ab4ff; }
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cut at Keyframes Only (No Re-encoding)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
