@@ -48,6 +48,8 @@ namespace {
 constexpr double FALLBACK_FRAME_DURATION = 1.0 / 30.0;
 // Far below any frame duration, far above the rounding of a time in seconds.
 constexpr double FRAME_TOLERANCE = 1e-6;
+// A player's clock counts whole milliseconds.
+constexpr double CLOCK_SLACK = 0.001;
 
 } // namespace
 
@@ -61,7 +63,8 @@ std::int64_t FrameGrid::frameAt(double seconds) const
 {
     if (!std::isfinite(seconds) || seconds <= 0.0)
         return 0;
-    return clamp(std::int64_t(std::floor(seconds / step + FRAME_TOLERANCE)));
+    const double slack = std::min(CLOCK_SLACK, step / 4.0);
+    return clamp(std::int64_t(std::ceil((seconds - slack) / step)));
 }
 
 std::int64_t FrameGrid::lastFrame() const

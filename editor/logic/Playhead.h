@@ -40,8 +40,10 @@ public:
     FrameGrid(double frameDuration, double duration);
 
     double frameDuration() const { return step; }
-    // The frame on screen at a time: the last one starting at or before it. Times a
-    // hair before a frame's start (rounding) count as that frame.
+    // The frame a time stands for: the first one starting at or after it, as the
+    // player shows after a seek and the cutter starts a clip. A time up to a
+    // millisecond past a frame's start (a player's clock in whole milliseconds)
+    // still counts as that frame.
     std::int64_t frameAt(double seconds) const;
     std::int64_t lastFrame() const;
     double timeOf(std::int64_t frame) const;
