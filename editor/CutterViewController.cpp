@@ -817,12 +817,12 @@ void CutterViewController::showFailureAlert(const ExportSummary& summary, std::v
     for (const ClipReport& failure : failures)
         lines << tr("%1: %2").arg(failure.fileName, failure.error);
     const QString heading = tr("%n of %1 clips could not be saved.", "", int(failures.size())).arg(summary.total);
-    const bool long_ = lines.size() > LISTED_FAILURES;
+    const bool truncated = lines.size() > LISTED_FAILURES;
     QString text = heading + QStringLiteral("\n\n") + lines.mid(0, LISTED_FAILURES).join(QLatin1Char('\n'));
-    if (long_)
+    if (truncated)
         text += QLatin1Char('\n') + tr("…and %n more, listed under Show Details.", "", int(lines.size()) - LISTED_FAILURES);
     QMessageBox* alert = showErrorAlert(alertParent(), text);
-    if (long_)
+    if (truncated)
         alert->setDetailedText(lines.join(QLatin1Char('\n')));
 }
 
