@@ -194,8 +194,10 @@ void FrameConverter::convert(const QVideoFrame& source, QSize size)
         std::swap(planes[1], planes[2]);
         std::swap(strides[1], strides[2]);
     }
+    // Area averaging: the picture is mostly made smaller, where bilinear would shimmer
+    // on fine detail; it costs the same here.
     scaler.reset(sws_getCachedContext(scaler.release(), frame.width(), frame.height(), layout.format,
-                                      size.width(), size.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr,
+                                      size.width(), size.height(), AV_PIX_FMT_RGB32, SWS_AREA, nullptr,
                                       nullptr, nullptr));
     if (scaler) {
         const QVideoFrameFormat format = frame.surfaceFormat();
