@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <mutex>
 #include <vector>
 
@@ -21,7 +20,6 @@ public:
         QString source;
         double startTime = 0.0;
         double endTime = 0.0;
-        QString folder;
         QString baseName;
         bool onMainThread = false;
     };
@@ -31,59 +29,51 @@ public:
     {
         const bool main = QThread::currentThread() == QCoreApplication::instance()->thread();
         std::lock_guard lock(mutex);
-        calls.push_back({source, startTime, endTime, outputFolder, baseName, main});
-        if (failures.count(baseName))
-            return CutResult::failed(failures.at(baseName));
-        if (empties.count(baseName))
+        calls.push_back({source, startTime, endTime, baseName, main});
+        if (failures.contains(baseName))
+            return CutResult::failed(QStringLiteral("The clip could not be cut."));
+        if (empties.contains(baseName))
             return CutResult::empty();
-        const QString path = QDir(outputFolder).filePath(baseName + QStringLiteral(".mp4"));
-        QFile file(path);
+        QFile file(QDir(outputFolder).filePath(baseName + QStringLiteral(".mp4")));
         if (!file.open(QIODevice::WriteOnly))
-            return CutResult::failed(QStringLiteral("cannot write ") + path);
+            return CutResult::failed(QStringLiteral("cannot write ") + file.fileName());
         file.write("clip " + baseName.toUtf8());
-        return CutResult::written(path);
+        return CutResult::written(file.fileName());
     }
 
+    // By base name, sorted: the cuts run in any order.
     std::vector<Call> recorded()
     {
         std::lock_guard lock(mutex);
-        return calls;
+        std::vector<Call> sorted = calls;
+        std::sort(sorted.begin(), sorted.end(), [](const Call& a, const Call& b) { return a.baseName < b.baseName; });
+        return sorted;
     }
 
-    std::map<QString, QString> failures; // name -> error
-    std::map<QString, bool> empties;
+    QStringList failures; // base names
+    QStringList empties;
 
 private:
     std::mutex mutex;
     std::vector<Call> calls;
 };
 
-// A library that takes every file (moving it into its folder) unless told to refuse
-// it, answering on the main thread as the real one does.
+// A library that takes every clip unless told to refuse it, answering on the main
+// thread as the real one does.
 class FakeLibrary final : public VideoLibrary {
 public:
-    explicit FakeLibrary(QString root)
-        : folder(std::move(root))
-    {
-    }
-
     void addVideo(const QString& workingFile, Completion completion) override
     {
-        added << workingFile;
-        Outcome<QString> result = Outcome<QString>::failure(QStringLiteral("refused ") + workingFile);
-        if (!refuse.contains(QFileInfo(workingFile).completeBaseName())) {
-            QDir().mkpath(folder);
-            QString target = QDir(folder).filePath(QFileInfo(workingFile).fileName());
-            for (int n = 2; QFileInfo::exists(target); ++n)
-                target = QDir(folder).filePath(QStringLiteral("%1 (%2).mp4").arg(QFileInfo(workingFile).completeBaseName()).arg(n));
-            if (QFile::rename(workingFile, target))
-                result = target;
+        const QString name = QFileInfo(workingFile).completeBaseName();
+        Outcome<QString> result = Outcome<QString>::failure(QStringLiteral("refused ") + name);
+        if (!refuse.contains(name)) {
+            ++taken;
+            result = workingFile;
         }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [completion, result] { completion(result); }, Qt::QueuedConnection);
     }
 
-    QString folder;
     QStringList refuse; // base names
-    QStringList added;
+    int taken = 0;
 };

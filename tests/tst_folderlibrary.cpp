@@ -27,175 +27,131 @@ class TestFolderLibrary : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void imports_data();
-    void imports();
-    void refusesWhatIsNotAVideo_data();
-    void refusesWhatIsNotAVideo();
-    void acrossFilesystems();
-    void racingImportsKeepEveryClip();
-    void addVideoAnswersOnTheMainThread();
-    void defaultFolderIsInTheVideosFolder();
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+    }
+
+    void imports_data()
+    {
+        QTest::addColumn<QStringList>("existing"); // names already in the library
+        QTest::addColumn<QString>("clip");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("inMemory"); // the working file on another filesystem: copied, not linked
+
+        QTest::newRow("name taken") << QStringList{"split-0.mp4"} << "split-0.mp4" << "split-0 (2).mp4" << false;
+        QTest::newRow("a gap is used") << QStringList{"split-0.mp4", "split-0 (3).mp4"} << "split-0.mp4"
+                                       << "split-0 (2).mp4" << false;
+        QTest::newRow("a folder of that name is not replaced") << QStringList{"split-0.mp4/"} << "split-0.mp4"
+                                                               << "split-0 (2).mp4" << false;
+        QTest::newRow("spaces and letters") << QStringList{} << QString::fromUtf8("Été à Kyōto.mp4")
+                                            << QString::fromUtf8("Été à Kyōto.mp4") << false;
+        QTest::newRow("across filesystems") << QStringList{"split-0.mp4"} << "split-0.mp4" << "split-0 (2).mp4" << true;
+    }
+
+    void imports()
+    {
+        QFETCH(QStringList, existing);
+        QFETCH(QString, clip);
+        QFETCH(QString, expected);
+        QFETCH(bool, inMemory);
+
+        const QString root = dir->filePath(QStringLiteral("Videos/Trimora"));
+        QDir().mkpath(root);
+        QMap<QString, QByteArray> before;
+        for (const QString& name : existing) {
+            if (name.endsWith(QLatin1Char('/'))) {
+                QDir().mkpath(root + QLatin1Char('/') + name);
+                continue;
+            }
+            QFile file(root + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("the user's own " + name.toUtf8());
+            file.close();
+            before.insert(name, digest(file.fileName()));
+        }
+
+        QTemporaryDir memory(QStringLiteral("/dev/shm/trimora-test-XXXXXX"));
+        QVERIFY2(!inMemory || memory.isValid(), "this row needs a writable /dev/shm");
+        const QString working = workingCopy(inMemory ? memory.path() : dir->filePath(QStringLiteral("cache")),
+                                            QStringLiteral("h264.mp4"), clip);
+        QVERIFY(!working.isEmpty());
+        const QByteArray clipDigest = digest(working);
+
+        const Outcome<QString> placed = FolderVideoLibrary(root).importFile(working);
+        QVERIFY2(placed.ok(), qPrintable(placed.error()));
+        QCOMPARE(placed.value(), root + QLatin1Char('/') + expected);
+        QCOMPARE(digest(placed.value()), clipDigest);
+        // Nothing already there was touched.
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QCOMPARE(digest(root + QLatin1Char('/') + it.key()), it.value());
+        // The working file is gone once the library holds the clip, and nothing else
+        // appeared: no temporary or partial files.
+        QVERIFY(!QFileInfo::exists(working));
+        QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
+                 existing.size() + 1);
+    }
+
+    void refusesWhatIsNotAVideo()
+    {
+        const QString root = dir->filePath(QStringLiteral("library"));
+        const QString working = workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("notavideo.mp4"),
+                                            QStringLiteral("split-0.mp4"));
+        const Outcome<QString> placed = FolderVideoLibrary(root).importFile(working);
+        QVERIFY(!placed.ok());
+        // The message says what happened and where the clip is kept.
+        QVERIFY2(placed.error().contains(QStringLiteral("split-0.mp4")), qPrintable(placed.error()));
+        QVERIFY2(placed.error().contains(working), qPrintable(placed.error()));
+        QVERIFY(QFileInfo::exists(working));
+        QVERIFY(!QFileInfo::exists(root + QStringLiteral("/split-0.mp4")));
+    }
+
+    void racingImportsKeepEveryClip()
+    {
+        const QString root = dir->filePath(QStringLiteral("library"));
+        constexpr int COUNT = 6;
+        QStringList working;
+        for (int i = 0; i < COUNT; ++i)
+            working << workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("videoonly.mp4"), QStringLiteral("split-0.mp4"));
+
+        std::vector<std::optional<Outcome<QString>>> results(COUNT);
+        std::vector<std::thread> threads;
+        for (int i = 0; i < COUNT; ++i)
+            threads.emplace_back([&, i] { results[size_t(i)] = FolderVideoLibrary(root).importFile(working[i]); });
+        for (std::thread& thread : threads)
+            thread.join();
+
+        QSet<QString> placed;
+        for (const auto& result : results) {
+            QVERIFY(result && result->ok());
+            placed.insert(QFileInfo(result->value()).fileName());
+        }
+        QCOMPARE(placed.size(), COUNT);
+        QCOMPARE(QDir(root).entryList(QDir::Files).size(), COUNT);
+    }
+
+    void addVideoAnswersOnTheMainThread()
+    {
+        const QString root = dir->filePath(QStringLiteral("library"));
+        const QString working = workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("h264.mp4"), QStringLiteral("split-3.mp4"));
+        FolderVideoLibrary library(root);
+        std::optional<Outcome<QString>> answer;
+        bool onMain = false;
+        library.addVideo(working, [&](const Outcome<QString>& result) {
+            onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
+            answer = result;
+        });
+        QVERIFY(!answer.has_value()); // it returned before the work was done
+        QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 10000);
+        QVERIFY(onMain);
+        QVERIFY2(answer->ok(), qPrintable(answer->error()));
+        QVERIFY(QFileInfo::exists(root + QStringLiteral("/split-3.mp4")));
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
 };
-
-void TestFolderLibrary::init()
-{
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-}
-
-void TestFolderLibrary::imports_data()
-{
-    QTest::addColumn<QStringList>("existing"); // names already in the library
-    QTest::addColumn<QString>("clip");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("empty library") << QStringList{} << "split-0.mp4" << "split-0.mp4";
-    QTest::newRow("name taken") << QStringList{"split-0.mp4"} << "split-0.mp4" << "split-0 (2).mp4";
-    QTest::newRow("several taken") << QStringList{"split-0.mp4", "split-0 (2).mp4", "split-0 (3).mp4"}
-                                   << "split-0.mp4" << "split-0 (4).mp4";
-    QTest::newRow("a gap is used") << QStringList{"split-0.mp4", "split-0 (3).mp4"} << "split-0.mp4"
-                                   << "split-0 (2).mp4";
-    QTest::newRow("other extension does not clash") << QStringList{"split-0.mov"} << "split-0.mp4" << "split-0.mp4";
-    QTest::newRow("a folder of that name is not replaced") << QStringList{"split-0.mp4/"} << "split-0.mp4"
-                                                           << "split-0 (2).mp4";
-    QTest::newRow("spaces and letters") << QStringList{} << QString::fromUtf8("Été à Kyōto.mp4")
-                                        << QString::fromUtf8("Été à Kyōto.mp4");
-}
-
-void TestFolderLibrary::imports()
-{
-    QFETCH(QStringList, existing);
-    QFETCH(QString, clip);
-    QFETCH(QString, expected);
-
-    const QString root = dir->filePath(QStringLiteral("Videos/Trimora"));
-    QDir().mkpath(root);
-    QMap<QString, QByteArray> before;
-    for (const QString& name : existing) {
-        if (name.endsWith(QLatin1Char('/'))) {
-            QDir().mkpath(root + QLatin1Char('/') + name);
-            continue;
-        }
-        QFile file(root + QLatin1Char('/') + name);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("the user's own " + name.toUtf8());
-        file.close();
-        before.insert(name, digest(file.fileName()));
-    }
-
-    const QString working = workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("h264.mp4"), clip);
-    QVERIFY(!working.isEmpty());
-    const QByteArray clipDigest = digest(working);
-
-    const Outcome<QString> placed = FolderVideoLibrary(root).importFile(working);
-    QVERIFY2(placed.ok(), qPrintable(placed.error()));
-    QCOMPARE(placed.value(), root + QLatin1Char('/') + expected);
-    QCOMPARE(digest(placed.value()), clipDigest);
-    // Nothing already there was touched.
-    for (auto it = before.cbegin(); it != before.cend(); ++it)
-        QCOMPARE(digest(root + QLatin1Char('/') + it.key()), it.value());
-    // The working file is gone once the library holds the clip.
-    QVERIFY(!QFileInfo::exists(working));
-    // And nothing else appeared: no temporary or partial files.
-    QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
-             existing.size() + 1);
-}
-
-void TestFolderLibrary::refusesWhatIsNotAVideo_data()
-{
-    QTest::addColumn<QString>("fixtureName");
-    QTest::newRow("text named .mp4") << "notavideo.mp4";
-    QTest::newRow("empty file") << "empty.mp4";
-    QTest::newRow("sound only") << "audioonly.m4a";
-}
-
-void TestFolderLibrary::refusesWhatIsNotAVideo()
-{
-    QFETCH(QString, fixtureName);
-
-    const QString root = dir->filePath(QStringLiteral("library"));
-    const QString working = workingCopy(dir->filePath(QStringLiteral("cache")), fixtureName, QStringLiteral("split-0.mp4"));
-    const Outcome<QString> placed = FolderVideoLibrary(root).importFile(working);
-    QVERIFY(!placed.ok());
-    // The message says what happened and where the clip is kept.
-    QVERIFY2(placed.error().contains(QStringLiteral("split-0.mp4")), qPrintable(placed.error()));
-    QVERIFY2(placed.error().contains(working), qPrintable(placed.error()));
-    QVERIFY(QFileInfo::exists(working));
-    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/split-0.mp4")));
-}
-
-void TestFolderLibrary::acrossFilesystems()
-{
-    // The working file on a memory filesystem, the library on disk: no hard link is
-    // possible, so the clip is copied and named only when complete.
-    QTemporaryDir memory(QStringLiteral("/dev/shm/trimora-test-XXXXXX"));
-    QVERIFY2(memory.isValid(), "this test needs a writable /dev/shm");
-    const QString working = workingCopy(memory.path(), QStringLiteral("h264.mp4"), QStringLiteral("split-1.mp4"));
-    const QByteArray clipDigest = digest(working);
-    const QString root = dir->filePath(QStringLiteral("library"));
-
-    const Outcome<QString> placed = FolderVideoLibrary(root).importFile(working);
-    QVERIFY2(placed.ok(), qPrintable(placed.error()));
-    QCOMPARE(placed.value(), root + QStringLiteral("/split-1.mp4"));
-    QCOMPARE(digest(placed.value()), clipDigest);
-    QVERIFY(!QFileInfo::exists(working));
-    QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList{QStringLiteral("split-1.mp4")});
-}
-
-void TestFolderLibrary::racingImportsKeepEveryClip()
-{
-    const QString root = dir->filePath(QStringLiteral("library"));
-    constexpr int COUNT = 6;
-    QStringList working;
-    for (int i = 0; i < COUNT; ++i)
-        working << workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("videoonly.mp4"), QStringLiteral("split-0.mp4"));
-
-    std::vector<std::optional<Outcome<QString>>> results(COUNT);
-    std::vector<std::thread> threads;
-    for (int i = 0; i < COUNT; ++i)
-        threads.emplace_back([&, i] { results[size_t(i)] = FolderVideoLibrary(root).importFile(working[i]); });
-    for (std::thread& thread : threads)
-        thread.join();
-
-    QSet<QString> placed;
-    for (const auto& result : results) {
-        QVERIFY(result && result->ok());
-        placed.insert(QFileInfo(result->value()).fileName());
-    }
-    QCOMPARE(placed.size(), COUNT);
-    QCOMPARE(QDir(root).entryList(QDir::Files).size(), COUNT);
-}
-
-void TestFolderLibrary::addVideoAnswersOnTheMainThread()
-{
-    const QString root = dir->filePath(QStringLiteral("library"));
-    const QString working = workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("h264.mp4"), QStringLiteral("split-3.mp4"));
-    FolderVideoLibrary library(root);
-    std::optional<Outcome<QString>> answer;
-    bool onMain = false;
-    library.addVideo(working, [&](const Outcome<QString>& result) {
-        onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
-        answer = result;
-    });
-    QVERIFY(!answer.has_value()); // it returned before the work was done
-    QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 10000);
-    QVERIFY(onMain);
-    QVERIFY2(answer->ok(), qPrintable(answer->error()));
-    QVERIFY(QFileInfo::exists(root + QStringLiteral("/split-3.mp4")));
-}
-
-void TestFolderLibrary::defaultFolderIsInTheVideosFolder()
-{
-    // The test's environment gives it a home of its own.
-    const QString folder = FolderVideoLibrary::defaultFolder();
-    QVERIFY2(folder.startsWith(qEnvironmentVariable("HOME") + QLatin1Char('/')), qPrintable(folder));
-    QVERIFY(folder.endsWith(QStringLiteral("/Trimora")));
-}
 
 QTEST_GUILESS_MAIN(TestFolderLibrary)
 #include "tst_folderlibrary.moc"

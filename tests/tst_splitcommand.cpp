@@ -1,224 +1,323 @@
-#include <cmath>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 
+#include "CommandLineTime.h"
 #include "MediaOracle.h"
 
-namespace {
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// Each run gets a cache of its own, so what one leaves there is not seen by another.
-Run trimora(const QStringList& arguments, const QString& cache = QString())
-{
-    QProcess process;
-    if (!cache.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
-        process.setProcessEnvironment(environment);
-    }
-    process.start(qEnvironmentVariable("TRIMORA_BINARY"), arguments);
-    process.waitForFinished(120000);
-    Run run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-} // namespace
-
+// `trimora split` as a user meets it: clips of the frames asked for, and for bad input
+// or a library that fails, a message a person understands, an exit status that says
+// so, nothing partial or empty left in the library, nothing already there changed,
+// and no crash.
 class TestSplitCommand : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void splits_data();
-    void splits();
-    void badUsage_data();
-    void badUsage();
-    void neverOverwrites();
-    void libraryThatRefuses();
-    void controlCharactersInPathsAreEscaped();
-    void videoThatCannotBeCutExactly();
-    void version();
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+        // Others may pass through, for the rows run as an unprivileged user.
+        QFile::setPermissions(dir->path(), QFileDevice::Permissions(0x7755));
+        cache = dir->filePath(QStringLiteral("cache"));
+        QDir().mkpath(cache);
+        QFile::setPermissions(cache, QFileDevice::Permissions(0x7777));
+    }
+
+    void cleanup()
+    {
+        if (!mounted.isEmpty())
+            ::umount(QFile::encodeName(mounted).constData());
+        mounted.clear();
+    }
+
+    void splits_data()
+    {
+        QTest::addColumn<QStringList>("how");
+        QTest::addColumn<QList<double>>("lengths"); // of the clips in order; 0: empty, skipped
+
+        QTest::newRow("times in any order") << QStringList{"--at", "0:06.71", "--at", "3.33"} << QList<double>{3.36, 3.36, 3.28};
+        QTest::newRow("equal parts") << QStringList{"--parts", "4"} << QList<double>{2.52, 2.48, 2.52, 2.48};
+        QTest::newRow("every three seconds") << QStringList{"--every", "3"} << QList<double>{3.0, 3.0, 3.0, 1.0};
+        QTest::newRow("a share of the length") << QStringList{"--at", "50%"} << QList<double>{5.0, 5.0};
+        QTest::newRow("split at the start") << QStringList{"--at", "0", "--at", "5"} << QList<double>{0, 5.0, 5.0};
+    }
+
+    void splits()
+    {
+        QFETCH(QStringList, how);
+        QFETCH(QList<double>, lengths);
+
+        const QString library = dir->filePath(QStringLiteral("library"));
+        const Run run = ::run(trimora(QStringList{"split", fixture(QStringLiteral("h264.mp4"))} + how + QStringList{"--library", library}), cache);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QStringList lines = run.out.trimmed().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), lengths.size());
+        for (int k = 0; k < lines.size(); ++k) {
+            const QString clip = library + QStringLiteral("/split-%1.mp4").arg(k);
+            QCOMPARE(lines[k], QStringLiteral("split-%1: ").arg(k) + (lengths[k] == 0 ? QStringLiteral("empty, skipped") : clip));
+            // Each clip is the frames asked for: lengths on the 25 fps frame grid.
+            const double length = oracle::probe(clip, QStringLiteral("stream=duration"), QStringLiteral("v:0")).toDouble();
+            QVERIFY2(std::abs(length - lengths[k]) < 0.001, qPrintable(QStringLiteral("%1: %2 s").arg(clip).arg(length)));
+        }
+        QCOMPARE(QDir(library).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
+                 lengths.size() - lengths.count(0.0));
+        // The working files are gone once the library holds the clips.
+        QCOMPARE(QDir(cache + QStringLiteral("/Trimora/Trimora/cuts")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
+    }
+
+    void badUsage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("words");
+
+        const QString video = fixture(QStringLiteral("h264.mp4"));
+        QTest::newRow("no way to split") << QStringList{"split", video} << "exactly one of";
+        QTest::newRow("no video") << QStringList{"split", "--parts", "2"} << "name one video";
+        QTest::newRow("two videos") << QStringList{"split", video, video, "--parts", "2"} << "only one video";
+        QTest::newRow("after the end") << QStringList{"split", video, "--at", "11"} << "after the end of the video (00:10)";
+        QTest::newRow("the same point twice") << QStringList{"split", video, "--at", "5", "--at", "0:05"} << "repeats a split point";
+        QTest::newRow("not a time") << QStringList{"split", video, "--at", "soon"} << "'soon' is not a time";
+        QTest::newRow("zero parts") << QStringList{"split", video, "--parts", "0"} << "--parts wants a whole number";
+        QTest::newRow("unknown option") << QStringList{"split", video, "--fast"} << "Unknown option";
+        QTest::newRow("unknown command") << QStringList{"cut", video} << "Usage: trimora";
+    }
+
+    void badUsage()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, words);
+
+        const QString library = dir->filePath(QStringLiteral("library"));
+        const Run run = ::run(trimora(arguments + QStringList{"--library", library}), cache);
+        QVERIFY(run.out.isEmpty());
+        checkOutcome(run, 2, words, library);
+        QVERIFY(::run(trimora({"--version"})).out.startsWith(QStringLiteral("trimora ")));
+    }
+
+    void badFiles_data() { addBadFileRows(); }
+
+    void badFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, copyAs);
+        QFETCH(int, exitCode);
+        QFETCH(QString, words);
+
+        const QString video = badFilePath(file, copyAs, dir->path());
+        QVERIFY(!video.isEmpty());
+        // One line per clip whatever the names hold: a newline in a path shows as \n,
+        // accents as they are.
+        const QString library = dir->filePath(QString::fromUtf8("Été\nlibrary"));
+        const Run run = ::run(trimora({"split", video, "--at", "3.33", "--at", "6.71", "--library", library}), cache);
+        checkOutcome(run, exitCode, words, library);
+        if (exitCode != 2)
+            QCOMPARE(run.out.trimmed().split(QLatin1Char('\n')).size(), 3);
+        if (exitCode == 0)
+            QVERIFY2(run.out.contains(QString::fromUtf8("Été\\nlibrary/split-1.mp4")), qPrintable(run.out));
+    }
+
+    void libraryFaults_data()
+    {
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("words");
+
+        QTest::newRow("folder missing: made") << "missing" << 0 << "not/yet/there/split-2.mp4";
+        QTest::newRow("already holds split-0") << "taken" << 0 << "split-0: %1/split-0 (2).mp4";
+        QTest::newRow("a file where the folder should be") << "blocked" << 1 << "3 of 3 clips failed";
+        QTest::newRow("read-only") << "read-only" << 1 << "Permission denied";
+        QTest::newRow("on a full disk") << "full" << 1 << "not enough space";
+    }
+
+    void libraryFaults()
+    {
+        QFETCH(QString, library);
+        QFETCH(int, exitCode);
+        QFETCH(QString, words);
+
+        QString folder = dir->filePath(QStringLiteral("library"));
+        QStringList command = trimora({"split", fixture(QStringLiteral("h264.mp4")), "--at", "3.33", "--at", "6.71"});
+        QByteArray mine;
+        if (library == QLatin1String("missing")) {
+            folder = dir->filePath(QStringLiteral("not/yet/there"));
+        } else if (library == QLatin1String("taken")) {
+            QDir().mkpath(folder);
+            QFile taken(folder + QStringLiteral("/split-0.mp4"));
+            QVERIFY(taken.open(QIODevice::WriteOnly));
+            taken.write("a video of mine");
+            taken.close();
+            mine = digest(taken.fileName());
+            words = words.arg(folder);
+        } else if (library == QLatin1String("blocked")) {
+            QFile blocker(folder);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else if (library == QLatin1String("read-only")) {
+            QDir().mkpath(folder);
+            QFile::setPermissions(folder, QFileDevice::Permissions(0x5555));
+            if (::geteuid() == 0) {
+                // Root writes wherever it likes: run as nobody, from copies nobody can read
+                // (the checkout may sit in a folder only root can enter).
+                const QString binary = dir->filePath(QStringLiteral("trimora"));
+                const QString video = dir->filePath(QStringLiteral("video.mp4"));
+                QVERIFY(QFile::copy(command[0], binary) && QFile::copy(command[2], video));
+                QFile::setPermissions(binary, QFileDevice::Permissions(0x7555));
+                QFile::setPermissions(video, QFileDevice::Permissions(0x4444));
+                command[0] = binary;
+                command[2] = video;
+                command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"} + command;
+            }
+        } else if (library == QLatin1String("full")) {
+            QDir().mkpath(folder);
+            if (::geteuid() == 0) {
+                // A disk of 300 KiB: the working files are on another, so each clip must be
+                // copied in, and none fits whole.
+                QVERIFY(::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=300k") == 0);
+                mounted = folder;
+            } else {
+                command = QStringList{"bash", "-c", "ulimit -f 300; exec \"$@\"", "bash"} + command;
+                words = QStringLiteral("File too large");
+            }
+        }
+        const Run run = ::run(command << "--library" << folder, cache);
+        checkOutcome(run, exitCode, words, folder, mine);
+        if (!mine.isEmpty())
+            QCOMPARE(digest(folder + QStringLiteral("/split-0.mp4")), mine);
+    }
+
+    void sourceChangedDuringTheExport_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("deleted") << "rm -f";
+        QTest::newRow("cut to half its size") << "truncate -s 50%";
+    }
+
+    void sourceChangedDuringTheExport()
+    {
+        QFETCH(QString, change);
+        // Many clips, so that some are still waiting when the source changes.
+        const QString video = dir->filePath(QStringLiteral("source.mp4"));
+        QVERIFY(QFile::copy(fixture(QStringLiteral("h264.mp4")), video));
+        const QString library = dir->filePath(QStringLiteral("library"));
+        QProcess process;
+        start(process, trimora({"split", video, "--parts", "40", "--library", library}), cache);
+        // Once the cuts have started, change the source under them.
+        process.setReadChannel(QProcess::StandardError);
+        QByteArray said;
+        while (!said.contains("Cutting") && process.waitForReadyRead(20000))
+            said += process.readAllStandardError();
+        QVERIFY2(said.contains("Cutting"), said.constData());
+        QProcess::execute(QStringLiteral("bash"), {QStringLiteral("-c"), change + QStringLiteral(" \"$0\""), video});
+        QVERIFY(process.waitForFinished(120000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        // Each clip is either in the library or reported as failed, with a reason.
+        const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).trimmed().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 40);
+        int failed = 0;
+        for (const QString& line : lines) {
+            failed += line.contains(QStringLiteral(": failed: "));
+            QVERIFY2(line.section(QStringLiteral(": failed: "), 1).size() > 10 || QFileInfo::exists(line.section(QStringLiteral(": "), 1)),
+                     qPrintable(line));
+        }
+        checkOutcome({process.exitCode(), lines.join(QLatin1Char('\n')), QString()}, failed > 0 ? 1 : 0, QString(), library);
+    }
+
+    void parse_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("percent");
+
+        QTest::newRow("fractional seconds") << "75.5" << 75.5 << false;
+        QTest::newRow("mm:ss.fff") << "01:15.250" << 75.25 << false;
+        QTest::newRow("h:mm:ss") << "1:02:05" << 3725.0 << false;
+        QTest::newRow("long leading minutes") << "90:00" << 5400.0 << false;
+        QTest::newRow("surrounding spaces") << " 12 " << 12.0 << false;
+        QTest::newRow("fractional percent") << "12.5%" << 12.5 << true;
+    }
+
+    void parse()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QFETCH(bool, percent);
+
+        QString error;
+        const std::optional<CommandLineTime> time = parseCommandLineTime(text, &error);
+        QVERIFY2(time.has_value(), qPrintable(error));
+        QCOMPARE(time->value, value);
+        QCOMPARE(time->percent, percent);
+    }
+
+    void refusesWhatIsNotATime()
+    {
+        for (const char* text : {"", "-5", "+5", "1e3", "nan", "inf", "1:60", "1:60:00", "1:2:3:4", "1.5:30", "1::30", "5.",
+                                 ".5", "101%", "1:00%", "1234567890123456789", "\u0661\u0662"}) {
+            QString error;
+            QVERIFY2(!parseCommandLineTime(QString::fromUtf8(text), &error), text);
+            // The message names what was given.
+            QVERIFY2(error.contains(QLatin1Char('\'') + QString::fromUtf8(text) + QLatin1Char('\'')), qPrintable(error));
+        }
+    }
+
+    void percentOfDuration()
+    {
+        QCOMPARE(parseCommandLineTime(u"25%", nullptr)->seconds(200.0), 50.0);
+        QCOMPARE(parseCommandLineTime(u"1:00", nullptr)->seconds(200.0), 60.0);
+    }
+
+    void escape_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("escaped");
+
+        QTest::newRow("escape sequence") << "\x1b[31mred" << "\\x1b[31mred";
+        QTest::newRow("delete") << "a\x7f" << "a\\x7f";
+        QTest::newRow("backslash is doubled") << "a\\n" << "a\\\\n";
+        QTest::newRow("C1 control") << QString(QChar(0x9b)) + "x" << "\\x9bx";
+    }
+
+    void escape()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, escaped);
+        QCOMPARE(escapeControlCharacters(text), escaped);
+    }
 
 private:
+    void checkOutcome(const Run& run, int exitCode, const QString& words, const QString& library, const QByteArray& mine = {});
+
     std::unique_ptr<QTemporaryDir> dir;
+    QString cache;
+    QString mounted;
 };
 
-void TestSplitCommand::init()
+// The exit status and words asked for; whatever is in the library is a whole,
+// readable video or the user's own file, unchanged; a clip the library refused is
+// kept where the message says.
+void TestSplitCommand::checkOutcome(const Run& run, int exitCode, const QString& words, const QString& library,
+                                    const QByteArray& mine)
 {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-}
-
-void TestSplitCommand::splits_data()
-{
-    QTest::addColumn<QStringList>("how");
-    QTest::addColumn<QStringList>("lines"); // after "split-k: ", a name in the library or "empty, skipped"
-    QTest::addColumn<QList<double>>("lengths");
-
-    QTest::newRow("two times") << QStringList{"--at", "3.33", "--at", "0:06.71"}
-                               << QStringList{"split-0.mp4", "split-1.mp4", "split-2.mp4"}
-                               << QList<double>{3.36, 3.36, 3.28};
-    QTest::newRow("times in any order") << QStringList{"--at", "6.71", "--at", "3.33"}
-                                        << QStringList{"split-0.mp4", "split-1.mp4", "split-2.mp4"}
-                                        << QList<double>{3.36, 3.36, 3.28};
-    QTest::newRow("equal parts") << QStringList{"--parts", "4"}
-                                 << QStringList{"split-0.mp4", "split-1.mp4", "split-2.mp4", "split-3.mp4"}
-                                 << QList<double>{2.52, 2.48, 2.52, 2.48};
-    QTest::newRow("every three seconds") << QStringList{"--every", "3"}
-                                         << QStringList{"split-0.mp4", "split-1.mp4", "split-2.mp4", "split-3.mp4"}
-                                         << QList<double>{3.0, 3.0, 3.0, 1.0};
-    QTest::newRow("a share of the length") << QStringList{"--at", "50%"}
-                                           << QStringList{"split-0.mp4", "split-1.mp4"} << QList<double>{5.0, 5.0};
-    QTest::newRow("split at the start leaves an empty first clip")
-        << QStringList{"--at", "0", "--at", "5"} << QStringList{"empty, skipped", "split-1.mp4", "split-2.mp4"}
-        << QList<double>{5.0, 5.0};
-}
-
-void TestSplitCommand::splits()
-{
-    QFETCH(QStringList, how);
-    QFETCH(QStringList, lines);
-    QFETCH(QList<double>, lengths);
-
-    const QString library = dir->filePath(QStringLiteral("My Videos"));
-    const QString cache = dir->filePath(QStringLiteral("cache"));
-    const Run run = trimora(QStringList{"split", fixture(QStringLiteral("h264.mp4"))} + how + QStringList{"--library", library},
-                            cache);
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-
-    QStringList expected;
-    for (int k = 0; k < lines.size(); ++k) {
-        const bool empty = lines[k].startsWith(QLatin1String("empty"));
-        expected << QStringLiteral("split-%1: %2").arg(k).arg(empty ? lines[k] : library + QLatin1Char('/') + lines[k]);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(QStringLiteral("exit %1\n%2%3").arg(run.exitCode).arg(run.out, run.err)));
+    QVERIFY2((run.out + run.err).contains(words), qPrintable(run.out + run.err));
+    if (exitCode == 2)
+        QVERIFY(!QFileInfo::exists(library) || QDir(library).isEmpty());
+    for (const QFileInfo& entry : QDir(library).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        if (!mine.isEmpty() && digest(entry.filePath()) == mine)
+            continue;
+        QVERIFY2(!entry.fileName().startsWith(QLatin1Char('.')), qPrintable(entry.fileName()));
+        QVERIFY2(oracle::probe(entry.filePath(), QStringLiteral("stream=codec_type"), QStringLiteral("v:0")) == "video",
+                 qPrintable(entry.fileName()));
     }
-    QCOMPARE(run.out.trimmed().split(QLatin1Char('\n')), expected);
-
-    QStringList files = QDir(library).entryList(QDir::Files, QDir::Name);
-    QCOMPARE(files.size(), lengths.size());
-    for (int i = 0; i < files.size(); ++i) {
-        const double length = oracle::probe(library + QLatin1Char('/') + files[i], QStringLiteral("stream=duration"),
-                                            QStringLiteral("v:0")).toDouble();
-        // Each clip is the frames asked for: lengths on the 25 fps frame grid.
-        QVERIFY2(std::abs(length - lengths[i]) < 0.001, qPrintable(QStringLiteral("%1: %2 s").arg(files[i]).arg(length)));
+    for (const QString& line : run.out.split(QLatin1Char('\n'))) {
+        if (line.contains(QStringLiteral("kept at '"))) {
+            const QString kept = line.section(QStringLiteral("kept at '"), 1).section(QLatin1Char('\''), 0, 0);
+            QVERIFY2(QFileInfo(kept).size() > 0, qPrintable(line));
+        }
     }
-    // The working files are gone once the library holds the clips.
-    const QString cuts = cache + QStringLiteral("/Trimora/Trimora/cuts");
-    QVERIFY2(QFileInfo(cuts).isDir(), qPrintable(cuts));
-    QCOMPARE(QDir(cuts).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
-}
-
-void TestSplitCommand::badUsage_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("words");
-
-    const QString video = fixture(QStringLiteral("h264.mp4"));
-    QTest::newRow("no way to split") << QStringList{"split", video} << "exactly one of";
-    QTest::newRow("two ways to split") << QStringList{"split", video, "--parts", "2", "--every", "3"} << "exactly one of";
-    QTest::newRow("no video") << QStringList{"split", "--parts", "2"} << "name one video";
-    QTest::newRow("two videos") << QStringList{"split", video, video, "--parts", "2"} << "only one video";
-    QTest::newRow("after the end") << QStringList{"split", video, "--at", "11"} << "after the end of the video (00:10)";
-    QTest::newRow("the same point twice") << QStringList{"split", video, "--at", "5", "--at", "0:05"} << "repeats a split point";
-    QTest::newRow("not a time") << QStringList{"split", video, "--at", "soon"} << "'soon' is not a time";
-    QTest::newRow("negative time") << QStringList{"split", video, "--at", "-3"} << "'-3' is not a time";
-    QTest::newRow("zero parts") << QStringList{"split", video, "--parts", "0"} << "--parts wants a whole number";
-    QTest::newRow("every zero seconds") << QStringList{"split", video, "--every", "0"} << "--every wants a length";
-    QTest::newRow("unknown option") << QStringList{"split", video, "--fast"} << "Unknown option";
-    QTest::newRow("not a video") << QStringList{"split", fixture(QStringLiteral("notavideo.mp4")), "--parts", "2"}
-                                 << "Could not read video 'notavideo.mp4'";
-    QTest::newRow("sound only") << QStringList{"split", fixture(QStringLiteral("audioonly.m4a")), "--parts", "2"}
-                                << "it has no video track";
-    QTest::newRow("unknown command") << QStringList{"cut", video} << "Usage: trimora";
-}
-
-void TestSplitCommand::badUsage()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, words);
-
-    const QString library = dir->filePath(QStringLiteral("library"));
-    const Run run = trimora(arguments + QStringList{"--library", library});
-    QCOMPARE(run.exitCode, 2);
-    QVERIFY2(run.err.contains(words), qPrintable(run.err));
-    QVERIFY(run.out.isEmpty());
-    QVERIFY(!QFileInfo::exists(library));
-}
-
-void TestSplitCommand::neverOverwrites()
-{
-    const QString library = dir->filePath(QStringLiteral("library"));
-    QDir().mkpath(library);
-    QFile mine(library + QStringLiteral("/split-0.mp4"));
-    QVERIFY(mine.open(QIODevice::WriteOnly));
-    mine.write("my own holiday video");
-    mine.close();
-
-    const Run run = trimora({"split", fixture(QStringLiteral("h264.mp4")), "--parts", "2", "--library", library});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QVERIFY(run.out.contains(QStringLiteral("split-0: ") + library + QStringLiteral("/split-0 (2).mp4")));
-    QVERIFY(mine.open(QIODevice::ReadOnly));
-    QCOMPARE(mine.readAll(), QByteArray("my own holiday video"));
-}
-
-void TestSplitCommand::libraryThatRefuses()
-{
-    // The library's place is taken by a file: no clip can go in, and every clip says
-    // so and where it is kept.
-    const QString library = dir->filePath(QStringLiteral("library"));
-    QFile blocker(library);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-
-    const Run run = trimora({"split", fixture(QStringLiteral("h264.mp4")), "--parts", "2", "--library", library});
-    QCOMPARE(run.exitCode, 1);
-    const QStringList lines = run.out.trimmed().split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 2);
-    for (const QString& line : lines) {
-        QVERIFY2(line.contains(QStringLiteral(": failed: Could not add")), qPrintable(line));
-        const QString kept = line.section(QStringLiteral("kept at '"), 1).section(QLatin1Char('\''), 0, 0);
-        QVERIFY2(QFileInfo::exists(kept), qPrintable(line));
-    }
-    QVERIFY(run.err.contains(QStringLiteral("2 of 2 clips failed")));
-}
-
-void TestSplitCommand::controlCharactersInPathsAreEscaped()
-{
-    const QString library = dir->filePath(QStringLiteral("odd\nname"));
-    const Run run = trimora({"split", fixture(QStringLiteral("h264.mp4")), "--parts", "2", "--library", library});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    // One line per clip, the newline in the folder's name shown as \n.
-    QCOMPARE(run.out.trimmed().split(QLatin1Char('\n')).size(), 2);
-    QVERIFY(run.out.contains(QStringLiteral("odd\\nname/split-1.mp4")));
-    QVERIFY(QFileInfo::exists(library + QStringLiteral("/split-1.mp4")));
-}
-
-void TestSplitCommand::videoThatCannotBeCutExactly()
-{
-    // AVI is read, but its frames carry no times: every clip fails, and says so.
-    const QString library = dir->filePath(QStringLiteral("library"));
-    const Run run = trimora({"split", fixture(QStringLiteral("h264.avi")), "--parts", "2", "--library", library});
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.out.contains(QStringLiteral("no presentation times")), qPrintable(run.out));
-    QCOMPARE(QDir(library).entryList(QDir::Files).size(), 0);
-}
-
-void TestSplitCommand::version()
-{
-    const Run run = trimora({"--version"});
-    QCOMPARE(run.exitCode, 0);
-    QVERIFY(run.out.startsWith(QStringLiteral("trimora ")));
 }
 
 QTEST_GUILESS_MAIN(TestSplitCommand)
