@@ -501,7 +501,7 @@ bool CutterViewController::pressOnMarker(double x)
         return false;
     }
     selected = marker;
-    drag = MarkerDrag{*marker, model.splitPoints()[size_t(*marker)]};
+    drag = MarkerDrag{*marker, model.splitPoints()[size_t(*marker)], false};
     showSplits();
     return true;
 }
@@ -510,7 +510,8 @@ void CutterViewController::dragMarker(double x, bool release)
 {
     if (!drag || !mainAsset)
         return;
-    if (x >= 0.0 && x <= stripWidth() && stripWidth() > 0.0 && model.duration() > 0.0) {
+    drag->moved = drag->moved || !release;
+    if (drag->moved && x >= 0.0 && x <= stripWidth() && stripWidth() > 0.0 && model.duration() > 0.0) {
         // Snapped to the start of a frame, like a split made at the playhead.
         const FrameGrid grid = frames();
         drag->position = grid.timeOf(grid.frameAt(x / stripWidth() * model.duration())) / model.duration();
@@ -629,7 +630,7 @@ void CutterViewController::askToDiscard(std::function<void()> proceed)
         proceed();
         return;
     }
-    if (discardQuestion)
+    if (discardQuestion && discardQuestion->isVisible())
         return;
     const int count = model.splitPointCount();
     QPointer<CutterViewController> self(this);

@@ -165,6 +165,7 @@ private:
     struct MarkerDrag {
         int index = 0;
         double position = 0.0;
+        bool moved = false; // a click that does not move selects and nothing else
     };
     std::optional<MarkerDrag> drag;
     // The sorted split points of the last save (or discard).
