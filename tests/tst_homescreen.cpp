@@ -1,5 +1,6 @@
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QPointer>
@@ -7,7 +8,9 @@
 
 #include "AppIdentity.h"
 #include "EditorHarness.h"
+#include "ExportPlan.h"
 #include "ScreenStack.h"
+#include "SettingsUserDefaults.h"
 #include "ViewController.h"
 
 namespace {
@@ -20,6 +23,7 @@ struct Home {
     QStringList mailed; // recipients | subject
     bool mailAvailable = true;
     QString lastFolder;
+    SettingsUserDefaults settings{dir.filePath(QStringLiteral("settings.ini"))};
     int editorReads = 0; // files the editor opened itself, not handed to it
 
     Home()
@@ -27,6 +31,7 @@ struct Home {
         HomeServices services;
         services.screens = &screens;
         services.videosFolder = dir.filePath(QStringLiteral("Videos/Trimora"));
+        services.settings = &settings;
         services.lastFolder = [this] { return lastFolder; };
         services.rememberFolder = [this](const QString& folder) { lastFolder = folder; };
         services.openAsset = [this](const QString& path) {
@@ -148,6 +153,27 @@ private slots:
         }
         QVERIFY(h.editor() && h.editor() != first);
         QCOMPARE(h.editor()->videoURL.fileName(), QStringLiteral("other.mkv"));
+    }
+
+    void settingsSheetKeepsTheCutMode()
+    {
+        Home h;
+        const auto sheet = [&h] {
+            h.home->touchSettings();
+            QStringList texts;
+            for (QAction* action : h.home->settingsSheet()->actions()) {
+                if (!action->isSeparator())
+                    texts << action->text() + (action->isChecked() ? QStringLiteral(" [on]") : QString());
+            }
+            return texts;
+        };
+        const QString choice = QStringLiteral("Cut at Keyframes Only (No Re-encoding)");
+        QCOMPARE(sheet(), (QStringList{choice, QStringLiteral("Cancel")}));
+        h.home->settingsSheet()->actions().at(1)->trigger();
+        QVERIFY(h.settings.boolForKey(QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY)));
+        h.home->settingsSheet()->close();
+        QCOMPARE(sheet(), (QStringList{choice + QStringLiteral(" [on]"), QStringLiteral("Cancel")}));
+        h.home->settingsSheet()->close();
     }
 
     void supportMailOnlyWithAMailProgram()
