@@ -12,6 +12,8 @@ QMessageBox* makeBox(QWidget* screen, const QString& title, const QString& messa
     box->setObjectName(QStringLiteral("alert"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
+    // Wide enough that a window manager does not cut the title short.
+    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 300px; }"));
     return box;
 }
 
