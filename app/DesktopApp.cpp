@@ -52,17 +52,23 @@ int runDesktopApp(int& argc, char** argv)
     parser.addOption({QStringLiteral("library"), QStringLiteral("The folder clips are saved to."), QStringLiteral("DIR")});
     parser.addPositionalArgument(QStringLiteral("VIDEO"), QStringLiteral("A video to open."));
     if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
+        const QString why = parser.errorText().isEmpty()
+            ? translateBeforeStart("DesktopApp", QT_TRANSLATE_NOOP("DesktopApp", "open one video at a time."))
+            : parser.errorText();
         std::fprintf(stderr, "trimora: %s\nUsage: trimora [--library DIR] [VIDEO]\n       trimora split VIDEO "
                              "(--at TIME... | --parts N | --every TIME) [--library DIR]\n       trimora --version\n",
-                     parser.errorText().isEmpty() ? "open one video at a time."
-                                                  : qPrintable(parser.errorText()));
+                     qPrintable(why));
         return 2;
     }
     if (!hasDisplay()) {
-        std::fputs("trimora: there is no display to show the editor on.\n"
-                   "Run it in your desktop session, or on a machine without a screen with\n"
-                   "    xvfb-run trimora [VIDEO]\n"
-                   "The command line needs no display: trimora split VIDEO --parts N\n",
+        std::fputs(qPrintable(translateBeforeStart(
+                       "DesktopApp", QT_TRANSLATE_NOOP("DesktopApp",
+                                                       "trimora: there is no display to show the editor on.\n"
+                                                       "Run it in your desktop session, or on a machine without a "
+                                                       "screen with\n"
+                                                       "    xvfb-run trimora [VIDEO]\n"
+                                                       "The command line needs no display: trimora split VIDEO "
+                                                       "--parts N\n"))),
                    stderr);
         return 2;
     }

@@ -304,6 +304,21 @@ QPushButton#pauseButton:focus, QPushButton#splitButton:focus, QPushButton#undoBu
     </message>
 </context>
 <context>
+    <name>DesktopApp</name>
+    <message>
+        <source>open one video at a time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>trimora: there is no display to show the editor on.
+Run it in your desktop session, or on a machine without a screen with
+    xvfb-run trimora [VIDEO]
+The command line needs no display: trimora split VIDEO --parts N
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QuitGuard</name>
     <message>
         <source>Still Saving</source>
