@@ -238,7 +238,13 @@ void SplitMarkerView::place(double stripWidth, double stripHeight)
 void SplitMarkerView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), selected ? QColor(0xff, 0x4f, 0x8b) : QColor(Qt::white));
+    painter.fillRect(rect(), Qt::white);
+    if (selected) {
+        // Pink with dark edges: it stands out on any picture, pink ones included.
+        painter.fillRect(rect(), QColor(0x16, 0x16, 0x1b));
+        painter.fillRect(rect().adjusted(1, 0, -1, 0), QColor(0xff, 0x2d, 0x78));
+        return;
+    }
     QPen pen(QColor(0x80, 0x80, 0x80));
     pen.setWidthF(strip::MARKER_LINE_WIDTH);
     pen.setCapStyle(Qt::FlatCap);
