@@ -469,6 +469,16 @@ private slots:
             QCOMPARE(h.children<SplitMarkerView>().size(), qsizetype(expected.size()));
         }
         QVERIFY(!h.outlet("undoButton")->isEnabled());
+
+        // A number too wide for its clip is left out, never drawn over its neighbours.
+        for (double fraction : {0.0, 0.001, 0.5})
+            h.splitAt(fraction);
+        QStringList numbers;
+        for (ClipNumberLabel* label : h.children<ClipNumberLabel>("splitPointsNumbersView")) {
+            if (label->isVisibleTo(h.outlet("splitPointsNumbersView")))
+                numbers << label->text();
+        }
+        QCOMPARE(numbers, (QStringList{"3", "4"}));
     }
 
 private:
