@@ -90,10 +90,11 @@ QString secondsText(double seconds)
     return QString::number(seconds, 'f', 3);
 }
 
-// In keyframe mode, lists where each clip starts. In exact mode, notes each clip that
-// starts at the keyframe before its split because the video cannot be encoded here.
+// In keyframe mode, lists where each clip starts (with the messages: the output
+// keeps one line per clip). In exact mode, notes each clip that starts at the
+// keyframe before its split because the video cannot be encoded here.
 std::vector<QString> keyframeNotes(const QString& video, const std::vector<PlannedCut>& plan, CutMode mode,
-                                   QTextStream& out)
+                                   QTextStream& err)
 {
     std::vector<QString> notes(plan.size());
     std::vector<double> asked;
@@ -103,9 +104,9 @@ std::vector<QString> keyframeNotes(const QString& video, const std::vector<Plann
     if (!starts || starts->times.size() != plan.size())
         return notes; // the cuts say what is wrong, if anything
     if (mode == CutMode::KeyframesOnly) {
-        out << "Cutting at keyframes only (nothing is encoded again):\n";
+        err << "Cutting at keyframes only (nothing is encoded again):\n";
         for (size_t k = 0; k < plan.size(); ++k)
-            out << QStringLiteral("  %1 starts at %2 s (asked for %3 s)\n")
+            err << QStringLiteral("  %1 starts at %2 s (asked for %3 s)\n")
                        .arg(plan[k].fileName, secondsText(starts->times[k]), secondsText(plan[k].startTime));
         return notes;
     }
@@ -209,7 +210,7 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
 
     const std::vector<PlannedCut> plan = exportPlan(model.splitPoints(), model.duration());
     generator.cutMode = parser.isSet(keyframes) ? CutMode::KeyframesOnly : CutMode::Exact;
-    const std::vector<QString> notes = keyframeNotes(request.video, plan, generator.cutMode, io.out);
+    const std::vector<QString> notes = keyframeNotes(request.video, plan, generator.cutMode, io.err);
     FolderVideoLibrary folder(QDir(request.library).absolutePath());
     io.err << QStringLiteral("Cutting %1 (%2) into %3 clips for %4\n")
                   .arg(escapeControlCharacters(QFileInfo(request.video).fileName()), timeText(video->duration))
