@@ -390,7 +390,6 @@ PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, boo
         const std::optional<ScannedPacket> key = keyAtOrBefore(threshold, &failed);
         if (failed)
             return unreadable();
-        plan.movedToKeyframe = mode == CutMode::Exact && key && key->pts < threshold;
         threshold = key ? key->pts : std::numeric_limits<int64_t>::min() / 2;
     }
     PlanResult start = planStart(threshold, plan, &failed);

@@ -38,9 +38,6 @@ struct ClipPlan {
     // The copy leaves out the pictures shown before copyKey that are decoded after it
     // (HEVC leading pictures); the head holds them, encoded again.
     bool dropLeading = false;
-    // The codec cannot be encoded here, so the clip starts at the keyframe before the
-    // split instead of at the split.
-    bool movedToKeyframe = false;
 
     bool hasHead() const { return !copyKey || copyKey->pts > firstPts; }
     bool hasTail() const { return copyKey && endPts && copyUntil < *endPts; }
