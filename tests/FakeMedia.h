@@ -22,14 +22,15 @@ public:
         double endTime = 0.0;
         QString baseName;
         bool onMainThread = false;
+        CutMode mode = CutMode::Exact;
     };
 
     CutResult cut(const QString& source, double startTime, double endTime, const QString& outputFolder,
-                  const QString& baseName, CutMode = CutMode::Exact) override
+                  const QString& baseName, CutMode mode = CutMode::Exact) override
     {
         const bool main = QThread::currentThread() == QCoreApplication::instance()->thread();
         std::lock_guard lock(mutex);
-        calls.push_back({source, startTime, endTime, baseName, main});
+        calls.push_back({source, startTime, endTime, baseName, main, mode});
         if (failures.contains(baseName))
             return CutResult::failed(QStringLiteral("The clip could not be cut."));
         if (empties.contains(baseName))

@@ -218,6 +218,7 @@ private slots:
         QTest::newRow("library refuses the last clip") << "refused" << "split-2" << "refused split-2";
         QTest::newRow("two clips fail: one alert names both") << "fails" << "split-0 split-2" << "2 of 3 clips";
         QTest::newRow("empty clip is skipped") << "empty" << "split-0" << "";
+        QTest::newRow("the keyframes-only setting reaches every cut") << "keyframes" << "" << "";
     }
 
     void exports()
@@ -228,7 +229,9 @@ private slots:
 
         (fault == "fails" ? cutter->failures : fault == "empty" ? cutter->empties : library->refuse)
             << clip.split(QLatin1Char(' '));
-        EditorHarness h(10.0, services());
+        EditorServices withSetting = services();
+        withSetting.cutAtKeyframesOnly = [&fault] { return fault == "keyframes"; };
+        EditorHarness h(10.0, withSetting);
         h.splitAt(0.6);
         h.splitAt(0.3);
         h.editor->touchDone();
@@ -238,9 +241,11 @@ private slots:
         // Every clip of the video, in timeline order; the editor is as it was.
         QStringList got;
         for (const FakeCutter::Call& call : cutter->recorded())
-            got << QStringLiteral("%1 %2 %3-%4").arg(call.source, call.baseName).arg(call.startTime).arg(call.endTime);
-        QCOMPARE(got, (QStringList{"/videos/holiday.mp4 split-0 0-3", "/videos/holiday.mp4 split-1 3-6",
-                                   "/videos/holiday.mp4 split-2 6-10"}));
+            got << QStringLiteral("%1 %2 %3-%4%5").arg(call.source, call.baseName).arg(call.startTime).arg(call.endTime)
+                       .arg(call.mode == CutMode::KeyframesOnly ? " at keyframes" : "");
+        const QString mode = fault == "keyframes" ? QStringLiteral(" at keyframes") : QString();
+        QCOMPARE(got, (QStringList{"/videos/holiday.mp4 split-0 0-3" + mode, "/videos/holiday.mp4 split-1 3-6" + mode,
+                                   "/videos/holiday.mp4 split-2 6-10" + mode}));
         QCOMPARE(h.editor->cutModel().splitPoints(), (std::vector<double>{0.6, 0.3}));
         QVERIFY(h.outlet("exportProgressLabel")->isHidden());
         const QList<QMessageBox*> errors = openAlerts(QStringLiteral("Error"));

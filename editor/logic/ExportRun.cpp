@@ -48,6 +48,7 @@ void startExport(const std::vector<PlannedCut>& plan, const QUrl& source, VideoG
         base.index = cut.index;
         base.fileName = cut.fileName;
         generator.fileName = cut.fileName;
+        generator.cutMode = cut.keyframesOnly ? CutMode::KeyframesOnly : CutMode::Exact;
         generator.splitVideo(
             source, cut.startTime, cut.endTime,
             [state, base, target](const QUrl& clip) {
