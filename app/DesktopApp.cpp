@@ -1,6 +1,8 @@
 #include "DesktopApp.h"
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 
@@ -14,6 +16,7 @@
 #include "AppDelegate.h"
 #include "AppIdentity.h"
 #include "DesktopStoreReview.h"
+#include "FfmpegSupport.h"
 #include "FfmpegVideoAsset.h"
 #include "FolderVideoLibrary.h"
 #include "MailComposer.h"
@@ -24,6 +27,7 @@
 #include "Scenes.h"
 #include "ScreenStack.h"
 #include "SettingsUserDefaults.h"
+#include "StopSignals.h"
 #include "VideoGenerator.h"
 #include "ViewController.h"
 
@@ -72,6 +76,8 @@ int runDesktopApp(int& argc, char** argv)
         ? QDir(parser.value(QStringLiteral("library"))).absolutePath()
         : FolderVideoLibrary::defaultFolder();
     FolderVideoLibrary library(libraryFolder);
+    // What a killed export of ours left in the library goes at the next start.
+    library.removeLeftovers();
 
     ScreenStack window;
     window.setWindowTitle(QStringLiteral("Trimora"));
@@ -112,6 +118,17 @@ int runDesktopApp(int& argc, char** argv)
     QuitGuard guard(&window);
     window.mayClose = [&guard] { return guard.mayClose(); };
     QObject::connect(&guard, &QuitGuard::quitWhenIdle, &app, &QApplication::quit);
+    // A logout's SIGTERM does not wait for saving, as closing the window does: every
+    // export stops at once and its working files go, and the clips already saved stay.
+    StopSignals stopSignals;
+    bool stopped = false;
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [&library, &stopped](int signalNumber) {
+        stopped = true;
+        library.stop();
+        VideoGenerator::current().stop();
+        stopAllMediaReads();
+        QCoreApplication::exit(StopSignals::exitStatus(signalNumber));
+    });
 
     HomeServices homeServices;
     homeServices.screens = &window;
@@ -136,9 +153,11 @@ int runDesktopApp(int& argc, char** argv)
         QTimer::singleShot(0, home, [home, path = videos.first()] { home->openVideo(path); });
 
     const int status = app.exec();
-    // Anything still under way (the window is gone only when no export runs) ends
-    // before the library and the generator do.
+    // Anything still under way (the window is gone only when no export runs, or after a
+    // stop signal) ends before the library and the generator do. After a stop, a cut
+    // still flushing its abandoned file to a slow disk must not hold the exit.
+    if (stopped && !VideoGenerator::current().waitForCuts(std::chrono::seconds(1)))
+        std::_Exit(status);
     VideoGenerator::current().waitForCuts();
-    library.waitForImports();
     return status;
 }

@@ -86,12 +86,12 @@ Packet takeOut(AVPacket* packet, int64_t shift)
 
 class ClipJob {
 public:
-    ClipJob(QString sourcePath, double start, double end, QString folder, QString name)
+    ClipJob(QString sourcePath, double start, double end, CutOutput output)
         : source(std::move(sourcePath))
         , startTime(start)
         , endTime(end)
-        , outputFolder(std::move(folder))
-        , baseName(std::move(name))
+        , outputFolder(std::move(output.folder))
+        , outputPath(std::move(output.path))
     {
     }
 
@@ -125,7 +125,7 @@ private:
     double startTime;
     double endTime;
     QString outputFolder;
-    QString baseName;
+    QString outputPath;
 
     InputFormat input;
     int video = -1;
@@ -393,7 +393,6 @@ CutResult ClipJob::run()
 
 CutResult ClipJob::write(const ClipStart& start, std::optional<int64_t> endPts, int64_t moovReserve)
 {
-    const QString outputPath = QDir(outputFolder).filePath(baseName + QLatin1Char('.') + extension);
     const QByteArray encodedPath = QFile::encodeName(outputPath);
     auto fail = [&](const QString& message) {
         QFile::remove(outputPath);
@@ -664,13 +663,12 @@ CutResult ClipJob::write(const ClipStart& start, std::optional<int64_t> endPts, 
             return fail(problem(QStringLiteral("the end of the clip could not be set (%1).").arg(trimError)));
         }
     }
-    return CutResult::written(outputPath);
+    return CutResult::written(extension);
 }
 
 } // namespace
 
-CutResult StreamCopyCutter::cut(const QString& source, double startTime, double endTime, const QString& outputFolder,
-                                const QString& baseName)
+CutResult StreamCopyCutter::cut(const QString& source, double startTime, double endTime, const CutOutput& output)
 {
-    return ClipJob(source, startTime, endTime, outputFolder, baseName).run();
+    return ClipJob(source, startTime, endTime, output).run();
 }

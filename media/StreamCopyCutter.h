@@ -23,6 +23,5 @@
 // second pass over it.
 class StreamCopyCutter final : public ClipCutter {
 public:
-    CutResult cut(const QString& source, double startTime, double endTime, const QString& outputFolder,
-                  const QString& baseName) override;
+    CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output) override;
 };

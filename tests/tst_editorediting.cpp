@@ -200,10 +200,18 @@ void TestEditorEditing::exportStartsEveryCutInTimelineOrder()
     QTRY_COMPARE(openAlerts(QStringLiteral("Finished")).size(), 1);
 
     std::vector<FakeCutter::Call> calls = cutter->recorded();
-    std::sort(calls.begin(), calls.end(), [](const auto& a, const auto& b) { return a.baseName < b.baseName; });
+    std::sort(calls.begin(), calls.end(), [](const auto& a, const auto& b) { return a.startTime < b.startTime; });
     QStringList got;
-    for (const FakeCutter::Call& call : calls)
-        got << QStringLiteral("%1 %2-%3").arg(call.baseName).arg(call.startTime).arg(call.endTime);
+    for (const FakeCutter::Call& call : calls) {
+        // The library holds each clip under its name, its content saying where it began.
+        QString name;
+        for (const QFileInfo& clip : QDir(library->folder()).entryInfoList(QDir::Files)) {
+            QFile file(clip.filePath());
+            if (file.open(QIODevice::ReadOnly) && file.readAll() == "clip from " + QByteArray::number(call.startTime))
+                name = clip.completeBaseName();
+        }
+        got << QStringLiteral("%1 %2-%3").arg(name).arg(call.startTime).arg(call.endTime);
+    }
     const double p7 = h.editor->cutModel().splitPoints()[0] * 20.0;
     const double p2 = h.editor->cutModel().splitPoints()[1] * 20.0;
     const double p5 = h.editor->cutModel().splitPoints()[2] * 20.0;
@@ -225,29 +233,29 @@ void TestEditorEditing::exportStartsEveryCutInTimelineOrder()
 
 void TestEditorEditing::exportOutcomes_data()
 {
-    QTest::addColumn<QString>("failCut");
-    QTest::addColumn<QString>("emptyCut");
+    QTest::addColumn<double>("failCut");  // the clip's start, or -1
+    QTest::addColumn<double>("emptyCut");
     QTest::addColumn<QString>("refuse");
     QTest::addColumn<int>("errors");
     QTest::addColumn<bool>("finished");
 
-    QTest::newRow("failed middle clip") << "split-1" << "" << "" << 1 << false;
-    QTest::newRow("library refuses the last clip") << "" << "" << "split-2" << 1 << false;
-    QTest::newRow("empty clip is skipped") << "" << "split-0" << "" << 0 << true;
+    QTest::newRow("failed middle clip") << 3.0 << -1.0 << "" << 1 << false;
+    QTest::newRow("library refuses the last clip") << -1.0 << -1.0 << "split-2" << 1 << false;
+    QTest::newRow("empty clip is skipped") << -1.0 << 0.0 << "" << 0 << true;
 }
 
 void TestEditorEditing::exportOutcomes()
 {
-    QFETCH(QString, failCut);
-    QFETCH(QString, emptyCut);
+    QFETCH(double, failCut);
+    QFETCH(double, emptyCut);
     QFETCH(QString, refuse);
     QFETCH(int, errors);
     QFETCH(bool, finished);
 
-    if (!failCut.isEmpty())
+    if (failCut >= 0)
         cutter->failures[failCut] = QStringLiteral("The clip could not be cut.");
-    if (!emptyCut.isEmpty())
-        cutter->empties[emptyCut] = true;
+    if (emptyCut >= 0)
+        cutter->empties.push_back(emptyCut);
     if (!refuse.isEmpty())
         library->refuse << refuse;
     EditorHarness h(10.0, services());
@@ -275,7 +283,7 @@ void TestEditorEditing::twoExportsAtOnce()
     QTRY_COMPARE(openAlerts(QStringLiteral("Finished")).size(), 2);
     QTRY_COMPARE(h.reviewActions, 2);
     // Four clips, none overwritten.
-    QCOMPARE(QDir(library->folder).entryList(QDir::Files).size(), 4);
+    QCOMPARE(QDir(library->folder()).entryList(QDir::Files).size(), 4);
 }
 
 void TestEditorEditing::closingDuringAnExport()
@@ -291,7 +299,9 @@ void TestEditorEditing::closingDuringAnExport()
     // Alive until its export is done, then gone; nothing lost on the way.
     QVERIFY(editor);
     QTRY_VERIFY(!editor);
-    QCOMPARE(QDir(library->folder).entryList(QDir::Files).size(), 2);
+    QCOMPARE(QDir(library->folder()).entryList(QDir::Files).size(), 2);
+    // Still counted, on the main queue after the editor has gone.
+    QTRY_COMPARE(h.reviewActions, 1);
 }
 
 void TestEditorEditing::keyboard()
@@ -312,6 +322,8 @@ void TestEditorEditing::keyboard()
     QCOMPARE(h.editor->runningExports(), 1);
     // While the "Finished" alert is open, keys do not reach the editor behind it.
     QTRY_COMPARE(openAlerts(QStringLiteral("Finished")).size(), 1);
+    // Counted after "Finished", on the main queue: waited for, as the count lives in h.
+    QTRY_COMPARE(h.reviewActions, 1);
     QTest::keyClick(h.editor.get(), Qt::Key_S);
     QTest::keyClick(h.editor.get(), Qt::Key_Return);
     QCOMPARE(h.editor->cutModel().splitPointCount(), 1);
@@ -343,7 +355,8 @@ void TestEditorEditing::quittingWaitsForExports()
     QVERIFY(!guard.mayClose());
     QCOMPARE(openAlerts(QStringLiteral("Still Saving")).size(), 1);
     QTRY_COMPARE(quit.count(), 1);
-    QCOMPARE(QDir(library->folder).entryList(QDir::Files).size(), 2);
+    QCOMPARE(QDir(library->folder()).entryList(QDir::Files).size(), 2);
+    QTRY_COMPARE(h.reviewActions, 1);
 }
 
 QTEST_MAIN(TestEditorEditing)

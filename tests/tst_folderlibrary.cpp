@@ -1,6 +1,9 @@
 #include <thread>
 
+#include <unistd.h>
+
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -9,16 +12,24 @@
 
 namespace {
 
-// A working file as the cutter leaves it: a clip in a folder of its own.
-QString workingCopy(const QString& root, const QString& fixtureName, const QString& name)
+// A clip as the cutter leaves it: the fixture's bytes, written into a working file of
+// the library.
+std::unique_ptr<VideoLibrary::WorkingFile> workingCopy(VideoLibrary& library, const QString& fixtureName)
 {
-    static int counter = 0;
-    const QString folder = root + QStringLiteral("/cut-%1").arg(++counter);
-    QDir().mkpath(folder);
-    const QString path = folder + QLatin1Char('/') + name;
-    if (!QFile::copy(fixture(fixtureName), path))
-        return {};
-    return path;
+    Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> made = library.createWorkingFile();
+    if (!made)
+        return nullptr;
+    QFile source(fixture(fixtureName));
+    QFile target(made.value()->path());
+    if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly))
+        return nullptr;
+    target.write(source.readAll());
+    return std::move(made).value();
+}
+
+QStringList everything(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
 } // namespace
@@ -32,9 +43,10 @@ private slots:
     void imports();
     void refusesWhatIsNotAVideo_data();
     void refusesWhatIsNotAVideo();
-    void acrossFilesystems();
-    void racingImportsKeepEveryClip();
-    void addVideoAnswersOnTheMainThread();
+    void leftoversOfGoneProcesses_data();
+    void leftoversOfGoneProcesses();
+    void racingPublishesKeepEveryClip();
+    void stopRemovesWorkingFiles();
     void defaultFolderIsInTheVideosFolder();
 
 private:
@@ -87,22 +99,22 @@ void TestFolderLibrary::imports()
         before.insert(name, digest(file.fileName()));
     }
 
-    const QString working = workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("h264.mp4"), clip);
-    QVERIFY(!working.isEmpty());
-    const QByteArray clipDigest = digest(working);
+    FolderVideoLibrary library(root);
+    QVERIFY(library.prepare(0));
+    std::unique_ptr<VideoLibrary::WorkingFile> working = workingCopy(library, QStringLiteral("h264.mp4"));
+    QVERIFY(working);
+    const QByteArray clipDigest = digest(fixture(QStringLiteral("h264.mp4")));
 
-    const Outcome<QString> placed = FolderVideoLibrary(root).importFile(working);
+    const Outcome<QString> placed = working->publish(clip);
     QVERIFY2(placed.ok(), qPrintable(placed.error()));
     QCOMPARE(placed.value(), root + QLatin1Char('/') + expected);
     QCOMPARE(digest(placed.value()), clipDigest);
     // Nothing already there was touched.
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         QCOMPARE(digest(root + QLatin1Char('/') + it.key()), it.value());
-    // The working file is gone once the library holds the clip.
-    QVERIFY(!QFileInfo::exists(working));
     // And nothing else appeared: no temporary or partial files.
-    QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
-             existing.size() + 1);
+    working.reset();
+    QCOMPARE(everything(root).size(), existing.size() + 1);
 }
 
 void TestFolderLibrary::refusesWhatIsNotAVideo_data()
@@ -118,47 +130,78 @@ void TestFolderLibrary::refusesWhatIsNotAVideo()
     QFETCH(QString, fixtureName);
 
     const QString root = dir->filePath(QStringLiteral("library"));
-    const QString working = workingCopy(dir->filePath(QStringLiteral("cache")), fixtureName, QStringLiteral("split-0.mp4"));
-    const Outcome<QString> placed = FolderVideoLibrary(root).importFile(working);
+    FolderVideoLibrary library(root);
+    QVERIFY(library.prepare(0));
+    std::unique_ptr<VideoLibrary::WorkingFile> working = workingCopy(library, fixtureName);
+    QVERIFY(working);
+    const Outcome<QString> placed = working->publish(QStringLiteral("split-0.mp4"));
     QVERIFY(!placed.ok());
-    // The message says what happened and where the clip is kept.
     QVERIFY2(placed.error().contains(QStringLiteral("split-0.mp4")), qPrintable(placed.error()));
-    QVERIFY2(placed.error().contains(working), qPrintable(placed.error()));
-    QVERIFY(QFileInfo::exists(working));
-    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/split-0.mp4")));
+    working.reset();
+    QCOMPARE(everything(root), QStringList());
 }
 
-void TestFolderLibrary::acrossFilesystems()
+void TestFolderLibrary::leftoversOfGoneProcesses_data()
 {
-    // The working file on a memory filesystem, the library on disk: no hard link is
-    // possible, so the clip is copied and named only when complete.
-    QTemporaryDir memory(QStringLiteral("/dev/shm/trimora-test-XXXXXX"));
-    QVERIFY2(memory.isValid(), "this test needs a writable /dev/shm");
-    const QString working = workingCopy(memory.path(), QStringLiteral("h264.mp4"), QStringLiteral("split-1.mp4"));
-    const QByteArray clipDigest = digest(working);
-    const QString root = dir->filePath(QStringLiteral("library"));
+    QTest::addColumn<QString>("owner"); // whose working file it is
+    QTest::addColumn<bool>("removed");
 
-    const Outcome<QString> placed = FolderVideoLibrary(root).importFile(working);
-    QVERIFY2(placed.ok(), qPrintable(placed.error()));
-    QCOMPARE(placed.value(), root + QStringLiteral("/split-1.mp4"));
-    QCOMPARE(digest(placed.value()), clipDigest);
-    QVERIFY(!QFileInfo::exists(working));
-    QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList{QStringLiteral("split-1.mp4")});
+    QTest::newRow("a process that is gone") << "gone" << true;
+    QTest::newRow("a process that runs") << "running" << false;
+    QTest::newRow("a process that took a gone one's id") << "id reused" << true;
+    QTest::newRow("a process on another machine") << "other host" << false;
+    QTest::newRow("not one of ours") << "user" << false;
 }
 
-void TestFolderLibrary::racingImportsKeepEveryClip()
+void TestFolderLibrary::leftoversOfGoneProcesses()
+{
+    QFETCH(QString, owner);
+    QFETCH(bool, removed);
+
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const QString tag = QString::fromLatin1(host).remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]"))).left(24);
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    QVERIFY(stat.open(QIODevice::ReadOnly));
+    const QString started = QString::fromLatin1(stat.readAll()).section(QLatin1Char(')'), 1).simplified().section(QLatin1Char(' '), 19, 19);
+    // Above the largest process id Linux gives: no process has it.
+    constexpr qint64 GONE = 4194304 + 17;
+    QString name;
+    if (owner == QLatin1String("gone"))
+        name = QStringLiteral(".trimora-%1-%2-%3-a1.part").arg(tag).arg(GONE).arg(started);
+    else if (owner == QLatin1String("running"))
+        name = QStringLiteral(".trimora-%1-%2-%3-a1.part").arg(tag).arg(::getpid()).arg(started);
+    else if (owner == QLatin1String("id reused"))
+        name = QStringLiteral(".trimora-%1-%2-%3-a1.part").arg(tag).arg(::getpid()).arg(started.toULongLong() + 1);
+    else if (owner == QLatin1String("other host"))
+        name = QStringLiteral(".trimora-%1x-%2-%3-a1.part").arg(tag).arg(GONE).arg(started);
+    else
+        name = QStringLiteral(".trimora-notes.part");
+
+    const QString root = dir->filePath(QStringLiteral("library"));
+    QDir().mkpath(root);
+    QFile leftover(root + QLatin1Char('/') + name);
+    QVERIFY(leftover.open(QIODevice::WriteOnly));
+    leftover.write("half a clip");
+    leftover.close();
+    QVERIFY(FolderVideoLibrary(root).prepare(0));
+    QCOMPARE(QFileInfo::exists(leftover.fileName()), !removed);
+}
+
+void TestFolderLibrary::racingPublishesKeepEveryClip()
 {
     const QString root = dir->filePath(QStringLiteral("library"));
     constexpr int COUNT = 6;
-    QStringList working;
+    FolderVideoLibrary library(root);
+    QVERIFY(library.prepare(0));
+    std::vector<std::unique_ptr<VideoLibrary::WorkingFile>> working;
     for (int i = 0; i < COUNT; ++i)
-        working << workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("videoonly.mp4"), QStringLiteral("split-0.mp4"));
+        working.push_back(workingCopy(library, QStringLiteral("videoonly.mp4")));
 
     std::vector<std::optional<Outcome<QString>>> results(COUNT);
     std::vector<std::thread> threads;
     for (int i = 0; i < COUNT; ++i)
-        threads.emplace_back([&, i] { results[size_t(i)] = FolderVideoLibrary(root).importFile(working[i]); });
+        threads.emplace_back([&, i] { results[size_t(i)] = working[size_t(i)]->publish(QStringLiteral("split-0.mp4")); });
     for (std::thread& thread : threads)
         thread.join();
 
@@ -168,25 +211,23 @@ void TestFolderLibrary::racingImportsKeepEveryClip()
         placed.insert(QFileInfo(result->value()).fileName());
     }
     QCOMPARE(placed.size(), COUNT);
-    QCOMPARE(QDir(root).entryList(QDir::Files).size(), COUNT);
+    working.clear();
+    QCOMPARE(everything(root).size(), COUNT);
 }
 
-void TestFolderLibrary::addVideoAnswersOnTheMainThread()
+void TestFolderLibrary::stopRemovesWorkingFiles()
 {
     const QString root = dir->filePath(QStringLiteral("library"));
-    const QString working = workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("h264.mp4"), QStringLiteral("split-3.mp4"));
     FolderVideoLibrary library(root);
-    std::optional<Outcome<QString>> answer;
-    bool onMain = false;
-    library.addVideo(working, [&](const Outcome<QString>& result) {
-        onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
-        answer = result;
-    });
-    QVERIFY(!answer.has_value()); // it returned before the work was done
-    QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 10000);
-    QVERIFY(onMain);
-    QVERIFY2(answer->ok(), qPrintable(answer->error()));
-    QVERIFY(QFileInfo::exists(root + QStringLiteral("/split-3.mp4")));
+    QVERIFY(library.prepare(0));
+    std::unique_ptr<VideoLibrary::WorkingFile> working = workingCopy(library, QStringLiteral("h264.mp4"));
+    QVERIFY(working);
+    library.stop();
+    // Nothing is published after a stop, nothing new is begun, and nothing stays.
+    QVERIFY(!working->publish(QStringLiteral("split-0.mp4")));
+    QVERIFY(!library.createWorkingFile());
+    working.reset();
+    QCOMPARE(everything(root), QStringList());
 }
 
 void TestFolderLibrary::defaultFolderIsInTheVideosFolder()

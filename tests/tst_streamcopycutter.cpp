@@ -94,12 +94,13 @@ void TestStreamCopyCutter::adjacentClipsHoldEveryFrameOnce()
     for (int k = 0; k + 1 < bounds.size(); ++k) {
         const QString folder = dir->filePath(QStringLiteral("cut-%1").arg(k));
         QDir().mkpath(folder);
-        const CutResult result = cutter.cut(fixture(file), bounds[k], bounds[k + 1], folder, QStringLiteral("split-%1").arg(k));
+        const QString path = folder + QStringLiteral("/split-%1.clip").arg(k);
+        const CutResult result = cutter.cut(fixture(file), bounds[k], bounds[k + 1], {path, folder});
         QVERIFY2(result.kind == CutResult::Kind::Written, qPrintable(result.error));
-        QCOMPARE(result.path, folder + QStringLiteral("/split-%1.").arg(k) + extension);
+        QCOMPARE(result.extension, extension);
 
-        const QList<oracle::Frame> clip = oracle::videoFrames(result.path);
-        QVERIFY2(!clip.isEmpty(), qPrintable(result.path));
+        const QList<oracle::Frame> clip = oracle::videoFrames(path);
+        QVERIFY2(!clip.isEmpty(), qPrintable(path));
         // The first and last pictures are the ones asked for.
         const int first = firstFrameAtOrAfter(source, bounds[k]);
         const int end = k + 2 == bounds.size() ? int(source.size()) : firstFrameAtOrAfter(source, bounds[k + 1]);
@@ -138,24 +139,25 @@ void TestStreamCopyCutter::keepsWhatTheSourceCarries()
 
     const QString expected = oracle::probe(fixture(file), entries, streams);
     QVERIFY2(!expected.isEmpty(), "the fixture lacks what this row checks");
-    const CutResult result = StreamCopyCutter().cut(fixture(file), 2.5, 7.5, dir->path(), QStringLiteral("clip"));
+    const QString path = dir->filePath(QStringLiteral("clip.mp4"));
+    const CutResult result = StreamCopyCutter().cut(fixture(file), 2.5, 7.5, {path, dir->path()});
     QVERIFY2(result.kind == CutResult::Kind::Written, qPrintable(result.error));
-    QCOMPARE(oracle::probe(result.path, entries, streams), expected);
+    QCOMPARE(oracle::probe(path, entries, streams), expected);
 
     // The index is at the front, so the clip plays while it is still being read.
-    const QStringList boxes = oracle::topLevelBoxTypes(result.path);
+    const QStringList boxes = oracle::topLevelBoxTypes(path);
     QVERIFY2(boxes.indexOf(QStringLiteral("moov")) >= 0
                  && boxes.indexOf(QStringLiteral("moov")) < boxes.indexOf(QStringLiteral("mdat")),
              qPrintable(boxes.join(QLatin1Char(' '))));
 
     // Sound starts with the picture, within one audio frame (1024 samples at 48 kHz).
-    if (!oracle::probe(result.path, QStringLiteral("stream=codec_type"), QStringLiteral("a")).isEmpty()) {
-        const double video = oracle::firstFrameTime(result.path, QStringLiteral("v:0"));
-        const double audio = oracle::firstFrameTime(result.path, QStringLiteral("a:0"));
+    if (!oracle::probe(path, QStringLiteral("stream=codec_type"), QStringLiteral("a")).isEmpty()) {
+        const double video = oracle::firstFrameTime(path, QStringLiteral("v:0"));
+        const double audio = oracle::firstFrameTime(path, QStringLiteral("a:0"));
         QVERIFY2(std::abs(audio - video) <= 1024.0 / 48000.0 + 1e-6,
                  qPrintable(QStringLiteral("video %1, audio %2").arg(video).arg(audio)));
-        const double videoLength = oracle::probe(result.path, QStringLiteral("stream=duration"), QStringLiteral("v:0")).toDouble();
-        const double audioLength = oracle::probe(result.path, QStringLiteral("stream=duration"), QStringLiteral("a:0")).toDouble();
+        const double videoLength = oracle::probe(path, QStringLiteral("stream=duration"), QStringLiteral("v:0")).toDouble();
+        const double audioLength = oracle::probe(path, QStringLiteral("stream=duration"), QStringLiteral("a:0")).toDouble();
         QVERIFY2(std::abs(audioLength - videoLength) <= 2 * 1024.0 / 48000.0,
                  qPrintable(QStringLiteral("video %1 s, audio %2 s").arg(videoLength).arg(audioLength)));
     }
@@ -179,8 +181,8 @@ void TestStreamCopyCutter::emptyRanges()
     QFETCH(double, start);
     QFETCH(double, end);
 
-    const CutResult result = StreamCopyCutter().cut(fixture(QStringLiteral("h264.mp4")), start, end, dir->path(),
-                                                    QStringLiteral("split-0"));
+    const CutResult result = StreamCopyCutter().cut(fixture(QStringLiteral("h264.mp4")), start, end,
+                                                    {dir->filePath(QStringLiteral("split-0.mp4")), dir->path()});
     QCOMPARE(int(result.kind), int(CutResult::Kind::Empty));
     // Nothing is left behind for an empty clip.
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 0);
@@ -205,7 +207,7 @@ void TestStreamCopyCutter::refusals()
     QFETCH(QString, file);
     QFETCH(QString, words);
 
-    const CutResult result = StreamCopyCutter().cut(fixture(file), 3.0, 8.0, dir->path(), QStringLiteral("split-0"));
+    const CutResult result = StreamCopyCutter().cut(fixture(file), 3.0, 8.0, {dir->filePath(QStringLiteral("split-0.mp4")), dir->path()});
     QCOMPARE(int(result.kind), int(CutResult::Kind::Failed));
     QVERIFY2(result.error.contains(words), qPrintable(result.error));
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 0);
