@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include <QApplication>
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QScreen>
-#include <QTimer>
 
 #include "AppDelegate.h"
 #include "AppIdentity.h"
@@ -28,6 +28,7 @@
 #include "ScreenStack.h"
 #include "SettingsUserDefaults.h"
 #include "StopSignals.h"
+#include "TaskPool.h"
 #include "VideoGenerator.h"
 #include "ViewController.h"
 
@@ -39,9 +40,13 @@ bool hasDisplay()
         || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-} // namespace
+struct DesktopArguments {
+    QString library;
+    QStringList videos;
+};
 
-int runDesktopApp(int& argc, char** argv)
+// The editor's command line, or nothing when it cannot start (the user was told why).
+std::optional<DesktopArguments> parseDesktopArguments(int argc, char** argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -49,12 +54,17 @@ int runDesktopApp(int& argc, char** argv)
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("library"), QStringLiteral("The folder clips are saved to."), QStringLiteral("DIR")});
     parser.addPositionalArgument(QStringLiteral("VIDEO"), QStringLiteral("A video to open."));
-    if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
+    const bool parsed = parser.parse(arguments);
+    QString problem = parser.errorText();
+    if (parsed && parser.positionalArguments().size() > 1)
+        problem = QStringLiteral("open one video at a time.");
+    else if (parsed && parser.isSet(QStringLiteral("library")) && parser.value(QStringLiteral("library")).isEmpty())
+        problem = QStringLiteral("--library: '' is not a folder.");
+    if (!parsed || !problem.isEmpty()) {
         std::fprintf(stderr, "trimora: %s\nUsage: trimora [--library DIR] [VIDEO]\n       trimora split VIDEO "
                              "(--at TIME... | --parts N | --every TIME) [--library DIR]\n       trimora --version\n",
-                     parser.errorText().isEmpty() ? "open one video at a time."
-                                                  : qPrintable(parser.errorText()));
-        return 2;
+                     qPrintable(problem));
+        return std::nullopt;
     }
     if (!hasDisplay()) {
         std::fputs("trimora: there is no display to show the editor on.\n"
@@ -62,19 +72,48 @@ int runDesktopApp(int& argc, char** argv)
                    "    xvfb-run trimora [VIDEO]\n"
                    "The command line needs no display: trimora split VIDEO --parts N\n",
                    stderr);
-        return 2;
+        return std::nullopt;
     }
-    QtMediaPlayer::chooseBackend();
-    QApplication app(argc, argv);
+    return DesktopArguments{parser.isSet(QStringLiteral("library"))
+                                ? QDir(parser.value(QStringLiteral("library"))).absolutePath()
+                                : FolderVideoLibrary::defaultFolder(),
+                            parser.positionalArguments()};
+}
+
+void nameApplication()
+{
     QApplication::setOrganizationName(QStringLiteral("Trimora"));
     QApplication::setApplicationName(QStringLiteral("Trimora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Trimora"));
     QApplication::setApplicationVersion(QStringLiteral(TRIMORA_VERSION));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(APPLICATION_ID));
+}
 
-    const QString libraryFolder = parser.isSet(QStringLiteral("library"))
-        ? QDir(parser.value(QStringLiteral("library"))).absolutePath()
-        : FolderVideoLibrary::defaultFolder();
+// A logout's SIGTERM does not wait for saving, as closing the window does: every export
+// stops at once and its working files go, and the clips already saved stay.
+void stopOnSignals(StopSignals& stopSignals, FolderVideoLibrary& library, bool& stopped)
+{
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&library, &stopped](int signalNumber) {
+        stopped = true;
+        library.stop();
+        VideoGenerator::current().stop();
+        stopAllMediaReads();
+        QCoreApplication::exit(StopSignals::exitStatus(signalNumber));
+    });
+}
+
+} // namespace
+
+int runDesktopApp(int& argc, char** argv)
+{
+    const std::optional<DesktopArguments> arguments = parseDesktopArguments(argc, argv);
+    if (!arguments)
+        return 2;
+    QtMediaPlayer::chooseBackend();
+    QApplication app(argc, argv);
+    nameApplication();
+
+    const QString& libraryFolder = arguments->library;
     FolderVideoLibrary library(libraryFolder);
     // What a killed export of ours left in the library goes at the next start.
     library.removeLeftovers();
@@ -118,17 +157,9 @@ int runDesktopApp(int& argc, char** argv)
     QuitGuard guard(&window);
     window.mayClose = [&guard] { return guard.mayClose(); };
     QObject::connect(&guard, &QuitGuard::quitWhenIdle, &app, &QApplication::quit);
-    // A logout's SIGTERM does not wait for saving, as closing the window does: every
-    // export stops at once and its working files go, and the clips already saved stay.
     StopSignals stopSignals;
     bool stopped = false;
-    QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [&library, &stopped](int signalNumber) {
-        stopped = true;
-        library.stop();
-        VideoGenerator::current().stop();
-        stopAllMediaReads();
-        QCoreApplication::exit(StopSignals::exitStatus(signalNumber));
-    });
+    stopOnSignals(stopSignals, library, stopped);
 
     HomeServices homeServices;
     homeServices.screens = &window;
@@ -148,9 +179,8 @@ int runDesktopApp(int& argc, char** argv)
     window.addWidget(home);
     window.show();
 
-    const QStringList videos = parser.positionalArguments();
-    if (!videos.isEmpty())
-        QTimer::singleShot(0, home, [home, path = videos.first()] { home->openVideo(path); });
+    if (!arguments->videos.isEmpty())
+        postToMainThread([home, path = arguments->videos.first()] { home->openVideo(path); });
 
     const int status = app.exec();
     // Anything still under way (the window is gone only when no export runs, or after a

@@ -246,6 +246,8 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
         return badUsage(QStringLiteral("give exactly one of --at, --parts and --every."));
     if (parser.values(library).size() > 1 || parser.values(parts).size() > 1 || parser.values(every).size() > 1)
         return badUsage(QStringLiteral("--parts, --every and --library can each be given once."));
+    if (parser.isSet(library) && parser.value(library).isEmpty())
+        return badUsage(QStringLiteral("--library: '' is not a folder."));
 
     SplitRequest request;
     request.video = parser.positionalArguments().constFirst();

@@ -74,13 +74,16 @@ struct ClipRequest {
     QString name;
 };
 
-// Cuts into a working file of the library and publishes it under the clip's name.
-Answer cutInto(ClipCutter& cutter, VideoLibrary& library, const ClipRequest& clip)
+// Cuts into a working file of the library and publishes it under the clip's name,
+// unless a stop came meanwhile.
+Answer cutInto(ClipCutter& cutter, VideoLibrary& library, const ClipRequest& clip, const std::atomic<bool>& stopped)
 {
     Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> file = library.createWorkingFile();
     if (!file)
         return {Answer::Failure, file.error()};
     const CutResult result = cutter.cut(clip.source, clip.start, clip.end, {file.value()->path(), library.folder()});
+    if (stopped)
+        return {};
     switch (result.kind) {
     case CutResult::Kind::Written: {
         const Outcome<QString> placed = file.value()->publish(clip.name + QLatin1Char('.') + result.extension);
@@ -152,7 +155,7 @@ void VideoGenerator::splitVideo(const QUrl& url, std::optional<double> startTime
     pool->run([this, &library, name, source, start, end, callbacks = std::move(callbacks)]() mutable {
         Answer answer;
         if (!stopped)
-            answer = cutInto(cutter, library, {source, start, end, name});
+            answer = cutInto(cutter, library, {source, start, end, name}, stopped);
         // A stopped library refuses clips: that is no failure of theirs.
         if (stopped)
             answer.kind = Answer::None;
