@@ -14,12 +14,26 @@ extern "C" {
 #include "MediaProbe.h"
 #include "MediaLog.h"
 
-ThumbnailSource::~ThumbnailSource()
+namespace {
+
+struct ScalerFreer {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+
+} // namespace
+
+struct ThumbnailSource::Decoder {
+    InputFormat input;
+    CodecContext codec;
+    std::unique_ptr<SwsContext, ScalerFreer> scaler;
+};
+
+ThumbnailSource::ThumbnailSource()
+    : decoder(std::make_unique<Decoder>())
 {
-    sws_freeContext(scaler);
-    avcodec_free_context(&codec);
-    avformat_close_input(&input);
 }
+
+ThumbnailSource::~ThumbnailSource() = default;
 
 Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& path)
 {
@@ -40,18 +54,18 @@ Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& p
             opened->streams[i]->discard = AVDISCARD_ALL;
     }
 
-    const AVCodec* decoder = avcodec_find_decoder(video->codecpar->codec_id);
-    if (!decoder) {
+    const AVCodec* videoCodec = avcodec_find_decoder(video->codecpar->codec_id);
+    if (!videoCodec) {
         return Result::failure(QStringLiteral("Could not open video '%1': its video format (%2) is not supported.")
                                    .arg(displayName(path), QString::fromUtf8(avcodec_get_name(video->codecpar->codec_id))));
     }
-    CodecContext codec(avcodec_alloc_context3(decoder));
+    CodecContext codec(avcodec_alloc_context3(videoCodec));
     if (!codec || avcodec_parameters_to_context(codec.get(), video->codecpar) < 0)
         return Result::failure(QStringLiteral("Could not open video '%1': out of memory.").arg(displayName(path)));
     // Frame threads would hold pictures back; one keyframe at a time wants slices.
     codec->thread_type = FF_THREAD_SLICE;
     codec->thread_count = 0;
-    const int status = avcodec_open2(codec.get(), decoder, nullptr);
+    const int status = avcodec_open2(codec.get(), videoCodec, nullptr);
     if (status < 0) {
         qCWarning(lcMedia) << "avcodec_open2 failed for" << path << ffmpegErrorText(status);
         return Result::failure(QStringLiteral("Could not open video '%1': %2.").arg(displayName(path), ffmpegErrorText(status)));
@@ -64,13 +78,15 @@ Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& p
     const QSize coded(video->codecpar->width, video->codecpar->height);
     source->displaySize = (source->rotation == 90 || source->rotation == 270) ? coded.transposed() : coded;
 
-    source->input = opened.release();
-    source->codec = codec.release();
+    source->decoder->input = std::move(opened);
+    source->decoder->codec = std::move(codec);
     return source;
 }
 
 int ThumbnailSource::decodeFrom(double seconds, bool keyframesOnly, AVFrame* frame)
 {
+    AVFormatContext* input = decoder->input.get();
+    AVCodecContext* codec = decoder->codec.get();
     AVStream* video = input->streams[stream];
     // Times count from the start of the file, as the cutter and the player count
     // them, not from the video's own first frame (which may come after the sound's).
@@ -158,9 +174,11 @@ Outcome<QImage> ThumbnailSource::toImage(const AVFrame* frame, QSize size)
         size = displaySize;
     // Scale to the size the picture has before it is turned upright.
     const QSize stored = (rotation == 90 || rotation == 270) ? size.transposed() : size;
-    scaler = sws_getCachedContext(scaler, frame->width, frame->height, AVPixelFormat(frame->format),
+    // sws_getCachedContext frees the context it is given when it makes a new one.
+    SwsContext* scaler = sws_getCachedContext(decoder->scaler.release(), frame->width, frame->height, AVPixelFormat(frame->format),
                                   stored.width(), stored.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR,
                                   nullptr, nullptr, nullptr);
+    decoder->scaler.reset(scaler);
     if (!scaler) {
         return Outcome<QImage>::failure(QStringLiteral("Could not make a picture of '%1': its pixel format cannot be converted.")
                                             .arg(displayName(path)));

@@ -8,9 +8,7 @@
 
 #include "Outcome.h"
 
-struct AVFormatContext;
-struct AVCodecContext;
-struct SwsContext;
+struct AVFrame;
 
 // Pictures of one video for the timeline strip. The file is opened once and kept open
 // for the strip's eight frames. A frame is taken from the keyframe at or before the
@@ -28,14 +26,15 @@ public:
     Outcome<QImage> frameNear(double seconds, QSize size);
 
 private:
-    ThumbnailSource() = default;
-    Outcome<QImage> toImage(const struct AVFrame* frame, QSize size);
-    int decodeFrom(double seconds, bool keyframesOnly, struct AVFrame* frame);
+    // The open file, its decoder and the scaler, each with its own owner.
+    struct Decoder;
+
+    ThumbnailSource();
+    Outcome<QImage> toImage(const AVFrame* frame, QSize size);
+    int decodeFrom(double seconds, bool keyframesOnly, AVFrame* frame);
 
     QString path;
-    AVFormatContext* input = nullptr;
-    AVCodecContext* codec = nullptr;
-    SwsContext* scaler = nullptr;
+    std::unique_ptr<Decoder> decoder;
     int stream = -1;
     int rotation = 0;
     QSize displaySize;

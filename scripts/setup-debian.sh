@@ -14,6 +14,12 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
     # screen tests under a virtual X server
     xvfb xauth
+    # the other readers every clip is judged by: GStreamer (the desktop's own player)
+    # and VLC
+    gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    gstreamer1.0-plugins-bad gstreamer1.0-libav vlc-bin vlc-plugin-base
+    # a library on a camera's exFAT card, mounted over FUSE, for the name-race tests
+    exfat-fuse exfatprogs fuse3
     # the checks after the tests: sanitizers and fuzzing with clang, the package's
     # desktop files
     clang libclang-rt-14-dev appstream desktop-file-utils
