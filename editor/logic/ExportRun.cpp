@@ -44,13 +44,17 @@ Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& sourc
     // for each clip's own index and headers.
     constexpr qint64 PER_CLIP = 256 * 1024;
     const qint64 estimate = QFileInfo(source.toLocalFile()).size() + PER_CLIP * qint64(plan.size());
-    Outcome<void> ready = library.prepare(estimate);
-    if (!ready)
-        return ready;
-
     auto state = std::make_shared<ExportState>();
     state->handlers = std::move(handlers);
     state->summary.total = int(plan.size());
+    Outcome<void> ready = library.prepare(estimate);
+    if (!ready) {
+        // Ended before it began: whoever counts running exports sees this one end.
+        state->summary.failed = state->summary.total;
+        if (state->handlers.finished)
+            state->handlers.finished(state->summary);
+        return ready;
+    }
 
     for (const PlannedCut& cut : plan) {
         ClipReport base;

@@ -51,8 +51,9 @@ struct ExportHandlers {
 // write in, with room for about the source's size), then starts every cut of the plan
 // at once, in timeline order, naming each through the generator's fileName just before
 // its cut; each clip is written straight into the library. Returns at once. When the
-// library cannot take the clips, nothing is cut, no handler ever runs, and the
-// failure says why in words to show the user. The handlers run on the main thread.
-// The export keeps its own count, so several exports can run side by side.
+// library cannot take the clips, nothing is cut and the failure says why, in words to
+// show the user once: finished runs at once (every clip counted failed, so that a
+// count of running exports stays right) and clipDone never does. The handlers run on
+// the main thread. The export keeps its own count, so several can run side by side.
 Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& source, VideoGenerator& generator,
                           VideoLibrary& library, ExportHandlers handlers);
