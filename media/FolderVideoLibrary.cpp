@@ -92,16 +92,19 @@ std::optional<qulonglong> processStart(qint64 pid)
     return ok ? std::optional(start) : std::nullopt;
 }
 
-QString hostTag()
+const QString& hostTag()
 {
-    char name[256] = {};
-    ::gethostname(name, sizeof name - 1);
-    QString tag;
-    for (const char c : QByteArray(name)) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-            tag += QLatin1Char(c);
-    }
-    return tag.isEmpty() ? QStringLiteral("host") : tag.left(24);
+    static const QString tag = [] {
+        char name[256] = {};
+        ::gethostname(name, sizeof name - 1);
+        QString letters;
+        for (const char c : QByteArray(name)) {
+            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+                letters += QLatin1Char(c);
+        }
+        return letters.isEmpty() ? QStringLiteral("host") : letters.left(24);
+    }();
+    return tag;
 }
 
 // "HOST-PID-START": whose working file it is. A library may be shared between
@@ -314,8 +317,20 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
         // On the disk before it has a name, so that not even a power loss leaves a
         // partial clip under a final name.
         FileDescriptor written(::open(encoded(path()).constData(), O_RDONLY | O_CLOEXEC));
-        if (!written.valid() || ::fsync(written.get()) != 0)
-            return refuse(QStringLiteral("'%1': %2").arg(shown(state->root), systemError(errno)));
+        if (!written.valid() || ::fsync(written.get()) != 0) {
+            const int error = errno;
+            return refuse(QStringLiteral("'%1': %2").arg(shown(state->root), systemError(error)));
+        }
+    }
+    // Taken before the library's own mutex, so that a stop never waits on another
+    // process (or a slow server) holding the lock.
+    std::optional<NamingLock> naming;
+    if (!unnamed.valid()) {
+        naming.emplace(state->root);
+        if (!naming->locked()) {
+            return refuse(QStringLiteral("the folder '%1' cannot be locked (%2)")
+                              .arg(shown(state->root), systemError(naming->error())));
+        }
     }
 
     const std::lock_guard lock(state->mutex);
@@ -326,10 +341,6 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
     if (unnamed.valid()) {
         placed = state->claimByLink(fileName, encoded(path()), &error);
     } else {
-        const NamingLock naming(state->root);
-        if (!naming.locked())
-            return refuse(QStringLiteral("the folder '%1' cannot be locked (%2)")
-                              .arg(shown(state->root), systemError(naming.error())));
         placed = state->claimByRename(fileName, encoded(partName), &error);
         if (!placed.isEmpty())
             state->parts.erase(partName);
