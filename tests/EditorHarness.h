@@ -1,29 +1,102 @@
 #pragma once
 
 #include <memory>
+#include <set>
 
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
 
 #include "CutterViewController.h"
-#include "FakeAsset.h"
-#include "FakePlayer.h"
+#include "Player.h"
 #include "StripViews.h"
+#include "VideoAsset.h"
 
-// An editor on a fake video and a fake player, shown at 1280 x 800.
+// A video of a given length whose pictures are plain colours, one per time asked;
+// pictures can be made to fail at chosen times.
+class FakeAsset final : public VideoAsset {
+public:
+    explicit FakeAsset(double seconds)
+        : length(seconds)
+    {
+    }
+
+    double duration() const override { return length; }
+    int rotation() const override { return 0; }
+    double frameDuration() const override { return 0.04; }
+    Outcome<QImage> thumbnailImage(double seconds, QSize size) override
+    {
+        asked.push_back(seconds);
+        if (failAt.count(seconds))
+            return Outcome<QImage>::failure(QStringLiteral("no picture at %1").arg(seconds));
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(QColor::fromHsv(int(seconds * 10) % 360, 200, 200));
+        return image;
+    }
+
+    double length;
+    std::set<double> failAt;
+    std::vector<double> asked;
+};
+
+// A player that plays nothing: the test sets where it stands and reads what it was
+// asked to do, in order ("sink", "source", "seek 0", "play", "pause").
+class FakePlayer final : public Player {
+    Q_OBJECT
+
+public:
+    void setSource(const QUrl& url) override
+    {
+        source = url;
+        calls << QStringLiteral("source");
+    }
+    void setVideoSink(QVideoSink*) override { calls << QStringLiteral("sink"); }
+    void play() override
+    {
+        playing = true;
+        ended = false;
+        calls << QStringLiteral("play");
+    }
+    void pause() override
+    {
+        playing = false;
+        calls << QStringLiteral("pause");
+    }
+    void seek(double seconds) override
+    {
+        time = seconds;
+        ended = false;
+        calls << QStringLiteral("seek %1").arg(seconds);
+    }
+    double currentTime() const override { return time; }
+    bool isPlaying() const override { return playing; }
+    bool reachedEnd() const override { return ended; }
+
+    void finish()
+    {
+        ended = true;
+        emit playedToEnd();
+    }
+
+    QUrl source;
+    QStringList calls;
+    double time = 0.0;
+    bool playing = false;
+    bool ended = false;
+};
+
+// An editor on a fake video and a fake player, at 1280 x 800; shown unless the test
+// has something to arrange first.
 struct EditorHarness {
     std::shared_ptr<FakeAsset> asset;
     FakePlayer* player = nullptr;
     std::unique_ptr<CutterViewController> editor;
     int reviewActions = 0;
 
-    explicit EditorHarness(double duration, EditorServices extra = {}, bool show = true)
+    explicit EditorHarness(double duration, EditorServices services = {}, bool show = true)
         : asset(std::make_shared<FakeAsset>(duration))
     {
-        EditorServices services = extra;
         services.openAsset = [this](const QString&) { return Outcome<std::shared_ptr<VideoAsset>>(asset); };
         services.makePlayer = [this] {
             auto made = std::make_unique<FakePlayer>();
@@ -58,31 +131,25 @@ struct EditorHarness {
         editor->touchSplit();
     }
 
-    // The strip's children of a kind, left to right.
+    // The children of a kind of one of the strip's views, left to right.
     template <typename T>
-    QList<T*> stripChildren(QWidget* parent) const
+    QList<T*> children(const char* view = "videosWorkspaceView") const
     {
-        QList<T*> found = parent->findChildren<T*>(QString(), Qt::FindDirectChildrenOnly);
+        QList<T*> found = outlet(view)->findChildren<T*>(QString(), Qt::FindDirectChildrenOnly);
         std::sort(found.begin(), found.end(), [](T* a, T* b) { return a->x() < b->x(); });
         return found;
     }
-
-    QStringList clipNumbers() const
-    {
-        QStringList texts;
-        for (ClipNumberLabel* label : stripChildren<ClipNumberLabel>(outlet("splitPointsNumbersView")))
-            texts << label->text();
-        return texts;
-    }
 };
 
-// Alerts open now, by title ("Finished", "Error").
-inline QList<QMessageBox*> openAlerts(const QString& title)
+// Alerts open now, by title ("Finished", "Error"); or all of them, closed.
+inline QList<QMessageBox*> openAlerts(const QString& title, bool close = false)
 {
     QList<QMessageBox*> alerts;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* box = qobject_cast<QMessageBox*>(widget);
-        if (box && box->windowTitle() == title && box->isVisible())
+        if (box && close)
+            box->close();
+        else if (box && box->windowTitle() == title && box->isVisible())
             alerts << box;
     }
     return alerts;
@@ -90,8 +157,5 @@ inline QList<QMessageBox*> openAlerts(const QString& title)
 
 inline void closeAlerts()
 {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(widget))
-            box->close();
-    }
+    openAlerts(QString(), true);
 }

@@ -1,27 +1,24 @@
 #pragma once
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <thread>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
-
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QThread>
 
 #include "ClipCutter.h"
 #include "VideoLibrary.h"
 
-// A cutter that writes a small file instead of a clip, or fails, or finds the range
-// empty, as the test says for each range start. Records every call; thread-safe.
+// A cutter that writes "clip from START" instead of a clip, or fails, or finds the
+// range empty, as the test says for each start time. Records every call; thread-safe.
+// No Qt objects are made on the generator's threads, as the real cutter makes none.
 class FakeCutter final : public ClipCutter {
 public:
     struct Call {
@@ -38,31 +35,28 @@ public:
         std::this_thread::sleep_for(delay);
         std::lock_guard lock(mutex);
         calls.push_back({source, startTime, endTime, output, main});
-        for (const auto& [start, why] : failures) {
-            if (std::abs(start - startTime) < 0.1)
-                return CutResult::failed(why);
-        }
-        for (const double start : empties) {
-            if (std::abs(start - startTime) < 0.1)
-                return CutResult::empty();
-        }
-        // No QFile here: a Qt object made on the generator's own threads would tie
-        // Qt's bookkeeping to threads that come and go with each test's generator.
+        if (failures.contains(startTime))
+            return CutResult::failed(QStringLiteral("The clip could not be cut."));
+        if (empties.contains(startTime))
+            return CutResult::empty();
         std::ofstream file(QFile::encodeName(output.path).toStdString(), std::ios::binary | std::ios::trunc);
-        file << "clip from " << QByteArray::number(startTime).toStdString();
+        file << "clip from " << startTime;
         if (!file.flush())
             return CutResult::failed(QStringLiteral("cannot write ") + output.path);
         return CutResult::written(QStringLiteral("mp4"));
     }
 
+    // By start time: the cuts run in any order.
     std::vector<Call> recorded()
     {
         std::lock_guard lock(mutex);
-        return calls;
+        std::vector<Call> sorted = calls;
+        std::sort(sorted.begin(), sorted.end(), [](const Call& a, const Call& b) { return a.startTime < b.startTime; });
+        return sorted;
     }
 
-    std::map<double, QString> failures; // start time (within 0.1 s) -> error
-    std::vector<double> empties;        // start times
+    QList<double> failures; // start times
+    QList<double> empties;
     std::chrono::milliseconds delay{0}; // how long each cut takes
 
 private:
@@ -70,8 +64,8 @@ private:
     std::vector<Call> calls;
 };
 
-// A library folder that takes every clip under its name or "name (n).mp4", unless
-// told to refuse that name, or to refuse every export at the start.
+// A library that takes every clip unless told to refuse its name, keeping what each
+// clip held under the name it was given.
 class FakeLibrary final : public VideoLibrary {
 public:
     explicit FakeLibrary(QString folder)
@@ -83,8 +77,6 @@ public:
 
     Outcome<void> prepare(qint64) override
     {
-        if (!refuseExports.isEmpty())
-            return Outcome<void>::failure(refuseExports);
         QDir().mkpath(root);
         return {};
     }
@@ -92,14 +84,18 @@ public:
     Outcome<std::unique_ptr<WorkingFile>> createWorkingFile() override
     {
         std::lock_guard lock(mutex);
-        return std::unique_ptr<WorkingFile>(
-            std::make_unique<File>(*this, QStringLiteral("%1/.working-%2").arg(root).arg(++made)));
+        return std::unique_ptr<WorkingFile>(std::make_unique<File>(*this, QStringLiteral("%1/.working-%2").arg(root).arg(++made)));
     }
 
     void stop() override {}
 
-    QStringList refuse; // names without extension
-    QString refuseExports;
+    std::map<QString, QByteArray> taken()
+    {
+        std::lock_guard lock(mutex);
+        return clips;
+    }
+
+    QStringList refuse; // names without their extension
 
 private:
     class File final : public WorkingFile {
@@ -111,18 +107,16 @@ private:
         }
         ~File() override { std::remove(QFile::encodeName(working).constData()); }
         QString path() const override { return working; }
+
         Outcome<QString> publish(const QString& fileName) override
         {
-            std::lock_guard lock(library.mutex);
-            const QString base = QFileInfo(fileName).completeBaseName();
-            if (library.refuse.contains(base))
+            if (library.refuse.contains(fileName.section(QLatin1Char('.'), 0, 0)))
                 return Outcome<QString>::failure(QStringLiteral("refused ") + fileName);
-            QString target = library.root + QLatin1Char('/') + fileName;
-            for (int n = 2; ::access(QFile::encodeName(target).constData(), F_OK) == 0; ++n)
-                target = QStringLiteral("%1/%2 (%3).mp4").arg(library.root, base).arg(n);
-            if (std::rename(QFile::encodeName(working).constData(), QFile::encodeName(target).constData()) != 0)
-                return Outcome<QString>::failure(QStringLiteral("cannot rename ") + working);
-            return target;
+            std::ifstream file(QFile::encodeName(working).toStdString(), std::ios::binary);
+            const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            std::lock_guard lock(library.mutex);
+            library.clips[fileName] = QByteArray::fromStdString(content);
+            return library.root + QLatin1Char('/') + fileName;
         }
 
     private:
@@ -133,4 +127,5 @@ private:
     QString root;
     std::mutex mutex;
     int made = 0;
+    std::map<QString, QByteArray> clips; // by the name each was given
 };

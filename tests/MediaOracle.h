@@ -1,15 +1,17 @@
 #pragma once
 
-#include <QByteArray>
-#include <QCryptographicHash>
-#include <QFile>
-#include <QList>
-#include <QProcess>
-#include <QString>
-#include <QStringList>
+#include <sys/stat.h>
 
-// Answers about media files from the ffmpeg and ffprobe commands, which honour MP4
-// edit lists as players do: the tests' independent judge of what a clip shows.
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+// The tests' independent judges of media files (the ffmpeg and ffprobe commands, which
+// honour MP4 edit lists as players do), the runner of every program a test starts,
+// and the table of files nobody can split.
+
 // A media file made for the tests by media/make-fixtures.sh.
 inline QString fixture(const QString& name)
 {
@@ -20,50 +22,107 @@ inline QString fixture(const QString& name)
 inline QByteArray digest(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
+    if (file.open(QIODevice::ReadOnly))
+        hash.addData(&file);
     return hash.result();
+}
+
+struct Run {
+    int exitCode = -1; // -1: it crashed
+    QString out;
+    QString err;
+};
+
+// Starts a command; with a cache folder, the program gets that one as its own, so that
+// what one run leaves there is not seen by another.
+inline void start(QProcess& process, QStringList command, const QString& cache = QString())
+{
+    if (!cache.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+        process.setProcessEnvironment(environment);
+    }
+    process.start(command.takeFirst(), command);
+}
+
+inline Run run(const QStringList& command, const QString& cache = QString())
+{
+    QProcess process;
+    start(process, command, cache);
+    process.waitForFinished(-1);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+// The command line of the trimora program the build made.
+inline QStringList trimora(const QStringList& arguments)
+{
+    return QStringList{qEnvironmentVariable("TRIMORA_BINARY")} + arguments;
+}
+
+// Files nobody can split, or that only look odd, and what happens to each: the exit
+// status of `trimora split` (2: it cannot be read, 1: its clips cannot be cut, 0: it
+// splits) and words of the message. Run once through the engine, once through the
+// command line. A file with copyAs is the fixture copied to that name.
+inline void addBadFileRows()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("copyAs");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("words");
+
+    QTest::newRow("text named .mp4") << "notavideo.mp4" << "" << 2 << "Could not read video 'notavideo.mp4'";
+    QTest::newRow("zero-byte file") << "empty.mp4" << "" << 2 << "Could not read video 'empty.mp4'";
+    QTest::newRow("missing file") << "missing.mp4" << "" << 2 << "'missing.mp4': No such file or directory";
+    QTest::newRow("sound only") << "audioonly.m4a" << "" << 2 << "it has no video track";
+    QTest::newRow("cut off at half its size") << "truncated.mp4" << "" << 1 << "ends early";
+    QTest::newRow("cut off inside its last clip") << "endsinlastclip.mp4" << "" << 1 << "Could not cut 'endsinlastclip.mp4'";
+    // Opening either would wait for a writer, or read forever; a pipe cannot be read twice.
+    QTest::newRow("a named pipe") << "fifo" << "pipe.mp4" << 2 << "a pipe cannot be read twice";
+    QTest::newRow("a device") << "/dev/zero" << "" << 2 << "it is a device";
+    QTest::newRow("a codec MP4 cannot carry") << "theora.mkv" << "" << 1 << "theora";
+    QTest::newRow("AVI: no presentation times") << "h264.avi" << "" << 1 << "no presentation times";
+    QTest::newRow("accents, spaces and a newline in the name")
+        << "h264.mp4" << QString::fromUtf8("Été à Kyōto/mon film\nd'été.mp4") << 0 << "";
+}
+
+// The file a bad-file row names: the fixture itself, or a copy of it under the odd name
+// given, in a folder of the test's (for "fifo", a named pipe); empty when it failed.
+inline QString badFilePath(const QString& file, const QString& copyAs, const QString& folder)
+{
+    if (file.startsWith(QLatin1Char('/')))
+        return file;
+    if (copyAs.isEmpty())
+        return fixture(file);
+    const QString copy = folder + QLatin1Char('/') + copyAs;
+    QDir().mkpath(QFileInfo(copy).path());
+    if (file == QLatin1String("fifo"))
+        return ::mkfifo(QFile::encodeName(copy).constData(), 0644) == 0 ? copy : QString();
+    return QFile::copy(fixture(file), copy) ? copy : QString();
 }
 
 namespace oracle {
 
 struct Frame {
     double time = 0.0; // seconds, as presented
-    QByteArray hash;   // MD5 of the decoded picture
+    QString hash;      // MD5 of the decoded picture
 };
-
-inline QByteArray run(const QString& program, const QStringList& arguments, int* exitCode = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(120000);
-    if (exitCode)
-        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return process.readAllStandardOutput();
-}
 
 // Every picture of the first video stream, decoded as a player shows it (rotation
 // applied, edit lists honoured), in presentation order.
 inline QList<Frame> videoFrames(const QString& path)
 {
-    const QByteArray out = run(QStringLiteral("ffmpeg"),
-                               {"-v", "error", "-nostdin", "-i", path, "-map", "0:v:0", "-fps_mode", "passthrough",
-                                "-enc_time_base", "-1", "-f", "framemd5", "-"});
+    const QString out = run({"ffmpeg", "-v", "error", "-nostdin", "-i", path, "-map", "0:v:0", "-fps_mode",
+                             "passthrough", "-enc_time_base", "-1", "-f", "framemd5", "-"}).out;
     QList<Frame> frames;
-    qint64 num = 1;
-    qint64 den = 1;
-    for (const QByteArray& line : out.split('\n')) {
-        if (line.startsWith("#tb 0:")) {
-            const QList<QByteArray> parts = line.mid(6).trimmed().split('/');
-            num = parts.value(0).toLongLong();
-            den = parts.value(1).toLongLong();
-        } else if (!line.startsWith('#') && !line.isEmpty()) {
-            const QList<QByteArray> fields = line.split(',');
-            if (fields.size() == 6)
-                frames.push_back({double(fields[2].trimmed().toLongLong()) * double(num) / double(den), fields[5].trimmed()});
-        }
+    double timeBase = 1.0;
+    for (const QString& line : out.split(QLatin1Char('\n'))) {
+        const QStringList fields = line.split(QLatin1Char(','));
+        if (line.startsWith(QLatin1String("#tb 0:")))
+            timeBase = line.mid(6).section(QLatin1Char('/'), 0, 0).toDouble() / line.section(QLatin1Char('/'), 1).toDouble();
+        else if (!line.startsWith(QLatin1Char('#')) && fields.size() == 6)
+            frames.push_back({fields[2].trimmed().toDouble() * timeBase, fields[5].trimmed()});
     }
     return frames;
 }
@@ -71,79 +130,18 @@ inline QList<Frame> videoFrames(const QString& path)
 // One field of ffprobe's answer, for example ("stream_tags=language", "a:0").
 inline QString probe(const QString& path, const QString& entries, const QString& streams = QString())
 {
-    QStringList arguments{"-v", "error", "-show_entries", entries, "-of", "default=noprint_wrappers=1:nokey=1"};
+    QStringList command{"ffprobe", "-v", "error", "-show_entries", entries, "-of", "default=noprint_wrappers=1:nokey=1"};
     if (!streams.isEmpty())
-        arguments << "-select_streams" << streams;
-    arguments << path;
-    return QString::fromUtf8(run(QStringLiteral("ffprobe"), arguments)).trimmed();
+        command << "-select_streams" << streams;
+    return run(command << path).out.trimmed();
 }
 
-// The presentation time of the first decoded frame of a stream ("v:0", "a:0").
-inline double firstFrameTime(const QString& path, const QString& stream)
-{
-    const QString out = QString::fromUtf8(run(QStringLiteral("ffprobe"),
-        {"-v", "error", "-select_streams", stream, "-show_entries", "frame=pts_time", "-read_intervals", "%+#1",
-         "-of", "default=noprint_wrappers=1:nokey=1", path})).trimmed();
-    bool ok = false;
-    const double time = out.section(QLatin1Char('\n'), 0, 0).toDouble(&ok);
-    return ok ? time : -1.0;
-}
-
-struct Box {
-    QString type;
-    qint64 offset = 0;
-    qint64 size = 0;
-};
-
-// The top-level boxes of an MP4 file, in order ("ftyp", "moov", "free", "mdat").
-inline QList<Box> topLevelBoxes(const QString& path)
+// The first bytes of a file, where a clip that plays while it is still being read
+// keeps its index ("moov" before "mdat").
+inline QByteArray head(const QString& path, qint64 size = 1 << 22)
 {
     QFile file(path);
-    QList<Box> boxes;
-    if (!file.open(QIODevice::ReadOnly))
-        return boxes;
-    qint64 at = 0;
-    while (at + 8 <= file.size()) {
-        file.seek(at);
-        const QByteArray header = file.read(16);
-        quint64 size = 0;
-        for (int i = 0; i < 4; ++i)
-            size = size << 8 | quint8(header[i]);
-        if (size == 1) {
-            size = 0;
-            for (int i = 8; i < 16; ++i)
-                size = size << 8 | quint8(header[i]);
-        } else if (size == 0) {
-            size = quint64(file.size() - at);
-        }
-        boxes.push_back({QString::fromLatin1(header.mid(4, 4)), at, qint64(size)});
-        if (size < 8)
-            break;
-        at += qint64(size);
-    }
-    return boxes;
-}
-
-inline QStringList topLevelBoxTypes(const QString& path)
-{
-    QStringList types;
-    for (const Box& box : topLevelBoxes(path))
-        types << box.type;
-    return types;
-}
-
-// The bytes of the file's movie box.
-inline QByteArray movieBox(const QString& path)
-{
-    for (const Box& box : topLevelBoxes(path)) {
-        if (box.type == QLatin1String("moov")) {
-            QFile file(path);
-            file.open(QIODevice::ReadOnly);
-            file.seek(box.offset);
-            return file.read(box.size);
-        }
-    }
-    return {};
+    return file.open(QIODevice::ReadOnly) ? file.read(size) : QByteArray();
 }
 
 } // namespace oracle

@@ -1,3 +1,5 @@
+#include <map>
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -69,20 +71,12 @@ qsizetype find(const QByteArray& data, const char* type, int n = 0)
     return at < 0 ? -1 : at + 4; // payload start
 }
 
-quint64 movieDuration(const QByteArray& moov, int version)
+// A duration field of the n-th box of a type: its header's (mvhd, tkhd) or an edit's (elst).
+qint64 duration(const QByteArray& moov, const char* type, int version, int n = 0, int edit = 0)
 {
-    return readBe(moov, find(moov, "mvhd") + (version == 1 ? 24 : 16), version == 1 ? 8 : 4);
-}
-
-quint64 trackDuration(const QByteArray& moov, int version, int n)
-{
-    return readBe(moov, find(moov, "tkhd", n) + (version == 1 ? 28 : 20), version == 1 ? 8 : 4);
-}
-
-quint64 editDuration(const QByteArray& moov, int version, int n, int edit)
-{
-    const int entry = version == 1 ? 20 : 12;
-    return readBe(moov, find(moov, "elst", n) + 8 + edit * entry, version == 1 ? 8 : 4);
+    const int w = version == 1 ? 8 : 4;
+    const std::map<QByteArray, int> offsets{{"mvhd", 4 + 2 * w + 4}, {"tkhd", 4 + 2 * w + 8}, {"elst", 8 + edit * (2 * w + 4)}};
+    return qint64(readBe(moov, find(moov, type, n) + offsets.at(type), w));
 }
 
 } // namespace
@@ -91,136 +85,112 @@ class TestMp4Boxes : public QObject {
     Q_OBJECT
 
 private slots:
-    void trims_data();
-    void trims();
-    void refusesMalformed_data();
-    void refusesMalformed();
-    void trimsAFileInPlace();
-};
-
-void TestMp4Boxes::trims_data()
-{
-    QTest::addColumn<int>("version");
-    QTest::addColumn<qint64>("videoEdit");
-    QTest::addColumn<qint64>("audioEdit");
-    QTest::addColumn<qint64>("emptyEdit"); // before the video's media edit; 0 for none
-    QTest::addColumn<qint64>("lengthNum");
-    QTest::addColumn<qint64>("lengthDen");
-    // Expected, in the movie time scale of 12800.
-    QTest::addColumn<qint64>("videoAfter");
-    QTest::addColumn<qint64>("audioAfter");
-
-    // 3.36 s clip (84 frames at 25 fps) = 43008 ticks.
-    QTest::newRow("muxer's edit too long is cut to the clip") << 0 << 43520LL << 43600LL << 0LL << 336LL << 100LL << 43008LL << 43008LL;
-    QTest::newRow("muxer's edit too short is set to the clip") << 0 << 42000LL << 42000LL << 0LL << 336LL << 100LL << 43008LL << 42000LL;
-    QTest::newRow("64-bit boxes") << 1 << 43520LL << 43600LL << 0LL << 336LL << 100LL << 43008LL << 43008LL;
-    QTest::newRow("empty edit first: the media edit gets the rest") << 0 << 40000LL << 43600LL << 1000LL << 336LL << 100LL << 42008LL << 43008LL;
-    QTest::newRow("rounded down, never up") << 0 << 50000LL << 50000LL << 0LL << 1LL << 3LL << 4266LL << 4266LL;
-    QTest::newRow("hours long in 64-bit") << 1 << 200000000000LL << 200000000000LL << 0LL << 7200LL << 1LL << 92160000LL << 92160000LL;
-}
-
-void TestMp4Boxes::trims()
-{
-    QFETCH(int, version);
-    QFETCH(qint64, videoEdit);
-    QFETCH(qint64, audioEdit);
-    QFETCH(qint64, emptyEdit);
-    QFETCH(qint64, lengthNum);
-    QFETCH(qint64, lengthDen);
-    QFETCH(qint64, videoAfter);
-    QFETCH(qint64, audioAfter);
-
-    QList<Edit> videoEdits;
-    if (emptyEdit > 0)
-        videoEdits << Edit{emptyEdit, -1};
-    videoEdits << Edit{videoEdit, 1024};
-    QByteArray moov = movie(version, 12800, 99999,
-                            track(version, true, 99999, videoEdits) + track(version, false, 99999, {{audioEdit, 2048}}));
-    const qsizetype size = moov.size();
-    QString error;
-    QVERIFY2(trimMovieBox(moov, {lengthNum, lengthDen}, &error), qPrintable(error));
-    QCOMPARE(moov.size(), size);
-
-    const int mediaEdit = emptyEdit > 0 ? 1 : 0;
-    QCOMPARE(qint64(editDuration(moov, version, 0, mediaEdit)), videoAfter);
-    QCOMPARE(qint64(editDuration(moov, version, 1, 0)), audioAfter);
-    // Track durations are the sums of their edits; the movie's is the longest track.
-    QCOMPARE(qint64(trackDuration(moov, version, 0)), videoAfter + emptyEdit);
-    QCOMPARE(qint64(trackDuration(moov, version, 1)), audioAfter);
-    QCOMPARE(qint64(movieDuration(moov, version)), std::max(videoAfter + emptyEdit, audioAfter));
-}
-
-void TestMp4Boxes::refusesMalformed_data()
-{
-    QTest::addColumn<QByteArray>("moov");
-
-    const QByteArray good = movie(0, 12800, 1000, track(0, true, 1000, {{1000, 0}}));
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("not a movie box") << box("free", QByteArray(40, '\0'));
-    QTest::newRow("truncated") << good.left(good.size() - 10);
-    QTest::newRow("size larger than the buffer") << be(quint64(good.size() + 100), 4) + good.mid(4);
-    QTest::newRow("no movie header") << box("moov", track(0, true, 1000, {{1000, 0}}));
-    QTest::newRow("zero time scale") << movie(0, 0, 1000, track(0, true, 1000, {{1000, 0}}));
-    QTest::newRow("unknown header version") << movie(2, 12800, 1000, QByteArray());
-    QByteArray lying = movie(0, 12800, 1000, track(0, true, 1000, {{1000, 0}}));
-    // An edit list that claims more entries than its box holds.
-    const qsizetype elst = find(lying, "elst");
-    lying.replace(elst + 4, 4, be(1000000, 4));
-    QTest::newRow("edit count beyond its box") << lying;
-    // A track header cut short: its duration field would lie past its end, in the
-    // box after it, which must not be written.
-    const QByteArray shortHeader = box("tkhd", QByteArray(4, '\0'));
-    const QByteArray header0 = movie(0, 12800, 1000, QByteArray()).mid(8);
-    QTest::newRow("short track header at the end") << box("moov", header0 + box("trak", shortHeader));
-    QTest::newRow("short track header before user data")
-        << box("moov", header0 + box("trak", shortHeader + box("udta", QByteArray(40, '\x11'))));
-    QTest::newRow("short movie header") << box("moov", box("mvhd", QByteArray(14, '\0')));
-    const QByteArray header = movie(0, 12800, 1000, QByteArray());
-    QTest::newRow("track without header") << box("moov", header.mid(8) + box("trak", box("mdia", QByteArray())));
-}
-
-void TestMp4Boxes::refusesMalformed()
-{
-    QFETCH(QByteArray, moov);
-    QByteArray buffer = moov;
-    QString error;
-    QVERIFY(!trimMovieBox(buffer, {1, 1}, &error));
-    QVERIFY(!error.isEmpty());
-    QCOMPARE(buffer, moov);
-}
-
-void TestMp4Boxes::trimsAFileInPlace()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("clip.mp4"));
-    const QByteArray ftyp = box("ftyp", QByteArray("isom\0\0\2\0isomiso2", 16));
-    const QByteArray moov = movie(0, 12800, 99999, track(0, true, 99999, {{43520, 1024}}));
-    const QByteArray mdat = box("mdat", QByteArray(5000, 'x'));
+    void trims_data()
     {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<qint64>("videoEdit");
+        QTest::addColumn<qint64>("audioEdit");
+        QTest::addColumn<qint64>("emptyEdit"); // before the video's media edit; 0 for none
+        QTest::addColumn<QList<qint64>>("length"); // of the clip: numerator, denominator (s)
+        QTest::addColumn<QList<qint64>>("after");  // video, audio edit in the movie time scale of 12800
+
+        // 3.36 s clip (84 frames at 25 fps) = 43008 ticks.
+        QTest::newRow("muxer's edit too long is cut to the clip") << 0 << 43520LL << 43600LL << 0LL << QList<qint64>{336, 100} << QList<qint64>{43008, 43008};
+        QTest::newRow("muxer's edit too short is set to the clip") << 0 << 42000LL << 42000LL << 0LL << QList<qint64>{336, 100} << QList<qint64>{43008, 42000};
+        QTest::newRow("64-bit boxes") << 1 << 43520LL << 43600LL << 0LL << QList<qint64>{336, 100} << QList<qint64>{43008, 43008};
+        QTest::newRow("empty edit first: the media edit gets the rest") << 0 << 40000LL << 43600LL << 1000LL << QList<qint64>{336, 100} << QList<qint64>{42008, 43008};
+        QTest::newRow("rounded down, never up") << 0 << 50000LL << 50000LL << 0LL << QList<qint64>{1, 3} << QList<qint64>{4266, 4266};
+        QTest::newRow("hours long in 64-bit") << 1 << 200000000000LL << 200000000000LL << 0LL << QList<qint64>{7200, 1} << QList<qint64>{92160000, 92160000};
+    }
+
+    void trims()
+    {
+        QFETCH(int, version);
+        QFETCH(qint64, videoEdit);
+        QFETCH(qint64, audioEdit);
+        QFETCH(qint64, emptyEdit);
+        QFETCH(QList<qint64>, length);
+        QFETCH(QList<qint64>, after);
+        const qint64 videoAfter = after[0];
+        const qint64 audioAfter = after[1];
+
+        QList<Edit> videoEdits;
+        if (emptyEdit > 0)
+            videoEdits << Edit{emptyEdit, -1};
+        videoEdits << Edit{videoEdit, 1024};
+        QByteArray moov = movie(version, 12800, 99999,
+                                track(version, true, 99999, videoEdits) + track(version, false, 99999, {{audioEdit, 2048}}));
+        const qsizetype size = moov.size();
+        QString error;
+        QVERIFY2(trimMovieBox(moov, {length[0], length[1]}, &error), qPrintable(error));
+        QCOMPARE(moov.size(), size);
+
+        QCOMPARE(duration(moov, "elst", version, 0, emptyEdit > 0 ? 1 : 0), videoAfter);
+        QCOMPARE(duration(moov, "elst", version, 1), audioAfter);
+        // Track durations are the sums of their edits; the movie's is the longest track.
+        QCOMPARE(duration(moov, "tkhd", version, 0), videoAfter + emptyEdit);
+        QCOMPARE(duration(moov, "tkhd", version, 1), audioAfter);
+        QCOMPARE(duration(moov, "mvhd", version), std::max(videoAfter + emptyEdit, audioAfter));
+    }
+
+    void refusesMalformed_data()
+    {
+        QTest::addColumn<QByteArray>("moov");
+
+        const QByteArray good = movie(0, 12800, 1000, track(0, true, 1000, {{1000, 0}}));
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("size larger than the buffer") << be(quint64(good.size() + 100), 4) + good.mid(4);
+        QTest::newRow("no movie header") << box("moov", track(0, true, 1000, {{1000, 0}}));
+        QTest::newRow("zero time scale") << movie(0, 0, 1000, track(0, true, 1000, {{1000, 0}}));
+        QByteArray lying = movie(0, 12800, 1000, track(0, true, 1000, {{1000, 0}}));
+        // An edit list that claims more entries than its box holds.
+        const qsizetype elst = find(lying, "elst");
+        lying.replace(elst + 4, 4, be(1000000, 4));
+        QTest::newRow("edit count beyond its box") << lying;
+        // A track header cut short: its duration field would lie past its end, in the box
+        // after it, which must not be written.
+        const QByteArray shortHeader = box("tkhd", QByteArray(4, '\0'));
+        const QByteArray header0 = movie(0, 12800, 1000, QByteArray()).mid(8);
+        QTest::newRow("short track header before user data")
+            << box("moov", header0 + box("trak", shortHeader + box("udta", QByteArray(40, '\x11'))));
+        const QByteArray header = movie(0, 12800, 1000, QByteArray());
+        QTest::newRow("track without header") << box("moov", header.mid(8) + box("trak", box("mdia", QByteArray())));
+    }
+
+    void refusesMalformed()
+    {
+        QFETCH(QByteArray, moov);
+        QByteArray buffer = moov;
+        QString error;
+        QVERIFY(!trimMovieBox(buffer, {1, 1}, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(buffer, moov);
+    }
+
+    void trimsAFileInPlace()
+    {
+        QTemporaryDir dir;
+        const auto write = [&dir](const char* name, const QByteArray& bytes) {
+            QFile file(dir.filePath(QLatin1String(name)));
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+        };
+        const QByteArray ftyp = box("ftyp", QByteArray("isom\0\0\2\0isomiso2", 16));
+        const QByteArray moov = movie(0, 12800, 99999, track(0, true, 99999, {{43520, 1024}}));
+        const QByteArray mdat = box("mdat", QByteArray(5000, 'x'));
+        const QString path = write("clip.mp4", ftyp + mdat + moov);
+        QString error;
+        QVERIFY2(trimMovieFile(path, {336, 100}, &error), qPrintable(error));
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(ftyp + mdat + moov);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray after = file.readAll();
+        // Only the movie box changed, in place.
+        QCOMPARE(after.size(), ftyp.size() + mdat.size() + moov.size());
+        QCOMPARE(after.left(ftyp.size() + mdat.size()), ftyp + mdat);
+        QCOMPARE(duration(after.mid(ftyp.size() + mdat.size()), "elst", 0), 43008LL);
+        // A file without a movie box is refused.
+        QVERIFY(!trimMovieFile(write("bare.mp4", ftyp + mdat), {1, 1}, &error));
     }
-    QString error;
-    QVERIFY2(trimMovieFile(path, {336, 100}, &error), qPrintable(error));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray after = file.readAll();
-    QCOMPARE(after.size(), ftyp.size() + mdat.size() + moov.size());
-    // Only the movie box changed.
-    QCOMPARE(after.left(ftyp.size() + mdat.size()), ftyp + mdat);
-    const QByteArray newMoov = after.mid(ftyp.size() + mdat.size());
-    QCOMPARE(qint64(editDuration(newMoov, 0, 0, 0)), 43008LL);
-
-    // A file without a movie box is refused and left alone.
-    const QString bare = dir.filePath(QStringLiteral("bare.mp4"));
-    {
-        QFile out(bare);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(ftyp + mdat);
-    }
-    QVERIFY(!trimMovieFile(bare, {1, 1}, &error));
-}
+};
 
 QTEST_APPLESS_MAIN(TestMp4Boxes)
 #include "tst_mp4boxes.moc"

@@ -1,157 +1,156 @@
 #include <memory>
 
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "FakeStoreReview.h"
+#include "AppDelegate.h"
 #include "ReviewsHelper.h"
 #include "SettingsUserDefaults.h"
+#include "StoreReview.h"
 
+// Counts review requests instead of showing anything; its version is set by the test.
+class FakeStoreReview final : public StoreReview {
+public:
+    ServiceVersion version() const override { return serviceVersion; }
+    void requestReview() override { ++requests; }
+
+    ServiceVersion serviceVersion{10, 3, 0};
+    int requests = 0;
+};
+
+// The review rule, and the settings store it keeps its count in.
 class TestReviewsHelper : public QObject {
     Q_OBJECT
 
+    QTemporaryDir settingsDir;
+
 private slots:
-    void cycle_data();
-    void cycle();
-    void versionRule_data();
-    void versionRule();
-    void registeringKeepsStoredValues();
-    void sharedUsesTheProvidedServices();
-};
-
-void TestReviewsHelper::cycle_data()
-{
-    // A script of launches (L) and counted actions (A), run against a settings file
-    // that outlives every launch, as the real one does.
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<ServiceVersion>("version");
-    QTest::addColumn<QList<int>>("counts"); // the stored count after each action
-    QTest::addColumn<int>("requests");
-    QTest::addColumn<bool>("flag"); // after the script
-
-    const ServiceVersion current{10, 3, 0};
-    QTest::newRow("first launch: request at the third action")
-        << "L A A A" << current << QList<int>{1, 2, 0} << 1 << true;
-    QTest::newRow("further actions in the same launch make no request")
-        << "L A A A A A A" << current << QList<int>{1, 2, 0, 1, 2, 3} << 1 << true;
-    QTest::newRow("carried-over count of 3 requests at the first action after relaunch")
-        << "L A A A A A A L A" << current << QList<int>{1, 2, 0, 1, 2, 3, 0} << 2 << true;
-    QTest::newRow("carried-over count of 1 needs two more")
-        << "L A A A A L A A" << current << QList<int>{1, 2, 0, 1, 2, 0} << 2 << true;
-    QTest::newRow("launch never resets the count")
-        << "L A A L L A" << current << QList<int>{1, 2, 0} << 1 << true;
-    QTest::newRow("before the third action nothing is flagged")
-        << "L A A" << current << QList<int>{1, 2} << 0 << false;
-    QTest::newRow("10.2.9: no request, but the cycle runs on")
-        << "L A A A A" << ServiceVersion{10, 2, 9} << QList<int>{1, 2, 0, 1} << 0 << true;
-    QTest::newRow("10.3.0 exactly requests")
-        << "L A A A" << ServiceVersion{10, 3, 0} << QList<int>{1, 2, 0} << 1 << true;
-    QTest::newRow("11.0 requests") << "L A A A" << ServiceVersion{11, 0, 0} << QList<int>{1, 2, 0} << 1 << true;
-    QTest::newRow("9.3 does not") << "L A A A" << ServiceVersion{9, 3, 0} << QList<int>{1, 2, 0} << 0 << true;
-}
-
-void TestReviewsHelper::cycle()
-{
-    QFETCH(QString, script);
-    QFETCH(ServiceVersion, version);
-    QFETCH(QList<int>, counts);
-    QFETCH(int, requests);
-    QFETCH(bool, flag);
-
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("Trimora.conf"));
-    FakeStoreReview review(version);
-    std::unique_ptr<SettingsUserDefaults> store;
-    std::unique_ptr<ReviewsHelper> helper;
-
-    QList<int> got;
-    for (const QString& step : script.split(QLatin1Char(' '))) {
-        if (step == QLatin1String("L")) {
-            // A new process: a fresh store on the same file, then the launch work.
-            helper.reset();
-            store = std::make_unique<SettingsUserDefaults>(file);
-            helper = std::make_unique<ReviewsHelper>(*store, review);
-            helper->resetReviewRequestFlag();
-            helper->registerDefaultValues();
-        } else {
-            helper->addActions(1);
-            got << int(store->integerForKey(ReviewsHelper::NUMBER_OF_ACTIONS));
-        }
-    }
-    QCOMPARE(got, counts);
-    QCOMPARE(review.requests, requests);
-    QCOMPARE(store->boolForKey(ReviewsHelper::ALREADY_SHOWED_REVIEW_REQUEST), flag);
-}
-
-void TestReviewsHelper::versionRule_data()
-{
-    QTest::addColumn<ServiceVersion>("version");
-    QTest::addColumn<bool>("allowed");
-
-    QTest::newRow("10.3.0") << ServiceVersion{10, 3, 0} << true;
-    QTest::newRow("10.3.7") << ServiceVersion{10, 3, 7} << true;
-    QTest::newRow("10.2.9") << ServiceVersion{10, 2, 9} << false;
-    QTest::newRow("10.4.0") << ServiceVersion{10, 4, 0} << true;
-    QTest::newRow("10.0.0") << ServiceVersion{10, 0, 0} << false;
-    QTest::newRow("9.3.0") << ServiceVersion{9, 3, 0} << false;
-    QTest::newRow("9.9.9") << ServiceVersion{9, 9, 9} << false;
-    QTest::newRow("11.0.0") << ServiceVersion{11, 0, 0} << true;
-    QTest::newRow("11.2.0, minor below 3") << ServiceVersion{11, 2, 0} << true;
-}
-
-void TestReviewsHelper::versionRule()
-{
-    QFETCH(ServiceVersion, version);
-    QFETCH(bool, allowed);
-    QCOMPARE(ReviewsHelper::versionAllowsReview(version), allowed);
-}
-
-void TestReviewsHelper::registeringKeepsStoredValues()
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("Trimora.conf"));
+    void cycle_data()
     {
-        SettingsUserDefaults store(file);
-        store.setInteger(5, ReviewsHelper::NUMBER_OF_ACTIONS);
+        // A script of launches (L) and counted actions (A), run against a settings file
+        // that outlives every launch, as the real one does.
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<ServiceVersion>("version");
+        QTest::addColumn<QList<int>>("counts"); // the stored count after each action
+        QTest::addColumn<int>("requests");
+
+        const ServiceVersion current{10, 3, 0};
+        QTest::newRow("at the third action, once a launch; a carried-over count asks at once")
+            << "L A A A A A A L A" << current << QList<int>{1, 2, 0, 1, 2, 3, 0} << 2;
+        QTest::newRow("launch never resets the count")
+            << "L A A L L A" << current << QList<int>{1, 2, 0} << 1;
+        QTest::newRow("10.2.9: no request, but the cycle runs on")
+            << "L A A A A" << ServiceVersion{10, 2, 9} << QList<int>{1, 2, 0, 1} << 0;
     }
-    SettingsUserDefaults store(file);
-    FakeStoreReview review;
-    ReviewsHelper helper(store, review);
-    helper.registerDefaultValues();
-    QCOMPARE(store.integerForKey(ReviewsHelper::NUMBER_OF_ACTIONS), 5);
-    QCOMPARE(store.boolForKey(ReviewsHelper::ALREADY_SHOWED_REVIEW_REQUEST), false);
-    // The flag is absent, so the first action over the threshold asks at once.
-    helper.addActions(1);
-    QCOMPARE(review.requests, 1);
-    QCOMPARE(store.integerForKey(ReviewsHelper::NUMBER_OF_ACTIONS), 0);
-}
 
-void TestReviewsHelper::sharedUsesTheProvidedServices()
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("Trimora.conf"));
-    auto review = std::make_unique<FakeStoreReview>();
-    FakeStoreReview* reviewSeen = review.get();
+    void cycle()
+    {
+        QFETCH(QString, script);
+        QFETCH(ServiceVersion, version);
+        QFETCH(QList<int>, counts);
+        QFETCH(int, requests);
 
-    QVERIFY(!ReviewsHelper::provideSharedServices(nullptr, std::make_unique<FakeStoreReview>()));
-    QVERIFY(ReviewsHelper::provideSharedServices(std::make_unique<SettingsUserDefaults>(file), std::move(review)));
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("Trimora.conf"));
+        FakeStoreReview review;
+        review.serviceVersion = version;
+        std::unique_ptr<SettingsUserDefaults> store;
+        std::unique_ptr<ReviewsHelper> helper;
 
-    ReviewsHelper& shared = ReviewsHelper::shared();
-    QCOMPARE(&ReviewsHelper::shared(), &shared);
-    shared.resetReviewRequestFlag();
-    shared.registerDefaultValues();
-    shared.addActions(1);
-    shared.addActions(1);
-    shared.addActions(1);
-    QCOMPARE(reviewSeen->requests, 1);
-    // The count went to the file given, not to the user's own settings.
-    QCOMPARE(SettingsUserDefaults(file).boolForKey(ReviewsHelper::ALREADY_SHOWED_REVIEW_REQUEST), true);
+        QList<int> got;
+        for (const QString& step : script.split(QLatin1Char(' '))) {
+            if (step == QLatin1String("L")) {
+                // A new process: a fresh store on the same file, then the launch work.
+                helper.reset();
+                store = std::make_unique<SettingsUserDefaults>(file);
+                helper = std::make_unique<ReviewsHelper>(*store, review);
+                helper->resetReviewRequestFlag();
+                helper->registerDefaultValues();
+            } else {
+                helper->addActions(1);
+                got << int(store->integerForKey(ReviewsHelper::NUMBER_OF_ACTIONS));
+            }
+        }
+        QCOMPARE(got, counts);
+        QCOMPARE(review.requests, requests);
+        // Flagged at the third action, whether or not the desktop could ask.
+        QVERIFY(store->boolForKey(ReviewsHelper::ALREADY_SHOWED_REVIEW_REQUEST));
+    }
 
-    // Once made, the shared helper keeps its services.
-    QVERIFY(!ReviewsHelper::provideSharedServices(std::make_unique<SettingsUserDefaults>(file),
-                                                  std::make_unique<FakeStoreReview>()));
-}
+    void versionRule_data()
+    {
+        QTest::addColumn<ServiceVersion>("version");
+        QTest::addColumn<bool>("allowed");
+
+        QTest::newRow("10.3.0") << ServiceVersion{10, 3, 0} << true;
+        QTest::newRow("10.2.9") << ServiceVersion{10, 2, 9} << false;
+        QTest::newRow("9.9.9") << ServiceVersion{9, 9, 9} << false;
+        QTest::newRow("11.2.0, minor below 3") << ServiceVersion{11, 2, 0} << true;
+    }
+
+    void versionRule()
+    {
+        QFETCH(ServiceVersion, version);
+        QFETCH(bool, allowed);
+        QCOMPARE(ReviewsHelper::versionAllowsReview(version), allowed);
+    }
+
+    void launchPreparesTheSharedHelper()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("Trimora.conf"));
+        {
+            SettingsUserDefaults before(file);
+            before.setBool(true, ReviewsHelper::ALREADY_SHOWED_REVIEW_REQUEST);
+            before.setInteger(1, ReviewsHelper::NUMBER_OF_ACTIONS);
+        }
+        auto review = std::make_unique<FakeStoreReview>();
+        FakeStoreReview* reviewSeen = review.get();
+        QVERIFY(ReviewsHelper::provideSharedServices(std::make_unique<SettingsUserDefaults>(file), std::move(review)));
+
+        // A launch clears the last launch's flag and keeps the stored count.
+        QVERIFY(AppDelegate().applicationDidFinishLaunching({}));
+        ReviewsHelper::shared().addActions(1);
+        ReviewsHelper::shared().addActions(1);
+        QCOMPARE(reviewSeen->requests, 1);
+        // The count went to the file given, not to the user's own settings.
+        QCOMPARE(SettingsUserDefaults(file).boolForKey(ReviewsHelper::ALREADY_SHOWED_REVIEW_REQUEST), true);
+    }
+
+    void settingsKeepWhatTheyAreGiven()
+    {
+        const QString file = settingsDir.filePath(QStringLiteral("store.conf"));
+        {
+            QSettings raw(file, QSettings::IniFormat);
+            raw.setValue(QStringLiteral("stored"), 5);
+            raw.setValue(QStringLiteral("garbage"), QStringLiteral("not a number"));
+        }
+        SettingsUserDefaults store(file);
+        // Registered values fill in what is absent, and are never stored; what cannot be
+        // read counts as 0.
+        store.registerDefaults({{QStringLiteral("stored"), 9}, {QStringLiteral("absent"), 9}});
+        QCOMPARE(store.integerForKey(QStringLiteral("stored")), 5);
+        QCOMPARE(store.integerForKey(QStringLiteral("absent")), 9);
+        QCOMPARE(store.integerForKey(QStringLiteral("garbage")), 0);
+        // A write is on disk at once, not only when the store is destroyed, whole.
+        store.setInteger(-7000000000LL, QStringLiteral("big"));
+        SettingsUserDefaults other(file);
+        QCOMPARE(other.integerForKey(QStringLiteral("big")), -7000000000LL);
+        QCOMPARE(other.integerForKey(QStringLiteral("absent")), 0);
+    }
+
+    void applicationStoreIsTheUsersConfig()
+    {
+        // The configuration folder, which this test's environment makes its own.
+        const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+        QVERIFY2(config.startsWith(qEnvironmentVariable("HOME")), qPrintable(config));
+        SettingsUserDefaults().setInteger(3, QStringLiteral("NUMBER_OF_ACTIONS"));
+        QCOMPARE(QSettings(config + QStringLiteral("/Trimora/Trimora.conf"), QSettings::IniFormat)
+                     .value(QStringLiteral("NUMBER_OF_ACTIONS")).toInt(), 3);
+    }
+};
 
 QTEST_APPLESS_MAIN(TestReviewsHelper)
 #include "tst_reviewshelper.moc"

@@ -18,68 +18,47 @@ ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 # each second so audio can be matched to video.
 video="testsrc2=size=320x240:rate=25:duration=10"
 audio="sine=frequency=440:beep_factor=2:sample_rate=48000:duration=10"
+x264="-c:v libx264 -preset veryfast -pix_fmt yuv420p"
+aac="-c:a aac -b:a 96k"
 
 # H.264 with B-frames and a keyframe every 2 s, AAC audio: the common phone video.
-ff -f lavfi -i "$video" -f lavfi -i "$audio" \
-   -c:v libx264 -preset veryfast -g 50 -keyint_min 50 -sc_threshold 0 -bf 2 -pix_fmt yuv420p \
-   -c:a aac -b:a 96k -metadata title="Holiday" -metadata creation_time="2024-05-01T10:00:00Z" \
-   -metadata:s:a:0 language=fra h264.mp4
-
+ff -f lavfi -i "$video" -f lavfi -i "$audio" $x264 -g 50 -keyint_min 50 -sc_threshold 0 -bf 2 $aac \
+   -metadata title="Holiday" -metadata creation_time="2024-05-01T10:00:00Z" -metadata:s:a:0 language=fra h264.mp4
 # HEVC tagged hvc1, as phones write it.
-ff -f lavfi -i "$video" -f lavfi -i "$audio" \
-   -c:v libx265 -preset ultrafast -x265-params log-level=error:keyint=50:min-keyint=50:bframes=3 \
-   -tag:v hvc1 -pix_fmt yuv420p -c:a aac -b:a 96k hevc.mp4
-
+ff -f lavfi -i "$video" -f lavfi -i "$audio" -c:v libx265 -preset ultrafast -tag:v hvc1 -pix_fmt yuv420p $aac \
+   -x265-params log-level=error:keyint=50:min-keyint=50:bframes=3 hevc.mp4
 # Shot upright on a phone held sideways: stored landscape, shown turned a quarter.
 ff -i h264.mp4 -c copy -metadata:s:v:0 rotate=90 rotated.mp4
-
 # Variable frame rate: frame times stretch and shrink along the video.
-ff -f lavfi -i "testsrc2=size=320x240:rate=30:duration=10" -f lavfi -i "$audio" \
-   -vf "setpts='N/30/TB + 0.02*sin(N/5)/TB'" -fps_mode vfr \
-   -c:v libx264 -preset veryfast -g 60 -bf 2 -pix_fmt yuv420p -c:a aac -b:a 96k vfr.mp4
-
+ff -f lavfi -i "testsrc2=size=320x240:rate=30:duration=10" -f lavfi -i "$audio" -fps_mode vfr \
+   -vf "setpts='N/30/TB + 0.02*sin(N/5)/TB'" $x264 -g 60 -bf 2 $aac vfr.mp4
 # Open GOPs: pictures after a keyframe may refer back across it.
-ff -f lavfi -i "$video" -f lavfi -i "$audio" \
-   -c:v libx264 -preset veryfast -x264-params open-gop=1:keyint=50:min-keyint=50:scenecut=0 -bf 3 \
-   -pix_fmt yuv420p -c:a aac -b:a 96k opengop.mp4
-
+ff -f lavfi -i "$video" -f lavfi -i "$audio" $x264 -x264-params open-gop=1:keyint=50:min-keyint=50:scenecut=0 \
+   -bf 3 $aac opengop.mp4
 # A QuickTime movie with Apple's own metadata keys.
-ff -f lavfi -i "$video" -f lavfi -i "$audio" \
-   -c:v libx264 -preset veryfast -g 50 -bf 2 -pix_fmt yuv420p -c:a aac -b:a 96k \
-   -movflags +use_metadata_tags \
-   -metadata com.apple.quicktime.make="Trimora Test Camera" \
-   -metadata com.apple.quicktime.location.ISO6709="+48.8584+002.2945/" \
-   -metadata creation_time="2024-05-01T10:00:00Z" apple.mov
-
+ff -f lavfi -i "$video" -f lavfi -i "$audio" $x264 -g 50 -bf 2 $aac -movflags +use_metadata_tags \
+   -metadata com.apple.quicktime.make="Trimora Test Camera" -metadata creation_time="2024-05-01T10:00:00Z" apple.mov
 # Matroska with H.264 and AAC: cut into MP4.
 ff -i h264.mp4 -c copy h264.mkv
-
 # Matroska with a codec MP4 cannot carry well here (Theora).
 ff -f lavfi -i "$video" -c:v libtheora -q:v 5 theora.mkv
-
 # AVI: its packets carry no presentation times, so no exact cut is possible.
 ff -i h264.mp4 -c copy h264.avi
-
 # The first half of a video whose index is at the front: a download that stopped.
 ff -i h264.mp4 -c copy -movflags +faststart front.mp4
 head -c $(( $(stat -c %s front.mp4) / 2 )) front.mp4 > truncated.mp4
-
+# Three quarters of it: it ends inside the last clip of a split at 3.33 and 6.71.
+head -c $(( $(stat -c %s front.mp4) * 3 / 4 )) front.mp4 > endsinlastclip.mp4
 # Picture starting 1.5 s after the sound, every frame a keyframe (so thumbnails are
 # exact): times count from the file's start, not the picture's. Matroska, because
 # FFmpeg's MP4 reader drops a track's leading gap.
-ff -f lavfi -i "$audio" -itsoffset 1.5 -f lavfi -i "$video" -map 1:v -map 0:a \
-   -c:v libx264 -preset veryfast -g 1 -pix_fmt yuv420p -c:a aac -b:a 96k late.mkv
-
+ff -f lavfi -i "$audio" -itsoffset 1.5 -f lavfi -i "$video" -map 1:v -map 0:a $x264 -g 1 $aac late.mkv
 # Picture starting 45 s after the sound: a long run of sound before the first picture.
 ff -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=50" -itsoffset 45 -f lavfi -i "$video" \
-   -map 1:v -map 0:a -c:v libx264 -preset veryfast -g 50 -pix_fmt yuv420p -c:a aac -b:a 32k late45.mkv
-
-# Video without sound.
+   -map 1:v -map 0:a $x264 -g 50 -c:a aac -b:a 32k late45.mkv
+# Video without sound; sound without video, not something to split.
 ff -i h264.mp4 -c copy -an videoonly.mp4
-
-# Sound without video: not something to split.
-ff -f lavfi -i "$audio" -c:a aac -b:a 96k audioonly.m4a
-
+ff -f lavfi -i "$audio" $aac audioonly.m4a
 # A text file that pretends to be a video, and an empty one.
 printf 'This is not a video.\n' > notavideo.mp4
 : > empty.mp4

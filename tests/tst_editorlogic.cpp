@@ -1,0 +1,324 @@
+#include <cmath>
+#include <limits>
+
+#include <QTest>
+
+#include "ControlsRules.h"
+#include "CutModel.h"
+#include "ExportPlan.h"
+#include "Playhead.h"
+#include "StripGeometry.h"
+#include "TimeText.h"
+
+// The editor's logic, each rule's table once: the cut model and its export plan, time
+// text, the playhead, the strip's geometry and the controls.
+namespace {
+
+using Ops = QList<QVariant>; // a double adds a split point there; the string "undo" undoes
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double INF = std::numeric_limits<double>::infinity();
+const double NEXT = std::nextafter(0.5, 1.0);
+
+// "none", or the value.
+QString text(const std::optional<double>& value)
+{
+    return value ? QString::number(*value) : QStringLiteral("none");
+}
+
+} // namespace
+
+class TestEditorLogic : public QObject {
+    Q_OBJECT
+
+private slots:
+    void edits_data()
+    {
+        QTest::addColumn<Ops>("ops");
+        // Per op: the count returned (new count for a split, count before removal for an
+        // undo), or 0 when the op was refused or did nothing.
+        QTest::addColumn<QList<int>>("results");
+        QTest::addColumn<QList<double>>("splitPoints");
+        QTest::addColumn<int>("actions");
+        QTest::addColumn<QList<double>>("clips"); // start and end of every clip of a 10-second video
+
+        QTest::newRow("fresh model: undo does nothing, one whole clip")
+            << Ops{"undo"} << QList<int>{0} << QList<double>{} << 0 << QList<double>{0, 10};
+        QTest::newRow("same place twice adds one point")
+            << Ops{0.5, 0.5} << QList<int>{1, 0} << QList<double>{0.5} << 1 << QList<double>{0, 5, 5, 10};
+        QTest::newRow("neighbouring doubles are distinct points")
+            << Ops{0.5, NEXT} << QList<int>{1, 2} << QList<double>{0.5, NEXT} << 2
+            << QList<double>{0, 5, 5, NEXT * 10, NEXT * 10, 10};
+        QTest::newRow("out of order; undo removes the last added, not an end one")
+            << Ops{0.7, 0.2, 0.5, "undo"} << QList<int>{1, 2, 3, 3} << QList<double>{0.7, 0.2} << 3
+            << QList<double>{0, 2, 2, 7, 7, 10};
+        QTest::newRow("undo, the same place again, undo down to empty")
+            << Ops{0.5, "undo", 0.5, "undo", "undo"} << QList<int>{1, 1, 1, 1, 0} << QList<double>{} << 2
+            << QList<double>{0, 10};
+        QTest::newRow("past the end is clamped to the end")
+            << Ops{1.02} << QList<int>{1} << QList<double>{1.0} << 1 << QList<double>{0, 10, 10, 10};
+        QTest::newRow("clamped point equal to an existing one is refused")
+            << Ops{1.0, 1.3} << QList<int>{1, 0} << QList<double>{1.0} << 1 << QList<double>{0, 10, 10, 10};
+        QTest::newRow("before the start is clamped to the start, never to -0")
+            << Ops{-0.25, 0.0} << QList<int>{1, 0} << QList<double>{0.0} << 1 << QList<double>{0, 0, 0, 10};
+        QTest::newRow("non-finite positions are refused")
+            << Ops{NaN, INF, -INF, 0.4} << QList<int>{0, 0, 0, 1} << QList<double>{0.4} << 1 << QList<double>{0, 4, 4, 10};
+    }
+
+    void edits()
+    {
+        QFETCH(Ops, ops);
+        QFETCH(QList<int>, results);
+        QFETCH(QList<double>, splitPoints);
+        QFETCH(int, actions);
+        QFETCH(QList<double>, clips);
+
+        CutModel model(10.0);
+        QList<int> got;
+        for (const QVariant& op : ops) {
+            const std::optional<int> result =
+                op.typeId() == QMetaType::QString ? model.undoLastSplitPoint() : model.addSplitPoint(op.toDouble());
+            got << result.value_or(0);
+        }
+        QCOMPARE(got, results);
+        // The clips and the export plan, in timeline order, numbered and named from it; the
+        // last ends on the duration itself. Deriving them leaves the placing order alone.
+        const std::vector<PlannedCut> plan = exportPlan(model.splitPoints(), model.duration());
+        QList<double> times;
+        for (const Clip& clip : model.clips()) {
+            QCOMPARE(clip.number, times.size() / 2 + 1);
+            const PlannedCut& cut = plan[size_t(clip.number - 1)];
+            QCOMPARE(cut.fileName, QStringLiteral("split-%1").arg(clip.number - 1));
+            QCOMPARE(cut.isLast, clip.number == model.videoCount());
+            QCOMPARE(cut.startTime, clip.startTime);
+            QCOMPARE(cut.endTime, clip.endTime);
+            times << clip.startTime << clip.endTime;
+        }
+        QCOMPARE(times, clips);
+        QCOMPARE(int(plan.size()), model.videoCount());
+        QCOMPARE(QList<double>(model.splitPoints().begin(), model.splitPoints().end()), splitPoints);
+        QCOMPARE(int(model.actionsArray().size()), actions);
+        for (std::int64_t action : model.actionsArray())
+            QCOMPARE(action, CutModel::ADD_SPLIT_ACTION);
+        QCOMPARE(model.splitPointCount(), int(splitPoints.size()));
+        for (double point : model.splitPoints())
+            QVERIFY(!std::signbit(point));
+    }
+
+    void splitPositionFromPointer_data()
+    {
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<double>("position");
+
+        QTest::newRow("middle") << 160.0 << 320.0 << true << 0.5;
+        QTest::newRow("right edge") << 320.0 << 320.0 << true << 1.0;
+        QTest::newRow("zero width has no fraction") << 0.0 << 0.0 << false << 0.0;
+        QTest::newRow("NaN width has no fraction") << 10.0 << NaN << false << 0.0;
+    }
+
+    void splitPositionFromPointer()
+    {
+        QFETCH(double, offset);
+        QFETCH(double, width);
+        QFETCH(bool, valid);
+        QFETCH(double, position);
+
+        const std::optional<double> result = splitPosition(offset, width);
+        QCOMPARE(result.has_value(), valid);
+        if (valid)
+            QCOMPARE(*result, position);
+    }
+
+    void timeText_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("truncated, not rounded") << 59.9 << "00:59";
+        QTest::newRow("last fraction below an hour") << 3599.99 << "59:59";
+        QTest::newRow("one hour keeps its hour") << 3600.0 << "1:00:00";
+        QTest::newRow("1 h 2 min 5 s") << 3725.0 << "1:02:05";
+        QTest::newRow("more than a hundred hours") << 360000.0 << "100:00:00";
+        QTest::newRow("small negative") << -0.4 << "00:00";
+        QTest::newRow("NaN") << NaN << "--:--";
+        QTest::newRow("minus infinity") << -INF << "--:--";
+        QTest::newRow("beyond 64-bit seconds") << 1e19 << "--:--";
+    }
+
+    void timeText()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(::timeText(seconds), text);
+        // The editor's label: where the player is, of the whole.
+        QCOMPARE(timeLabelText(seconds, 200.0), text + QStringLiteral(" / 03:20"));
+    }
+
+    void pointerFromTime_data()
+    {
+        QTest::addColumn<double>("time");
+        QTest::addColumn<double>("duration");
+        QTest::addColumn<QString>("pointer"); // on a strip 320 wide
+
+        QTest::newRow("a quarter in") << 50.0 << 200.0 << "80";
+        QTest::newRow("past the end is not clamped") << 201.0 << 200.0 << "321.6";
+        QTest::newRow("zero duration keeps the pointer at 0") << 3.0 << 0.0 << "0";
+        QTest::newRow("NaN duration keeps the pointer at 0") << 3.0 << NaN << "0";
+        QTest::newRow("unknown player time leaves the pointer") << NaN << 10.0 << "none";
+    }
+
+    void pointerFromTime()
+    {
+        QFETCH(double, time);
+        QFETCH(double, duration);
+        QFETCH(QString, pointer);
+        QCOMPARE(text(pointerPosition(time, duration, 320.0)), pointer);
+    }
+
+    void scrub_data()
+    {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<double>("duration");
+        QTest::addColumn<QString>("step"); // pointer, then the time sought; "ignored"
+
+        QTest::newRow("left edge seeks to 0") << 0.0 << 320.0 << 200.0 << "0 0";
+        QTest::newRow("right edge seeks to the duration") << 320.0 << 320.0 << 200.0 << "320 200";
+        QTest::newRow("left of the strip is ignored") << -0.5 << 320.0 << 200.0 << "ignored";
+        QTest::newRow("right of the strip is ignored") << 320.5 << 320.0 << 200.0 << "ignored";
+        QTest::newRow("NaN position is ignored") << NaN << 320.0 << 200.0 << "ignored";
+        QTest::newRow("zero width: pointer at 0, no seek") << 0.0 << 0.0 << 200.0 << "0 none";
+        QTest::newRow("NaN duration: no seek") << 100.0 << 320.0 << NaN << "100 none";
+    }
+
+    void scrub()
+    {
+        QFETCH(double, x);
+        QFETCH(double, width);
+        QFETCH(double, duration);
+        QFETCH(QString, step);
+        const std::optional<ScrubStep> got = ::scrub(x, width, duration);
+        QCOMPARE(got ? QString::number(got->pointerPosition) + QLatin1Char(' ') + text(got->seekTime) : QStringLiteral("ignored"),
+                 step);
+    }
+
+    void standsAtEnd_data()
+    {
+        QTest::addColumn<double>("time");
+        QTest::addColumn<double>("frame");
+        QTest::addColumn<bool>("endOfMedia");
+        QTest::addColumn<bool>("atEnd"); // of a 10-second video
+
+        QTest::newRow("clock a little short of the probe") << 9.97 << 0.04 << false << true;
+        QTest::newRow("clock a little past the probe") << 10.02 << 0.04 << false << true;
+        QTest::newRow("two frames before the end plays on") << 9.92 << 0.04 << false << false;
+        QTest::newRow("player said end of media") << 9.5 << 0.04 << true << true;
+        QTest::newRow("unknown frame rate: exact end only") << 9.99 << NaN << false << false;
+        QTest::newRow("unknown player time") << NaN << 0.04 << false << false;
+    }
+
+    void standsAtEnd()
+    {
+        QFETCH(double, time);
+        QFETCH(double, frame);
+        QFETCH(bool, endOfMedia);
+        QFETCH(bool, atEnd);
+        QCOMPARE(::standsAtEnd(time, 10.0, frame, endOfMedia), atEnd);
+    }
+
+    void thumbnailSlots()
+    {
+        // An 8-second video on a strip of 320 x 50: eight slots tiling it, one a second,
+        // rounded on the strip's outer corners.
+        const std::vector<strip::ThumbnailSlot> placed = strip::thumbnailSlots(320.0, 50.0, 8.0);
+        QCOMPARE(int(placed.size()), strip::THUMBNAIL_COUNT);
+        for (int i = 0; i < strip::THUMBNAIL_COUNT; ++i) {
+            const strip::ThumbnailSlot& slot = placed[size_t(i)];
+            QCOMPARE(slot.index, i);
+            QCOMPARE(slot.time, double(i));
+            QCOMPARE(slot.frame, QRectF(40.0 * i, 0, 40, 50));
+            QCOMPARE(slot.corners, i == 0 ? strip::RoundedCorners::Left : i == 7 ? strip::RoundedCorners::Right : strip::RoundedCorners::None);
+        }
+    }
+
+    void requestTime_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<double>("request");
+        QTest::newRow("rounds down to the nearest 1/40") << 1.26 << 1.25;
+        QTest::newRow("rounds up to the nearest 1/40") << 1.27 << 1.275;
+        QTest::newRow("NaN asks for the start") << NaN << 0.0;
+    }
+
+    void requestTime()
+    {
+        QFETCH(double, seconds);
+        QFETCH(double, request);
+        QCOMPARE(strip::thumbnailRequestTime(seconds), request);
+    }
+
+    void labels_data()
+    {
+        QTest::addColumn<QList<double>>("sorted");
+        QTest::addColumn<QList<double>>("xs"); // of the labels "1", "2", ... left to right
+
+        // Strip 320 wide, numbers row 20 high.
+        QTest::newRow("no split point: no labels") << QList<double>{} << QList<double>{};
+        QTest::newRow("point at the start") << QList<double>{0.0} << QList<double>{-5, 155};
+        QTest::newRow("point at the end") << QList<double>{1.0} << QList<double>{155, 315};
+        QTest::newRow("0.2 and 0.7") << QList<double>{0.2, 0.7} << QList<double>{27, 139, 267};
+    }
+
+    void labels()
+    {
+        QFETCH(QList<double>, sorted);
+        QFETCH(QList<double>, xs);
+
+        const std::vector<strip::ClipNumberLabel> labels =
+            strip::clipNumberLabels(std::vector<double>(sorted.begin(), sorted.end()), 320.0, 20.0);
+        QCOMPARE(int(labels.size()), xs.size());
+        for (int i = 0; i < xs.size(); ++i) {
+            QCOMPARE(labels[size_t(i)].text, QString::number(i + 1));
+            QCOMPARE(labels[size_t(i)].frame, QRectF(xs[i], 0, 10, 20));
+        }
+    }
+
+    void afterEdit_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("gray"); // the alphas last set
+        QTest::addColumn<double>("pink");
+        // Undo enabled, done enabled (or "-" when left as it is), the fade, the title.
+        QTest::addColumn<QString>("state");
+
+        QTest::newRow("first split from the opening look") << 1 << 1.0 << 0.0 << "undo, done, to enabled, Done, Save 2 Videos";
+        QTest::newRow("second split: title only") << 2 << 0.0 << 1.0 << "undo, -, none, Done, Save 3 Videos";
+        QTest::newRow("undo of the only split") << 0 << 0.0 << 1.0 << "no undo, no done, to disabled, Done, Save 1 Videos";
+        QTest::newRow("count 0 in the disabled look changes nothing") << 0 << 1.0 << 0.0 << "no undo, -, none, Done, Save 1 Videos";
+        QTest::newRow("mid-fade alphas are not 1.0: no transition") << 1 << 0.6 << 0.4 << "undo, -, none, Done, Save 2 Videos";
+    }
+
+    void afterEdit()
+    {
+        QFETCH(int, count);
+        QFETCH(double, gray);
+        QFETCH(double, pink);
+        QFETCH(QString, state);
+
+        const ControlsState got = controlsState(count, {gray, pink});
+        const QString done = !got.doneEnabled ? QStringLiteral("-") : *got.doneEnabled ? QStringLiteral("done") : QStringLiteral("no done");
+        const QString fade = got.fade == DoneFade::ToEnabled ? QStringLiteral("to enabled")
+            : got.fade == DoneFade::ToDisabled           ? QStringLiteral("to disabled")
+                                                         : QStringLiteral("none");
+        QCOMPARE(QStringList({got.undoEnabled ? QStringLiteral("undo") : QStringLiteral("no undo"), done, fade, got.doneTitle})
+                     .join(QStringLiteral(", ")),
+                 state);
+        // A fade ends on the look it names.
+        if (got.fade != DoneFade::None)
+            QCOMPARE(fadeTarget(got.fade).pink, got.fade == DoneFade::ToEnabled ? 1.0 : 0.0);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestEditorLogic)
+#include "tst_editorlogic.moc"
