@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 
@@ -340,6 +341,9 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
     QString placed;
     if (unnamed.valid()) {
         placed = state->claimByLink(fileName, encoded(path()), &error);
+        // Unnamed files that cannot be given a name: the next clips get named ones.
+        if (placed.isEmpty() && (error == EPERM || error == EOPNOTSUPP || error == EXDEV || error == ENOENT))
+            state->unnamedFiles = false;
     } else {
         placed = state->claimByRename(fileName, encoded(partName), &error);
         if (!placed.isEmpty())
@@ -375,9 +379,9 @@ int makeFolder(const QString& path)
     return errno;
 }
 
-QString megabytes(qint64 bytes)
+QString dataSize(qint64 bytes)
 {
-    return QStringLiteral("%1 MB").arg((bytes + 999999) / 1000000);
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
 }
 
 } // namespace
@@ -421,7 +425,7 @@ Outcome<void> FolderVideoLibrary::prepare(qint64 bytes)
         const qint64 available = qint64(disk.f_bavail) * qint64(disk.f_frsize);
         if (available < bytes) {
             return refuse(QStringLiteral("there is not enough space: the clips need about %1, and %2 is free")
-                              .arg(megabytes(bytes), megabytes(available)));
+                              .arg(dataSize(bytes), dataSize(available)));
         }
     }
     return {};
