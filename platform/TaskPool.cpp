@@ -132,9 +132,8 @@ protected:
 
 std::atomic<InboxBell*> ringer{nullptr};
 
-// Made on the main thread as the application object is made: a Qt object made on a
-// pool thread ties Qt's bookkeeping to a thread that ends when its pool does, and the
-// main thread's event queue was seen corrupted after that.
+// Made on the main thread as the application object is made, so that no Qt object is
+// ever made on a pool thread: Qt would adopt that thread, which ends with its pool.
 void makeBell()
 {
     if (!ringer.load())

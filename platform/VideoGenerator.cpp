@@ -35,7 +35,7 @@ constexpr char LOCK_NAME[] = ".cutting";
 
 // Removes the folders of cuts that older versions stopped half way (their lock file is
 // there, but nobody holds its lock). Folders without a lock file hold finished clips
-// that library refused, which the user was told about: those stay.
+// their library refused, which the user was told about: those stay.
 void sweepStoppedCuts(const QString& root)
 {
     const QDir folder(root);
@@ -156,8 +156,9 @@ void VideoGenerator::splitVideo(const QUrl& url, std::optional<double> startTime
         Answer answer;
         if (!stopped)
             answer = cutInto(cutter, library, {source, start, end, name}, stopped);
-        // A stopped library refuses clips: that is no failure of theirs.
-        if (stopped)
+        // A stopped library refuses clips: that is no failure of theirs. A clip named
+        // before the stop is in the library, and is said to be.
+        if (stopped && answer.kind == Answer::Failure)
             answer.kind = Answer::None;
         if (answer.kind == Answer::Failure)
             qCInfo(lcPlatform) << "cut failed:" << answer.text;

@@ -48,8 +48,9 @@ public:
                     VideoLibrary& library, Success success, Failure failure, Empty empty);
 
     // Abandons every cut, for a stop asked by the system: those not started never
-    // start, and no callback runs any more. Cuts under way end on their own (soonest
-    // when their reads are stopped too); their working files go with them.
+    // start, and those under way stay silent unless their clip was in the library
+    // before the stop (then success says so). They end on their own, soonest when their
+    // reads are stopped too; their working files go with them.
     void stop();
 
     // Blocks until every cut started so far has run its course (its callback may still
