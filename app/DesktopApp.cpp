@@ -10,14 +10,17 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFileInfo>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 
 #include "AppDelegate.h"
 #include "AppIdentity.h"
 #include "DesktopStoreReview.h"
+#include "ExportPlan.h"
 #include "FfmpegSupport.h"
 #include "FfmpegVideoAsset.h"
+#include "FileManager.h"
 #include "FolderVideoLibrary.h"
 #include "MailComposer.h"
 #include "CutterViewController.h"
@@ -29,10 +32,14 @@
 #include "SettingsUserDefaults.h"
 #include "StopSignals.h"
 #include "TaskPool.h"
+#include "Translations.h"
 #include "VideoGenerator.h"
 #include "ViewController.h"
 
 namespace {
+
+const QString WINDOW_GEOMETRY_KEY = QStringLiteral("window/geometry");
+const QString LAST_FOLDER_KEY = QStringLiteral("openDialog/lastFolder");
 
 bool hasDisplay()
 {
@@ -57,9 +64,9 @@ std::optional<DesktopArguments> parseDesktopArguments(int argc, char** argv)
     const bool parsed = parser.parse(arguments);
     QString problem = parser.errorText();
     if (parsed && parser.positionalArguments().size() > 1)
-        problem = QStringLiteral("open one video at a time.");
+        problem = translateBeforeStart("DesktopApp", QT_TRANSLATE_NOOP("DesktopApp", "open one video at a time."));
     else if (parsed && parser.isSet(QStringLiteral("library")) && parser.value(QStringLiteral("library")).isEmpty())
-        problem = QStringLiteral("--library: '' is not a folder.");
+        problem = translateBeforeStart("DesktopApp", QT_TRANSLATE_NOOP("DesktopApp", "--library: '' is not a folder."));
     if (!parsed || !problem.isEmpty()) {
         std::fprintf(stderr, "trimora: %s\nUsage: trimora [--library DIR] [VIDEO]\n       trimora split VIDEO "
                              "(--at TIME... | --parts N | --every TIME) [--library DIR]\n       trimora --version\n",
@@ -67,10 +74,14 @@ std::optional<DesktopArguments> parseDesktopArguments(int argc, char** argv)
         return std::nullopt;
     }
     if (!hasDisplay()) {
-        std::fputs("trimora: there is no display to show the editor on.\n"
-                   "Run it in your desktop session, or on a machine without a screen with\n"
-                   "    xvfb-run trimora [VIDEO]\n"
-                   "The command line needs no display: trimora split VIDEO --parts N\n",
+        std::fputs(qPrintable(translateBeforeStart(
+                       "DesktopApp", QT_TRANSLATE_NOOP("DesktopApp",
+                                                       "trimora: there is no display to show the editor on.\n"
+                                                       "Run it in your desktop session, or on a machine without a "
+                                                       "screen with\n"
+                                                       "    xvfb-run trimora [VIDEO]\n"
+                                                       "The command line needs no display: trimora split VIDEO "
+                                                       "--parts N\n"))),
                    stderr);
         return std::nullopt;
     }
@@ -112,6 +123,7 @@ int runDesktopApp(int& argc, char** argv)
     QtMediaPlayer::chooseBackend();
     QApplication app(argc, argv);
     nameApplication();
+    installTranslations(app);
 
     const QString& libraryFolder = arguments->library;
     FolderVideoLibrary library(libraryFolder);
@@ -121,9 +133,12 @@ int runDesktopApp(int& argc, char** argv)
     ScreenStack window;
     window.setWindowTitle(QStringLiteral("Trimora"));
     window.setMinimumSize(800, 600);
-    // 1280 x 800, or as much of a smaller screen as there is.
-    const QRect screen = window.screen()->availableGeometry();
-    window.resize(std::max(800, std::min(1280, screen.width())), std::max(600, std::min(800, screen.height())));
+    // Where the user left it last time; at first 1280 x 800, or as much of a smaller
+    // screen as there is.
+    if (!window.restoreGeometry(QSettings().value(WINDOW_GEOMETRY_KEY).toByteArray())) {
+        const QRect screen = window.screen()->availableGeometry();
+        window.resize(std::max(800, std::min(1280, screen.width())), std::max(600, std::min(800, screen.height())));
+    }
 
     ReviewsHelper::provideSharedServices(std::make_unique<SettingsUserDefaults>(),
                                          std::make_unique<DesktopStoreReview>(&window));
@@ -132,30 +147,19 @@ int runDesktopApp(int& argc, char** argv)
     delegate.observe(app);
     delegate.applicationDidFinishLaunching({});
 
-    // The home screen opens a video to check it before the editor opens it; the editor
-    // takes that same opened video rather than reading the file a second time.
-    auto checked = std::make_shared<std::pair<QString, std::shared_ptr<VideoAsset>>>();
-    auto openChecked = [checked](const QString& path) {
-        Outcome<std::shared_ptr<VideoAsset>> asset = FfmpegVideoAsset::open(path);
-        if (asset)
-            *checked = {QFileInfo(path).absoluteFilePath(), asset.value()};
-        return asset;
-    };
-    auto openForEditor = [checked](const QString& path) -> Outcome<std::shared_ptr<VideoAsset>> {
-        if (checked->second && checked->first == QFileInfo(path).absoluteFilePath())
-            return std::exchange(*checked, {}).second;
-        return FfmpegVideoAsset::open(path);
-    };
-
     EditorServices editorServices;
-    editorServices.openAsset = openForEditor;
+    editorServices.openAsset = &FfmpegVideoAsset::open;
     editorServices.makePlayer = [] { return std::make_unique<QtMediaPlayer>(); };
     editorServices.generator = &VideoGenerator::current();
     editorServices.library = &library;
     editorServices.countReviewAction = [] { ReviewsHelper::shared().addActions(1); };
+    editorServices.showInFolder = &showInFileManager;
+    auto settings = std::make_shared<SettingsUserDefaults>();
+    editorServices.cutAtKeyframesOnly = [settings] {
+        return settings->boolForKey(QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY));
+    };
 
     QuitGuard guard(&window);
-    window.mayClose = [&guard] { return guard.mayClose(); };
     QObject::connect(&guard, &QuitGuard::quitWhenIdle, &app, &QApplication::quit);
     StopSignals stopSignals;
     bool stopped = false;
@@ -169,14 +173,29 @@ int runDesktopApp(int& argc, char** argv)
             guard.track(editor);
         return made;
     };
-    homeServices.openAsset = openChecked;
-    homeServices.libraryFolder = libraryFolder;
+    homeServices.openAsset = &FfmpegVideoAsset::open;
+    homeServices.videosFolder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    homeServices.lastFolder = [] { return QSettings().value(LAST_FOLDER_KEY).toString(); };
+    homeServices.rememberFolder = [](const QString& folder) { QSettings().setValue(LAST_FOLDER_KEY, folder); };
+    homeServices.settings = settings.get();
     homeServices.canSendMail = &MailComposer::canSendMail;
     homeServices.composeMail = &MailComposer::compose;
 
     auto* home = new ViewController(homeServices);
     home->setObjectName(QStringLiteral("ViewController"));
     window.addWidget(home);
+    // Closing the window asks before unsaved splits are lost, then waits for saving.
+    window.mayClose = [&window, &guard, home] {
+        CutterViewController* editor = home->presentedEditor();
+        if (editor && editor->hasUnsavedSplits()) {
+            editor->askToDiscard([&window] { window.close(); });
+            return false;
+        }
+        if (!guard.mayClose())
+            return false;
+        QSettings().setValue(WINDOW_GEOMETRY_KEY, window.saveGeometry());
+        return true;
+    };
     window.show();
 
     if (!arguments->videos.isEmpty())

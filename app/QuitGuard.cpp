@@ -30,9 +30,9 @@ bool QuitGuard::mayClose()
         return true;
     if (!waitingToQuit) {
         waitingToQuit = true;
-        showAlert(window, QStringLiteral("Still Saving"),
-                  QStringLiteral("Trimora is still saving your clips to your video library. "
-                                 "It will close as soon as they are all saved."));
+        showAlert(window, tr("Still Saving"),
+                  tr("Trimora is still saving your clips to your video library. "
+                     "It will close as soon as they are all saved."));
     }
     return false;
 }

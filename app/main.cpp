@@ -12,6 +12,7 @@
 #include "MediaLog.h"
 #include "SplitCommand.h"
 #include "StreamCopyCutter.h"
+#include "Translations.h"
 #include "VideoGenerator.h"
 
 namespace {
@@ -45,6 +46,7 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Trimora"));
     QCoreApplication::setApplicationName(QStringLiteral("Trimora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TRIMORA_VERSION));
+    installTranslations(app);
 
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -1,17 +1,29 @@
 #include "CutterViewController.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QKeySequence>
 #include <QLayout>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
 
 #include "Alerts.h"
+#include "CommandLineTime.h"
 #include "ControlsRules.h"
 #include "EditorLog.h"
 #include "ExportPlan.h"
@@ -29,11 +41,24 @@
 namespace {
 
 constexpr int TICK_MS = 100;
+// More clips than anyone splits a video into by hand; keeps a typo from making
+// thousands.
+constexpr int MAX_PARTS = 500;
+// A failure alert lists this many clips in its text, the rest under its details.
+constexpr int LISTED_FAILURES = 10;
 
 // The play and pause buttons' cross-fades: a linear first half, the second half
 // starting when the first ends, whether or not it ran to its end.
 const QEasingCurve LINEAR(QEasingCurve::Linear);
 const QEasingCurve STANDARD(QEasingCurve::InOutQuad);
+
+QString homeRelative(const QString& folder)
+{
+    const QString home = QDir::homePath();
+    if (folder == home || folder.startsWith(home + QLatin1Char('/')))
+        return QStringLiteral("~") + folder.mid(home.size());
+    return folder;
+}
 
 } // namespace
 
@@ -46,6 +71,7 @@ CutterViewController::CutterViewController(EditorServices editorServices, QWidge
     // The form's style sheet paints this screen's background.
     setAttribute(Qt::WA_StyledBackground);
     setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
 
     // The opening look of the controls: done and undo disabled, the grey background
     // shown (the form has the enabled flags; alphas are not a form property).
@@ -62,35 +88,76 @@ CutterViewController::CutterViewController(EditorServices editorServices, QWidge
     video->setObjectName(QStringLiteral("videoView"));
     ui->previewLayout->addWidget(video);
 
+    addShortcuts();
+    buildMoreMenu();
+}
+
+void CutterViewController::addShortcuts()
+{
     // Keys act on the editor only while no alert or dialog is open over it: Qt looks
-    // for shortcuts before it blocks a window behind a modal one. Holding a key down
-    // does not repeat an action.
-    auto shortcut = [this](const QKeySequence& keys, std::function<void()> action) {
+    // for shortcuts before it blocks a window behind a modal one. Only the keys that
+    // move the playhead repeat while held down.
+    auto shortcut = [this](const QKeySequence& keys, std::function<void()> action, bool repeats = false) {
         auto* key = new QShortcut(keys, this);
         key->setContext(Qt::WidgetWithChildrenShortcut);
-        key->setAutoRepeat(false);
+        key->setAutoRepeat(repeats);
         connect(key, &QShortcut::activated, this, [action = std::move(action)] {
             if (!QApplication::activeModalWidget())
                 action();
         });
     };
+    // Space and Return press the button that has the keyboard focus, if any.
+    auto focusedButton = [this]() -> QAbstractButton* {
+        auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+        return button && isAncestorOf(button) && button->isVisible() && button->isEnabled() ? button : nullptr;
+    };
     shortcut(QKeySequence(Qt::Key_Escape), [this] { touchClose(); });
     shortcut(QKeySequence(Qt::Key_S), [this] { touchSplit(); });
     shortcut(QKeySequence::Undo, [this] { touchUndo(); });
-    for (const QKeySequence& keys : {QKeySequence(QKeySequence::Save), QKeySequence(Qt::Key_Return),
-                                     QKeySequence(Qt::Key_Enter)}) {
-        shortcut(keys, [this] {
-            if (ui->doneButton->isEnabled())
+    shortcut(QKeySequence(Qt::Key_Delete), [this] { touchDelete(); });
+    shortcut(QKeySequence(Qt::Key_Backspace), [this] { touchDelete(); });
+    shortcut(QKeySequence(QKeySequence::Save), [this] {
+        if (ui->doneButton->isEnabled())
+            touchDone();
+    });
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        shortcut(keys, [this, focusedButton] {
+            if (QAbstractButton* button = focusedButton())
+                button->click();
+            else if (ui->doneButton->isEnabled())
                 touchDone();
         });
     }
-    shortcut(QKeySequence(Qt::Key_Space), [this] {
-        if (videoPlayer && videoPlayer->isPlaying())
+    shortcut(QKeySequence(Qt::Key_Space), [this, focusedButton] {
+        if (QAbstractButton* button = focusedButton())
+            button->click();
+        else if (videoPlayer && videoPlayer->isPlaying())
             touchPause();
         else
             touchPlay();
     });
-    ui->splitPointsNumbersView->setAttribute(Qt::WA_StyledBackground);
+    shortcut(QKeySequence(Qt::Key_Right), [this] { stepFrames(1); }, true);
+    shortcut(QKeySequence(Qt::Key_Left), [this] { stepFrames(-1); }, true);
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Right), [this] { stepSeconds(1.0); }, true);
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Left), [this] { stepSeconds(-1.0); }, true);
+    shortcut(QKeySequence(Qt::Key_Home), [this] { goToFrame(0); });
+    shortcut(QKeySequence(Qt::Key_End), [this] { goToFrame(frames().lastFrame()); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] { touchGoToTime(); });
+    shortcut(QKeySequence::Open, [this] { emit openRequested(QString()); });
+}
+
+void CutterViewController::buildMoreMenu()
+{
+    moreMenu = new QMenu(this);
+    moreMenu->setObjectName(QStringLiteral("moreMenu"));
+    // The shortcut after the tab is only shown; the editor's own keys act on it.
+    moreMenu->addAction(tr("Go to Time…") + QStringLiteral("\tCtrl+G"), this, &CutterViewController::touchGoToTime);
+    moreMenu->addAction(tr("Split into Equal Parts…"), this, &CutterViewController::touchSplitIntoParts);
+    moreMenu->addAction(tr("Split Every…"), this, &CutterViewController::touchSplitEvery);
+    moreMenu->addSeparator();
+    moreMenu->addAction(tr("Open Another Video…") + QStringLiteral("\tCtrl+O"), this,
+                        [this] { emit openRequested(QString()); });
+    ui->moreButton->setMenu(moreMenu);
 }
 
 CutterViewController::~CutterViewController()
@@ -112,6 +179,11 @@ double CutterViewController::stripWidth() const
     return ui->videosWorkspaceView->width();
 }
 
+FrameGrid CutterViewController::frames() const
+{
+    return FrameGrid(mainAsset ? mainAsset->frameDuration() : 0.0, model.duration());
+}
+
 void CutterViewController::viewDidLoad()
 {
     Q_ASSERT_X(videoURL.isValid(), "CutterViewController", "set-up needs the video to edit");
@@ -127,9 +199,11 @@ void CutterViewController::viewDidLoad()
     ui->previewBackView->layout()->activate();
 
     model = CutModel();
-    Outcome<std::shared_ptr<VideoAsset>> asset = services.openAsset(videoURL.toLocalFile());
+    Outcome<std::shared_ptr<VideoAsset>> asset = openedAsset ? Outcome<std::shared_ptr<VideoAsset>>(openedAsset)
+                                                             : services.openAsset(videoURL.toLocalFile());
+    openedAsset.reset();
     if (!asset) {
-        // The home screen checked the file; it may have gone since.
+        // The file may have gone since it was chosen.
         qCWarning(lcEditor) << "opening the editor's video failed:" << asset.error();
         ui->currentTimeLabel->setText(timeLabelText(0.0, 0.0));
         QTimer::singleShot(0, this, &CutterViewController::touchClose);
@@ -138,13 +212,13 @@ void CutterViewController::viewDidLoad()
     mainAsset = std::move(asset).value();
     model.setDuration(mainAsset->duration());
     ui->titleLabel->setText(videoURL.fileName());
-    ui->currentTimeLabel->setText(QStringLiteral("00:00 / ") + timeText(model.duration()));
+    ui->currentTimeLabel->setText(timeLabelText(0.0, model.duration()));
+    showReadout();
 
     buildThumbnailStrip(*mainAsset);
 
     ui->videosWorkspaceView->installEventFilter(this);
-    connect(static_cast<StripView*>(ui->videosWorkspaceView), &StripView::resized, this,
-            &CutterViewController::relayoutStrip);
+    connect(ui->videosWorkspaceView, &StripView::resized, this, &CutterViewController::relayoutStrip);
 
     videoPlayer = services.makePlayer();
     videoPlayer->setParent(nullptr);
@@ -159,39 +233,24 @@ void CutterViewController::viewDidLoad()
 void CutterViewController::buildThumbnailStrip(VideoAsset& asset)
 {
     StripView* strip = ui->videosWorkspaceView;
-    for (QWidget* child : strip->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-        delete child;
-
     const double dpr = devicePixelRatioF();
+    std::vector<QImage> pictures;
     for (const strip::ThumbnailSlot& slot : strip::thumbnailSlots(strip->width(), strip->height(), asset.duration())) {
         // Twice the slot's pixels, so the picture stays sharp when the window grows.
         const QSize pixels(int(std::ceil(slot.frame.width() * dpr * 2)), int(std::ceil(slot.frame.height() * dpr * 2)));
-        QImage image;
         const Outcome<QImage> picture = asset.thumbnailImage(slot.requestTime, pixels);
-        if (picture)
-            image = picture.value();
-        else
+        if (!picture)
             qWarning().noquote() << QStringLiteral("*** Error generating thumbnail: ") + picture.error();
-        auto* view = new ThumbnailView(image, slot.corners, strip->cornerRadius(), strip);
-        view->setGeometry(slot.frame.toAlignedRect());
-        view->show();
+        pictures.push_back(picture ? picture.value() : QImage());
     }
+    strip->showThumbnails(pictures, asset.duration());
 }
 
 void CutterViewController::relayoutStrip(QSize oldSize, QSize newSize)
 {
-    // Thumbnails and the pointer keep their times: placed again for the new width.
-    StripView* strip = ui->videosWorkspaceView;
-    const std::vector<strip::ThumbnailSlot> places =
-        strip::thumbnailSlots(newSize.width(), newSize.height(), model.duration());
-    int index = 0;
-    for (QWidget* child : strip->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (auto* thumbnail = qobject_cast<ThumbnailView*>(child); thumbnail && index < int(places.size()))
-            thumbnail->setGeometry(places[size_t(index++)].frame.toAlignedRect());
-        else if (auto* marker = qobject_cast<SplitMarkerView*>(child))
-            marker->place(newSize.width(), newSize.height());
-    }
-    redrawClipNumbers();
+    // The strip places its own thumbnails and markers; the numbers under it and the
+    // pointer beside it follow here.
+    ui->splitPointsNumbersView->showNumbers(model.sortedSplitPoints(), newSize.width());
     if (oldSize.width() > 0)
         pointerConstraint->setConstant(pointerConstraint->constant() * newSize.width() / oldSize.width());
     else
@@ -214,16 +273,21 @@ void CutterViewController::touchPlay()
     connect(timer, &QTimer::timeout, this, &CutterViewController::playTimerTick);
     timer->start();
     playTimerTick();
+    showReadout();
     fadeToPauseButton();
 }
 
 void CutterViewController::touchPause()
 {
     fadeToPlayButton();
-    if (timer)
-        timer->stop();
-    if (videoPlayer)
-        videoPlayer->pause();
+    const bool wasPlaying = timer && timer->isActive();
+    pause();
+    // The playhead comes to rest on the frame the player stopped at, so that the
+    // readout, a split and the next step all start from the frame on screen.
+    const double now = videoPlayer ? videoPlayer->currentTime() : 0.0;
+    if (wasPlaying && std::isfinite(now))
+        showPlayhead(frames().timeOf(frames().frameAt(now)));
+    showReadout();
 }
 
 void CutterViewController::playerDidFinishPlaying()
@@ -266,8 +330,137 @@ void CutterViewController::playTimerTick()
         return;
     const double now = videoPlayer->currentTime();
     ui->currentTimeLabel->setText(timeLabelText(now, model.duration()));
+    if (std::isfinite(now))
+        playhead = now;
     if (const std::optional<double> position = pointerPosition(now, model.duration(), stripWidth()))
         pointerConstraint->setConstant(*position);
+}
+
+void CutterViewController::showPlayhead(double time)
+{
+    playhead = time;
+    ui->currentTimeLabel->setText(timeLabelText(time, model.duration()));
+    if (const std::optional<double> position = pointerPosition(time, model.duration(), stripWidth()))
+        pointerConstraint->setConstant(*position);
+    showReadout();
+}
+
+void CutterViewController::showReadout()
+{
+    const bool playing = videoPlayer && videoPlayer->isPlaying();
+    ui->frameReadoutLabel->setVisible(!playing && mainAsset);
+    if (playing || !mainAsset)
+        return;
+    const FrameGrid grid = frames();
+    const std::int64_t frame = grid.frameAt(playhead);
+    ui->frameReadoutLabel->setText(tr("%1 · frame %2").arg(preciseTimeText(grid.timeOf(frame))).arg(frame));
+}
+
+void CutterViewController::goToFrame(std::int64_t frame)
+{
+    if (!videoPlayer || !mainAsset)
+        return;
+    const FrameGrid grid = frames();
+    frame = grid.clamp(frame);
+    // The playhead stands at the frame's start: a split there puts exactly this frame
+    // first in the next clip.
+    if (videoPlayer->isPlaying()) {
+        videoPlayer->seek(grid.timeOf(frame));
+        playTimerTick();
+        return;
+    }
+    videoPlayer->seek(grid.seekTimeOf(frame));
+    showPlayhead(grid.timeOf(frame));
+}
+
+void CutterViewController::stepFrames(std::int64_t count)
+{
+    if (!videoPlayer || !mainAsset)
+        return;
+    if (videoPlayer->isPlaying())
+        touchPause();
+    goToFrame(frames().frameAt(playhead) + count);
+}
+
+void CutterViewController::stepSeconds(double seconds)
+{
+    if (!videoPlayer || !mainAsset)
+        return;
+    const double from = videoPlayer->isPlaying() ? videoPlayer->currentTime() : playhead;
+    goToFrame(frames().frameAt(std::clamp(from + seconds, 0.0, model.duration())));
+}
+
+void CutterViewController::touchGoToTime()
+{
+    if (!mainAsset || QApplication::activeModalWidget())
+        return;
+    auto* dialog = new QInputDialog(window());
+    dialog->setObjectName(QStringLiteral("goToTimeDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setWindowTitle(tr("Go to Time"));
+    dialog->setLabelText(tr("Time (seconds, mm:ss, h:mm:ss or a share such as 40%):"));
+    dialog->setTextValue(preciseTimeText(playhead));
+    connect(dialog, &QInputDialog::textValueSelected, this, [this](const QString& text) {
+        QString error;
+        const std::optional<CommandLineTime> time = parseCommandLineTime(text, &error);
+        if (!time) {
+            showErrorAlert(window(), error);
+            return;
+        }
+        const double seconds = time->seconds(model.duration());
+        if (seconds > model.duration()) {
+            showErrorAlert(window(), tr("%1 is after the end of the video (%2).").arg(text.trimmed(), timeText(model.duration())));
+            return;
+        }
+        if (videoPlayer && videoPlayer->isPlaying())
+            touchPause();
+        goToFrame(frames().frameAt(seconds));
+    });
+    dialog->open();
+}
+
+void CutterViewController::touchSplitIntoParts()
+{
+    if (!mainAsset || QApplication::activeModalWidget())
+        return;
+    auto* dialog = new QInputDialog(window());
+    dialog->setObjectName(QStringLiteral("equalPartsDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setWindowTitle(tr("Split into Equal Parts"));
+    dialog->setLabelText(tr("Number of parts:"));
+    dialog->setInputMode(QInputDialog::IntInput);
+    dialog->setIntRange(2, MAX_PARTS);
+    dialog->setIntValue(2);
+    connect(dialog, &QInputDialog::intValueSelected, this, [this](int parts) { addSplits(equalPartsPoints(parts)); });
+    dialog->open();
+}
+
+void CutterViewController::touchSplitEvery()
+{
+    if (!mainAsset || QApplication::activeModalWidget())
+        return;
+    auto* dialog = new QInputDialog(window());
+    dialog->setObjectName(QStringLiteral("splitEveryDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setWindowTitle(tr("Split Every"));
+    dialog->setLabelText(tr("Length of each clip (seconds, mm:ss or h:mm:ss):"));
+    connect(dialog, &QInputDialog::textValueSelected, this, [this](const QString& text) {
+        QString error;
+        const std::optional<CommandLineTime> every = parseCommandLineTime(text, &error);
+        if (every && (every->percent || !(every->value > 0.0)))
+            error = tr("Give a length of time above zero, such as 30 or 5:00.");
+        else if (every && model.duration() / every->value > MAX_PARTS)
+            error = tr("Clips of %1 would make more than %2 clips.").arg(text.trimmed()).arg(MAX_PARTS);
+        if (!every || !error.isEmpty()) {
+            showErrorAlert(window(), error);
+            return;
+        }
+        addSplits(everyPoints(every->value, model.duration()));
+    });
+    dialog->open();
 }
 
 void CutterViewController::handleTap(GestureState state, double x)
@@ -292,7 +485,45 @@ void CutterViewController::handleTap(GestureState state, double x)
     if (!step->seekTime)
         return;
     videoPlayer->seek(*step->seekTime);
+    playhead = *step->seekTime;
     ui->currentTimeLabel->setText(timeLabelText(*step->seekTime, model.duration()));
+    showReadout();
+}
+
+bool CutterViewController::pressOnMarker(double x)
+{
+    const std::optional<int> marker = ui->videosWorkspaceView->markerAt(x);
+    if (!marker) {
+        if (selected) {
+            selected.reset();
+            showSplits();
+        }
+        return false;
+    }
+    selected = marker;
+    drag = MarkerDrag{*marker, model.splitPoints()[size_t(*marker)], false};
+    showSplits();
+    return true;
+}
+
+void CutterViewController::dragMarker(double x, bool release)
+{
+    if (!drag || !mainAsset)
+        return;
+    drag->moved = drag->moved || !release;
+    if (drag->moved && x >= 0.0 && x <= stripWidth() && stripWidth() > 0.0 && model.duration() > 0.0) {
+        // Snapped to the start of a frame, like a split made at the playhead.
+        const FrameGrid grid = frames();
+        drag->position = grid.timeOf(grid.frameAt(x / stripWidth() * model.duration())) / model.duration();
+        ui->videosWorkspaceView->previewMarker(drag->index, drag->position);
+    }
+    if (!release)
+        return;
+    const MarkerDrag done = *drag;
+    drag.reset();
+    if (done.position != model.splitPoints()[size_t(done.index)])
+        model.moveSplitPoint(done.index, done.position); // refused onto another split: it goes back
+    showSplits();
 }
 
 bool CutterViewController::eventFilter(QObject* watched, QEvent* event)
@@ -304,12 +535,18 @@ bool CutterViewController::eventFilter(QObject* watched, QEvent* event)
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() != Qt::LeftButton)
             break;
+        if (pressOnMarker(mouse->position().x()))
+            return true;
         pressing = true;
         handleTap(GestureState::Began, mouse->position().x());
         return true;
     }
     case QEvent::MouseMove: {
         auto* mouse = static_cast<QMouseEvent*>(event);
+        if (drag) {
+            dragMarker(mouse->position().x(), false);
+            return true;
+        }
         if (!pressing)
             break;
         handleTap(GestureState::Changed, mouse->position().x());
@@ -317,7 +554,13 @@ bool CutterViewController::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::MouseButtonRelease: {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (!pressing || mouse->button() != Qt::LeftButton)
+        if (mouse->button() != Qt::LeftButton)
+            break;
+        if (drag) {
+            dragMarker(mouse->position().x(), true);
+            return true;
+        }
+        if (!pressing)
             break;
         pressing = false;
         handleTap(GestureState::Ended, mouse->position().x());
@@ -326,6 +569,11 @@ bool CutterViewController::eventFilter(QObject* watched, QEvent* event)
     case QEvent::UngrabMouse:
     case QEvent::WindowDeactivate:
     case QEvent::Hide:
+        if (drag) {
+            // A drag that is lost leaves the split where it was.
+            drag.reset();
+            showSplits();
+        }
         if (pressing) {
             pressing = false;
             // Where the press was lost is not a place the user chose.
@@ -336,6 +584,24 @@ bool CutterViewController::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void CutterViewController::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void CutterViewController::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    // Not from inside the drop: the question that may follow is a dialog of its own.
+    QMetaObject::invokeMethod(this, [this, path = urls.first().toLocalFile()] { emit openRequested(path); },
+                              Qt::QueuedConnection);
 }
 
 void CutterViewController::pause()
@@ -350,7 +616,32 @@ void CutterViewController::touchClose()
 {
     // Nothing plays on out of sight: closing pauses and stops the tick.
     pause();
-    emit closeRequested();
+    askToDiscard([this] { emit closeRequested(); });
+}
+
+bool CutterViewController::hasUnsavedSplits() const
+{
+    return model.splitPointCount() > 0 && model.sortedSplitPoints() != savedSplits;
+}
+
+void CutterViewController::askToDiscard(std::function<void()> proceed)
+{
+    if (!hasUnsavedSplits()) {
+        proceed();
+        return;
+    }
+    if (discardQuestion && discardQuestion->isVisible())
+        return;
+    const int count = model.splitPointCount();
+    QPointer<CutterViewController> self(this);
+    discardQuestion = askToConfirm(window(), tr("Unsaved Splits"), tr("Discard %n splits?", "", count),
+                                   tr("They have not been saved to your video library."), tr("Discard"),
+                                   [self, proceed = std::move(proceed)] {
+                                       if (!self)
+                                           return;
+                                       self->savedSplits = self->model.sortedSplitPoints();
+                                       proceed();
+                                   });
 }
 
 void CutterViewController::touchSplit()
@@ -360,50 +651,55 @@ void CutterViewController::touchSplit()
     const std::optional<double> position = splitPosition(pointerConstraint->constant(), stripWidth());
     if (!position)
         return;
-    const std::optional<int> tag = model.addSplitPoint(*position);
-    if (!tag)
+    if (!model.addSplitPoint(*position))
         return; // a split already there: nothing changes at all
-    StripView* strip = ui->videosWorkspaceView;
-    auto* marker = new SplitMarkerView(model.splitPoints().back(), strip->width(), strip->height(), strip);
-    setViewTag(marker, *tag);
-    marker->show();
-    marker->raise();
-    redrawClipNumbers();
-    updateControlsState();
+    selected.reset();
+    showSplits();
+}
+
+void CutterViewController::addSplits(const std::vector<double>& positions)
+{
+    if (model.addSplitPoints(positions) == 0)
+        return;
+    selected.reset();
+    showSplits();
 }
 
 void CutterViewController::touchUndo()
 {
-    const std::optional<int> removed = model.undoLastSplitPoint();
-    if (!removed)
+    if (!model.undo())
         return;
-    for (QWidget* child : ui->videosWorkspaceView->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (viewTag(child) == *removed)
-            delete child;
-    }
+    selected.reset();
+    drag.reset();
+    showSplits();
+}
+
+void CutterViewController::touchDelete()
+{
+    if (!selected || !model.removeSplitPoint(*selected))
+        return;
+    selected.reset();
+    showSplits();
+}
+
+void CutterViewController::showSplits()
+{
+    ui->videosWorkspaceView->showMarkers(model.splitPoints(), selected);
     redrawClipNumbers();
     updateControlsState();
 }
 
 void CutterViewController::redrawClipNumbers()
 {
-    QWidget* numbers = ui->splitPointsNumbersView;
-    for (QWidget* child : numbers->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-        delete child;
-    if (model.splitPointCount() < 1)
-        return;
-    for (const strip::ClipNumberLabel& label :
-         strip::clipNumberLabels(model.sortedSplitPoints(), stripWidth(), numbers->height())) {
-        auto* view = new ClipNumberLabel(label, numbers);
-        view->show();
-    }
+    ui->splitPointsNumbersView->showNumbers(model.sortedSplitPoints(), stripWidth());
 }
 
 void CutterViewController::updateControlsState()
 {
     const int count = model.splitPointCount();
-    ui->undoButton->setEnabled(count > 0);
-    ui->undoButtonLabel->setEnabled(count > 0);
+    // Undo takes back deletes and moves too: it stays on while there is any edit.
+    ui->undoButton->setEnabled(model.canUndo());
+    ui->undoButtonLabel->setEnabled(model.canUndo());
     const ControlsState state = controlsState(
         count, {ViewAlpha::alpha(ui->grayDisabledGradient), ViewAlpha::alpha(ui->enabledPinkGradient)});
     if (state.doneEnabled)
@@ -439,51 +735,96 @@ QWidget* CutterViewController::alertParent()
 void CutterViewController::exportClips()
 {
     Q_ASSERT(services.generator && services.library);
-    const std::vector<PlannedCut> plan = exportPlan(model.splitPoints(), model.duration());
+    const bool keyframesOnly = services.cutAtKeyframesOnly && services.cutAtKeyframesOnly();
+    const std::vector<PlannedCut> plan = exportPlan(model.splitPoints(), model.duration(), keyframesOnly);
     const int id = nextExport++;
-    exports[id] = {0, int(plan.size())};
+    exports[id] = {0, int(plan.size()), {}, {}};
+    // Saving counts as saved: what goes wrong from here is reported, and the clips
+    // that fail are kept.
+    savedSplits = model.sortedSplitPoints();
     showProgress();
 
     QPointer<CutterViewController> self(this);
     ExportHandlers handlers;
     handlers.clipDone = [self, id](const ClipReport& report, const ExportSummary& soFar) {
-        if (!self)
-            return;
-        self->exports[id].done = soFar.done();
-        self->showProgress();
-        if (report.result == ClipReport::Result::CutFailed || report.result == ClipReport::Result::LibraryRefused)
-            showErrorAlert(self->alertParent(), report.error);
+        if (self)
+            self->exportClip(id, report, soFar);
     };
     handlers.finished = [self, id](const ExportSummary& summary) {
-        if (!self)
-            return;
-        self->exports.erase(id);
-        self->showProgress();
-        if (summary.succeeded()) {
-            self->showFinishedAlert();
-            // Counted after "Finished", on the main queue, once per export that
-            // brought every clip home.
-            auto count = self->services.countReviewAction;
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [count] {
-                    if (count)
-                        count();
-                },
-                Qt::QueuedConnection);
-        }
-        if (self->exports.empty()) {
-            emit self->exportsFinished();
-            if (self->releaseWhenDone)
-                self->deleteLater();
-        }
+        if (self)
+            self->exportFinished(id, summary);
     };
     startExport(plan, videoURL, *services.generator, *services.library, std::move(handlers));
 }
 
-void CutterViewController::showFinishedAlert()
+void CutterViewController::exportClip(int id, const ClipReport& report, const ExportSummary& soFar)
 {
-    showAlert(alertParent(), QStringLiteral("Finished"),
-              QStringLiteral("Your videos were successfully saved to your camera roll"));
+    ExportCount& count = exports[id];
+    count.done = soFar.done();
+    if (report.result == ClipReport::Result::CutFailed || report.result == ClipReport::Result::LibraryRefused)
+        count.failures.push_back(report);
+    else if (report.result == ClipReport::Result::InLibrary)
+        count.inLibrary << report.libraryPath;
+    showProgress();
+}
+
+void CutterViewController::exportFinished(int id, const ExportSummary& summary)
+{
+    ExportCount count = std::move(exports[id]);
+    exports.erase(id);
+    showProgress();
+    if (!count.failures.empty())
+        showFailureAlert(summary, std::move(count.failures));
+    if (summary.succeeded()) {
+        showFinishedAlert(summary, count.inLibrary);
+        // Counted after "Finished", on the main queue, once per export that brought
+        // every clip home.
+        auto countAction = services.countReviewAction;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [countAction] {
+                if (countAction)
+                    countAction();
+            },
+            Qt::QueuedConnection);
+    }
+    if (exports.empty()) {
+        emit exportsFinished();
+        if (releaseWhenDone)
+            deleteLater();
+    }
+}
+
+void CutterViewController::showFinishedAlert(const ExportSummary& summary, const QStringList& clips)
+{
+    const QString folder = clips.isEmpty() ? QString() : homeRelative(QFileInfo(clips.first()).absolutePath());
+    QString text = summary.empty == 0
+        ? tr("Your videos were saved to %1.").arg(folder)
+        : tr("%n videos were saved to %1.", "", summary.inLibrary).arg(folder) + QLatin1Char(' ')
+            + tr("%n empty clips were skipped: their ranges hold no frame.", "", summary.empty);
+    QMessageBox* alert = showAlert(alertParent(), tr("Finished"), text);
+    if (!services.showInFolder || clips.isEmpty())
+        return;
+    QAbstractButton* show = alert->addButton(tr("Show in Folder"), QMessageBox::ActionRole);
+    connect(alert, &QMessageBox::buttonClicked, alert, [show, clips, open = services.showInFolder](QAbstractButton* clicked) {
+        if (clicked == show)
+            open(clips);
+    });
+}
+
+void CutterViewController::showFailureAlert(const ExportSummary& summary, std::vector<ClipReport> failures)
+{
+    std::sort(failures.begin(), failures.end(), [](const ClipReport& a, const ClipReport& b) { return a.index < b.index; });
+    QStringList lines;
+    for (const ClipReport& failure : failures)
+        lines << tr("%1: %2").arg(failure.fileName, failure.error);
+    const QString heading = tr("%n of %1 clips could not be saved.", "", int(failures.size())).arg(summary.total);
+    const bool truncated = lines.size() > LISTED_FAILURES;
+    QString text = heading + QStringLiteral("\n\n") + lines.mid(0, LISTED_FAILURES).join(QLatin1Char('\n'));
+    if (truncated)
+        text += QLatin1Char('\n') + tr("…and %n more, listed under Show Details.", "", int(lines.size()) - LISTED_FAILURES);
+    QMessageBox* alert = showErrorAlert(alertParent(), text);
+    if (truncated)
+        alert->setDetailedText(lines.join(QLatin1Char('\n')));
 }
 
 void CutterViewController::showProgress()
@@ -495,7 +836,7 @@ void CutterViewController::showProgress()
         total += count.total;
     }
     ui->exportProgressLabel->setVisible(total > 0);
-    ui->exportProgressLabel->setText(total > 0 ? QStringLiteral("Saving clips… %1 of %2").arg(done).arg(total) : QString());
+    ui->exportProgressLabel->setText(total > 0 ? tr("Saving clips… %1 of %2").arg(done).arg(total) : QString());
 }
 
 void CutterViewController::releaseWhenIdle()

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include <QPointer>
 #include <QUrl>
@@ -9,9 +13,13 @@
 
 #include "CutModel.h"
 #include "EditorServices.h"
+#include "ExportRun.h"
 #include "ViewAlpha.h"
 
+class FrameGrid;
 class PointerConstraint;
+class QMenu;
+class QMessageBox;
 class QTimer;
 class StripView;
 class VideoView;
@@ -40,6 +48,9 @@ public:
 
     // The video to edit, set by the presenter before the screen is shown.
     QUrl videoURL;
+    // The video opened for it, when the presenter has opened it already; otherwise the
+    // editor opens videoURL itself.
+    std::shared_ptr<VideoAsset> openedAsset;
 
     bool isViewLoaded() const { return loaded; }
     const CutModel& cutModel() const { return model; }
@@ -55,6 +66,16 @@ public:
     // (a closed editor lives on, hidden, until then).
     void releaseWhenIdle();
 
+    // Split points that a save has not taken yet (all of them before the first save).
+    bool hasUnsavedSplits() const;
+    // Runs proceed at once when no split would be lost; otherwise asks "Discard N
+    // splits?" and runs it only when the user discards them.
+    void askToDiscard(std::function<void()> proceed);
+    // The marker chosen by a click on it, as its index in the cut model's list.
+    std::optional<int> selectedMarker() const { return selected; }
+    // Where the playhead stands, in seconds.
+    double playheadTime() const { return playhead; }
+
 public slots:
     void touchPlay();
     void touchPause();
@@ -62,6 +83,16 @@ public slots:
     void touchUndo();
     void touchDone();
     void touchClose();
+    // Deletes the selected split.
+    void touchDelete();
+    // Pauses and moves by whole frames (negative: back).
+    void stepFrames(std::int64_t frames);
+    // Moves by seconds, snapped to a frame; playback goes on if it was playing.
+    void stepSeconds(double seconds);
+    void goToFrame(std::int64_t frame);
+    void touchGoToTime();
+    void touchSplitIntoParts();
+    void touchSplitEvery();
 
     void playTimerTick();
     // The end of this editor's own video.
@@ -74,15 +105,31 @@ signals:
     void closeRequested();
     // Every export started here has ended.
     void exportsFinished();
+    // The user asked to open another video: a file dropped on the editor, or the
+    // file dialog (an empty path).
+    void openRequested(const QString& path);
 
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    void addShortcuts();
+    void buildMoreMenu();
     void viewDidLoad();
     void buildThumbnailStrip(VideoAsset& asset);
     void relayoutStrip(QSize oldSize, QSize newSize);
+    FrameGrid frames() const;
+    // Shows a time: label, pointer and, while paused, the precise readout.
+    void showPlayhead(double time);
+    void showReadout();
+    // Markers, clip numbers and controls, after any change to the split points.
+    void showSplits();
+    bool pressOnMarker(double x);
+    void dragMarker(double x, bool release);
+    void addSplits(const std::vector<double>& positions);
     void pause();
     void fadeToPauseButton();
     void fadeToPlayButton();
@@ -92,7 +139,10 @@ private:
     void updateControlsState();
     void setDoneGradientAlphas(double gray, double pink);
     void exportClips();
-    void showFinishedAlert();
+    void exportClip(int id, const ClipReport& report, const ExportSummary& soFar);
+    void exportFinished(int id, const ExportSummary& summary);
+    void showFinishedAlert(const ExportSummary& summary, const QStringList& clips);
+    void showFailureAlert(const ExportSummary& summary, std::vector<ClipReport> failures);
     void showProgress();
     QWidget* alertParent();
 
@@ -109,10 +159,25 @@ private:
     bool pressing = false;
     bool releaseWhenDone = false;
     std::shared_ptr<int> fadeGeneration = std::make_shared<int>(0);
-    // Per running export: clips done and clips in all.
+    double playhead = 0.0;
+    std::optional<int> selected;
+    // A marker being dragged: its index and where it would land.
+    struct MarkerDrag {
+        int index = 0;
+        double position = 0.0;
+        bool moved = false; // a click that does not move selects and nothing else
+    };
+    std::optional<MarkerDrag> drag;
+    // The sorted split points of the last save (or discard).
+    std::vector<double> savedSplits;
+    QPointer<QMessageBox> discardQuestion;
+    QMenu* moreMenu = nullptr;
+    // Per running export: its count and what became of its clips.
     struct ExportCount {
         int done = 0;
         int total = 0;
+        std::vector<ClipReport> failures;
+        QStringList inLibrary;
     };
     std::map<int, ExportCount> exports;
     int nextExport = 0;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QString>
+#include <QStringList>
 
 #include "Outcome.h"
 
@@ -21,4 +22,8 @@ struct EditorServices {
     VideoLibrary* library = nullptr;
     // Counts one completed export towards the review prompt.
     std::function<void()> countReviewAction;
+    // Whether the user chose to cut at keyframes only; read at each save.
+    std::function<bool()> cutAtKeyframesOnly;
+    // Shows saved clips in the desktop's file manager; "Finished" offers it when set.
+    std::function<void(const QStringList& files)> showInFolder;
 };

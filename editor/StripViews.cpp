@@ -66,7 +66,80 @@ void StripView::paintEvent(QPaintEvent*)
 void StripView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    // Thumbnails and markers keep their times and fractions: placed again for the
+    // new size.
+    placeThumbnails();
+    for (SplitMarkerView* marker : markers)
+        marker->place(width(), height());
     emit resized(event->oldSize(), event->size());
+}
+
+void StripView::showThumbnails(const std::vector<QImage>& pictures, double duration)
+{
+    for (ThumbnailView* thumbnail : thumbnails)
+        delete thumbnail;
+    thumbnails.clear();
+    videoDuration = duration;
+    const std::vector<strip::ThumbnailSlot> places = strip::thumbnailSlots(width(), height(), duration);
+    for (size_t i = 0; i < places.size(); ++i) {
+        auto* view = new ThumbnailView(i < pictures.size() ? pictures[i] : QImage(), places[i].corners, radius, this);
+        view->lower();
+        view->show();
+        thumbnails.push_back(view);
+    }
+    placeThumbnails();
+}
+
+void StripView::placeThumbnails()
+{
+    const std::vector<strip::ThumbnailSlot> places = strip::thumbnailSlots(width(), height(), videoDuration);
+    for (size_t i = 0; i < thumbnails.size() && i < places.size(); ++i)
+        thumbnails[i]->setGeometry(places[i].frame.toAlignedRect());
+}
+
+void StripView::showMarkers(const std::vector<double>& positions, std::optional<int> selected)
+{
+    while (markers.size() > positions.size()) {
+        delete markers.back();
+        markers.pop_back();
+    }
+    while (markers.size() < positions.size()) {
+        auto* marker = new SplitMarkerView(positions[markers.size()], width(), height(), this);
+        marker->show();
+        markers.push_back(marker);
+    }
+    for (size_t k = 0; k < positions.size(); ++k) {
+        SplitMarkerView* marker = markers[k];
+        setViewTag(marker, int(k) + 1);
+        marker->setPosition(positions[k]);
+        marker->setSelected(selected && *selected == int(k));
+        marker->place(width(), height());
+        marker->raise();
+    }
+}
+
+void StripView::previewMarker(int index, double position)
+{
+    if (index < 0 || size_t(index) >= markers.size())
+        return;
+    markers[size_t(index)]->setPosition(position);
+    markers[size_t(index)]->place(width(), height());
+}
+
+std::optional<int> StripView::markerAt(double x) const
+{
+    constexpr double REACH = 4.0;
+    std::optional<int> nearest;
+    double best = 0.0;
+    for (size_t k = 0; k < markers.size(); ++k) {
+        const QRectF bar = markers[k]->geometry().frame;
+        const double distance = std::abs(x - bar.center().x());
+        if (distance <= bar.width() / 2.0 + REACH && (!nearest || distance < best)) {
+            nearest = int(k);
+            best = distance;
+        }
+    }
+    return nearest;
 }
 
 ThumbnailView::ThumbnailView(const QImage& image, strip::RoundedCorners corners, double cornerRadius, QWidget* parent)
@@ -142,6 +215,17 @@ SplitMarkerView::SplitMarkerView(double position, double stripWidth, double stri
     place(stripWidth, stripHeight);
 }
 
+void SplitMarkerView::setPosition(double position)
+{
+    fraction = position;
+}
+
+void SplitMarkerView::setSelected(bool value)
+{
+    selected = value;
+    update();
+}
+
 void SplitMarkerView::place(double stripWidth, double stripHeight)
 {
     shape = strip::splitMarker(fraction, stripWidth, stripHeight);
@@ -155,6 +239,12 @@ void SplitMarkerView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
+    if (selected) {
+        // Pink with dark edges: it stands out on any picture, pink ones included.
+        painter.fillRect(rect(), QColor(0x16, 0x16, 0x1b));
+        painter.fillRect(rect().adjusted(1, 0, -1, 0), QColor(0xff, 0x2d, 0x78));
+        return;
+    }
     QPen pen(QColor(0x80, 0x80, 0x80));
     pen.setWidthF(strip::MARKER_LINE_WIDTH);
     pen.setCapStyle(Qt::FlatCap);
@@ -181,6 +271,21 @@ ClipNumberLabel::ClipNumberLabel(const strip::ClipNumberLabel& clipLabel, QWidge
     if (needed > frame.width())
         frame.adjust(-(needed - frame.width()) / 2.0, 0.0, (needed - frame.width()) / 2.0, 0.0);
     setGeometry(frame.toAlignedRect());
+    setVisible(needed <= label.clipWidth);
+}
+
+ClipNumbersView::ClipNumbersView(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_StyledBackground);
+}
+
+void ClipNumbersView::showNumbers(const std::vector<double>& sortedSplitPoints, double stripWidth)
+{
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        delete child;
+    for (const strip::ClipNumberLabel& label : strip::clipNumberLabels(sortedSplitPoints, stripWidth, height()))
+        new ClipNumberLabel(label, this);
 }
 
 void ClipNumberLabel::paintEvent(QPaintEvent*)

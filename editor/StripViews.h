@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <vector>
+
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -8,12 +11,17 @@
 #include "StripGeometry.h"
 
 // The views of the timeline strip. Each carries a tag: 0 for thumbnails, k for the
-// marker of the k-th split point placed; undo finds a marker by its tag.
+// marker of the k-th split point in the cut model's list.
 int viewTag(const QWidget* view);
 void setViewTag(QWidget* view, int tag);
 
+class SplitMarkerView;
+class ThumbnailView;
+
 // The strip itself (the editor's videosWorkspaceView): a rounded dark band that
-// holds the thumbnails and the markers. Its corner radius comes from the form.
+// holds the thumbnails and the markers, and places them again when its size changes.
+// Its corner radius comes from the form. The editor tells it what to show; the strip
+// makes and removes its own child views.
 class StripView final : public QWidget {
     Q_OBJECT
     Q_PROPERTY(double cornerRadius READ cornerRadius WRITE setCornerRadius)
@@ -24,6 +32,18 @@ public:
     double cornerRadius() const { return radius; }
     void setCornerRadius(double value);
 
+    // The pictures of the thumbnail slots, left to right (a null image leaves its
+    // slot empty), for a video of this duration.
+    void showThumbnails(const std::vector<QImage>& pictures, double duration);
+    // One marker per split point, in the cut model's order (the tag of the marker of
+    // positions[k] is k + 1); the selected one is drawn highlighted.
+    void showMarkers(const std::vector<double>& positions, std::optional<int> selected);
+    // Shows the marker of positions[index] at another place while it is dragged.
+    void previewMarker(int index, double position);
+    // The marker under x (strip coordinates), as its index in positions; a marker
+    // takes presses a few points either side of its bar.
+    std::optional<int> markerAt(double x) const;
+
 signals:
     void resized(QSize oldSize, QSize newSize);
 
@@ -32,7 +52,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void placeThumbnails();
+
     double radius = 8.0;
+    double videoDuration = 0.0;
+    std::vector<ThumbnailView*> thumbnails;
+    std::vector<SplitMarkerView*> markers;
 };
 
 // One thumbnail: a picture stretched to fill its slot, drawn only inside the slot's
@@ -86,6 +111,9 @@ public:
     SplitMarkerView(double position, double stripWidth, double stripHeight, QWidget* parent = nullptr);
 
     double position() const { return fraction; }
+    void setPosition(double position);
+    bool isSelected() const { return selected; }
+    void setSelected(bool selected);
     // Places the marker for a strip of this size.
     void place(double stripWidth, double stripHeight);
     const strip::SplitMarker& geometry() const { return shape; }
@@ -95,10 +123,24 @@ protected:
 
 private:
     double fraction;
+    bool selected = false;
     strip::SplitMarker shape;
 };
 
-// The number of one clip, centred under the clip's stretch of the strip.
+// The row under the strip with the clip numbers (the editor's splitPointsNumbersView).
+class ClipNumbersView final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ClipNumbersView(QWidget* parent = nullptr);
+
+    // One number per clip between the sorted split points, on a strip this wide;
+    // none while there is no split point.
+    void showNumbers(const std::vector<double>& sortedSplitPoints, double stripWidth);
+};
+
+// The number of one clip, centred under the clip's stretch of the strip. A number
+// wider than its clip is hidden rather than drawn over its neighbours or cut off.
 class ClipNumberLabel final : public QWidget {
     Q_OBJECT
 

@@ -1,5 +1,6 @@
 #include "ViewController.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -13,7 +14,9 @@
 #include "Alerts.h"
 #include "AppIdentity.h"
 #include "CutterViewController.h"
+#include "ExportPlan.h"
 #include "ScreenStack.h"
+#include "UserDefaults.h"
 #include "ui_ViewController.h"
 
 ViewController::ViewController(HomeServices homeServices, QWidget* parent)
@@ -85,22 +88,28 @@ QStringList ViewController::videoNameFilters()
     }
     patterns.removeDuplicates();
     patterns.sort();
-    return {QStringLiteral("Videos (%1)").arg(patterns.join(QLatin1Char(' ')))};
+    return {tr("Videos (%1)").arg(patterns.join(QLatin1Char(' ')))};
 }
 
 void ViewController::touchPickVideo()
 {
     if (picker)
         return;
-    QDir().mkpath(services.libraryFolder);
+    QString start = services.lastFolder ? services.lastFolder() : QString();
+    if (start.isEmpty() || !QFileInfo(start).isDir()) {
+        start = services.videosFolder;
+        QDir().mkpath(start);
+    }
     // Parented to the window, not this screen, so that the screen's style stays its own.
-    picker = new QFileDialog(window(), QStringLiteral("Open a Video"), services.libraryFolder);
+    picker = new QFileDialog(window(), tr("Open a Video"), start);
     picker->setObjectName(QStringLiteral("videoPicker"));
     picker->setAttribute(Qt::WA_DeleteOnClose);
     picker->setFileMode(QFileDialog::ExistingFile);
     picker->setNameFilters(videoNameFilters());
     picker->setWindowModality(Qt::WindowModal);
     connect(picker, &QFileDialog::fileSelected, this, [this](const QString& path) {
+        if (services.rememberFolder)
+            services.rememberFolder(QFileInfo(path).absolutePath());
         // The editor opens once the dialog is gone.
         QMetaObject::invokeMethod(this, [this, path] { openVideo(path); }, Qt::QueuedConnection);
     });
@@ -109,9 +118,16 @@ void ViewController::touchPickVideo()
 
 void ViewController::openVideo(const QString& path)
 {
-    if (editor)
+    if (editor) {
+        QPointer<CutterViewController> current = editor;
+        current->askToDiscard([this, current, path] {
+            if (current && editor == current)
+                dismissEditor(current);
+            openVideo(path);
+        });
         return;
-    const Outcome<std::shared_ptr<VideoAsset>> asset = services.openAsset(path);
+    }
+    Outcome<std::shared_ptr<VideoAsset>> asset = services.openAsset(path);
     if (!asset) {
         showErrorAlert(window(), asset.error());
         return;
@@ -121,21 +137,37 @@ void ViewController::openVideo(const QString& path)
     if (!cutter)
         qFatal("the scene \"cutterController\" is not the editor");
     editor = cutter;
-    cutter->videoURL = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-    connect(cutter, &CutterViewController::closeRequested, this, [this, cutter] {
-        services.screens->dismiss(cutter);
-        if (editor == cutter)
-            editor.clear();
-        // Its exports, if any, still need it; it goes when they are done.
-        cutter->releaseWhenIdle();
+    const QFileInfo file(path);
+    cutter->videoURL = QUrl::fromLocalFile(file.absoluteFilePath());
+    // The video checked here is the one edited: the file is not read a second time.
+    cutter->openedAsset = std::move(asset).value();
+    connect(cutter, &CutterViewController::closeRequested, this, [this, cutter] { dismissEditor(cutter); });
+    connect(cutter, &CutterViewController::openRequested, this, [this](const QString& another) {
+        if (another.isEmpty())
+            touchPickVideo();
+        else
+            openVideo(another);
     });
     services.screens->present(cutter);
+    services.screens->setWindowTitle(file.fileName());
+}
+
+void ViewController::dismissEditor(CutterViewController* cutter)
+{
+    services.screens->dismiss(cutter);
+    if (editor == cutter) {
+        editor.clear();
+        services.screens->setWindowTitle(QCoreApplication::applicationName());
+    }
+    // Its exports, if any, still need it; it goes when they are done.
+    cutter->releaseWhenIdle();
 }
 
 void ViewController::touchSupport()
 {
     if (!services.canSendMail || !services.canSendMail())
         return;
+    // The subject stays in English: support sorts its mail by it.
     services.composeMail({QString::fromLatin1(SUPPORT_EMAIL)}, QStringLiteral("General - Trimora Support"));
 }
 
@@ -143,11 +175,18 @@ void ViewController::touchSettings()
 {
     if (sheet)
         sheet->close();
-    sheet = new QMenu(QStringLiteral("Settings"), this);
+    sheet = new QMenu(tr("Settings"), this);
     sheet->setObjectName(QStringLiteral("settingsSheet"));
     sheet->setAttribute(Qt::WA_DeleteOnClose);
-    sheet->addSection(QStringLiteral("Settings"));
-    sheet->addAction(QStringLiteral("Cancel"));
+    sheet->addSection(tr("Settings"));
+    if (UserDefaults* settings = services.settings) {
+        QAction* keyframes = sheet->addAction(tr("Cut at Keyframes Only (No Re-encoding)"));
+        keyframes->setCheckable(true);
+        keyframes->setChecked(settings->boolForKey(QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY)));
+        connect(keyframes, &QAction::toggled, this,
+                [settings](bool on) { settings->setBool(on, QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY)); });
+    }
+    sheet->addAction(tr("Cancel"));
     const QRect anchor = ui->settingsButton->rect();
     sheet->popup(ui->settingsButton->mapToGlobal(anchor.bottomLeft()));
 }

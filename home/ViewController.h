@@ -14,6 +14,7 @@ class CutterViewController;
 class QFileDialog;
 class QMenu;
 class ScreenStack;
+class UserDefaults;
 class VideoAsset;
 namespace Ui {
 class ViewController;
@@ -24,10 +25,17 @@ struct HomeServices {
     ScreenStack* screens = nullptr;
     // Makes the screen of a scene, here "cutterController" (the editor).
     std::function<QWidget*(const QString& identifier)> instantiateViewController;
-    // Checks that a file can be opened in the editor; the message says why not.
+    // Opens a file for the editor; the message says why it cannot be edited. The
+    // opened video is handed to the editor.
     std::function<Outcome<std::shared_ptr<VideoAsset>>(const QString& path)> openAsset;
-    // Where the file dialog starts: the video library.
-    QString libraryFolder;
+    // Where the file dialog starts the first time: the user's videos folder.
+    QString videosFolder;
+    // The folder a video was last opened from, kept across runs (empty when none),
+    // and the setter the home screen calls after each pick.
+    std::function<QString()> lastFolder;
+    std::function<void(const QString& folder)> rememberFolder;
+    // Where the settings sheet keeps its choices; without it the sheet only cancels.
+    UserDefaults* settings = nullptr;
     std::function<bool()> canSendMail;
     std::function<bool(const QStringList& recipients, const QString& subject)> composeMail;
 };
@@ -42,6 +50,8 @@ public:
     ~ViewController() override;
 
     // Opens the editor on the video, or shows an "Error" alert saying why it cannot.
+    // An editor already open is closed first, once the user agrees to lose its
+    // unsaved splits.
     void openVideo(const QString& path);
 
     // The editor presented now, if any.
@@ -65,6 +75,7 @@ protected:
 private:
     void viewDidLoad();
     void roundPickButton();
+    void dismissEditor(CutterViewController* cutter);
 
     std::unique_ptr<Ui::ViewController> ui;
     HomeServices services;

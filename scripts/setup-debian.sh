@@ -10,6 +10,8 @@ packages=(
     # Qt 6: widgets, multimedia (with its FFmpeg and GStreamer backends)
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6multimedia6 libqt6opengl6-dev
     libgl-dev
+    # translations: lupdate and lrelease with their CMake support; Qt's own texts
+    qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     # FFmpeg libraries for probing, thumbnails and cutting; the CLI makes test fixtures
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
     # screen tests under a virtual X server

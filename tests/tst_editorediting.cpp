@@ -1,3 +1,5 @@
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -6,6 +8,7 @@
 #include "EditorHarness.h"
 #include "FakeMedia.h"
 #include "GradientView.h"
+#include "TimeText.h"
 #include "QuitGuard.h"
 #include "VideoGenerator.h"
 
@@ -213,6 +216,7 @@ private slots:
         QTest::newRow("every clip in") << "" << "" << "";
         QTest::newRow("failed middle clip") << "fails" << "split-1" << "could not be cut";
         QTest::newRow("library refuses the last clip") << "refused" << "split-2" << "refused split-2";
+        QTest::newRow("two clips fail: one alert names both") << "fails" << "split-0 split-2" << "2 of 3 clips";
         QTest::newRow("empty clip is skipped") << "empty" << "split-0" << "";
     }
 
@@ -222,14 +226,16 @@ private slots:
         QFETCH(QString, clip);
         QFETCH(QString, error);
 
-        // Splits at 3 and 6 of 10 seconds: clip k starts at 3k.
-        const double start = clip.isEmpty() ? -1.0 : 3.0 * clip.back().digitValue();
-        if (fault == "fails")
-            cutter->failures << start;
-        else if (fault == "empty")
-            cutter->empties << start;
-        else if (fault == "refused")
-            library->refuse << clip;
+        for (const QString& name : clip.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            // Splits at 3 and 6 of 10 seconds: clip k starts at 3k.
+            const double start = 3.0 * name.back().digitValue();
+            if (fault == "fails")
+                cutter->failures << start;
+            else if (fault == "empty")
+                cutter->empties << start;
+            else
+                library->refuse << name;
+        }
         EditorHarness h(10.0, services());
         h.splitAt(0.6);
         h.splitAt(0.3);
@@ -249,11 +255,25 @@ private slots:
         QVERIFY(h.outlet("exportProgressLabel")->isHidden());
         const QList<QMessageBox*> errors = openAlerts(QStringLiteral("Error"));
         QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
+        for (const QString& name : clip.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!errors.isEmpty())
+                QVERIFY2(errors.first()->text().contains(name + QLatin1Char(':')), qPrintable(errors.first()->text()));
+        }
         if (!errors.isEmpty())
             QVERIFY2(errors.first()->text().contains(error), qPrintable(errors.first()->text()));
         // "Finished" and the review count, once, only when every clip is in.
         QCOMPARE(openAlerts(QStringLiteral("Finished")).size(), error.isEmpty() ? 1 : 0);
         QCOMPARE(h.reviewActions, error.isEmpty() ? 1 : 0);
+        // "Finished" names the folder and how many were saved, and shows the clips in it.
+        if (error.isEmpty()) {
+            QMessageBox* finished = openAlerts(QStringLiteral("Finished")).value(0);
+            QVERIFY(finished);
+            const QString text = finished->text();
+            QVERIFY2(text.contains(QFileInfo(shownAfterClick(finished)[0]).absolutePath()), qPrintable(text));
+            QCOMPARE(shown.size(), fault == "empty" ? 2 : 3);
+            QCOMPARE(text.contains(QLatin1String("2 videos were saved")) && text.contains(QLatin1String("1 empty clip")),
+                     fault == "empty");
+        }
     }
 
     void closingOrQuittingWaitsForExports()
@@ -320,13 +340,180 @@ private slots:
         QCOMPARE(closing.count(), 1);
     }
 
+
+    void positioning_data()
+    {
+        QTest::addColumn<QList<QKeySequence>>("keys");
+        QTest::addColumn<bool>("playing");
+        QTest::addColumn<int>("frame"); // of 25 per second, where the playhead comes to rest
+
+        const QKeySequence right(Qt::Key_Right);
+        QTest::newRow("15 frames on") << QList<QKeySequence>(15, right) << false << 15;
+        QTest::newRow("a frame on while playing pauses first") << QList<QKeySequence>{right} << true << 51;
+        QTest::newRow("two seconds on, a frame back")
+            << QList<QKeySequence>{QKeySequence(Qt::SHIFT | Qt::Key_Right), QKeySequence(Qt::SHIFT | Qt::Key_Right),
+                                   QKeySequence(Qt::Key_Left)}
+            << false << 49;
+        QTest::newRow("the last frame") << QList<QKeySequence>{QKeySequence(Qt::Key_End)} << false << 249;
+        QTest::newRow("back past the first frame stays on it")
+            << QList<QKeySequence>{right, QKeySequence(Qt::Key_Home), QKeySequence(Qt::Key_Left)} << false << 0;
+    }
+
+    void positioning()
+    {
+        QFETCH(QList<QKeySequence>, keys);
+        QFETCH(bool, playing);
+        QFETCH(int, frame);
+
+        EditorHarness h(10.0, services());
+        QApplication::setActiveWindow(h.editor.get());
+        h.editor->setFocus();
+        if (playing) {
+            h.player->time = 2.0;
+            h.editor->touchPlay();
+        }
+        for (const QKeySequence& key : keys)
+            QTest::keySequence(h.editor.get(), key);
+        QVERIFY(!h.player->playing);
+        // The player shows the frame, the readout names it, the label keeps its format.
+        QCOMPARE(h.player->time, std::floor(frame * 40.0) / 1000.0);
+        QCOMPARE(h.outlet<QLabel>("frameReadoutLabel")->text().section(QStringLiteral(" · frame "), 1), QString::number(frame));
+        QCOMPARE(h.label(), timeLabelText(frame * 0.04, 10.0));
+        // A split there puts exactly the frames stepped over in the first clip.
+        QTest::keyClick(h.editor.get(), Qt::Key_S);
+        QTest::keyClick(h.editor.get(), Qt::Key_S, Qt::ControlModifier);
+        QTRY_COMPARE(h.editor->runningExports(), 0);
+        const FakeCutter::Call first = cutter->recorded().front();
+        QVERIFY2(std::abs(first.endTime - frame * 0.04) < 1e-9, qPrintable(QString::number(first.endTime, 'g', 17)));
+    }
+
+    void resizeKeepsPlayAndPause()
+    {
+        // Whichever button shows stays on screen when the window changes size; a faded-in
+        // button was once painted from a stale copy and vanished.
+        EditorHarness h(200.0);
+        for (bool playing : {true, false}) {
+            playing ? h.editor->touchPlay() : h.editor->touchPause();
+            QWidget* button = h.outlet(playing ? "pauseButton" : "playButton");
+            QTRY_COMPARE(ViewAlpha::shownOpacity(button), 1.0);
+            QTest::qWait(50);
+            h.editor->resize(playing ? 900 : 1100, playing ? 650 : 700);
+            QTest::qWait(50);
+            const QImage screen = h.editor->grab().toImage();
+            // Left of the symbol: the button's light face, not the dark screen behind.
+            const QPoint face = button->mapTo(h.editor.get(), button->rect().center() - QPoint(12, 0));
+            QVERIFY2(qGray(screen.pixel(face)) > 180, playing ? "pause" : "play");
+        }
+    }
+
+    void unsavedSplitsAreNotDroppedUnasked()
+    {
+        EditorHarness h(10.0, services());
+        QSignalSpy closing(h.editor.get(), &CutterViewController::closeRequested);
+        const auto question = [] { return openAlerts(QStringLiteral("Unsaved Splits")).value(0); };
+        h.splitAt(0.3);
+        h.splitAt(0.6);
+        // Esc asks; Esc again on the question (Cancel) keeps the editor and its splits.
+        h.editor->touchClose();
+        QVERIFY(question());
+        QVERIFY2(question()->text().startsWith(QLatin1String("Discard 2 split")), qPrintable(question()->text()));
+        QTest::keyClick(question(), Qt::Key_Escape);
+        QTRY_VERIFY(!question());
+        QCOMPARE(closing.count(), 0);
+        QCOMPARE(h.editor->cutModel().splitPointCount(), 2);
+        // Discard closes.
+        h.editor->touchClose();
+        for (QAbstractButton* button : question()->buttons()) {
+            if (button->text() == QLatin1String("Discard"))
+                button->click();
+        }
+        QCOMPARE(closing.count(), 1);
+        // Saved splits are not asked about; a split added after the save is.
+        h.splitAt(0.8);
+        h.editor->touchDone();
+        QTRY_COMPARE(h.editor->runningExports(), 0);
+        closeAlerts();
+        h.editor->touchClose();
+        QCOMPARE(closing.count(), 2);
+        h.splitAt(0.9);
+        QVERIFY(h.editor->hasUnsavedSplits());
+    }
+
+    void editingSplits()
+    {
+        EditorHarness h(10.0, services());
+        QApplication::setActiveWindow(h.editor.get());
+        h.editor->setFocus();
+        QWidget* strip = h.strip();
+        const int y = strip->height() / 2;
+        const auto at = [&h, y](double fraction) { return QPoint(int(std::lround(fraction * h.stripWidth())) + 2, y); };
+        const auto points = [&h] { return h.editor->cutModel().splitPoints(); };
+        h.splitAt(0.2);
+        h.splitAt(0.7);
+        // A click on a marker selects it and leaves the playhead; Delete removes it.
+        h.editor->pointerViewLeadingConstraint()->setConstant(0.0);
+        QTest::mouseClick(strip, Qt::LeftButton, {}, at(0.7));
+        QCOMPARE(h.editor->selectedMarker(), std::optional<int>(1));
+        QVERIFY(h.children<SplitMarkerView>().last()->isSelected());
+        QCOMPARE(h.pointer(), 0.0);
+        QTest::keyClick(h.editor.get(), Qt::Key_Delete);
+        QCOMPARE(points(), std::vector<double>{0.2});
+        QCOMPARE(h.children<SplitMarkerView>().size(), 1);
+        // Dragging moves a marker onto the start of a frame (0.04 s here).
+        QTest::mousePress(strip, Qt::LeftButton, {}, at(0.2));
+        QTest::mouseMove(strip, at(0.5));
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, at(0.5));
+        const double seconds = points().front() * 10.0;
+        QVERIFY2(std::abs(seconds - 5.0) < 0.1 && std::abs(seconds / 0.04 - std::round(seconds / 0.04)) < 1e-6,
+                 qPrintable(QString::number(seconds, 'g', 17)));
+        QVERIFY(std::abs(h.children<SplitMarkerView>().first()->x() - seconds / 10.0 * h.stripWidth()) <= 1.0);
+        // Equal parts are one edit. Undo takes back the last edit, whatever it was.
+        h.editor->touchSplitIntoParts();
+        auto* parts = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        QVERIFY(parts);
+        parts->setIntValue(4);
+        parts->accept();
+        QCOMPARE(points().size(), size_t(4)); // 0.25, 0.5 and 0.75 after the moved point
+        const std::vector<std::vector<double>> steps{{points().front()}, {0.2}, {0.2, 0.7}, {0.2}, {}};
+        for (const std::vector<double>& expected : steps) {
+            h.editor->touchUndo();
+            QCOMPARE(points(), expected);
+            QCOMPARE(h.children<SplitMarkerView>().size(), qsizetype(expected.size()));
+        }
+        QVERIFY(!h.outlet("undoButton")->isEnabled());
+
+        // A number too wide for its clip is left out, never drawn over its neighbours.
+        for (double fraction : {0.0, 0.001, 0.5})
+            h.splitAt(fraction);
+        QStringList numbers;
+        for (ClipNumberLabel* label : h.children<ClipNumberLabel>("splitPointsNumbersView")) {
+            if (label->isVisibleTo(h.outlet("splitPointsNumbersView")))
+                numbers << label->text();
+        }
+        QCOMPARE(numbers, (QStringList{"3", "4"}));
+    }
+
 private:
-    EditorServices services() const { return {{}, {}, generator.get(), library.get(), {}}; }
+    // Presses "Show in Folder" and returns the files it was to show.
+    QStringList shownAfterClick(QMessageBox* finished)
+    {
+        for (QAbstractButton* button : finished->buttons()) {
+            if (button->text() == QLatin1String("Show in Folder"))
+                button->click();
+        }
+        return shown.isEmpty() ? QStringList{QString()} : shown;
+    }
+
+    EditorServices services()
+    {
+        return {{}, {}, generator.get(), library.get(), {}, {}, [this](const QStringList& files) { shown = files; }};
+    }
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<FakeCutter> cutter;
     std::unique_ptr<FakeLibrary> library;
     std::unique_ptr<VideoGenerator> generator;
+    QStringList shown; // the files "Show in Folder" was asked to show
 };
 
 QTEST_MAIN(TestEditorEditing)

@@ -14,7 +14,9 @@
 // text, the playhead, the strip's geometry and the controls.
 namespace {
 
-using Ops = QList<QVariant>; // a double adds a split point there; the string "undo" undoes
+// A double adds a split point there; a string is a command: "undo", "delete INDEX",
+// "move INDEX TO", "parts N", "every SECONDS".
+using Ops = QList<QVariant>;
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double INF = std::numeric_limits<double>::infinity();
@@ -35,8 +37,9 @@ private slots:
     void edits_data()
     {
         QTest::addColumn<Ops>("ops");
-        // Per op: the count returned (new count for a split, count before removal for an
-        // undo), or 0 when the op was refused or did nothing.
+        // Per op: the count returned (new count for a split, points added by parts and
+        // every, the place from 1 of the point an undo restored or removed), 1 for a
+        // delete or move done, or 0 when the op was refused or did nothing.
         QTest::addColumn<QList<int>>("results");
         QTest::addColumn<QList<double>>("splitPoints");
         QTest::addColumn<int>("actions");
@@ -63,6 +66,17 @@ private slots:
             << Ops{-0.25, 0.0} << QList<int>{1, 0} << QList<double>{0.0} << 1 << QList<double>{0, 0, 0, 10};
         QTest::newRow("non-finite positions are refused")
             << Ops{NaN, INF, -INF, 0.4} << QList<int>{0, 0, 0, 1} << QList<double>{0.4} << 1 << QList<double>{0, 4, 4, 10};
+        QTest::newRow("a deleted point comes back in its place on undo")
+            << Ops{0.7, 0.2, 0.5, "delete 1", "undo"} << QList<int>{1, 2, 3, 1, 2} << QList<double>{0.7, 0.2, 0.5} << 3
+            << QList<double>{0, 2, 2, 5, 5, 7, 7, 10};
+        QTest::newRow("a move onto another point is refused; a move is undone")
+            << Ops{0.2, 0.6, "move 0 0.6", "move 0 0.4", "undo"} << QList<int>{1, 2, 0, 1, 1} << QList<double>{0.2, 0.6}
+            << 2 << QList<double>{0, 2, 2, 6, 6, 10};
+        QTest::newRow("equal parts skip a point already there and are one undo")
+            << Ops{0.5, "parts 4", "undo"} << QList<int>{1, 2, 2} << QList<double>{0.5} << 3 << QList<double>{0, 5, 5, 10};
+        QTest::newRow("every 3 s: the last clip is shorter")
+            << Ops{"every 3"} << QList<int>{3} << QList<double>{0.3, 0.6, 0.9} << 3
+            << QList<double>{0, 3, 3, 6, 6, 9, 9, 10};
     }
 
     void edits()
@@ -76,9 +90,19 @@ private slots:
         CutModel model(10.0);
         QList<int> got;
         for (const QVariant& op : ops) {
-            const std::optional<int> result =
-                op.typeId() == QMetaType::QString ? model.undoLastSplitPoint() : model.addSplitPoint(op.toDouble());
-            got << result.value_or(0);
+            const QStringList command = op.toString().split(QLatin1Char(' '));
+            if (op.typeId() != QMetaType::QString)
+                got << model.addSplitPoint(op.toDouble()).value_or(0);
+            else if (command[0] == QLatin1String("undo"))
+                got << (model.canUndo() ? model.undo()->index + 1 : 0);
+            else if (command[0] == QLatin1String("delete"))
+                got << int(model.removeSplitPoint(command[1].toInt()));
+            else if (command[0] == QLatin1String("move"))
+                got << int(model.moveSplitPoint(command[1].toInt(), command[2].toDouble()));
+            else if (command[0] == QLatin1String("parts"))
+                got << model.addSplitPoints(equalPartsPoints(command[1].toInt()));
+            else
+                got << model.addSplitPoints(everyPoints(command[1].toDouble(), model.duration()));
         }
         QCOMPARE(got, results);
         // The clips and the export plan, in timeline order, numbered and named from it; the
@@ -153,6 +177,50 @@ private slots:
         QCOMPARE(::timeText(seconds), text);
         // The editor's label: where the player is, of the whole.
         QCOMPARE(timeLabelText(seconds, 200.0), text + QStringLiteral(" / 03:20"));
+    }
+
+    void preciseTime_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("a frame's start, rounded to the millisecond") << 2.0 / 30.0 << "0:00:00.067";
+        QTest::newRow("hours are never dropped") << 3725.25 << "1:02:05.250";
+        QTest::newRow("negative") << -0.4 << "0:00:00.000";
+        QTest::newRow("NaN") << NaN << "--:--";
+    }
+
+    void preciseTime()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(preciseTimeText(seconds), text);
+    }
+
+    void frames_data()
+    {
+        QTest::addColumn<double>("frameDuration");
+        QTest::addColumn<double>("time");
+        QTest::addColumn<QString>("expected"); // the frame, its start, where a player is sent
+
+        // On a 10-second video.
+        QTest::newRow("a frame's own start") << 1.0 / 30.0 << 0.5 << "15 0.5 0.5";
+        QTest::newRow("a hair before it") << 1.0 / 30.0 << std::nextafter(0.5, 0.0) << "15 0.5 0.5";
+        QTest::newRow("a player clock a millisecond past it") << 1.0 / 30.0 << 0.067 << "2 0.0666667 0.066";
+        QTest::newRow("between frames: the next one") << 0.04 << 0.05 << "2 0.08 0.08";
+        QTest::newRow("past the end: the last frame") << 0.04 << 12.0 << "249 9.96 9.96";
+        QTest::newRow("unknown rate: 30 a second") << 0.0 << 1.0 << "30 1 1";
+        QTest::newRow("unknown time: the first frame") << 0.04 << NaN << "0 0 0";
+    }
+
+    void frames()
+    {
+        QFETCH(double, frameDuration);
+        QFETCH(double, time);
+        QFETCH(QString, expected);
+        const FrameGrid grid(frameDuration, 10.0);
+        const std::int64_t frame = grid.frameAt(time);
+        QCOMPARE(QStringLiteral("%1 %2 %3").arg(frame).arg(grid.timeOf(frame)).arg(grid.seekTimeOf(frame)), expected);
     }
 
     void pointerFromTime_data()

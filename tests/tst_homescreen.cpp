@@ -1,5 +1,6 @@
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QPointer>
@@ -7,7 +8,9 @@
 
 #include "AppIdentity.h"
 #include "EditorHarness.h"
+#include "ExportPlan.h"
 #include "ScreenStack.h"
+#include "SettingsUserDefaults.h"
 #include "ViewController.h"
 
 namespace {
@@ -19,12 +22,18 @@ struct Home {
     std::shared_ptr<FakeAsset> asset = std::make_shared<FakeAsset>(12.0);
     QStringList mailed; // recipients | subject
     bool mailAvailable = true;
+    QString lastFolder;
+    SettingsUserDefaults settings{dir.filePath(QStringLiteral("settings.ini"))};
+    int editorReads = 0; // files the editor opened itself, not handed to it
 
     Home()
     {
         HomeServices services;
         services.screens = &screens;
-        services.libraryFolder = dir.filePath(QStringLiteral("Videos/Trimora"));
+        services.videosFolder = dir.filePath(QStringLiteral("Videos/Trimora"));
+        services.settings = &settings;
+        services.lastFolder = [this] { return lastFolder; };
+        services.rememberFolder = [this](const QString& folder) { lastFolder = folder; };
         services.openAsset = [this](const QString& path) {
             return path.endsWith(QLatin1String(".txt"))
                 ? Outcome<std::shared_ptr<VideoAsset>>::failure(QStringLiteral("Could not read video 'notes.txt'"))
@@ -34,7 +43,10 @@ struct Home {
             if (identifier != QLatin1String("cutterController"))
                 return nullptr;
             EditorServices editor;
-            editor.openAsset = [this](const QString&) { return Outcome<std::shared_ptr<VideoAsset>>(asset); };
+            editor.openAsset = [this](const QString&) {
+                ++editorReads;
+                return Outcome<std::shared_ptr<VideoAsset>>(asset);
+            };
             editor.makePlayer = [] { return std::unique_ptr<Player>(new FakePlayer); };
             return new CutterViewController(editor);
         };
@@ -103,7 +115,14 @@ private slots:
         QVERIFY(!h.editor());
         QTRY_VERIFY(h.editor());
         QCOMPARE(h.editor()->videoURL.fileName(), QStringLiteral("chosen.mp4"));
+        QCOMPARE(h.screens.windowTitle(), QStringLiteral("chosen.mp4"));
+        QCOMPARE(h.editorReads, 0); // the video checked here is the one edited
         h.editor()->touchClose();
+        // The next dialog starts where the last file came from.
+        h.home->touchPickVideo();
+        QTRY_VERIFY(h.screens.findChild<QFileDialog*>());
+        QCOMPARE(QDir(h.screens.findChild<QFileDialog*>()->directory()).absolutePath(), h.dir.path());
+        h.screens.findChild<QFileDialog*>()->close();
 
         // So does a file dropped on the home screen.
         QMimeData data;
@@ -115,6 +134,46 @@ private slots:
         QApplication::sendEvent(h.home, &drop);
         QTRY_VERIFY(h.editor());
         QCOMPARE(h.editor()->videoURL.fileName(), QStringLiteral("dropped.mov"));
+
+        // A video dropped on an editor with unsaved splits opens once they are discarded.
+        QPointer<CutterViewController> first = h.editor();
+        first->pointerViewLeadingConstraint()->setConstant(100);
+        first->touchSplit();
+        data.setUrls({QUrl::fromLocalFile(h.dir.filePath(QStringLiteral("other.mkv")))});
+        QDragEnterEvent enterEditor(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(first, &enterEditor);
+        QVERIFY(enterEditor.isAccepted());
+        QDropEvent onEditor(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(first, &onEditor);
+        QTRY_COMPARE(openAlerts(QStringLiteral("Unsaved Splits")).size(), 1);
+        QCOMPARE(h.editor(), first.data());
+        for (QAbstractButton* button : openAlerts(QStringLiteral("Unsaved Splits")).first()->buttons()) {
+            if (button->text() == QLatin1String("Discard"))
+                button->click();
+        }
+        QVERIFY(h.editor() && h.editor() != first);
+        QCOMPARE(h.editor()->videoURL.fileName(), QStringLiteral("other.mkv"));
+    }
+
+    void settingsSheetKeepsTheCutMode()
+    {
+        Home h;
+        const auto sheet = [&h] {
+            h.home->touchSettings();
+            QStringList texts;
+            for (QAction* action : h.home->settingsSheet()->actions()) {
+                if (!action->isSeparator())
+                    texts << action->text() + (action->isChecked() ? QStringLiteral(" [on]") : QString());
+            }
+            return texts;
+        };
+        const QString choice = QStringLiteral("Cut at Keyframes Only (No Re-encoding)");
+        QCOMPARE(sheet(), (QStringList{choice, QStringLiteral("Cancel")}));
+        h.home->settingsSheet()->actions().at(1)->trigger();
+        QVERIFY(h.settings.boolForKey(QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY)));
+        h.home->settingsSheet()->close();
+        QCOMPARE(sheet(), (QStringList{choice + QStringLiteral(" [on]"), QStringLiteral("Cancel")}));
+        h.home->settingsSheet()->close();
     }
 
     void supportMailOnlyWithAMailProgram()

@@ -1,20 +1,54 @@
 #include "Alerts.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace {
+
+QMessageBox* makeBox(QWidget* screen, const QString& title, const QString& message)
+{
+    auto* box = new QMessageBox(QMessageBox::NoIcon, title, message, QMessageBox::NoButton, screen);
+    box->setObjectName(QStringLiteral("alert"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    // Wide enough that a window manager does not cut the title short.
+    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 300px; }"));
+    return box;
+}
+
+} // namespace
+
 QMessageBox* showAlert(QWidget* screen, const QString& title, const QString& message)
 {
-    auto* alert = new QMessageBox(QMessageBox::NoIcon, title, message, QMessageBox::NoButton, screen);
-    alert->setObjectName(QStringLiteral("alert"));
-    alert->addButton(QStringLiteral("Ok"), QMessageBox::RejectRole);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
+    QMessageBox* alert = makeBox(screen, title, message);
+    QPushButton* ok = alert->addButton(QCoreApplication::translate("Alerts", "Ok"), QMessageBox::RejectRole);
+    // Return and Esc both close it.
+    alert->setDefaultButton(ok);
+    alert->setEscapeButton(ok);
     alert->open();
     return alert;
 }
 
 QMessageBox* showErrorAlert(QWidget* screen, const QString& message)
 {
-    return showAlert(screen, QStringLiteral("Error"), message);
+    return showAlert(screen, QCoreApplication::translate("Alerts", "Error"), message);
+}
+
+QMessageBox* askToConfirm(QWidget* screen, const QString& title, const QString& question,
+                          const QString& informative, const QString& action, std::function<void()> confirmed)
+{
+    QMessageBox* box = makeBox(screen, title, question);
+    box->setObjectName(QStringLiteral("question"));
+    box->setInformativeText(informative);
+    QPushButton* act = box->addButton(action, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box->addButton(QCoreApplication::translate("Alerts", "Cancel"), QMessageBox::RejectRole);
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    QObject::connect(box, &QMessageBox::buttonClicked, box, [act, confirmed = std::move(confirmed)](QAbstractButton* clicked) {
+        if (clicked == act && confirmed)
+            confirmed();
+    });
+    box->open();
+    return box;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 
 class QMessageBox;
@@ -11,3 +13,8 @@ QMessageBox* showAlert(QWidget* screen, const QString& title, const QString& mes
 
 // The alert for a failure: titled "Error", with the failure's description.
 QMessageBox* showErrorAlert(QWidget* screen, const QString& message);
+
+// A question with a button that does what it names ("Discard") and "Cancel", the
+// default: Return and Esc both leave things as they are. confirmed runs on the first.
+QMessageBox* askToConfirm(QWidget* screen, const QString& title, const QString& question,
+                          const QString& informative, const QString& action, std::function<void()> confirmed);

@@ -1,45 +1,92 @@
 #include "VideoView.h"
 
+#include <atomic>
+
 #include <QPainter>
 #include <QTransform>
 #include <QVideoFrame>
 #include <QVideoSink>
+
+#include "FrameConverter.h"
+
+namespace {
+
+bool sideways(int turn)
+{
+    return turn == 90 || turn == 270;
+}
+
+} // namespace
 
 VideoView::VideoView(QWidget* parent)
     : QWidget(parent)
     , sink(new QVideoSink(this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    connect(sink, &QVideoSink::videoFrameChanged, this, &VideoView::showFrame);
+    // The converter's thread asks for a repaint; many asks before the main thread gets
+    // to them are one repaint.
+    auto asked = std::make_shared<std::atomic_bool>(false);
+    converter = std::make_unique<FrameConverter>([this, asked] {
+        if (!asked->exchange(true)) {
+            QMetaObject::invokeMethod(this, [this, asked] {
+                asked->store(false);
+                pictureReady();
+            }, Qt::QueuedConnection);
+        }
+    });
+    // Direct: the frame is handed over on the player's thread, not queued behind the
+    // main thread's work.
+    FrameConverter* frames = converter.get();
+    connect(sink, &QVideoSink::videoFrameChanged, this, [frames](const QVideoFrame& frame) { frames->submit(frame); },
+            Qt::DirectConnection);
+}
+
+VideoView::~VideoView()
+{
+    // The sink may still be handed frames while the player lets go of it.
+    disconnect(sink, nullptr, this, nullptr);
+    converter.reset();
 }
 
 void VideoView::setRotation(int degrees)
 {
     turn = ((degrees % 360) + 360) % 360;
+    converter->setBox(storedTargetSize(), turn);
     update();
 }
 
-void VideoView::showFrame(const QVideoFrame& frame)
+QSize VideoView::storedTargetSize() const
 {
-    if (!frame.isValid())
-        return;
-    image = frame.toImage();
+    return (QSizeF(size()) * devicePixelRatioF()).toSize();
+}
+
+void VideoView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    converter->setBox(storedTargetSize(), turn);
+}
+
+void VideoView::pictureReady()
+{
     update();
 }
 
 QImage VideoView::currentImage() const
 {
-    if (image.isNull() || turn == 0)
-        return image;
-    return image.transformed(QTransform().rotate(turn));
+    QImage picture;
+    converter->withPicture([&picture](const QImage& latest) { picture = latest.copy(); });
+    if (picture.isNull() || turn == 0)
+        return picture;
+    return picture.transformed(QTransform().rotate(turn));
 }
 
 QRect VideoView::pictureRect() const
 {
-    if (image.isNull())
+    QSize picture;
+    converter->withPicture([&picture](const QImage& latest) { picture = latest.size(); });
+    if (picture.isEmpty())
         return {};
-    QSize picture = image.size();
-    if (turn == 90 || turn == 270)
+    if (sideways(turn))
         picture.transpose();
     const QSize fitted = picture.scaled(size(), Qt::KeepAspectRatio);
     return QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
@@ -52,10 +99,16 @@ void VideoView::paintEvent(QPaintEvent*)
     const QRect target = pictureRect();
     if (target.isEmpty())
         return;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     // Turn about the target's centre, then draw the stored picture into the turned box.
+    // The picture was made at this size: a plain copy, unless the view has just changed
+    // size and the new picture is still on its way.
     painter.translate(target.center());
     painter.rotate(turn);
-    const QSize stored = (turn == 90 || turn == 270) ? target.size().transposed() : target.size();
-    painter.drawImage(QRect(QPoint(-stored.width() / 2, -stored.height() / 2), stored), image);
+    const QSize stored = sideways(turn) ? target.size().transposed() : target.size();
+    converter->withPicture([&painter, stored](const QImage& picture) {
+        const QRect box(QPoint(-stored.width() / 2, -stored.height() / 2), stored);
+        if ((QSizeF(stored) * painter.device()->devicePixelRatioF()).toSize() != picture.size())
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(box, picture);
+    });
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <memory>
+
 #include <QImage>
 #include <QWidget>
 
+class FrameConverter;
 class QVideoFrame;
 class QVideoSink;
 
@@ -10,29 +13,37 @@ class QVideoSink;
 // its proportions kept, on black, and turned upright by the file's rotation (the
 // player's FFmpeg backend ignores it). Drawn by us rather than by QVideoWidget so
 // that it can be grabbed and checked, also without a display.
+//
+// Frames are converted to RGB at the size they are shown, on a thread of the view's
+// own, never on the main thread: a frame that arrives while the previous one is still
+// being converted replaces it, so a slow machine drops frames instead of falling
+// behind. The main thread only paints the latest picture.
 class VideoView : public QWidget {
     Q_OBJECT
 
 public:
     explicit VideoView(QWidget* parent = nullptr);
+    ~VideoView() override;
 
     QVideoSink* videoSink() const { return sink; }
     // Degrees clockwise: 0, 90, 180 or 270.
     void setRotation(int degrees);
     int rotation() const { return turn; }
 
-    // The last frame shown, upright, at its own size.
+    // The last frame shown, upright, at the size it is shown.
     QImage currentImage() const;
     // Where the picture is drawn inside the view.
     QRect pictureRect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void showFrame(const QVideoFrame& frame);
+    void pictureReady();
+    QSize storedTargetSize() const;
 
     QVideoSink* sink = nullptr;
-    QImage image;
+    std::unique_ptr<FrameConverter> converter;
     int turn = 0;
 };

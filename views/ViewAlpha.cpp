@@ -57,6 +57,17 @@ void showIfHiddenByAlpha(QWidget* view)
     }
 }
 
+// A view shown in full is painted without an opacity effect. An effect paints the view
+// through a cached copy, which re-layouts (a window resized or maximised) can leave
+// behind at a stale place, so that a shown button vanishes until its next fade.
+void dropEffectWhenOpaque(QWidget* view)
+{
+    if (ViewAlpha::alpha(view) < 0.99 || view->property(FADE_PROPERTY).value<QObject*>())
+        return;
+    if (qobject_cast<QGraphicsOpacityEffect*>(view->graphicsEffect()))
+        view->setGraphicsEffect(nullptr);
+}
+
 void stopFade(QWidget* view)
 {
     auto* running = view->property(FADE_PROPERTY).value<QObject*>();
@@ -95,17 +106,21 @@ void setAlpha(QWidget* view, double value)
 {
     stopFade(view);
     view->setProperty(ALPHA_PROPERTY, value);
-    opacityTarget(view)->setProperty("opacity", value);
+    if (value < 0.99 || view->graphicsEffect() || qobject_cast<GradientView*>(view))
+        opacityTarget(view)->setProperty("opacity", value);
     applyHitTesting(view, value);
     if (value < 0.01)
         hideIfTransparent(view);
     else
         showIfHiddenByAlpha(view);
+    dropEffectWhenOpaque(view);
 }
 
 void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)> completion)
 {
     stopFade(view);
+    // The effect, when made now, starts from the alpha before this fade.
+    QObject* target = opacityTarget(view);
     view->setProperty(ALPHA_PROPERTY, fade.target);
     view->setProperty(LAST_FADE_PROPERTY, QVariantMap{{QStringLiteral("target"), fade.target},
                                                       {QStringLiteral("duration"), fade.durationMs},
@@ -115,7 +130,6 @@ void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)>
     if (fade.target >= 0.01)
         showIfHiddenByAlpha(view);
 
-    QObject* target = opacityTarget(view);
     auto* group = new QSequentialAnimationGroup(view);
     if (fade.delayMs > 0)
         group->addPause(fade.delayMs);
@@ -139,8 +153,17 @@ void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)>
                          const bool ranToEnd = group->currentTime() >= total;
                          if (view && view->property(FADE_PROPERTY).value<QObject*>() == group) {
                              view->setProperty(FADE_PROPERTY, QVariant());
-                             if (ranToEnd)
+                             if (ranToEnd) {
                                  hideIfTransparent(view);
+                                 // Not from inside the effect's own animation.
+                                 QMetaObject::invokeMethod(
+                                     view.data(),
+                                     [view] {
+                                         if (view)
+                                             dropEffectWhenOpaque(view);
+                                     },
+                                     Qt::QueuedConnection);
+                             }
                          }
                          group->deleteLater();
                          if (completion)

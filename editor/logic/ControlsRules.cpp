@@ -1,5 +1,7 @@
 #include "ControlsRules.h"
 
+#include <QCoreApplication>
+
 ControlsState controlsState(int splitPointCount, GradientAlphas lastSetAlphas)
 {
     ControlsState state;
@@ -30,5 +32,5 @@ GradientAlphas fadeTarget(DoneFade fade)
 
 QString doneButtonTitle(int videoCount)
 {
-    return QStringLiteral("Done, Save %1 Videos").arg(videoCount);
+    return QCoreApplication::translate("ControlsRules", "Done, Save %1 Videos").arg(videoCount);
 }

@@ -8,7 +8,7 @@ CutModel::CutModel(double duration)
     state.duration = duration;
 }
 
-std::optional<int> CutModel::addSplitPoint(double position)
+std::optional<double> CutModel::acceptable(double position) const
 {
     if (!std::isfinite(position))
         return std::nullopt;
@@ -17,18 +17,99 @@ std::optional<int> CutModel::addSplitPoint(double position)
     const double clamped = std::clamp(position, 0.0, 1.0) + 0.0;
     if (std::find(state.splitPoints.begin(), state.splitPoints.end(), clamped) != state.splitPoints.end())
         return std::nullopt;
-    state.splitPoints.push_back(clamped);
+    return clamped;
+}
+
+std::optional<int> CutModel::addSplitPoint(double position)
+{
+    const std::optional<double> point = acceptable(position);
+    if (!point)
+        return std::nullopt;
+    state.splitPoints.push_back(*point);
     state.actionsArray.push_back(ADD_SPLIT_ACTION);
+    state.history.push_back({SplitEdit::Kind::Add, splitPointCount() - 1, 0.0, *point, ++state.nextGroup});
     return splitPointCount();
 }
 
-std::optional<int> CutModel::undoLastSplitPoint()
+int CutModel::addSplitPoints(const std::vector<double>& positions)
 {
-    if (state.splitPoints.empty())
+    const int group = ++state.nextGroup;
+    int added = 0;
+    for (double position : positions) {
+        if (addSplitPoint(position)) {
+            state.history.back().group = group;
+            ++added;
+        }
+    }
+    return added;
+}
+
+bool CutModel::removeSplitPoint(int index)
+{
+    if (index < 0 || index >= splitPointCount())
+        return false;
+    const double before = state.splitPoints[size_t(index)];
+    state.splitPoints.erase(state.splitPoints.begin() + index);
+    state.history.push_back({SplitEdit::Kind::Delete, index, before, 0.0, ++state.nextGroup});
+    return true;
+}
+
+bool CutModel::moveSplitPoint(int index, double position)
+{
+    if (index < 0 || index >= splitPointCount())
+        return false;
+    const std::optional<double> point = acceptable(position);
+    if (!point)
+        return false;
+    double& stored = state.splitPoints[size_t(index)];
+    state.history.push_back({SplitEdit::Kind::Move, index, stored, *point, ++state.nextGroup});
+    stored = *point;
+    return true;
+}
+
+std::optional<SplitEdit> CutModel::undo()
+{
+    if (state.history.empty())
         return std::nullopt;
-    const int before = splitPointCount();
-    state.splitPoints.pop_back();
-    return before;
+    const int group = state.history.back().group;
+    SplitEdit edit;
+    // Edits are taken back in the reverse order they were made, so each one finds
+    // the list exactly as it left it.
+    while (!state.history.empty() && state.history.back().group == group) {
+        edit = state.history.back();
+        state.history.pop_back();
+        auto at = state.splitPoints.begin() + edit.index;
+        switch (edit.kind) {
+        case SplitEdit::Kind::Add:
+            state.splitPoints.erase(at);
+            break;
+        case SplitEdit::Kind::Delete:
+            state.splitPoints.insert(at, edit.before);
+            break;
+        case SplitEdit::Kind::Move:
+            *at = edit.before;
+            break;
+        }
+    }
+    return edit;
+}
+
+std::vector<double> equalPartsPoints(int parts)
+{
+    std::vector<double> points;
+    for (int k = 1; k < parts; ++k)
+        points.push_back(double(k) / parts);
+    return points;
+}
+
+std::vector<double> everyPoints(double seconds, double duration)
+{
+    std::vector<double> points;
+    if (!(seconds > 0.0) || !std::isfinite(duration) || !std::isfinite(seconds))
+        return points;
+    for (int k = 1; k * seconds < duration; ++k)
+        points.push_back(k * seconds / duration);
+    return points;
 }
 
 std::vector<double> CutModel::sortedSplitPoints() const

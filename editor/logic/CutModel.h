@@ -14,9 +14,22 @@ struct Clip {
     friend bool operator==(const Clip&, const Clip&) = default;
 };
 
+// One change to the split points, as undo takes it back.
+struct SplitEdit {
+    enum class Kind { Add, Delete, Move };
+
+    Kind kind = Kind::Add;
+    int index = 0;       // in splitPoints, at the time of the change
+    double before = 0.0; // the point's position before (Delete, Move)
+    double after = 0.0;  // and after (Add, Move)
+    int group = 0;       // edits made by one command share it and are undone together
+
+    friend bool operator==(const SplitEdit&, const SplitEdit&) = default;
+};
+
 // Where the user wants the video cut. Split points are fractions of the timeline
-// (0.0 is the start, 1.0 the end) kept in the order they were placed, because undo
-// removes the most recently placed one, wherever it lies. Everything sorted is a
+// (0.0 is the start, 1.0 the end) kept in the order they were placed; undo takes back
+// the last change, whether it added, deleted or moved a point. Everything sorted is a
 // fresh copy made on request; nothing is cached.
 //
 // The model knows nothing of the screen: the editor hands it the playhead fraction
@@ -46,9 +59,19 @@ public:
     // points, which is also the tag of the new point's marker.
     std::optional<int> addSplitPoint(double position);
 
-    // Removes the most recently added point. Returns the number of points before the
-    // removal (the tag of the marker that must go), or nothing when there was none.
-    std::optional<int> undoLastSplitPoint();
+    // Adds several points as one edit, as "Split into Equal Parts" does; points that
+    // would be refused are left out. Returns how many were added.
+    int addSplitPoints(const std::vector<double>& positions);
+    // Removes the point at index (in splitPoints). False when there is none.
+    bool removeSplitPoint(int index);
+    // Moves the point at index; refused like an add (not finite, or onto another
+    // point), and a move to where it already is changes nothing. Clamped to 0...1.
+    bool moveSplitPoint(int index, double position);
+
+    // Takes back the last add, delete or move and says what it was; nothing when
+    // there is nothing left to take back.
+    std::optional<SplitEdit> undo();
+    bool canUndo() const { return !state.history.empty(); }
 
     int splitPointCount() const { return static_cast<int>(state.splitPoints.size()); }
     std::vector<double> sortedSplitPoints() const;
@@ -62,9 +85,13 @@ public:
     int videoCount() const { return splitPointCount() + 1; }
 
 private:
+    std::optional<double> acceptable(double position) const;
+
     struct State {
         std::vector<double> splitPoints;
         std::vector<std::int64_t> actionsArray;
+        std::vector<SplitEdit> history;
+        int nextGroup = 0;
         double duration = 0.0;
     } state;
 };
@@ -72,6 +99,12 @@ private:
 // The clips between split points in any order (a sorted copy is used), with the
 // times of CutModel::clips.
 std::vector<Clip> clipsBetween(std::vector<double> splitPoints, double duration);
+
+// The points that cut a video into parts of equal length (none for one part).
+std::vector<double> equalPartsPoints(int parts);
+// The points that cut a video into clips of the given length, the last one shorter.
+// Empty when the length is not above zero or the duration not finite.
+std::vector<double> everyPoints(double seconds, double duration);
 
 // The pure rule behind a split: the fraction of the strip at which the pointer stands.
 // Nothing when the strip has no width yet (there is no fraction to take).

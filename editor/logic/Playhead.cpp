@@ -1,5 +1,6 @@
 #include "Playhead.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -40,4 +41,50 @@ bool standsAtEnd(double currentTime, double duration, double frameDuration, bool
         return false;
     const double tolerance = std::isfinite(frameDuration) && frameDuration > 0.0 ? frameDuration : 0.0;
     return currentTime >= duration - tolerance;
+}
+
+namespace {
+
+constexpr double FALLBACK_FRAME_DURATION = 1.0 / 30.0;
+// Far below any frame duration, far above the rounding of a time in seconds.
+constexpr double FRAME_TOLERANCE = 1e-6;
+// A player's clock counts whole milliseconds.
+constexpr double CLOCK_SLACK = 0.001;
+
+} // namespace
+
+FrameGrid::FrameGrid(double frameDuration, double duration)
+    : step(std::isfinite(frameDuration) && frameDuration > 0.0 ? frameDuration : FALLBACK_FRAME_DURATION)
+    , length(usableDuration(duration) ? duration : 0.0)
+{
+}
+
+std::int64_t FrameGrid::frameAt(double seconds) const
+{
+    if (!std::isfinite(seconds) || seconds <= 0.0)
+        return 0;
+    const double slack = std::min(CLOCK_SLACK, step / 4.0);
+    return clamp(std::int64_t(std::ceil((seconds - slack) / step)));
+}
+
+std::int64_t FrameGrid::lastFrame() const
+{
+    // The last frame starts before the end; a duration of whole frames ends exactly
+    // where a next frame would start.
+    return std::max<std::int64_t>(0, std::int64_t(std::ceil(length / step - FRAME_TOLERANCE)) - 1);
+}
+
+double FrameGrid::timeOf(std::int64_t frame) const
+{
+    return double(clamp(frame)) * step;
+}
+
+double FrameGrid::seekTimeOf(std::int64_t frame) const
+{
+    return std::floor(timeOf(frame) * 1000.0 + FRAME_TOLERANCE) / 1000.0;
+}
+
+std::int64_t FrameGrid::clamp(std::int64_t frame) const
+{
+    return std::clamp<std::int64_t>(frame, 0, lastFrame());
 }

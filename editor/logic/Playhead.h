@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 // The arithmetic that ties the pointer on the timeline strip to the player's time.
@@ -29,3 +30,31 @@ std::optional<ScrubStep> scrub(double x, double stripWidth, double duration);
 // again from the beginning. The player's clock and the probed duration come from
 // different sources and rarely agree to the last digit: within one frame counts.
 bool standsAtEnd(double currentTime, double duration, double frameDuration, bool reachedEndOfMedia);
+
+// The video's frames as the editor steps through them: frame n starts at n times the
+// frame duration, counted from the first frame (0). A split at a frame's start time
+// puts that frame first in the next clip.
+class FrameGrid final {
+public:
+    // A file that does not say its frame rate is stepped at 30 frames a second.
+    FrameGrid(double frameDuration, double duration);
+
+    double frameDuration() const { return step; }
+    // The frame a time stands for: the first one starting at or after it, as the
+    // player shows after a seek and the cutter starts a clip. A time up to a
+    // millisecond past a frame's start (a player's clock in whole milliseconds)
+    // still counts as that frame.
+    std::int64_t frameAt(double seconds) const;
+    std::int64_t lastFrame() const;
+    double timeOf(std::int64_t frame) const;
+    // Where a player is sent to show the frame: its start, rounded down to the
+    // millisecond. Qt's FFmpeg backend takes whole milliseconds and shows the first
+    // frame at or after the time asked; a player that shows the frame holding the
+    // time lands on the same frame.
+    double seekTimeOf(std::int64_t frame) const;
+    std::int64_t clamp(std::int64_t frame) const;
+
+private:
+    double step;
+    double length;
+};

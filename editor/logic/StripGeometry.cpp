@@ -50,6 +50,7 @@ ClipNumberLabel clipNumberLabel(int number, double right, double left, double nu
     label.number = number;
     label.text = QString::number(number);
     label.frame = QRectF(((right - left) * 0.5 + left) + LABEL_OFFSET, 0.0, LABEL_WIDTH, numbersHeight);
+    label.clipWidth = right - left;
     return label;
 }
 

@@ -52,7 +52,8 @@ struct SplitMarker {
 struct ClipNumberLabel {
     int number = 0;
     QString text;
-    QRectF frame; // in the numbers row's coordinates
+    QRectF frame;         // in the numbers row's coordinates
+    double clipWidth = 0; // of the clip's stretch: a number wider than it is not shown
 };
 
 // The eight slots, left to right. The last slot shows the frame at 7/8 of the

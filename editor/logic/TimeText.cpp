@@ -1,5 +1,6 @@
 #include "TimeText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -36,4 +37,19 @@ QString timeText(double seconds)
 QString timeLabelText(double current, double total)
 {
     return timeText(current) + QStringLiteral(" / ") + timeText(total);
+}
+
+QString preciseTimeText(double seconds)
+{
+    constexpr double LIMIT = 9.0e15;
+    if (!std::isfinite(seconds) || seconds >= LIMIT)
+        return QStringLiteral("--:--");
+    // Rounded: a frame starting at 66.67 ms reads 0.067, as FFmpeg prints it.
+    const auto millis = static_cast<std::int64_t>(std::llround(std::max(0.0, seconds) * 1000.0));
+    const std::int64_t whole = millis / 1000;
+    return QStringLiteral("%1:%2:%3.%4")
+        .arg(whole / SECONDS_PER_HOUR)
+        .arg((whole / 60) % 60, 2, 10, QLatin1Char('0'))
+        .arg(whole % 60, 2, 10, QLatin1Char('0'))
+        .arg(millis % 1000, 3, 10, QLatin1Char('0'));
 }

@@ -10,3 +10,7 @@ QString timeText(double seconds);
 
 // "current / total", for example "01:05 / 03:20".
 QString timeLabelText(double current, double total);
+
+// A time to the nearest millisecond for the paused playhead: "h:mm:ss.fff"
+// ("0:01:05.500"); "--:--" and a clamp to zero as in timeText.
+QString preciseTimeText(double seconds);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QCoreApplication>
 #include <QList>
 
 namespace {
@@ -43,32 +44,32 @@ std::optional<CommandLineTime> parseCommandLineTime(QStringView text, QString* e
     const QStringView trimmed = text.trimmed();
     auto fail = [&](const QString& why) -> std::optional<CommandLineTime> {
         if (error)
-            *error = QStringLiteral("'%1' is not a time: %2").arg(text.toString(), why);
+            *error = QCoreApplication::translate("CommandLineTime", "'%1' is not a time: %2").arg(text.toString(), why);
         return std::nullopt;
     };
     if (trimmed.isEmpty())
-        return fail(QStringLiteral("it is empty"));
+        return fail(QCoreApplication::translate("CommandLineTime", "it is empty"));
 
     if (trimmed.endsWith(QLatin1Char('%'))) {
         const std::optional<double> percent = parseDecimal(trimmed.chopped(1), true);
         if (!percent)
-            return fail(QStringLiteral("use a number of percent such as 25% or 12.5%"));
+            return fail(QCoreApplication::translate("CommandLineTime", "use a number of percent such as 25% or 12.5%"));
         if (*percent > 100.0)
-            return fail(QStringLiteral("a share of the video cannot be more than 100%"));
+            return fail(QCoreApplication::translate("CommandLineTime", "a share of the video cannot be more than 100%"));
         return CommandLineTime{*percent, true};
     }
 
     const QList<QStringView> fields = trimmed.split(QLatin1Char(':'));
     if (fields.size() > 3)
-        return fail(QStringLiteral("use seconds, mm:ss or h:mm:ss"));
+        return fail(QCoreApplication::translate("CommandLineTime", "use seconds, mm:ss or h:mm:ss"));
     double total = 0.0;
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const bool last = i == fields.size() - 1;
         const std::optional<double> value = parseDecimal(fields[i], last);
         if (!value)
-            return fail(QStringLiteral("use seconds, mm:ss or h:mm:ss, with digits and at most one decimal point"));
+            return fail(QCoreApplication::translate("CommandLineTime", "use seconds, mm:ss or h:mm:ss, with digits and at most one decimal point"));
         if (i > 0 && *value >= 60.0)
-            return fail(QStringLiteral("minutes and seconds after a colon must be below 60"));
+            return fail(QCoreApplication::translate("CommandLineTime", "minutes and seconds after a colon must be below 60"));
         total = total * 60.0 + *value;
     }
     return CommandLineTime{total, false};
