@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "CommandLineTime.h"
@@ -74,6 +75,27 @@ private slots:
                  lengths.size() - lengths.count(0.0));
         // Clips are cut where they live: no working file is left, in the cache or anywhere.
         checkCacheIsEmpty();
+        // Into a pipe, no progress: one line says what is being cut, and that is all.
+        QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+    }
+
+    void progressOnATerminal()
+    {
+        // The bar is drawn on standard error and wiped before each result line, so no
+        // line runs into it.
+        const QString command = QStringLiteral("'%1' split '%2' --parts 3 --library '%3'")
+                                    .arg(trimora({}).first(), fixture(QStringLiteral("h264.mp4")), dir->filePath(QStringLiteral("library")));
+        const Run run = ::run({"script", "-qec", command, "/dev/null"}, cache);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains(QStringLiteral("] 0 of 3 clips")), qPrintable(run.out));
+        int results = 0;
+        for (const QString& piece : run.out.split(QRegularExpression(QStringLiteral("[\r\n]")))) {
+            if (!piece.contains(QStringLiteral("split-")))
+                continue;
+            QVERIFY2(piece.startsWith(QStringLiteral("\x1b[Ksplit-")) || piece.startsWith(QStringLiteral("split-")), qPrintable(piece));
+            ++results;
+        }
+        QCOMPARE(results, 3);
     }
 
     void badUsage_data()
