@@ -52,11 +52,8 @@ public:
     // editor opens videoURL itself.
     std::shared_ptr<VideoAsset> openedAsset;
 
-    bool isViewLoaded() const { return loaded; }
     const CutModel& cutModel() const { return model; }
     double duration() const { return model.duration(); }
-    Player* player() const { return videoPlayer.get(); }
-    QTimer* playingTimer() const { return timer; }
     PointerConstraint* pointerViewLeadingConstraint() const { return pointerConstraint; }
     VideoView* videoView() const { return video; }
     // Exports started here that have not ended yet.

@@ -69,7 +69,6 @@ public:
     ThumbnailView(const QImage& image, strip::RoundedCorners corners, double radius, QWidget* parent = nullptr);
 
     const QImage& image() const { return picture; }
-    strip::RoundedCorners corners() const { return rounded; }
     double cornerRadius() const { return radius; }
 
 protected:

@@ -68,16 +68,6 @@ CutterViewController* ViewController::presentedEditor() const
     return editor.data();
 }
 
-QFileDialog* ViewController::filePicker() const
-{
-    return picker.data();
-}
-
-QMenu* ViewController::settingsSheet() const
-{
-    return sheet.data();
-}
-
 QStringList ViewController::videoNameFilters()
 {
     // Every file name pattern the desktop knows for a video type.

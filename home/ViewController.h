@@ -56,8 +56,6 @@ public:
 
     // The editor presented now, if any.
     CutterViewController* presentedEditor() const;
-    QFileDialog* filePicker() const;
-    QMenu* settingsSheet() const;
 
     static QStringList videoNameFilters();
 

@@ -158,10 +158,11 @@ private slots:
     void settingsSheetKeepsTheCutMode()
     {
         Home h;
-        const auto sheet = [&h] {
+        const auto shown = [&h] { return h.home->findChildren<QMenu*>(QStringLiteral("settingsSheet")).constLast(); };
+        const auto sheet = [&h, &shown] {
             h.home->touchSettings();
             QStringList texts;
-            for (QAction* action : h.home->settingsSheet()->actions()) {
+            for (QAction* action : shown()->actions()) {
                 if (!action->isSeparator())
                     texts << action->text() + (action->isChecked() ? QStringLiteral(" [on]") : QString());
             }
@@ -169,11 +170,11 @@ private slots:
         };
         const QString choice = QStringLiteral("Cut at Keyframes Only (No Re-encoding)");
         QCOMPARE(sheet(), (QStringList{choice, QStringLiteral("Cancel")}));
-        h.home->settingsSheet()->actions().at(1)->trigger();
+        shown()->actions().at(1)->trigger();
         QVERIFY(h.settings.boolForKey(QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY)));
-        h.home->settingsSheet()->close();
+        shown()->close();
         QCOMPARE(sheet(), (QStringList{choice + QStringLiteral(" [on]"), QStringLiteral("Cancel")}));
-        h.home->settingsSheet()->close();
+        shown()->close();
     }
 
     void supportMailOnlyWithAMailProgram()

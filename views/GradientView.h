@@ -76,8 +76,6 @@ public:
     double opacity() const { return paintOpacity; }
     void setOpacity(double value);
 
-    const Layer& gradientLayer() const { return layer; }
-    bool layoutPending() const { return pending; }
 
     // Takes every property onto the drawn surface now.
     void layoutSubviews();

@@ -71,15 +71,6 @@ void VideoView::pictureReady()
     update();
 }
 
-QImage VideoView::currentImage() const
-{
-    QImage picture;
-    converter->withPicture([&picture](const QImage& latest) { picture = latest.copy(); });
-    if (picture.isNull() || turn == 0)
-        return picture;
-    return picture.transformed(QTransform().rotate(turn));
-}
-
 QRect VideoView::pictureRect() const
 {
     QSize picture;

@@ -29,9 +29,6 @@ public:
     // Degrees clockwise: 0, 90, 180 or 270.
     void setRotation(int degrees);
     int rotation() const { return turn; }
-
-    // The last frame shown, upright, at the size it is shown.
-    QImage currentImage() const;
     // Where the picture is drawn inside the view.
     QRect pictureRect() const;
 

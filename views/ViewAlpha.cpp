@@ -16,7 +16,6 @@ namespace {
 constexpr char ALPHA_PROPERTY[] = "trimoraAlpha";
 constexpr char FADE_PROPERTY[] = "trimoraFade";
 // The last fade asked of a view, kept for checking its timing.
-constexpr char LAST_FADE_PROPERTY[] = "trimoraLastFade";
 
 // The object whose "opacity" property is the view's look on screen.
 QObject* opacityTarget(QWidget* view)
@@ -88,11 +87,6 @@ double alpha(const QWidget* view)
     return value.isValid() ? value.toDouble() : 1.0;
 }
 
-QVariantMap lastFade(const QWidget* view)
-{
-    return view->property(LAST_FADE_PROPERTY).toMap();
-}
-
 double shownOpacity(const QWidget* view)
 {
     if (const auto* gradient = qobject_cast<const GradientView*>(view))
@@ -122,10 +116,6 @@ void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)>
     // The effect, when made now, starts from the alpha before this fade.
     QObject* target = opacityTarget(view);
     view->setProperty(ALPHA_PROPERTY, fade.target);
-    view->setProperty(LAST_FADE_PROPERTY, QVariantMap{{QStringLiteral("target"), fade.target},
-                                                      {QStringLiteral("duration"), fade.durationMs},
-                                                      {QStringLiteral("delay"), fade.delayMs},
-                                                      {QStringLiteral("curve"), int(fade.curve.type())}});
     applyHitTesting(view, fade.target);
     if (fade.target >= 0.01)
         showIfHiddenByAlpha(view);

@@ -3,7 +3,6 @@
 #include <functional>
 
 #include <QEasingCurve>
-#include <QVariantMap>
 
 class QWidget;
 
@@ -34,11 +33,7 @@ struct Fade {
 // view's alpha, with whether it ran to its end.
 void animate(QWidget* view, const Fade& fade, std::function<void(bool finished)> completion = {});
 
-// The opacity on screen right now (for tests and for painting helpers).
+// The opacity on screen right now, which lags the model alpha while a fade runs.
 double shownOpacity(const QWidget* view);
-
-// The last fade asked of the view: target, duration and delay (ms), curve (the
-// QEasingCurve type). Empty when it never faded.
-QVariantMap lastFade(const QWidget* view);
 
 } // namespace ViewAlpha
