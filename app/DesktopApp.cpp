@@ -1,7 +1,11 @@
 #include "DesktopApp.h"
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -9,12 +13,12 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTimer>
 
 #include "AppDelegate.h"
 #include "AppIdentity.h"
 #include "DesktopStoreReview.h"
 #include "ExportPlan.h"
+#include "FfmpegSupport.h"
 #include "FfmpegVideoAsset.h"
 #include "FileManager.h"
 #include "FolderVideoLibrary.h"
@@ -26,6 +30,8 @@
 #include "Scenes.h"
 #include "ScreenStack.h"
 #include "SettingsUserDefaults.h"
+#include "StopSignals.h"
+#include "TaskPool.h"
 #include "Translations.h"
 #include "VideoGenerator.h"
 #include "ViewController.h"
@@ -41,9 +47,13 @@ bool hasDisplay()
         || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-} // namespace
+struct DesktopArguments {
+    QString library;
+    QStringList videos;
+};
 
-int runDesktopApp(int& argc, char** argv)
+// The editor's command line, or nothing when it cannot start (the user was told why).
+std::optional<DesktopArguments> parseDesktopArguments(int argc, char** argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -51,14 +61,17 @@ int runDesktopApp(int& argc, char** argv)
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("library"), QStringLiteral("The folder clips are saved to."), QStringLiteral("DIR")});
     parser.addPositionalArgument(QStringLiteral("VIDEO"), QStringLiteral("A video to open."));
-    if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
-        const QString why = parser.errorText().isEmpty()
-            ? translateBeforeStart("DesktopApp", QT_TRANSLATE_NOOP("DesktopApp", "open one video at a time."))
-            : parser.errorText();
+    const bool parsed = parser.parse(arguments);
+    QString problem = parser.errorText();
+    if (parsed && parser.positionalArguments().size() > 1)
+        problem = translateBeforeStart("DesktopApp", QT_TRANSLATE_NOOP("DesktopApp", "open one video at a time."));
+    else if (parsed && parser.isSet(QStringLiteral("library")) && parser.value(QStringLiteral("library")).isEmpty())
+        problem = translateBeforeStart("DesktopApp", QT_TRANSLATE_NOOP("DesktopApp", "--library: '' is not a folder."));
+    if (!parsed || !problem.isEmpty()) {
         std::fprintf(stderr, "trimora: %s\nUsage: trimora [--library DIR] [VIDEO]\n       trimora split VIDEO "
                              "(--at TIME... | --parts N | --every TIME) [--library DIR]\n       trimora --version\n",
-                     qPrintable(why));
-        return 2;
+                     qPrintable(problem));
+        return std::nullopt;
     }
     if (!hasDisplay()) {
         std::fputs(qPrintable(translateBeforeStart(
@@ -70,21 +83,52 @@ int runDesktopApp(int& argc, char** argv)
                                                        "The command line needs no display: trimora split VIDEO "
                                                        "--parts N\n"))),
                    stderr);
-        return 2;
+        return std::nullopt;
     }
-    QtMediaPlayer::chooseBackend();
-    QApplication app(argc, argv);
+    return DesktopArguments{parser.isSet(QStringLiteral("library"))
+                                ? QDir(parser.value(QStringLiteral("library"))).absolutePath()
+                                : FolderVideoLibrary::defaultFolder(),
+                            parser.positionalArguments()};
+}
+
+void nameApplication()
+{
     QApplication::setOrganizationName(QStringLiteral("Trimora"));
     QApplication::setApplicationName(QStringLiteral("Trimora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Trimora"));
     QApplication::setApplicationVersion(QStringLiteral(TRIMORA_VERSION));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(APPLICATION_ID));
+}
+
+// A logout's SIGTERM does not wait for saving, as closing the window does: every export
+// stops at once and its working files go, and the clips already saved stay.
+void stopOnSignals(StopSignals& stopSignals, FolderVideoLibrary& library, bool& stopped)
+{
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&library, &stopped](int signalNumber) {
+        stopped = true;
+        library.stop();
+        VideoGenerator::current().stop();
+        stopAllMediaReads();
+        QCoreApplication::exit(StopSignals::exitStatus(signalNumber));
+    });
+}
+
+} // namespace
+
+int runDesktopApp(int& argc, char** argv)
+{
+    const std::optional<DesktopArguments> arguments = parseDesktopArguments(argc, argv);
+    if (!arguments)
+        return 2;
+    QtMediaPlayer::chooseBackend();
+    QApplication app(argc, argv);
+    nameApplication();
     installTranslations(app);
 
-    const QString libraryFolder = parser.isSet(QStringLiteral("library"))
-        ? QDir(parser.value(QStringLiteral("library"))).absolutePath()
-        : FolderVideoLibrary::defaultFolder();
+    const QString& libraryFolder = arguments->library;
     FolderVideoLibrary library(libraryFolder);
+    // What a killed export of ours left in the library goes at the next start.
+    library.removeLeftovers();
 
     ScreenStack window;
     window.setWindowTitle(QStringLiteral("Trimora"));
@@ -117,6 +161,9 @@ int runDesktopApp(int& argc, char** argv)
 
     QuitGuard guard(&window);
     QObject::connect(&guard, &QuitGuard::quitWhenIdle, &app, &QApplication::quit);
+    StopSignals stopSignals;
+    bool stopped = false;
+    stopOnSignals(stopSignals, library, stopped);
 
     HomeServices homeServices;
     homeServices.screens = &window;
@@ -151,14 +198,15 @@ int runDesktopApp(int& argc, char** argv)
     };
     window.show();
 
-    const QStringList videos = parser.positionalArguments();
-    if (!videos.isEmpty())
-        QTimer::singleShot(0, home, [home, path = videos.first()] { home->openVideo(path); });
+    if (!arguments->videos.isEmpty())
+        postToMainThread([home, path = arguments->videos.first()] { home->openVideo(path); });
 
     const int status = app.exec();
-    // Anything still under way (the window is gone only when no export runs) ends
-    // before the library and the generator do.
+    // Anything still under way (the window is gone only when no export runs, or after a
+    // stop signal) ends before the library and the generator do. After a stop, a cut
+    // still flushing its abandoned file to a slow disk must not hold the exit.
+    if (stopped && !VideoGenerator::current().waitForCuts(std::chrono::seconds(1)))
+        std::_Exit(status);
     VideoGenerator::current().waitForCuts();
-    library.waitForImports();
     return status;
 }

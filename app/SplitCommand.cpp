@@ -1,5 +1,6 @@
 #include "SplitCommand.h"
 
+#include <chrono>
 #include <cmath>
 #include <memory>
 
@@ -15,8 +16,10 @@
 #include "CutModel.h"
 #include "ExportPlan.h"
 #include "ExportRun.h"
+#include "FfmpegSupport.h"
 #include "FolderVideoLibrary.h"
 #include "MediaProbe.h"
+#include "StopSignals.h"
 #include "StreamCopyCutter.h"
 #include "TimeText.h"
 #include "VideoGenerator.h"
@@ -30,13 +33,19 @@ QString timeForMessage(double seconds)
     return timeText(seconds);
 }
 
-struct SplitRequest {
+} // namespace
+
+struct SplitCommand::SplitRequest {
     QString video;
     QStringList at;
-    QString parts;
+    std::optional<QString> parts;
     QString every;
     QString library;
 };
+
+namespace {
+
+using SplitRequest = SplitCommand::SplitRequest;
 
 // Places the requested split points in the model, or says why they cannot be.
 bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& model, QString* error)
@@ -44,8 +53,10 @@ bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& mo
     if (!request.at.isEmpty()) {
         for (const QString& text : request.at) {
             const std::optional<CommandLineTime> time = parseCommandLineTime(text, error);
-            if (!time)
+            if (!time) {
+                *error = QStringLiteral("--at: ") + *error;
                 return false;
+            }
             const double seconds = time->seconds(duration);
             if (seconds > duration) {
                 *error = QStringLiteral("--at %1 is after the end of the video (%2).").arg(text, timeForMessage(duration));
@@ -58,11 +69,15 @@ bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& mo
         }
         return true;
     }
-    if (!request.parts.isEmpty()) {
+    if (request.parts) {
         bool ok = false;
-        const int parts = request.parts.toInt(&ok);
-        if (!ok || parts < 1 || parts > MAX_CLIPS) {
-            *error = QStringLiteral("--parts wants a whole number from 1 to %1, not '%2'.").arg(MAX_CLIPS).arg(request.parts);
+        const int parts = request.parts->trimmed().toInt(&ok);
+        if (!ok) {
+            *error = QStringLiteral("--parts: '%1' is not a number.").arg(*request.parts);
+            return false;
+        }
+        if (parts < 1 || parts > MAX_CLIPS) {
+            *error = QStringLiteral("--parts: %1 is not a whole number from 1 to %2.").arg(parts).arg(MAX_CLIPS);
             return false;
         }
         for (int k = 1; k < parts; ++k)
@@ -70,14 +85,16 @@ bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& mo
         return true;
     }
     const std::optional<CommandLineTime> every = parseCommandLineTime(request.every, error);
-    if (!every)
+    if (!every) {
+        *error = QStringLiteral("--every: ") + *error;
         return false;
+    }
     if (every->percent || !(every->value > 0.0)) {
-        *error = QStringLiteral("--every wants a length of time above zero, such as 30 or 5:00, not '%1'.").arg(request.every);
+        *error = QStringLiteral("--every: wants a length of time above zero, such as 30 or 5:00, not '%1'.").arg(request.every);
         return false;
     }
     if (duration / every->value > MAX_CLIPS) {
-        *error = QStringLiteral("--every %1 would make more than %2 clips.").arg(request.every).arg(MAX_CLIPS);
+        *error = QStringLiteral("--every: %1 would make more than %2 clips.").arg(request.every).arg(MAX_CLIPS);
         return false;
     }
     for (int k = 1; k * every->value < duration; ++k)
@@ -128,6 +145,9 @@ QString progressBar(int done, int total)
         .arg(total);
 }
 
+// Back to the start of the progress bar's line, and the line wiped.
+constexpr char CLEAR_LINE[] = "\r\x1b[K";
+
 QString resultLine(const ClipReport& report)
 {
     switch (report.result) {
@@ -141,6 +161,90 @@ QString resultLine(const ClipReport& report)
     }
     return QStringLiteral("%1: failed: %2").arg(report.fileName, escapeControlCharacters(report.error));
 }
+
+// What the user sees of a running export: one result line per clip on standard
+// output, in timeline order, each as soon as it and all before it are done; and, on a
+// terminal, a progress bar on standard error that result lines never run into.
+class ExportConsole final {
+public:
+    // clipNotes: what to add to each clip's line when it is in the library.
+    ExportConsole(SplitCommand::Io& streams, std::vector<QString> clipNotes)
+        : io(streams)
+        , reports(clipNotes.size())
+        , notes(std::move(clipNotes))
+    {
+    }
+
+    void start()
+    {
+        drawProgress();
+    }
+
+    void clipDone(const ClipReport& report)
+    {
+        reports[size_t(report.index)] = report;
+        ++done;
+        if (report.result == ClipReport::Result::InLibrary)
+            ++saved;
+        clearProgress();
+        while (printed < reports.size() && reports[printed]) {
+            io.out << line(printed) << "\n";
+            ++printed;
+        }
+        io.out.flush();
+        if (done < int(reports.size()))
+            drawProgress();
+    }
+
+    // After a stop: the clips that made it into the library, whatever came before them.
+    void stopped(const QString& library)
+    {
+        clearProgress();
+        for (; printed < reports.size(); ++printed) {
+            if (reports[printed] && reports[printed]->result == ClipReport::Result::InLibrary)
+                io.out << line(printed) << "\n";
+        }
+        io.out.flush();
+        io.err << QStringLiteral("Stopped: %1 of %2 clips saved to %3\n")
+                      .arg(saved)
+                      .arg(reports.size())
+                      .arg(escapeControlCharacters(QDir::toNativeSeparators(library)));
+        io.err.flush();
+    }
+
+private:
+    QString line(size_t index) const
+    {
+        const ClipReport& report = *reports[index];
+        return resultLine(report) + (report.result == ClipReport::Result::InLibrary ? notes[index] : QString());
+    }
+
+    void drawProgress()
+    {
+        if (!io.liveProgress)
+            return;
+        io.err << progressBar(done, int(reports.size()));
+        io.err.flush();
+        barShown = true;
+    }
+
+    void clearProgress()
+    {
+        if (!barShown)
+            return;
+        io.err << CLEAR_LINE;
+        io.err.flush();
+        barShown = false;
+    }
+
+    SplitCommand::Io& io;
+    std::vector<std::optional<ClipReport>> reports;
+    std::vector<QString> notes;
+    size_t printed = 0;
+    int done = 0;
+    int saved = 0;
+    bool barShown = false;
+};
 
 } // namespace
 
@@ -188,13 +292,16 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
         return badUsage(QStringLiteral("give exactly one of --at, --parts and --every."));
     if (parser.values(library).size() > 1 || parser.values(parts).size() > 1 || parser.values(every).size() > 1)
         return badUsage(QStringLiteral("--parts, --every and --library can each be given once."));
+    if (parser.isSet(library) && parser.value(library).isEmpty())
+        return badUsage(QStringLiteral("--library: '' is not a folder."));
 
     SplitRequest request;
     request.video = parser.positionalArguments().constFirst();
     request.at = parser.values(at);
-    request.parts = parser.value(parts);
+    if (parser.isSet(parts))
+        request.parts = parser.value(parts);
     request.every = parser.value(every);
-    request.library = parser.isSet(library) ? parser.value(library) : FolderVideoLibrary::defaultFolder();
+    request.library = QDir(parser.isSet(library) ? parser.value(library) : FolderVideoLibrary::defaultFolder()).absolutePath();
 
     const Outcome<VideoInfo> video = probeVideo(request.video);
     if (!video) {
@@ -208,58 +315,64 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
     if (!placeSplitPoints(request, video->duration, model, &error))
         return badUsage(error);
 
-    const std::vector<PlannedCut> plan = exportPlan(model.splitPoints(), model.duration());
-    generator.cutMode = parser.isSet(keyframes) ? CutMode::KeyframesOnly : CutMode::Exact;
-    const std::vector<QString> notes = keyframeNotes(request.video, plan, generator.cutMode, io.err);
-    FolderVideoLibrary folder(QDir(request.library).absolutePath());
-    io.err << QStringLiteral("Cutting %1 (%2) into %3 clips for %4\n")
-                  .arg(escapeControlCharacters(QFileInfo(request.video).fileName()), timeText(video->duration))
-                  .arg(plan.size())
-                  .arg(escapeControlCharacters(QDir::toNativeSeparators(folder.folder())));
-    io.err.flush();
+    return runExport(request, exportPlan(model.splitPoints(), model.duration(), parser.isSet(keyframes)), video.value(),
+                     generator, io);
+}
 
-    // Results are printed in timeline order, each as soon as it and all before it
-    // are done; progress is reported as clips finish, in any order.
-    std::vector<std::optional<ClipReport>> reports(plan.size());
-    size_t printed = 0;
+int SplitCommand::runExport(const SplitRequest& request, const std::vector<PlannedCut>& plan, const VideoInfo& video,
+                            VideoGenerator& generator, Io& io)
+{
+    FolderVideoLibrary folder(request.library);
+    // From here a stop signal is ours: whatever it interrupts is tidied up first.
+    StopSignals stopSignals;
+
+    const bool keyframesOnly = !plan.empty() && plan.front().keyframesOnly;
+    ExportConsole console(io, keyframeNotes(request.video, plan, keyframesOnly ? CutMode::KeyframesOnly : CutMode::Exact,
+                                            io.err));
     ExportSummary result;
     QEventLoop loop;
+    int stoppedBy = 0;
     ExportHandlers handlers;
-    handlers.clipDone = [&](const ClipReport& report, const ExportSummary& soFar) {
-        reports[size_t(report.index)] = report;
-        if (io.liveProgress) {
-            io.err << progressBar(soFar.done(), soFar.total);
-            if (soFar.done() == soFar.total)
-                io.err << "\n";
-        } else {
-            io.err << QStringLiteral("[%1/%2] %3 %4\n")
-                          .arg(soFar.done())
-                          .arg(soFar.total)
-                          .arg(report.fileName,
-                               report.result == ClipReport::Result::InLibrary ? QStringLiteral("done")
-                               : report.result == ClipReport::Result::Empty   ? QStringLiteral("empty")
-                                                                              : QStringLiteral("failed"));
-        }
-        io.err.flush();
-        while (printed < reports.size() && reports[printed]) {
-            io.out << resultLine(*reports[printed])
-                   << (reports[printed]->result == ClipReport::Result::InLibrary ? notes[printed] : QString()) << "\n";
-            ++printed;
-        }
-        io.out.flush();
+    handlers.clipDone = [&](const ClipReport& report, const ExportSummary&) {
+        if (!stoppedBy || report.result == ClipReport::Result::InLibrary)
+            console.clipDone(report);
     };
     handlers.finished = [&](const ExportSummary& summary) {
         result = summary;
         loop.quit();
     };
-    if (io.liveProgress) {
-        io.err << progressBar(0, int(plan.size()));
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &loop, [&](int signalNumber) {
+        if (stoppedBy)
+            return;
+        stoppedBy = signalNumber;
+        folder.stop();
+        generator.stop();
+        stopAllMediaReads();
+        loop.quit();
+    });
+
+    const Outcome<void> started = startExport(plan, QUrl::fromLocalFile(QFileInfo(request.video).absoluteFilePath()),
+                                              generator, folder, std::move(handlers));
+    if (!started) {
+        io.err << "trimora split: " << escapeControlCharacters(started.error()) << "\nNothing was cut.\n";
         io.err.flush();
+        return BadUsage;
     }
-    startExport(plan, QUrl::fromLocalFile(QFileInfo(request.video).absoluteFilePath()), generator, folder,
-                std::move(handlers));
+    io.err << QStringLiteral("Cutting %1 (%2) into %3 clips for %4\n")
+                  .arg(escapeControlCharacters(QFileInfo(request.video).fileName()), timeText(video.duration))
+                  .arg(plan.size())
+                  .arg(escapeControlCharacters(QDir::toNativeSeparators(folder.folder())));
+    io.err.flush();
+    console.start();
     loop.exec();
 
+    if (stoppedBy) {
+        // Cuts end at their next read; what they finished before the stop is reported.
+        generator.waitForCuts(std::chrono::milliseconds(500));
+        QCoreApplication::sendPostedEvents();
+        console.stopped(folder.folder());
+        return StopSignals::exitStatus(stoppedBy);
+    }
     if (!result.succeeded()) {
         if (result.failed == 0)
             io.err << QStringLiteral("No clip holds a frame; nothing was saved.\n");

@@ -146,9 +146,8 @@ floor_cp() {
 }
 
 # Fills the caller's array `command` with Trimora's command line. A home of its own:
-# its cache folder (where clips are cut) and its settings stay in the scratch folder,
-# on the same filesystem as the library folder, so the clips are hard-linked into the
-# library as they would be at home. env execs trimora, so a wrapper such as
+# its cache and settings stay in the scratch folder (clips are cut straight into the
+# library folder, and the cache stays empty). env execs trimora, so a wrapper such as
 # /usr/bin/time measures Trimora itself.
 trimora_command() {
     local out=$1 video=$2

@@ -32,6 +32,7 @@
 #include "Playhead.h"
 #include "StripGeometry.h"
 #include "StripViews.h"
+#include "TaskPool.h"
 #include "TimeText.h"
 #include "VideoAsset.h"
 #include "VideoView.h"
@@ -739,9 +740,6 @@ void CutterViewController::exportClips()
     const std::vector<PlannedCut> plan = exportPlan(model.splitPoints(), model.duration(), keyframesOnly);
     const int id = nextExport++;
     exports[id] = {0, int(plan.size()), {}, {}};
-    // Saving counts as saved: what goes wrong from here is reported, and the clips
-    // that fail are kept.
-    savedSplits = model.sortedSplitPoints();
     showProgress();
 
     QPointer<CutterViewController> self(this);
@@ -754,7 +752,14 @@ void CutterViewController::exportClips()
         if (self)
             self->exportFinished(id, summary);
     };
-    startExport(plan, videoURL, *services.generator, *services.library, std::move(handlers));
+    const Outcome<void> started = startExport(plan, videoURL, *services.generator, *services.library, std::move(handlers));
+    if (!started) {
+        // Nothing was cut: the library cannot take clips. The splits stay unsaved.
+        showErrorAlert(alertParent(), started.error());
+        return;
+    }
+    // Saving counts as saved: what goes wrong from here is reported clip by clip.
+    savedSplits = model.sortedSplitPoints();
 }
 
 void CutterViewController::exportClip(int id, const ClipReport& report, const ExportSummary& soFar)
@@ -779,13 +784,8 @@ void CutterViewController::exportFinished(int id, const ExportSummary& summary)
         showFinishedAlert(summary, count.inLibrary);
         // Counted after "Finished", on the main queue, once per export that brought
         // every clip home.
-        auto countAction = services.countReviewAction;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [countAction] {
-                if (countAction)
-                    countAction();
-            },
-            Qt::QueuedConnection);
+        if (auto countAction = services.countReviewAction)
+            postToMainThread([countAction] { countAction(); });
     }
     if (exports.empty()) {
         emit exportsFinished();

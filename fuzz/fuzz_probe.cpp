@@ -43,8 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString out = dir.filePath(QStringLiteral("cut"));
     QDir(out).removeRecursively();
     QDir().mkpath(out);
-    const CutResult result = StreamCopyCutter().cut(path, info->duration / 4, info->duration / 2, out, QStringLiteral("clip"));
-    if (result.kind == CutResult::Kind::Written && !QFileInfo::exists(result.path))
+    const QString clip = out + QStringLiteral("/clip.mp4");
+    const CutResult result = StreamCopyCutter().cut(path, info->duration / 4, info->duration / 2, {clip, out});
+    if (result.kind == CutResult::Kind::Written && !QFileInfo::exists(clip))
         std::abort();
     if (result.kind == CutResult::Kind::Failed && result.error.isEmpty())
         std::abort();

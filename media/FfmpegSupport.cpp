@@ -1,12 +1,18 @@
 #include "FfmpegSupport.h"
 
 #include <array>
+#include <atomic>
+#include <cerrno>
 #include <cstdarg>
+#include <cstring>
+
+#include <sys/stat.h>
 
 extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -29,9 +35,61 @@ QString displayName(const QString& path)
     return QFileInfo(path).fileName();
 }
 
+namespace {
+
+std::atomic<bool> readsStopped{false};
+
+int interruptWhenStopped(void*)
+{
+    return readsStopped.load(std::memory_order_relaxed) ? 1 : 0;
+}
+
+} // namespace
+
+void stopAllMediaReads()
+{
+    readsStopped = true;
+}
+
+Outcome<void> checkRegularFile(const QString& path)
+{
+    // Named by its whole path: a pipe's name ("63" for /dev/fd/63) says nothing.
+    auto refuse = [&path](const QString& why) {
+        return Outcome<void>::failure(QStringLiteral("Could not open '%1': %2").arg(QDir::toNativeSeparators(path), why));
+    };
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return Outcome<void>::failure(QStringLiteral("Could not read video '%1': %2")
+                                          .arg(displayName(path), QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    if (S_ISREG(info.st_mode))
+        return {};
+    if (S_ISDIR(info.st_mode))
+        return refuse(QStringLiteral("it is a folder, not a video."));
+    if (S_ISFIFO(info.st_mode)) {
+        return refuse(QStringLiteral("it is a pipe, and a pipe cannot be read twice. Trimora opens only regular "
+                                     "files: save the video to a file first."));
+    }
+    return refuse(QStringLiteral("it is a device or a socket, not a file. Trimora opens only regular files."));
+}
+
 InputFormat openInput(const QString& path, QString* error)
 {
-    AVFormatContext* raw = nullptr;
+    // Opening a pipe or a device could wait forever, and cutting reads a file more than
+    // once: only regular files are let through, checked before anything opens them.
+    const Outcome<void> regular = checkRegularFile(path);
+    if (!regular) {
+        if (error)
+            *error = regular.error();
+        return nullptr;
+    }
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) {
+        if (error)
+            *error = QStringLiteral("Could not read video '%1': out of memory.").arg(displayName(path));
+        return nullptr;
+    }
+    raw->interrupt_callback = {&interruptWhenStopped, nullptr};
     const QByteArray encoded = QFile::encodeName(path);
     int status = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
     if (status < 0) {

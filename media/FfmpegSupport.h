@@ -9,6 +9,8 @@ extern "C" {
 
 #include <QString>
 
+#include "Outcome.h"
+
 // Owners for the FFmpeg objects we use, each freed by its own function.
 
 struct InputFormatCloser {
@@ -47,7 +49,15 @@ QString ffmpegErrorText(int error);
 // The name of a file as a user would recognise it in a message.
 QString displayName(const QString& path);
 
-// Opens a media file for reading and reads its stream information, or says why not.
+// Whether path names a regular file (following links), without opening it: a pipe,
+// a device or a socket is refused with a message that says what it is.
+Outcome<void> checkRegularFile(const QString& path);
+
+// Makes every read through an input from openInput fail at once, in every thread:
+// for a stop asked by the system, so that cuts under way end within moments.
+void stopAllMediaReads();
+
+// Opens a regular media file for reading and reads its stream information, or says why not.
 // The error is complete ("Could not read video 'x.mp4': ...").
 InputFormat openInput(const QString& path, QString* error);
 

@@ -1,27 +1,36 @@
 #include "FolderVideoLibrary.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <optional>
+#include <set>
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 
-#include "MediaProbe.h"
 #include "MediaLog.h"
-#include "TaskPool.h"
+#include "MediaProbe.h"
 
 namespace {
 
 constexpr int MAX_NAME_ATTEMPTS = 10000;
+constexpr char LOCK_NAME[] = ".trimora.lock";
+constexpr char PART_PREFIX[] = ".trimora-";
+constexpr char PART_SUFFIX[] = ".part";
 
 class FileDescriptor final {
 public:
@@ -49,126 +58,153 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-QString candidateName(const QFileInfo& clip, int attempt)
+QString shown(const QString& path)
 {
-    const QString suffix = clip.suffix().isEmpty() ? QString() : QLatin1Char('.') + clip.suffix();
+    return QDir::toNativeSeparators(path);
+}
+
+QByteArray encoded(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+QString candidateName(const QString& fileName, int attempt)
+{
     if (attempt == 1)
-        return clip.completeBaseName() + suffix;
+        return fileName;
+    const QFileInfo clip(fileName);
+    const QString suffix = clip.suffix().isEmpty() ? QString() : QLatin1Char('.') + clip.suffix();
     return QStringLiteral("%1 (%2)%3").arg(clip.completeBaseName()).arg(attempt).arg(suffix);
 }
 
-// Copies all of source into target: a reflink where the filesystem shares extents,
-// else the kernel's own copy, else plain reads and writes.
-bool copyContents(int source, int target, int* error)
+// When a process started, in clock ticks since boot: with its id, it tells a process
+// apart from a later one that was given the same id.
+std::optional<qulonglong> processStart(qint64 pid)
 {
-    if (::ioctl(target, FICLONE, source) == 0)
-        return true;
-    struct stat info {};
-    if (::fstat(source, &info) != 0) {
-        *error = errno;
-        return false;
-    }
-    off_t remaining = info.st_size;
-    bool kernelCopy = true;
-    while (remaining > 0 && kernelCopy) {
-        const ssize_t copied = ::copy_file_range(source, nullptr, target, nullptr, size_t(remaining), 0);
-        if (copied > 0) {
-            remaining -= copied;
-        } else if (copied == 0) {
-            break;
-        } else if (errno == EINTR) {
-            continue;
-        } else if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-            kernelCopy = false;
-        } else {
-            *error = errno;
-            return false;
-        }
-    }
-    if (remaining > 0) {
-        const off_t done = info.st_size - remaining;
-        if (::lseek(source, done, SEEK_SET) < 0 || ::lseek(target, done, SEEK_SET) < 0) {
-            *error = errno;
-            return false;
-        }
-        std::vector<char> buffer(1 << 20);
-        for (;;) {
-            const ssize_t got = ::read(source, buffer.data(), buffer.size());
-            if (got == 0)
-                break;
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                *error = errno;
-                return false;
-            }
-            for (ssize_t written = 0; written < got;) {
-                const ssize_t put = ::write(target, buffer.data() + written, size_t(got - written));
-                if (put < 0) {
-                    if (errno == EINTR)
-                        continue;
-                    *error = errno;
-                    return false;
-                }
-                written += put;
-            }
-        }
-    }
-    if (::fsync(target) != 0) {
-        *error = errno;
-        return false;
-    }
-    return true;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray line = stat.readAll();
+    // The command name, in parentheses, may hold spaces: count fields after it. The
+    // start time is the 22nd field, the 20th after the name.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 1).simplified().split(' ');
+    bool ok = false;
+    const qulonglong start = fields.value(19).toULongLong(&ok);
+    return ok ? std::optional(start) : std::nullopt;
 }
 
-// Moves a complete temporary file to the first free name, for filesystems without
-// hard links. RENAME_NOREPLACE keeps it from replacing anything.
-QString claimNameByRename(const QDir& folder, const QFileInfo& clip, const QByteArray& temporary, int* error)
+const QString& hostTag()
 {
-    for (int attempt = 1; attempt <= MAX_NAME_ATTEMPTS; ++attempt) {
-        const QString target = folder.filePath(candidateName(clip, attempt));
-        const QByteArray encoded = QFile::encodeName(target);
-        if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, encoded.constData(), RENAME_NOREPLACE) == 0)
-            return target;
-        if (errno == EEXIST)
-            continue;
-        if (errno != EINVAL) {
-            *error = errno;
-            return {};
+    static const QString tag = [] {
+        char name[256] = {};
+        ::gethostname(name, sizeof name - 1);
+        QString letters;
+        for (const char c : QByteArray(name)) {
+            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+                letters += QLatin1Char(c);
         }
-        // The filesystem cannot promise not to replace (network filesystems): a hard
-        // link can, where it has them.
-        if (::link(temporary.constData(), encoded.constData()) == 0) {
-            ::unlink(temporary.constData());
-            return target;
-        }
-        if (errno == EEXIST)
-            continue;
-        if (errno != EPERM && errno != EOPNOTSUPP) {
-            *error = errno;
-            return {};
-        }
-        // No hard links either: look first, which leaves only a tiny window.
-        if (QFileInfo::exists(target))
-            continue;
-        if (::rename(temporary.constData(), encoded.constData()) == 0)
-            return target;
-        *error = errno;
-        return {};
-    }
-    *error = EEXIST;
-    return {};
+        return letters.isEmpty() ? QStringLiteral("host") : letters.left(24);
+    }();
+    return tag;
 }
 
-// Gives an existing file (named by path) the first free name in the folder without
-// ever replacing anything. Returns the path taken, or empty with *error set.
-QString claimName(const QDir& folder, const QFileInfo& clip, const QByteArray& existing, int* error)
+// "HOST-PID-START": whose working file it is. A library may be shared between
+// machines, so a process id means something only on its own host.
+const QString& ownerMark()
+{
+    static const QString mark = QStringLiteral("%1-%2-%3")
+                                    .arg(hostTag())
+                                    .arg(::getpid())
+                                    .arg(processStart(::getpid()).value_or(0));
+    return mark;
+}
+
+// Whether a name is a working file of one of our processes on this host that is gone.
+bool isLeftover(const QString& name)
+{
+    if (!name.startsWith(QLatin1String(PART_PREFIX)) || !name.endsWith(QLatin1String(PART_SUFFIX)))
+        return false;
+    const QStringList fields = name.mid(int(std::strlen(PART_PREFIX)))
+                                   .chopped(int(std::strlen(PART_SUFFIX)))
+                                   .split(QLatin1Char('-'));
+    if (fields.size() != 4 || fields[0] != hostTag())
+        return false;
+    bool pidOk = false;
+    bool startOk = false;
+    const qint64 pid = fields[1].toLongLong(&pidOk);
+    const qulonglong start = fields[2].toULongLong(&startOk);
+    if (!pidOk || !startOk || pid <= 0)
+        return false;
+    const std::optional<qulonglong> running = processStart(pid);
+    return !running || *running != start;
+}
+
+// The library's lock, held by whoever gives a clip its name on a filesystem that
+// cannot refuse to replace a file by itself. An advisory lock on a lock file: locks
+// on open files reach the server on NFS and SMB, and are the kernel's own on FUSE.
+class NamingLock final {
+public:
+    explicit NamingLock(const QString& root)
+        : fd(::open(encoded(root + QLatin1Char('/') + QLatin1String(LOCK_NAME)).constData(),
+                    O_RDWR | O_CREAT | O_CLOEXEC, 0644))
+    {
+        if (!fd.valid()) {
+            failure = errno;
+            qCWarning(lcMedia) << "cannot open the library's lock file in" << root << systemError(failure);
+            return;
+        }
+        struct flock whole {};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        int status;
+        while ((status = ::fcntl(fd.get(), F_OFD_SETLKW, &whole)) != 0 && errno == EINTR) {
+        }
+        if (status == 0) {
+            held = true;
+            return;
+        }
+        while ((status = ::flock(fd.get(), LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        held = status == 0;
+        if (!held) {
+            failure = errno;
+            qCWarning(lcMedia) << "cannot lock the library's lock file in" << root << systemError(failure);
+        }
+    }
+
+    int error() const { return failure; }
+    bool locked() const { return held; }
+
+private:
+    FileDescriptor fd; // closing it lets the lock go
+    bool held = false;
+    int failure = 0;
+};
+
+enum class NamingWay { Unknown, RenameNoReplace, HardLink, CheckedRename };
+
+} // namespace
+
+struct FolderVideoLibrary::State {
+    QString root;
+    std::mutex mutex;
+    bool stopped = false;
+    std::set<QString> parts; // working files with a name, not yet published or removed
+    std::atomic<bool> unnamedFiles{true}; // until the filesystem says it has none
+    std::atomic<NamingWay> naming{NamingWay::Unknown};
+
+    // Gives the whole working file `part` the first free name; the lock is held.
+    QString claimByRename(const QString& fileName, const QByteArray& part, int* error);
+    // Gives the unnamed file reached through `proc` the first free name.
+    QString claimByLink(const QString& fileName, const QByteArray& proc, int* error);
+};
+
+QString FolderVideoLibrary::State::claimByLink(const QString& fileName, const QByteArray& proc, int* error)
 {
     for (int attempt = 1; attempt <= MAX_NAME_ATTEMPTS; ++attempt) {
-        const QString target = folder.filePath(candidateName(clip, attempt));
-        const QByteArray encoded = QFile::encodeName(target);
+        const QString target = root + QLatin1Char('/') + candidateName(fileName, attempt);
         // Following the link is what gives a /proc/self/fd name its file.
-        if (::linkat(AT_FDCWD, existing.constData(), AT_FDCWD, encoded.constData(), AT_SYMLINK_FOLLOW) == 0)
+        if (::linkat(AT_FDCWD, proc.constData(), AT_FDCWD, encoded(target).constData(), AT_SYMLINK_FOLLOW) == 0)
             return target;
         if (errno != EEXIST) {
             *error = errno;
@@ -179,122 +215,290 @@ QString claimName(const QDir& folder, const QFileInfo& clip, const QByteArray& e
     return {};
 }
 
-// Copies the clip into the library folder and names it there. Preferably into an
-// unnamed file, so that nothing is visible until it is whole and nothing is left
-// behind if we are stopped half way; where the filesystem has no unnamed files, into a
-// hidden temporary one that is renamed when complete and removed on failure.
-QString placeCopy(const QDir& folder, const QFileInfo& clip, int input, int* error)
+QString FolderVideoLibrary::State::claimByRename(const QString& fileName, const QByteArray& part, int* error)
 {
-    const QByteArray root = QFile::encodeName(folder.absolutePath());
-    FileDescriptor unnamed(::open(root.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644));
-    if (unnamed.valid()) {
-        if (!copyContents(input, unnamed.get(), error))
-            return {};
-        const QByteArray path = QByteArrayLiteral("/proc/self/fd/") + QByteArray::number(unnamed.get());
-        QString placed = claimName(folder, clip, path, error);
-        if (!placed.isEmpty() || (*error != EPERM && *error != EOPNOTSUPP))
-            return placed;
-    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-        *error = errno;
-        return {};
-    }
-
-    *error = 0;
-    for (int attempt = 0; attempt < MAX_NAME_ATTEMPTS; ++attempt) {
-        const QByteArray temporary = QFile::encodeName(
-            folder.filePath(QStringLiteral(".%1.%2.part").arg(clip.fileName()).arg(attempt)));
-        FileDescriptor output(::open(temporary.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644));
-        if (!output.valid()) {
+    for (int attempt = 1; attempt <= MAX_NAME_ATTEMPTS; ++attempt) {
+        const QString target = root + QLatin1Char('/') + candidateName(fileName, attempt);
+        const QByteArray name = encoded(target);
+        NamingWay way = naming.load();
+        if (way == NamingWay::Unknown || way == NamingWay::RenameNoReplace) {
+            if (::renameat2(AT_FDCWD, part.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE) == 0) {
+                naming = NamingWay::RenameNoReplace;
+                return target;
+            }
             if (errno == EEXIST)
                 continue;
+            if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+                *error = errno;
+                return {};
+            }
+            way = NamingWay::HardLink; // the filesystem cannot promise not to replace
+        }
+        if (way == NamingWay::HardLink) {
+            if (::link(part.constData(), name.constData()) == 0) {
+                ::unlink(part.constData());
+                naming = NamingWay::HardLink;
+                return target;
+            }
+            if (errno == EEXIST)
+                continue;
+            if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK) {
+                *error = errno;
+                return {};
+            }
+            way = NamingWay::CheckedRename;
+        }
+        // No way to refuse replacing: every Trimora process names clips here only under
+        // the lock, so a name seen free stays free until the rename.
+        naming = NamingWay::CheckedRename;
+        struct stat existing {};
+        if (::lstat(name.constData(), &existing) == 0)
+            continue;
+        if (errno != ENOENT) {
             *error = errno;
             return {};
         }
-        QString placed;
-        if (copyContents(input, output.get(), error))
-            placed = claimNameByRename(folder, clip, temporary, error);
-        if (placed.isEmpty())
-            ::unlink(temporary.constData());
-        return placed;
+        if (::rename(part.constData(), name.constData()) == 0)
+            return target;
+        *error = errno;
+        return {};
     }
     *error = EEXIST;
     return {};
 }
 
+namespace {
+
+class FolderWorkingFile final : public VideoLibrary::WorkingFile {
+public:
+    // Either an unnamed file (fd) or a named one (part).
+    FolderWorkingFile(std::shared_ptr<FolderVideoLibrary::State> library, int fd, QString part)
+        : state(std::move(library))
+        , unnamed(fd)
+        , partName(std::move(part))
+    {
+    }
+
+    ~FolderWorkingFile() override
+    {
+        if (partName.isEmpty() || published)
+            return;
+        const std::lock_guard lock(state->mutex);
+        // Gone already when a stop removed it.
+        if (state->parts.erase(partName) > 0)
+            ::unlink(encoded(partName).constData());
+    }
+    FolderWorkingFile(const FolderWorkingFile&) = delete;
+    FolderWorkingFile& operator=(const FolderWorkingFile&) = delete;
+
+    QString path() const override
+    {
+        return unnamed.valid() ? QStringLiteral("/proc/self/fd/%1").arg(unnamed.get()) : partName;
+    }
+
+    Outcome<QString> publish(const QString& fileName) override;
+
+private:
+    std::shared_ptr<FolderVideoLibrary::State> state;
+    FileDescriptor unnamed;
+    QString partName;
+    bool published = false;
+};
+
+Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
+{
+    auto refuse = [&](const QString& why) {
+        return Outcome<QString>::failure(
+            QStringLiteral("Could not add '%1' to the video library: %2.").arg(fileName, why));
+    };
+    const Outcome<VideoInfo> probe = probeVideo(path());
+    if (!probe)
+        return refuse(QStringLiteral("it is not a readable video (%1)").arg(probe.error()));
+    {
+        // On the disk before it has a name, so that not even a power loss leaves a
+        // partial clip under a final name.
+        FileDescriptor written(::open(encoded(path()).constData(), O_RDONLY | O_CLOEXEC));
+        if (!written.valid() || ::fsync(written.get()) != 0) {
+            const int error = errno;
+            return refuse(QStringLiteral("'%1': %2").arg(shown(state->root), systemError(error)));
+        }
+    }
+    // Taken before the library's own mutex, so that a stop never waits on another
+    // process (or a slow server) holding the lock.
+    std::optional<NamingLock> naming;
+    if (!unnamed.valid()) {
+        naming.emplace(state->root);
+        if (!naming->locked()) {
+            return refuse(QStringLiteral("the folder '%1' cannot be locked (%2)")
+                              .arg(shown(state->root), systemError(naming->error())));
+        }
+    }
+
+    const std::lock_guard lock(state->mutex);
+    if (state->stopped)
+        return refuse(QStringLiteral("saving was stopped"));
+    int error = 0;
+    QString placed;
+    if (unnamed.valid()) {
+        placed = state->claimByLink(fileName, encoded(path()), &error);
+        // Unnamed files that cannot be given a name: the next clips get named ones.
+        if (placed.isEmpty() && (error == EPERM || error == EOPNOTSUPP || error == EXDEV || error == ENOENT))
+            state->unnamedFiles = false;
+    } else {
+        placed = state->claimByRename(fileName, encoded(partName), &error);
+        if (!placed.isEmpty())
+            state->parts.erase(partName);
+    }
+    if (placed.isEmpty()) {
+        qCInfo(lcMedia) << "naming a clip failed in" << state->root << systemError(error);
+        if (error == ENOSPC || error == EDQUOT)
+            return refuse(QStringLiteral("there is not enough space in '%1'").arg(shown(state->root)));
+        if (error == EEXIST)
+            return refuse(QStringLiteral("every name for it is taken"));
+        return refuse(QStringLiteral("'%1': %2").arg(shown(state->root), systemError(error)));
+    }
+    published = true;
+    return placed;
+}
+
+// Makes the folder and those above it; 0, or why not.
+int makeFolder(const QString& path)
+{
+    struct stat info {};
+    if (::stat(encoded(path).constData(), &info) == 0)
+        return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+    if (errno != ENOENT)
+        return errno;
+    const QString parent = QFileInfo(path).absolutePath();
+    if (parent != path) {
+        if (const int error = makeFolder(parent))
+            return error;
+    }
+    if (::mkdir(encoded(path).constData(), 0777) == 0 || errno == EEXIST)
+        return 0;
+    return errno;
+}
+
+QString dataSize(qint64 bytes)
+{
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
 } // namespace
 
 FolderVideoLibrary::FolderVideoLibrary(QString folder)
-    : root(std::move(folder))
+    : state(std::make_shared<State>())
 {
+    state->root = QDir::cleanPath(QDir(folder).absolutePath());
 }
+
+FolderVideoLibrary::~FolderVideoLibrary() = default;
 
 QString FolderVideoLibrary::defaultFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) + QStringLiteral("/Trimora");
 }
 
-FolderVideoLibrary::~FolderVideoLibrary() = default;
-
-void FolderVideoLibrary::addVideo(const QString& workingFile, Completion completion)
+QString FolderVideoLibrary::folder() const
 {
-    std::lock_guard lock(poolMutex);
-    if (!pool)
-        pool = std::make_unique<TaskPool>(2);
-    pool->run([this, workingFile, completion = std::move(completion)] {
-        Outcome<QString> result = importFile(workingFile);
-        postToMainThread([completion, result] { completion(result); });
-    });
+    return state->root;
 }
 
-void FolderVideoLibrary::waitForImports()
+Outcome<void> FolderVideoLibrary::prepare(qint64 bytes)
 {
-    std::lock_guard lock(poolMutex);
-    if (pool)
-        pool->waitForDone();
-}
-
-Outcome<QString> FolderVideoLibrary::importFile(const QString& workingFile) const
-{
-    const QFileInfo clip(workingFile);
-    auto refuse = [&](const QString& why) {
-        return Outcome<QString>::failure(
-            QStringLiteral("Could not add '%1' to the video library: %2. The clip is kept at '%3'.")
-                .arg(clip.fileName(), why, QDir::toNativeSeparators(clip.absoluteFilePath())));
+    const QString& root = state->root;
+    auto refuse = [&root](const QString& why) {
+        return Outcome<void>::failure(QStringLiteral("Cannot save clips to '%1': %2.").arg(shown(root), why));
     };
-
-    const Outcome<VideoInfo> probe = probeVideo(workingFile);
+    if (const int error = makeFolder(root)) {
+        if (error == ENOTDIR)
+            return refuse(QStringLiteral("it is not a folder"));
+        return refuse(QStringLiteral("the folder cannot be made (%1)").arg(systemError(error)));
+    }
+    removeLeftovers();
+    // The one sure test of being allowed to write there is writing there.
+    const Outcome<std::unique_ptr<WorkingFile>> probe = createWorkingFile();
     if (!probe)
-        return refuse(QStringLiteral("it is not a readable video (%1)").arg(probe.error()));
-
-    QDir folder(root);
-    if (!folder.exists() && !QDir().mkpath(root))
-        return refuse(QStringLiteral("the folder '%1' cannot be created").arg(QDir::toNativeSeparators(root)));
-
-    const QByteArray source = QFile::encodeName(clip.absoluteFilePath());
-    int error = 0;
-    // Same filesystem: a second name for the same data, made in one step.
-    QString placed = claimName(folder, clip, source, &error);
-    if (placed.isEmpty() && (error == EXDEV || error == EPERM || error == EMLINK || error == EOPNOTSUPP)) {
-        error = 0;
-        FileDescriptor input(::open(source.constData(), O_RDONLY | O_CLOEXEC));
-        if (!input.valid())
-            return refuse(systemError(errno));
-        placed = placeCopy(folder, clip, input.get(), &error);
+        return Outcome<void>::failure(probe.error());
+    struct statvfs disk {};
+    if (::statvfs(encoded(root).constData(), &disk) == 0) {
+        const qint64 available = qint64(disk.f_bavail) * qint64(disk.f_frsize);
+        if (available < bytes) {
+            return refuse(QStringLiteral("there is not enough space: the clips need about %1, and %2 is free")
+                              .arg(dataSize(bytes), dataSize(available)));
+        }
     }
-    if (placed.isEmpty()) {
-        qCInfo(lcMedia) << "link failed into" << root << systemError(error);
+    return {};
+}
+
+Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> FolderVideoLibrary::createWorkingFile()
+{
+    using Result = Outcome<std::unique_ptr<WorkingFile>>;
+    const QString& root = state->root;
+    {
+        const std::lock_guard lock(state->mutex);
+        if (state->stopped)
+            return Result::failure(QStringLiteral("Saving was stopped."));
+    }
+    auto refuse = [&root](int error) {
         if (error == ENOSPC || error == EDQUOT)
-            return refuse(QStringLiteral("there is not enough space in '%1'").arg(QDir::toNativeSeparators(root)));
-        if (error == EEXIST)
-            return refuse(QStringLiteral("every name for it is taken"));
-        return refuse(QStringLiteral("'%1': %2").arg(QDir::toNativeSeparators(root), systemError(error)));
+            return Result::failure(QStringLiteral("Cannot save clips to '%1': there is not enough space.").arg(shown(root)));
+        return Result::failure(QStringLiteral("Cannot save clips to '%1': %2.").arg(shown(root), systemError(error)));
+    };
+    if (state->unnamedFiles) {
+        const int fd = ::open(encoded(root).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            auto file = std::make_unique<FolderWorkingFile>(state, fd, QString());
+            // Naming it later goes through /proc; without /proc, a named file it is.
+            if (::access(encoded(file->path()).constData(), F_OK) == 0)
+                return Result(std::move(file));
+            state->unnamedFiles = false;
+        } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+            state->unnamedFiles = false;
+        } else {
+            return refuse(errno);
+        }
     }
 
-    // The library holds the clip: the working copy can go, and with it the folder the
-    // cutter made for it in the cache (only there, and only when empty).
-    QFile::remove(clip.absoluteFilePath());
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    if (!cache.isEmpty() && clip.absolutePath().startsWith(cache + QLatin1Char('/')))
-        QDir().rmdir(clip.absolutePath());
-    return placed;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString part = root + QLatin1Char('/') + QLatin1String(PART_PREFIX) + ownerMark() + QLatin1Char('-')
+            + QString::number(QRandomGenerator::global()->generate64() & 0xffffffffffULL, 36) + QLatin1String(PART_SUFFIX);
+        const std::lock_guard lock(state->mutex);
+        if (state->stopped)
+            return Result::failure(QStringLiteral("Saving was stopped."));
+        const int fd = ::open(encoded(part).constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return refuse(errno);
+        }
+        ::close(fd);
+        state->parts.insert(part);
+        return Result(std::make_unique<FolderWorkingFile>(state, -1, part));
+    }
+    return refuse(EEXIST);
+}
+
+void FolderVideoLibrary::stop()
+{
+    const std::lock_guard lock(state->mutex);
+    state->stopped = true;
+    for (const QString& part : state->parts)
+        ::unlink(encoded(part).constData());
+    state->parts.clear();
+}
+
+void FolderVideoLibrary::removeLeftovers() const
+{
+    DIR* folder = ::opendir(encoded(state->root).constData());
+    if (!folder)
+        return;
+    while (const dirent* entry = ::readdir(folder)) {
+        const QString name = QFile::decodeName(entry->d_name);
+        if (!isLeftover(name))
+            continue;
+        qCInfo(lcMedia) << "removing the working file of a stopped export:" << name;
+        ::unlinkat(::dirfd(folder), entry->d_name, 0);
+    }
+    ::closedir(folder);
 }

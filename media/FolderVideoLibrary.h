@@ -1,45 +1,43 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 
 #include <QString>
 
 #include "VideoLibrary.h"
 
-class TaskPool;
-
 // The video library as a folder: by default the user's videos folder + "/Trimora".
 //
-// A clip is first checked to be a readable video, then placed under its own name, or
-// "name (2).ext", "name (3).ext" ... when that is taken: by hard link when the working
-// file is on the same filesystem (instant, no extra space), else by reflink or copy
-// into an unnamed file in the library folder that is given its name only once it is
-// complete. Names are claimed with link(), which fails rather than replace a file, so
-// two exports racing for "split-0.mp4" both keep their clips. Once the library holds
-// the clip, the working file is removed; when the library refuses it, the working
-// file stays and the message says where it is.
+// A clip is written into the folder itself, so that an export needs the room of its
+// clips and no more. Where the filesystem has unnamed files (ext4, XFS, btrfs, tmpfs)
+// the working file is one, and is given its name by link(), which fails rather than
+// replace anything; a stopped process leaves nothing behind. Elsewhere (exFAT and NTFS
+// over FUSE, NFS, SMB) it is ".trimora-HOST-PID-START-RANDOM.part": plainly ours, and
+// plainly unfinished while the process named in it runs. It is renamed to its final
+// name while this library's lock file (".trimora.lock", an advisory lock every
+// Trimora process takes to name a clip there) is held, by the first of these the
+// filesystem offers: a rename that refuses to replace, a hard link, or a rename to a
+// name seen to be free under the lock. Working files whose process is gone are
+// removed by prepare(); nothing else is ever removed.
 class FolderVideoLibrary final : public VideoLibrary {
 public:
     explicit FolderVideoLibrary(QString folder = defaultFolder());
-    // Imports already started run to their end first.
     ~FolderVideoLibrary() override;
     Q_DISABLE_COPY_MOVE(FolderVideoLibrary)
 
     static QString defaultFolder();
-    const QString& folder() const { return root; }
 
-    void addVideo(const QString& workingFile, Completion completion) override;
+    QString folder() const override;
+    Outcome<void> prepare(qint64 bytes) override;
+    Outcome<std::unique_ptr<WorkingFile>> createWorkingFile() override;
+    void stop() override;
 
-    // The same, done on the calling thread.
-    Outcome<QString> importFile(const QString& workingFile) const;
+    // Removes the working files of our processes that are gone: what a kill or a power
+    // loss left. Any thread.
+    void removeLeftovers() const;
 
-    // Blocks until every import started so far has run (its completion may still be
-    // queued for the main thread).
-    void waitForImports();
+    struct State;
 
 private:
-    QString root;
-    std::mutex poolMutex;
-    std::unique_ptr<TaskPool> pool; // made on the first import
+    std::shared_ptr<State> state; // shared with the working files it hands out
 };

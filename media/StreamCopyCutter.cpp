@@ -116,12 +116,12 @@ struct Attempt {
 
 class ClipJob {
 public:
-    ClipJob(QString sourcePath, double start, double end, QString folder, QString name, CutMode cutMode)
+    ClipJob(QString sourcePath, double start, double end, CutOutput output, CutMode cutMode)
         : source(std::move(sourcePath))
         , startTime(start)
         , endTime(end)
-        , outputFolder(std::move(folder))
-        , baseName(std::move(name))
+        , outputFolder(std::move(output.folder))
+        , outputPath(std::move(output.path))
         , mode(cutMode)
     {
     }
@@ -171,9 +171,8 @@ private:
     double startTime;
     double endTime;
     QString outputFolder;
-    QString baseName;
-    CutMode mode;
     QString outputPath;
+    CutMode mode;
 
     InputFormat input;
     ClipPlan plan;
@@ -225,7 +224,7 @@ CutResult ClipJob::run()
     for (int attempt = 0; attempt < 3; ++attempt) {
         const Attempt result = write(reserve);
         if (result.outcome == WriteOutcome::Written)
-            return CutResult::written(outputPath);
+            return CutResult::written(container.extension);
         if (result.outcome == WriteOutcome::Failed)
             return CutResult::failed(result.error);
         reserve *= 4;
@@ -309,11 +308,9 @@ std::optional<QString> ClipJob::openOutput(OutputFormat& output) const
 
 Attempt ClipJob::write(int64_t moovReserve)
 {
-    outputPath = QDir(outputFolder).filePath(baseName + QLatin1Char('.') + container.extension);
-    auto fail = [this](const QString& message) {
-        QFile::remove(outputPath);
-        return Attempt{WriteOutcome::Failed, message};
-    };
+    // The file is the caller's: a failed attempt leaves it for the caller to drop, and
+    // the next attempt truncates it.
+    auto fail = [](const QString& message) { return Attempt{WriteOutcome::Failed, message}; };
     video = VideoPass{};
     writeStatus = 0;
     if (const std::optional<QString> error = openReencoders())
@@ -337,7 +334,6 @@ Attempt ClipJob::write(int64_t moovReserve)
     if (status == AVERROR(EINVAL) && container.muxer != QLatin1String("matroska") && container.muxer != QLatin1String("webm")) {
         // The muxer found the room reserved for the movie box too small.
         output.reset();
-        QFile::remove(outputPath);
         return {WriteOutcome::NeedsMoreRoom, {}};
     }
     if (status < 0)
@@ -900,10 +896,10 @@ std::optional<QString> ClipJob::checkComplete() const
 
 } // namespace
 
-CutResult StreamCopyCutter::cut(const QString& source, double startTime, double endTime, const QString& outputFolder,
-                                const QString& baseName, CutMode mode)
+CutResult StreamCopyCutter::cut(const QString& source, double startTime, double endTime, const CutOutput& output,
+                                CutMode mode)
 {
-    return ClipJob(source, startTime, endTime, outputFolder, baseName, mode).run();
+    return ClipJob(source, startTime, endTime, output, mode).run();
 }
 
 Outcome<StreamCopyCutter::KeyframeStarts> StreamCopyCutter::keyframeStarts(const QString& source,

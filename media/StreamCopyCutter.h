@@ -36,6 +36,6 @@ public:
     };
     static Outcome<KeyframeStarts> keyframeStarts(const QString& source, const std::vector<double>& times, CutMode mode);
 
-    CutResult cut(const QString& source, double startTime, double endTime, const QString& outputFolder,
-                  const QString& baseName, CutMode mode = CutMode::Exact) override;
+    CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output,
+                  CutMode mode = CutMode::Exact) override;
 };

@@ -5,16 +5,16 @@
 // What came of cutting one clip.
 struct CutResult {
     enum class Kind {
-        Written, // path names the finished clip
+        Written, // the output file holds the finished clip; extension names its container
         Empty,   // the range holds no frame: nothing was written, and that is no failure
         Failed,  // error says why, in the user's terms
     };
 
     Kind kind = Kind::Failed;
-    QString path;
+    QString extension; // "mp4", "mov", "mkv", "webm", ...: what the clip's final name ends with
     QString error;
 
-    static CutResult written(QString file) { return {Kind::Written, std::move(file), {}}; }
+    static CutResult written(QString extension) { return {Kind::Written, std::move(extension), {}}; }
     static CutResult empty() { return {Kind::Empty, {}, {}}; }
     static CutResult failed(QString why) { return {Kind::Failed, {}, std::move(why)}; }
 };
@@ -24,15 +24,24 @@ struct CutResult {
 // to the keyframe at or before it, and nothing is encoded again.
 enum class CutMode { Exact, KeyframesOnly };
 
-// Cuts one time range of a video into a new file. Synchronous, and called off the
-// main thread, possibly for several clips of the same source at once.
+// Where a cut writes its clip.
+struct CutOutput {
+    // The file to write, made and owned by the caller, who names or removes it once the
+    // cut is over: the cutter only writes it (truncating and rewriting as it needs). It
+    // may be an unnamed file reached through /proc/self/fd, so its name says nothing
+    // about the clip.
+    QString path;
+    // The folder the clip will live in, for messages ("there is not enough space in ...").
+    QString folder;
+};
+
+// Cuts one time range of a video into a file. Synchronous, and called off the main
+// thread, possibly for several clips of the same source at once.
 class ClipCutter {
 public:
     virtual ~ClipCutter() = default;
 
-    // Writes the clip [startTime, endTime) of source into outputFolder, named
-    // baseName plus the extension of the container chosen for it.
-    virtual CutResult cut(const QString& source, double startTime, double endTime,
-                          const QString& outputFolder, const QString& baseName,
+    // Writes the clip [startTime, endTime) of source into output.path.
+    virtual CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output,
                           CutMode mode = CutMode::Exact) = 0;
 };

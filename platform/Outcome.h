@@ -39,3 +39,27 @@ private:
     std::optional<T> result;
     QString reason;
 };
+
+// Success, or the reason it failed, for steps that make nothing but may fail.
+template <>
+class Outcome<void> final {
+public:
+    Outcome() = default;
+
+    static Outcome failure(QString reason)
+    {
+        Outcome outcome;
+        outcome.failed = true;
+        outcome.reason = std::move(reason);
+        return outcome;
+    }
+
+    bool ok() const { return !failed; }
+    explicit operator bool() const { return ok(); }
+
+    const QString& error() const { return reason; }
+
+private:
+    bool failed = false;
+    QString reason;
+};

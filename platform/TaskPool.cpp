@@ -1,5 +1,7 @@
 #include "TaskPool.h"
 
+#include <atomic>
+
 #include <QCoreApplication>
 #include <QEvent>
 
@@ -33,6 +35,12 @@ void TaskPool::waitForDone()
 {
     std::unique_lock lock(mutex);
     idle.wait(lock, [this] { return tasks.empty() && busy == 0; });
+}
+
+bool TaskPool::waitForDone(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(mutex);
+    return idle.wait_for(lock, limit, [this] { return tasks.empty() && busy == 0; });
 }
 
 void TaskPool::work()
@@ -122,23 +130,23 @@ protected:
     }
 };
 
-QObject* bell(QCoreApplication* application)
+std::atomic<InboxBell*> ringer{nullptr};
+
+// Made on the main thread as the application object is made, so that no Qt object is
+// ever made on a pool thread: Qt would adopt that thread, which ends with its pool.
+void makeBell()
 {
-    // Made once, whichever thread asks first, and handed to the main thread.
-    static InboxBell* ringer = [application] {
-        auto* made = new InboxBell;
-        made->moveToThread(application->thread());
-        return made;
-    }();
-    return ringer;
+    if (!ringer.load())
+        ringer = new InboxBell;
 }
 
 } // namespace
 
+Q_COREAPP_STARTUP_FUNCTION(makeBell)
+
 void postToMainThread(std::function<void()> task)
 {
-    QCoreApplication* application = QCoreApplication::instance();
-    if (!application)
+    if (!QCoreApplication::instance() || !ringer.load())
         return;
     {
         std::lock_guard lock(inbox().mutex);
@@ -146,5 +154,5 @@ void postToMainThread(std::function<void()> task)
     }
     auto* ring = new QEvent(InboxBell::RING);
     announceHandOver(ring);
-    QCoreApplication::postEvent(bell(application), ring);
+    QCoreApplication::postEvent(ringer.load(), ring);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -21,6 +22,8 @@ public:
     void run(std::function<void()> task);
     // Blocks until every task given so far has run.
     void waitForDone();
+    // The same, for at most the time given; whether they all ran.
+    bool waitForDone(std::chrono::milliseconds limit);
 
 private:
     void work();

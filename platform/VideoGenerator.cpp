@@ -1,9 +1,6 @@
 #include "VideoGenerator.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <mutex>
 
@@ -11,15 +8,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
-#include <QThread>
 
 #include "ClipCutter.h"
 #include "PlatformLog.h"
 #include "TaskPool.h"
+#include "VideoLibrary.h"
 
 namespace {
 
@@ -37,58 +33,9 @@ CurrentCutter& currentCutter()
 
 constexpr char LOCK_NAME[] = ".cutting";
 
-// A cut's own folder under the working root, marked as in use for as long as the cut
-// runs: a lock file, locked. Should the process stop half way, the file stays and its
-// lock goes, which is how a later start knows the folder holds only a broken clip.
-class WorkingFolder final {
-public:
-    WorkingFolder(const QString& root, QString* error)
-    {
-        if (!QDir().mkpath(root)) {
-            *error = QStringLiteral("Could not create the working folder '%1'.").arg(QDir::toNativeSeparators(root));
-            return;
-        }
-        QByteArray pattern = QFile::encodeName(root + QStringLiteral("/cut-XXXXXX"));
-        if (!::mkdtemp(pattern.data())) {
-            *error = QStringLiteral("Could not create a working folder in '%1': %2.")
-                         .arg(QDir::toNativeSeparators(root), QString::fromLocal8Bit(std::strerror(errno)));
-            return;
-        }
-        path = QFile::decodeName(pattern);
-        lock = ::open(QFile::encodeName(path + QLatin1Char('/') + QLatin1String(LOCK_NAME)).constData(),
-                      O_CREAT | O_RDWR | O_CLOEXEC, 0600);
-        if (lock >= 0)
-            ::flock(lock, LOCK_EX);
-    }
-
-    ~WorkingFolder()
-    {
-        if (lock >= 0)
-            ::close(lock);
-    }
-    WorkingFolder(const WorkingFolder&) = delete;
-    WorkingFolder& operator=(const WorkingFolder&) = delete;
-
-    // The cut is over and its clip (if any) is whole: the folder is no longer in use.
-    void release(bool keep)
-    {
-        if (path.isEmpty())
-            return;
-        if (keep)
-            QFile::remove(path + QLatin1Char('/') + QLatin1String(LOCK_NAME));
-        else
-            QDir(path).removeRecursively();
-    }
-
-    QString path;
-
-private:
-    int lock = -1;
-};
-
-// Removes the folders of cuts that were stopped half way (their lock file is there,
-// but nobody holds its lock). Folders without a lock file hold finished clips the
-// library refused, which the user was told about: those stay.
+// Removes the folders of cuts that older versions stopped half way (their lock file is
+// there, but nobody holds its lock). Folders without a lock file hold finished clips
+// their library refused, which the user was told about: those stay.
 void sweepStoppedCuts(const QString& root)
 {
     const QDir folder(root);
@@ -105,6 +52,52 @@ void sweepStoppedCuts(const QString& root)
         }
         ::close(lock);
     }
+}
+
+struct Callbacks {
+    VideoGenerator::Success success;
+    VideoGenerator::Failure failure;
+    VideoGenerator::Empty empty;
+};
+
+// Which callback a cut calls, with what.
+struct Answer {
+    enum Kind { None, Success, Failure, Empty };
+    Kind kind = None;
+    QString text; // the clip's path in the library, or why it is not there
+};
+
+struct ClipRequest {
+    QString source;
+    double start = 0.0;
+    double end = 0.0;
+    QString name;
+    CutMode mode = CutMode::Exact;
+};
+
+// Cuts into a working file of the library and publishes it under the clip's name,
+// unless a stop came meanwhile.
+Answer cutInto(ClipCutter& cutter, VideoLibrary& library, const ClipRequest& clip, const std::atomic<bool>& stopped)
+{
+    Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> file = library.createWorkingFile();
+    if (!file)
+        return {Answer::Failure, file.error()};
+    const CutResult result = cutter.cut(clip.source, clip.start, clip.end, {file.value()->path(), library.folder()}, clip.mode);
+    if (stopped)
+        return {};
+    switch (result.kind) {
+    case CutResult::Kind::Written: {
+        const Outcome<QString> placed = file.value()->publish(clip.name + QLatin1Char('.') + result.extension);
+        if (!placed)
+            return {Answer::Failure, placed.error()};
+        return {Answer::Success, placed.value()};
+    }
+    case CutResult::Kind::Empty:
+        return {Answer::Empty, {}};
+    case CutResult::Kind::Failed:
+        break;
+    }
+    return {Answer::Failure, result.error};
 }
 
 } // namespace
@@ -153,36 +146,55 @@ QString VideoGenerator::defaultWorkingRoot()
 }
 
 void VideoGenerator::splitVideo(const QUrl& url, std::optional<double> startTime, std::optional<double> endTime,
-                                Success success, Failure failure, Empty empty)
+                                VideoLibrary& library, Success success, Failure failure, Empty empty)
 {
     const QString name = fileName;
     const CutMode mode = cutMode;
     const QString source = url.isLocalFile() ? url.toLocalFile() : url.toString();
     const double start = startTime.value_or(0.0);
     const double end = endTime.value_or(std::numeric_limits<double>::infinity());
-    pool->run([this, name, mode, source, start, end, success = std::move(success), failure = std::move(failure),
-                 empty = std::move(empty)] {
-        QString error;
-        WorkingFolder folder(workingRoot, &error);
-        CutResult result = folder.path.isEmpty() ? CutResult::failed(error)
-                                                 : cutter.cut(source, start, end, folder.path, name, mode);
-        folder.release(result.kind == CutResult::Kind::Written);
-        switch (result.kind) {
-        case CutResult::Kind::Written:
-            postToMainThread([success, clip = QUrl::fromLocalFile(result.path)] { success(clip); });
-            break;
-        case CutResult::Kind::Empty:
-            postToMainThread([empty] { empty(); });
-            break;
-        case CutResult::Kind::Failed:
-            qCInfo(lcPlatform) << "cut failed:" << result.error;
-            postToMainThread([failure, why = result.error] { failure(why); });
-            break;
-        }
+    Callbacks callbacks{std::move(success), std::move(failure), std::move(empty)};
+    pool->run([this, &library, name, mode, source, start, end, callbacks = std::move(callbacks)]() mutable {
+        Answer answer;
+        if (!stopped)
+            answer = cutInto(cutter, library, {source, start, end, name, mode}, stopped);
+        // A stopped library refuses clips: that is no failure of theirs. A clip named
+        // before the stop is in the library, and is said to be.
+        if (stopped && answer.kind == Answer::Failure)
+            answer.kind = Answer::None;
+        if (answer.kind == Answer::Failure)
+            qCInfo(lcPlatform) << "cut failed:" << answer.text;
+        // The callbacks belong to the screens that gave them: they are let go there too,
+        // whatever became of the cut.
+        postToMainThread([callbacks = std::move(callbacks), answer] {
+            switch (answer.kind) {
+            case Answer::None:
+                break;
+            case Answer::Success:
+                callbacks.success(QUrl::fromLocalFile(answer.text));
+                break;
+            case Answer::Failure:
+                callbacks.failure(answer.text);
+                break;
+            case Answer::Empty:
+                callbacks.empty();
+                break;
+            }
+        });
     });
+}
+
+void VideoGenerator::stop()
+{
+    stopped = true;
 }
 
 void VideoGenerator::waitForCuts()
 {
     pool->waitForDone();
+}
+
+bool VideoGenerator::waitForCuts(std::chrono::milliseconds limit)
+{
+    return pool->waitForDone(limit);
 }

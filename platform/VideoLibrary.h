@@ -1,23 +1,46 @@
 #pragma once
 
-#include <functional>
+#include <memory>
 
 #include <QString>
 
 #include "Outcome.h"
 
-// Where finished clips go: the user's video library. Adding a clip never overwrites
-// anything already there, never leaves a partial file visible, and either ends with
-// the clip in the library under its final path or with a message that says why not
-// and where the clip is.
+// Where finished clips go: the user's video library. A clip is written straight into
+// the library, into a working file nobody sees, and published under its name only
+// when it is whole; publishing never replaces anything, and a working file that is
+// not published leaves nothing behind. All of it may be used from any thread.
 class VideoLibrary {
 public:
-    // The final path of the clip in the library, or why it is not there.
-    using Completion = std::function<void(const Outcome<QString>& result)>;
+    // One clip on its way into the library.
+    class WorkingFile {
+    public:
+        // Removes the file, unless it was published.
+        virtual ~WorkingFile() = default;
+
+        // Where the cutter writes (see CutOutput::path).
+        virtual QString path() const = 0;
+
+        // Gives the finished clip the name fileName ("split-0.mp4"), or the first free
+        // one of "split-0 (2).mp4", "split-0 (3).mp4"...: the clip's final path, or
+        // why it is not in the library.
+        virtual Outcome<QString> publish(const QString& fileName) = 0;
+    };
 
     virtual ~VideoLibrary() = default;
 
-    // Adds the working file to the library; returns at once. The completion runs
-    // exactly once, on the main thread.
-    virtual void addVideo(const QString& workingFile, Completion completion) = 0;
+    // The library's folder, as shown to the user.
+    virtual QString folder() const = 0;
+
+    // Makes sure clips of about this many bytes in all can be added: the folder is
+    // there (or is made), is a folder we may write in, and has the room. Also removes
+    // what stopped exports of ours left there. For the start of an export, before
+    // anything is cut.
+    virtual Outcome<void> prepare(qint64 bytes) = 0;
+
+    virtual Outcome<std::unique_ptr<WorkingFile>> createWorkingFile() = 0;
+
+    // Ends every export at once, for a stop asked by the system (a signal): working
+    // files are removed and nothing more is published. Clips published before stay.
+    virtual void stop() = 0;
 };

@@ -1,80 +1,133 @@
 #pragma once
 
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QThread>
 
 #include "ClipCutter.h"
 #include "VideoLibrary.h"
 
-// A cutter that writes a small file instead of a clip, or fails, or finds the range
-// empty, as the test says for each clip name. Records every call; thread-safe.
+// A cutter that writes "clip from START" instead of a clip, or fails, or finds the
+// range empty, as the test says for each start time. Records every call; thread-safe.
+// No Qt objects are made on the generator's threads, as the real cutter makes none.
 class FakeCutter final : public ClipCutter {
 public:
     struct Call {
         QString source;
         double startTime = 0.0;
         double endTime = 0.0;
-        QString baseName;
+        CutOutput output;
         bool onMainThread = false;
         CutMode mode = CutMode::Exact;
     };
 
-    CutResult cut(const QString& source, double startTime, double endTime, const QString& outputFolder,
-                  const QString& baseName, CutMode mode = CutMode::Exact) override
+    CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output,
+                  CutMode mode = CutMode::Exact) override
     {
         const bool main = QThread::currentThread() == QCoreApplication::instance()->thread();
+        std::this_thread::sleep_for(delay);
         std::lock_guard lock(mutex);
-        calls.push_back({source, startTime, endTime, baseName, main, mode});
-        if (failures.contains(baseName))
+        calls.push_back({source, startTime, endTime, output, main, mode});
+        if (failures.contains(startTime))
             return CutResult::failed(QStringLiteral("The clip could not be cut."));
-        if (empties.contains(baseName))
+        if (empties.contains(startTime))
             return CutResult::empty();
-        QFile file(QDir(outputFolder).filePath(baseName + QStringLiteral(".mp4")));
-        if (!file.open(QIODevice::WriteOnly))
-            return CutResult::failed(QStringLiteral("cannot write ") + file.fileName());
-        file.write("clip " + baseName.toUtf8());
-        return CutResult::written(file.fileName());
+        std::ofstream file(QFile::encodeName(output.path).toStdString(), std::ios::binary | std::ios::trunc);
+        file << "clip from " << startTime;
+        if (!file.flush())
+            return CutResult::failed(QStringLiteral("cannot write ") + output.path);
+        return CutResult::written(QStringLiteral("mp4"));
     }
 
-    // By base name, sorted: the cuts run in any order.
+    // By start time: the cuts run in any order.
     std::vector<Call> recorded()
     {
         std::lock_guard lock(mutex);
         std::vector<Call> sorted = calls;
-        std::sort(sorted.begin(), sorted.end(), [](const Call& a, const Call& b) { return a.baseName < b.baseName; });
+        std::sort(sorted.begin(), sorted.end(), [](const Call& a, const Call& b) { return a.startTime < b.startTime; });
         return sorted;
     }
 
-    QStringList failures; // base names
-    QStringList empties;
+    QList<double> failures; // start times
+    QList<double> empties;
+    std::chrono::milliseconds delay{0}; // how long each cut takes
 
 private:
     std::mutex mutex;
     std::vector<Call> calls;
 };
 
-// A library that takes every clip unless told to refuse it, answering on the main
-// thread as the real one does.
+// A library that takes every clip unless told to refuse its name, keeping what each
+// clip held under the name it was given.
 class FakeLibrary final : public VideoLibrary {
 public:
-    void addVideo(const QString& workingFile, Completion completion) override
+    explicit FakeLibrary(QString folder)
+        : root(std::move(folder))
     {
-        const QString name = QFileInfo(workingFile).completeBaseName();
-        Outcome<QString> result = Outcome<QString>::failure(QStringLiteral("refused ") + name);
-        if (!refuse.contains(name)) {
-            ++taken;
-            result = workingFile;
-        }
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [completion, result] { completion(result); }, Qt::QueuedConnection);
     }
 
-    QStringList refuse; // base names
-    int taken = 0;
+    QString folder() const override { return root; }
+
+    Outcome<void> prepare(qint64) override
+    {
+        QDir().mkpath(root);
+        return {};
+    }
+
+    Outcome<std::unique_ptr<WorkingFile>> createWorkingFile() override
+    {
+        std::lock_guard lock(mutex);
+        return std::unique_ptr<WorkingFile>(std::make_unique<File>(*this, QStringLiteral("%1/.working-%2").arg(root).arg(++made)));
+    }
+
+    void stop() override {}
+
+    std::map<QString, QByteArray> taken()
+    {
+        std::lock_guard lock(mutex);
+        return clips;
+    }
+
+    QStringList refuse; // names without their extension
+
+private:
+    class File final : public WorkingFile {
+    public:
+        File(FakeLibrary& owner, QString name)
+            : library(owner)
+            , working(std::move(name))
+        {
+        }
+        ~File() override { std::remove(QFile::encodeName(working).constData()); }
+        QString path() const override { return working; }
+
+        Outcome<QString> publish(const QString& fileName) override
+        {
+            if (library.refuse.contains(fileName.section(QLatin1Char('.'), 0, 0)))
+                return Outcome<QString>::failure(QStringLiteral("refused ") + fileName);
+            std::ifstream file(QFile::encodeName(working).toStdString(), std::ios::binary);
+            const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            std::lock_guard lock(library.mutex);
+            library.clips[fileName] = QByteArray::fromStdString(content);
+            return library.root + QLatin1Char('/') + fileName;
+        }
+
+    private:
+        FakeLibrary& library;
+        QString working;
+    };
+
+    QString root;
+    std::mutex mutex;
+    int made = 0;
+    std::map<QString, QByteArray> clips; // by the name each was given
 };

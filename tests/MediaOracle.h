@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -83,19 +85,26 @@ inline void addBadFileRows()
     QTest::newRow("first keyframe damaged") << "badkey.mp4" << "" << 1 << "cannot be decoded";
     QTest::newRow("cut off inside its last clip") << "tailcut.mp4" << "" << 1 << "ends early";
     QTest::newRow("sound running on after the picture") << "soundtail.mp4" << "" << 0 << "split-2: empty, skipped";
+    // Opening either would wait for a writer, or read forever; a pipe cannot be read twice.
+    QTest::newRow("a named pipe") << "fifo" << "pipe.mp4" << 2 << "a pipe cannot be read twice";
+    QTest::newRow("a device") << "/dev/zero" << "" << 2 << "it is a device";
     QTest::newRow("AVI: no presentation times") << "h264.avi" << "" << 1 << "no presentation times";
     QTest::newRow("accents, spaces and a newline in the name")
         << "h264.mp4" << QString::fromUtf8("Été à Kyōto/mon film\nd'été.mp4") << 0 << "";
 }
 
 // The file a bad-file row names: the fixture itself, or a copy of it under the odd name
-// given, in a folder of the test's; empty when the copy failed.
+// given, in a folder of the test's (for "fifo", a named pipe); empty when it failed.
 inline QString badFilePath(const QString& file, const QString& copyAs, const QString& folder)
 {
+    if (file.startsWith(QLatin1Char('/')))
+        return file;
     if (copyAs.isEmpty())
         return fixture(file);
     const QString copy = folder + QLatin1Char('/') + copyAs;
     QDir().mkpath(QFileInfo(copy).path());
+    if (file == QLatin1String("fifo"))
+        return ::mkfifo(QFile::encodeName(copy).constData(), 0644) == 0 ? copy : QString();
     return QFile::copy(fixture(file), copy) ? copy : QString();
 }
 

@@ -22,7 +22,7 @@ private slots:
     {
         dir = std::make_unique<QTemporaryDir>();
         cutter = std::make_unique<FakeCutter>();
-        library = std::make_unique<FakeLibrary>();
+        library = std::make_unique<FakeLibrary>(dir->filePath(QStringLiteral("library")));
         generator = std::make_unique<VideoGenerator>(*cutter, dir->filePath(QStringLiteral("cache")));
     }
 
@@ -227,8 +227,16 @@ private slots:
         QFETCH(QString, clip);
         QFETCH(QString, error);
 
-        (fault == "fails" ? cutter->failures : fault == "empty" ? cutter->empties : library->refuse)
-            << clip.split(QLatin1Char(' '));
+        for (const QString& name : clip.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            // Splits at 3 and 6 of 10 seconds: clip k starts at 3k.
+            const double start = 3.0 * name.back().digitValue();
+            if (fault == "fails")
+                cutter->failures << start;
+            else if (fault == "empty")
+                cutter->empties << start;
+            else
+                library->refuse << name;
+        }
         EditorServices withSetting = services();
         withSetting.cutAtKeyframesOnly = [&fault] { return fault == "keyframes"; };
         EditorHarness h(10.0, withSetting);
@@ -238,14 +246,17 @@ private slots:
         QVERIFY(h.outlet("exportProgressLabel")->isVisibleTo(h.editor.get()));
         QTRY_COMPARE(h.editor->runningExports(), 0);
         QTest::qWait(50);
-        // Every clip of the video, in timeline order; the editor is as it was.
+        // Every clip of the video, in timeline order, each named for its place; the
+        // editor is as it was.
         QStringList got;
         for (const FakeCutter::Call& call : cutter->recorded())
-            got << QStringLiteral("%1 %2 %3-%4%5").arg(call.source, call.baseName).arg(call.startTime).arg(call.endTime)
+            got << QStringLiteral("%1 %2-%3%4").arg(call.source).arg(call.startTime).arg(call.endTime)
                        .arg(call.mode == CutMode::KeyframesOnly ? " at keyframes" : "");
         const QString mode = fault == "keyframes" ? QStringLiteral(" at keyframes") : QString();
-        QCOMPARE(got, (QStringList{"/videos/holiday.mp4 split-0 0-3" + mode, "/videos/holiday.mp4 split-1 3-6" + mode,
-                                   "/videos/holiday.mp4 split-2 6-10" + mode}));
+        QCOMPARE(got, (QStringList{"/videos/holiday.mp4 0-3" + mode, "/videos/holiday.mp4 3-6" + mode,
+                                   "/videos/holiday.mp4 6-10" + mode}));
+        for (const auto& [name, content] : library->taken())
+            QCOMPARE(content, QByteArray("clip from ") + QByteArray::number(3 * (name.at(6).digitValue())));
         QCOMPARE(h.editor->cutModel().splitPoints(), (std::vector<double>{0.6, 0.3}));
         QVERIFY(h.outlet("exportProgressLabel")->isHidden());
         const QList<QMessageBox*> errors = openAlerts(QStringLiteral("Error"));
@@ -295,7 +306,7 @@ private slots:
         QTRY_VERIFY(!editor);
         QTRY_COMPARE(quit.count(), 1);
         QTRY_COMPARE(h.reviewActions, 2);
-        QCOMPARE(library->taken, 4); // two exports of two clips each
+        QCOMPARE(int(library->taken().size()), 2); // two exports of the same two clips, by name
     }
 
     void keyboard()
@@ -316,6 +327,8 @@ private slots:
         QCOMPARE(h.editor->runningExports(), 1);
         // While the "Finished" alert is open, keys do not reach the editor behind it.
         QTRY_COMPARE(openAlerts(QStringLiteral("Finished")).size(), 1);
+        // Counted after "Finished", from the main queue: waited for, as the count lives in h.
+        QTRY_COMPARE(h.reviewActions, 1);
         QTest::keyClick(h.editor.get(), Qt::Key_S);
         QTest::keyClick(h.editor.get(), Qt::Key_Return);
         QCOMPARE(h.editor->cutModel().splitPointCount(), 1);

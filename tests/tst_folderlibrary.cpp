@@ -1,6 +1,9 @@
 #include <thread>
 
+#include <unistd.h>
+
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -9,16 +12,22 @@
 
 namespace {
 
-// A working file as the cutter leaves it: a clip in a folder of its own.
-QString workingCopy(const QString& root, const QString& fixtureName, const QString& name)
+// A clip as the cutter leaves it: the fixture's bytes in a working file of the library.
+std::unique_ptr<VideoLibrary::WorkingFile> workingCopy(VideoLibrary& library, const QString& fixtureName)
 {
-    static int counter = 0;
-    const QString folder = root + QStringLiteral("/cut-%1").arg(++counter);
-    QDir().mkpath(folder);
-    const QString path = folder + QLatin1Char('/') + name;
-    if (!QFile::copy(fixture(fixtureName), path))
-        return {};
-    return path;
+    Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> made = library.createWorkingFile();
+    QFile source(fixture(fixtureName));
+    if (!made || !source.open(QIODevice::ReadOnly))
+        return nullptr;
+    QFile target(made.value()->path());
+    if (!target.open(QIODevice::WriteOnly) || target.write(source.readAll()) != source.size())
+        return nullptr;
+    return std::move(made).value();
+}
+
+QStringList everything(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
 } // namespace
@@ -33,29 +42,26 @@ private slots:
         QVERIFY(dir->isValid());
     }
 
-    void imports_data()
+    void publishes_data()
     {
         QTest::addColumn<QStringList>("existing"); // names already in the library
         QTest::addColumn<QString>("clip");
         QTest::addColumn<QString>("expected");
-        QTest::addColumn<bool>("inMemory"); // the working file on another filesystem: copied, not linked
 
-        QTest::newRow("name taken") << QStringList{"split-0.mp4"} << "split-0.mp4" << "split-0 (2).mp4" << false;
+        QTest::newRow("name taken") << QStringList{"split-0.mp4"} << "split-0.mp4" << "split-0 (2).mp4";
         QTest::newRow("a gap is used") << QStringList{"split-0.mp4", "split-0 (3).mp4"} << "split-0.mp4"
-                                       << "split-0 (2).mp4" << false;
+                                       << "split-0 (2).mp4";
         QTest::newRow("a folder of that name is not replaced") << QStringList{"split-0.mp4/"} << "split-0.mp4"
-                                                               << "split-0 (2).mp4" << false;
+                                                               << "split-0 (2).mp4";
         QTest::newRow("spaces and letters") << QStringList{} << QString::fromUtf8("Été à Kyōto.mp4")
-                                            << QString::fromUtf8("Été à Kyōto.mp4") << false;
-        QTest::newRow("across filesystems") << QStringList{"split-0.mp4"} << "split-0.mp4" << "split-0 (2).mp4" << true;
+                                            << QString::fromUtf8("Été à Kyōto.mp4");
     }
 
-    void imports()
+    void publishes()
     {
         QFETCH(QStringList, existing);
         QFETCH(QString, clip);
         QFETCH(QString, expected);
-        QFETCH(bool, inMemory);
 
         const QString root = dir->filePath(QStringLiteral("Videos/Trimora"));
         QDir().mkpath(root);
@@ -72,53 +78,91 @@ private slots:
             before.insert(name, digest(file.fileName()));
         }
 
-        QTemporaryDir memory(QStringLiteral("/dev/shm/trimora-test-XXXXXX"));
-        QVERIFY2(!inMemory || memory.isValid(), "this row needs a writable /dev/shm");
-        const QString working = workingCopy(inMemory ? memory.path() : dir->filePath(QStringLiteral("cache")),
-                                            QStringLiteral("h264.mp4"), clip);
-        QVERIFY(!working.isEmpty());
-        const QByteArray clipDigest = digest(working);
-
-        const Outcome<QString> placed = FolderVideoLibrary(root).importFile(working);
+        FolderVideoLibrary library(root);
+        QVERIFY(library.prepare(0));
+        std::unique_ptr<VideoLibrary::WorkingFile> working = workingCopy(library, QStringLiteral("h264.mp4"));
+        QVERIFY(working);
+        const Outcome<QString> placed = working->publish(clip);
         QVERIFY2(placed.ok(), qPrintable(placed.error()));
         QCOMPARE(placed.value(), root + QLatin1Char('/') + expected);
-        QCOMPARE(digest(placed.value()), clipDigest);
-        // Nothing already there was touched.
+        QCOMPARE(digest(placed.value()), digest(fixture(QStringLiteral("h264.mp4"))));
+        // Nothing already there was touched, and nothing else appeared.
         for (auto it = before.cbegin(); it != before.cend(); ++it)
             QCOMPARE(digest(root + QLatin1Char('/') + it.key()), it.value());
-        // The working file is gone once the library holds the clip, and nothing else
-        // appeared: no temporary or partial files.
-        QVERIFY(!QFileInfo::exists(working));
-        QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
-                 existing.size() + 1);
+        working.reset();
+        QCOMPARE(everything(root).size(), existing.size() + 1);
     }
 
     void refusesWhatIsNotAVideo()
     {
         const QString root = dir->filePath(QStringLiteral("library"));
-        const QString working = workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("notavideo.mp4"),
-                                            QStringLiteral("split-0.mp4"));
-        const Outcome<QString> placed = FolderVideoLibrary(root).importFile(working);
+        FolderVideoLibrary library(root);
+        QVERIFY(library.prepare(0));
+        std::unique_ptr<VideoLibrary::WorkingFile> working = workingCopy(library, QStringLiteral("notavideo.mp4"));
+        QVERIFY(working);
+        const Outcome<QString> placed = working->publish(QStringLiteral("split-0.mp4"));
         QVERIFY(!placed.ok());
-        // The message says what happened and where the clip is kept.
         QVERIFY2(placed.error().contains(QStringLiteral("split-0.mp4")), qPrintable(placed.error()));
-        QVERIFY2(placed.error().contains(working), qPrintable(placed.error()));
-        QVERIFY(QFileInfo::exists(working));
-        QVERIFY(!QFileInfo::exists(root + QStringLiteral("/split-0.mp4")));
+        working.reset();
+        QCOMPARE(everything(root), QStringList());
     }
 
-    void racingImportsKeepEveryClip()
+    void leftoversOfGoneProcesses_data()
+    {
+        QTest::addColumn<QString>("owner"); // whose working file it is
+        QTest::addColumn<bool>("removed");
+
+        QTest::newRow("a process that is gone") << "gone" << true;
+        QTest::newRow("a process that runs") << "running" << false;
+        QTest::newRow("a later process with a gone one's id") << "id reused" << true;
+        QTest::newRow("a process on another machine") << "other host" << false;
+        QTest::newRow("not one of ours") << "user" << false;
+    }
+
+    void leftoversOfGoneProcesses()
+    {
+        QFETCH(QString, owner);
+        QFETCH(bool, removed);
+
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        const QString tag = QString::fromLatin1(host).remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]"))).left(24);
+        QFile stat(QStringLiteral("/proc/self/stat"));
+        QVERIFY(stat.open(QIODevice::ReadOnly));
+        // The 22nd field, the 20th after the command's name: when this process started.
+        const qulonglong started = QString::fromLatin1(stat.readAll()).section(QLatin1Char(')'), 1).simplified()
+                                       .section(QLatin1Char(' '), 19, 19).toULongLong();
+        constexpr qint64 GONE = 4194304 + 17; // above the largest process id Linux gives
+        const QMap<QString, QString> names{
+            {"gone", QStringLiteral(".trimora-%1-%2-%3-a1.part").arg(tag).arg(GONE).arg(started)},
+            {"running", QStringLiteral(".trimora-%1-%2-%3-a1.part").arg(tag).arg(::getpid()).arg(started)},
+            {"id reused", QStringLiteral(".trimora-%1-%2-%3-a1.part").arg(tag).arg(::getpid()).arg(started + 1)},
+            {"other host", QStringLiteral(".trimora-%1x-%2-%3-a1.part").arg(tag).arg(GONE).arg(started)},
+            {"user", QStringLiteral(".trimora-notes.part")}};
+
+        const QString root = dir->filePath(QStringLiteral("library"));
+        QDir().mkpath(root);
+        QFile leftover(root + QLatin1Char('/') + names.value(owner));
+        QVERIFY(leftover.open(QIODevice::WriteOnly));
+        leftover.close();
+        QVERIFY(FolderVideoLibrary(root).prepare(0));
+        QCOMPARE(QFileInfo::exists(leftover.fileName()), !removed);
+    }
+
+    void racingPublishesKeepEveryClip()
     {
         const QString root = dir->filePath(QStringLiteral("library"));
         constexpr int COUNT = 6;
-        QStringList working;
+        FolderVideoLibrary library(root);
+        QVERIFY(library.prepare(0));
+        std::vector<std::unique_ptr<VideoLibrary::WorkingFile>> working;
         for (int i = 0; i < COUNT; ++i)
-            working << workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("videoonly.mp4"), QStringLiteral("split-0.mp4"));
+            working.push_back(workingCopy(library, QStringLiteral("videoonly.mp4")));
 
         std::vector<std::optional<Outcome<QString>>> results(COUNT);
         std::vector<std::thread> threads;
         for (int i = 0; i < COUNT; ++i)
-            threads.emplace_back([&, i] { results[size_t(i)] = FolderVideoLibrary(root).importFile(working[i]); });
+            threads.emplace_back([&, i] { results[size_t(i)] = working[size_t(i)]->publish(QStringLiteral("split-0.mp4")); });
         for (std::thread& thread : threads)
             thread.join();
 
@@ -128,25 +172,17 @@ private slots:
             placed.insert(QFileInfo(result->value()).fileName());
         }
         QCOMPARE(placed.size(), COUNT);
-        QCOMPARE(QDir(root).entryList(QDir::Files).size(), COUNT);
-    }
+        working.clear();
+        QCOMPARE(everything(root).size(), COUNT);
 
-    void addVideoAnswersOnTheMainThread()
-    {
-        const QString root = dir->filePath(QStringLiteral("library"));
-        const QString working = workingCopy(dir->filePath(QStringLiteral("cache")), QStringLiteral("h264.mp4"), QStringLiteral("split-3.mp4"));
-        FolderVideoLibrary library(root);
-        std::optional<Outcome<QString>> answer;
-        bool onMain = false;
-        library.addVideo(working, [&](const Outcome<QString>& result) {
-            onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
-            answer = result;
-        });
-        QVERIFY(!answer.has_value()); // it returned before the work was done
-        QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 10000);
-        QVERIFY(onMain);
-        QVERIFY2(answer->ok(), qPrintable(answer->error()));
-        QVERIFY(QFileInfo::exists(root + QStringLiteral("/split-3.mp4")));
+        // After a stop nothing more is begun or named, and nothing is left behind.
+        std::unique_ptr<VideoLibrary::WorkingFile> late = workingCopy(library, QStringLiteral("h264.mp4"));
+        QVERIFY(late);
+        library.stop();
+        QVERIFY(!late->publish(QStringLiteral("split-1.mp4")));
+        QVERIFY(!library.createWorkingFile());
+        late.reset();
+        QCOMPARE(everything(root).size(), COUNT);
     }
 
 private:

@@ -80,6 +80,16 @@ private slots:
             QTest::mouseRelease(strip, Qt::LeftButton, {}, at);
             editor.touchSplit();
         }
+        // A file where the library should be: one "Error", nothing cut, the splits unsaved.
+        QFile blocker(dir.filePath(QStringLiteral("library")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        editor.touchDone();
+        QTRY_COMPARE(openAlerts(QStringLiteral("Error")).size(), 1);
+        QVERIFY2(openAlerts(QStringLiteral("Error")).first()->text().contains(QStringLiteral("it is not a folder")),
+                 qPrintable(openAlerts(QStringLiteral("Error")).first()->text()));
+        QVERIFY(editor.hasUnsavedSplits());
+        closeAlerts();
+        QVERIFY(blocker.remove());
         editor.touchDone();
         QTRY_COMPARE_WITH_TIMEOUT(openAlerts(QStringLiteral("Finished")).size(), 1, 20000);
         QTRY_COMPARE(reviews, 1);

@@ -14,37 +14,53 @@ private slots:
         QVERIFY(dir->isValid());
     }
 
-    void cutsOffTheMainThreadIntoFoldersOfTheirOwn()
+    void cutsOffTheMainThreadIntoTheLibrary()
     {
         FakeCutter cutter;
-        cutter.failures << QStringLiteral("bad");
-        const QString root = dir->filePath(QStringLiteral("cache"));
-        VideoGenerator generator(cutter, root);
+        cutter.failures << 0.0;
+        FakeLibrary library(dir->filePath(QStringLiteral("library")));
+        library.refuse << QStringLiteral("refused");
+        QVERIFY(library.prepare(0));
+        VideoGenerator generator(cutter, dir->filePath(QStringLiteral("cache")));
         QStringList written;
         int failed = 0;
         // The name is taken at the call; no start is the beginning and no end the end.
-        for (const QString& name : {QStringLiteral("good"), QStringLiteral("bad"), QStringLiteral("good")}) {
+        const std::vector<std::pair<QString, std::optional<double>>> cuts{
+            {"good", 1.0}, {"bad", std::nullopt}, {"good", 2.0}, {"refused", 3.0}};
+        for (const auto& [name, start] : cuts) {
             generator.fileName = name;
-            generator.splitVideo(QUrl::fromLocalFile(QStringLiteral("/v.mp4")), name == "bad" ? std::nullopt : std::optional(1.0),
-                                 name == "bad" ? std::nullopt : std::optional(2.0),
-                                 [&](const QUrl& clip) { written << clip.toLocalFile(); }, [&](const QString&) { ++failed; }, [] {});
+            generator.splitVideo(QUrl::fromLocalFile(QStringLiteral("/v.mp4")), start, start ? std::optional(*start + 1) : std::nullopt,
+                                 library, [&](const QUrl& clip) { written << clip.toLocalFile(); },
+                                 [&](const QString&) { ++failed; }, [] {});
         }
         generator.waitForCuts();
         // The callbacks wait for the main thread.
         QCOMPARE(written.size() + failed, 0);
-        QTRY_COMPARE(written.size() + failed, 3);
-        QCOMPARE(failed, 1);
+        QTRY_COMPARE(written.size() + failed, 4);
+        QCOMPARE(failed, 2);
         QStringList got;
         for (const FakeCutter::Call& call : cutter.recorded()) {
             QVERIFY2(!call.onMainThread, "cuts must run off the main thread");
-            got << QStringLiteral("%1 %2-%3").arg(call.baseName).arg(call.startTime).arg(call.endTime);
+            QCOMPARE(call.output.folder, library.folder());
+            got << QStringLiteral("%1-%2").arg(call.startTime).arg(call.endTime);
         }
-        QCOMPARE(got, (QStringList{"bad 0-inf", "good 1-2", "good 1-2"}));
-        // Each clip in a new folder under the cache; the failed cut's folder is gone.
-        QVERIFY(written[0] != written[1]);
-        for (const QString& path : written)
-            QVERIFY(path.startsWith(root + QLatin1Char('/')) && QFileInfo::exists(path));
-        QCOMPARE(QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 2);
+        QCOMPARE(got, (QStringList{"0-inf", "1-2", "2-3", "3-4"}));
+        // Each clip under its name with the container's extension; every working file
+        // is gone, the failed and refused cuts' with them.
+        QCOMPARE(written, (QStringList{library.folder() + "/good.mp4", library.folder() + "/good.mp4"}));
+        QCOMPARE(QDir(library.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+
+        // After a stop, what had not started never starts, and nothing answers.
+        cutter.delay = std::chrono::milliseconds(100);
+        int answers = 0;
+        for (int i = 0; i < 50; ++i)
+            generator.splitVideo(QUrl::fromLocalFile(QStringLiteral("/v.mp4")), i + 10.0, i + 11.0, library,
+                                 [&](const QUrl&) { ++answers; }, [&](const QString&) { ++answers; }, [&] { ++answers; });
+        generator.stop();
+        generator.waitForCuts();
+        QTest::qWait(20);
+        QVERIFY2(cutter.recorded().size() < 4 + 10, "cuts queued before the stop still ran");
+        QCOMPARE(answers, 0);
     }
 
     void remainsOfStoppedCutsAreSwept()

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include <QFileInfo>
+
 #include "VideoGenerator.h"
 #include "VideoLibrary.h"
 
@@ -35,13 +37,24 @@ struct ExportState {
 
 } // namespace
 
-void startExport(const std::vector<PlannedCut>& plan, const QUrl& source, VideoGenerator& generator,
-                 VideoLibrary& library, ExportHandlers handlers)
+Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& source, VideoGenerator& generator,
+                          VideoLibrary& library, ExportHandlers handlers)
 {
+    // The clips together hold what the source holds, copied: its size, and a little
+    // for each clip's own index and headers.
+    constexpr qint64 PER_CLIP = 256 * 1024;
+    const qint64 estimate = QFileInfo(source.toLocalFile()).size() + PER_CLIP * qint64(plan.size());
     auto state = std::make_shared<ExportState>();
     state->handlers = std::move(handlers);
     state->summary.total = int(plan.size());
-    VideoLibrary* target = &library;
+    Outcome<void> ready = library.prepare(estimate);
+    if (!ready) {
+        // Ended before it began: whoever counts running exports sees this one end.
+        state->summary.failed = state->summary.total;
+        if (state->handlers.finished)
+            state->handlers.finished(state->summary);
+        return ready;
+    }
 
     for (const PlannedCut& cut : plan) {
         ClipReport base;
@@ -50,19 +63,12 @@ void startExport(const std::vector<PlannedCut>& plan, const QUrl& source, VideoG
         generator.fileName = cut.fileName;
         generator.cutMode = cut.keyframesOnly ? CutMode::KeyframesOnly : CutMode::Exact;
         generator.splitVideo(
-            source, cut.startTime, cut.endTime,
-            [state, base, target](const QUrl& clip) {
-                target->addVideo(clip.toLocalFile(), [state, base](const Outcome<QString>& placed) {
-                    ClipReport report = base;
-                    if (placed) {
-                        report.result = ClipReport::Result::InLibrary;
-                        report.libraryPath = placed.value();
-                    } else {
-                        report.result = ClipReport::Result::LibraryRefused;
-                        report.error = placed.error();
-                    }
-                    state->report(report);
-                });
+            source, cut.startTime, cut.endTime, library,
+            [state, base](const QUrl& clip) {
+                ClipReport report = base;
+                report.result = ClipReport::Result::InLibrary;
+                report.libraryPath = clip.toLocalFile();
+                state->report(report);
             },
             [state, base](const QString& error) {
                 ClipReport report = base;
@@ -76,4 +82,5 @@ void startExport(const std::vector<PlannedCut>& plan, const QUrl& source, VideoG
                 state->report(report);
             });
     }
+    return ready;
 }

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "ExportPlan.h"
+#include "Outcome.h"
 
 class VideoGenerator;
 class VideoLibrary;
@@ -17,7 +18,7 @@ struct ClipReport {
         InLibrary,      // libraryPath names it
         Empty,          // its range holds no frame; nothing written, nothing lost
         CutFailed,      // error says why
-        LibraryRefused, // error says why and where the clip was kept
+        LibraryRefused, // no longer reported: clips are written in the library, so a refusal is a failed cut
     };
 
     int index = 0;
@@ -46,9 +47,13 @@ struct ExportHandlers {
     std::function<void(const ExportSummary& summary)> finished;
 };
 
-// Starts every cut of the plan at once, in timeline order, naming each through the
-// generator's fileName just before its cut; each written clip goes on to the library.
-// Returns at once. The handlers run on the main thread. The export keeps its own
-// count, so several exports can run side by side without disturbing each other.
-void startExport(const std::vector<PlannedCut>& plan, const QUrl& source, VideoGenerator& generator,
-                 VideoLibrary& library, ExportHandlers handlers);
+// Checks that the library can take the clips (it is, or can be made, a folder we may
+// write in, with room for about the source's size), then starts every cut of the plan
+// at once, in timeline order, naming each through the generator's fileName just before
+// its cut; each clip is written straight into the library. Returns at once. When the
+// library cannot take the clips, nothing is cut and the failure says why, in words to
+// show the user once: finished runs at once (every clip counted failed, so that a
+// count of running exports stays right) and clipDone never does. The handlers run on
+// the main thread. The export keeps its own count, so several can run side by side.
+Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& source, VideoGenerator& generator,
+                          VideoLibrary& library, ExportHandlers handlers);
