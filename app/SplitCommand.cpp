@@ -52,9 +52,9 @@ bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& mo
 {
     if (!request.at.isEmpty()) {
         for (const QString& text : request.at) {
-            const std::optional<CommandLineTime> time = parseCommandLineTime(text, error);
+            const Outcome<CommandLineTime> time = parseCommandLineTime(text);
             if (!time) {
-                *error = QStringLiteral("--at: ") + *error;
+                *error = QStringLiteral("--at: ") + time.error();
                 return false;
             }
             const double seconds = time->seconds(duration);
@@ -84,9 +84,9 @@ bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& mo
             model.addSplitPoint(double(k) / parts);
         return true;
     }
-    const std::optional<CommandLineTime> every = parseCommandLineTime(request.every, error);
+    const Outcome<CommandLineTime> every = parseCommandLineTime(request.every);
     if (!every) {
-        *error = QStringLiteral("--every: ") + *error;
+        *error = QStringLiteral("--every: ") + every.error();
         return false;
     }
     if (every->percent || !(every->value > 0.0)) {

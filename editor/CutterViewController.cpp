@@ -403,10 +403,9 @@ void CutterViewController::touchGoToTime()
     dialog->setLabelText(tr("Time (seconds, mm:ss, h:mm:ss or a share such as 40%):"));
     dialog->setTextValue(preciseTimeText(playhead));
     connect(dialog, &QInputDialog::textValueSelected, this, [this](const QString& text) {
-        QString error;
-        const std::optional<CommandLineTime> time = parseCommandLineTime(text, &error);
+        const Outcome<CommandLineTime> time = parseCommandLineTime(text);
         if (!time) {
-            showErrorAlert(window(), error);
+            showErrorAlert(window(), time.error());
             return;
         }
         const double seconds = time->seconds(model.duration());
@@ -449,8 +448,8 @@ void CutterViewController::touchSplitEvery()
     dialog->setWindowTitle(tr("Split Every"));
     dialog->setLabelText(tr("Length of each clip (seconds, mm:ss or h:mm:ss):"));
     connect(dialog, &QInputDialog::textValueSelected, this, [this](const QString& text) {
-        QString error;
-        const std::optional<CommandLineTime> every = parseCommandLineTime(text, &error);
+        const Outcome<CommandLineTime> every = parseCommandLineTime(text);
+        QString error = every ? QString() : every.error();
         if (every && (every->percent || !(every->value > 0.0)))
             error = tr("Give a length of time above zero, such as 30 or 5:00.");
         else if (every && model.duration() / every->value > MAX_PARTS)

@@ -11,14 +11,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    QString error;
-    const std::optional<CommandLineTime> time = parseCommandLineTime(text, &error);
+    const Outcome<CommandLineTime> time = parseCommandLineTime(text);
     if (time) {
         if (!std::isfinite(time->value) || time->value < 0.0 || (time->percent && time->value > 100.0))
             std::abort();
         if (!std::isfinite(time->seconds(3600.0)))
             std::abort();
-    } else if (error.isEmpty()) {
+    } else if (time.error().isEmpty()) {
         std::abort(); // a refusal always says why
     }
     escapeControlCharacters(text);

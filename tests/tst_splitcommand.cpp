@@ -371,9 +371,8 @@ private slots:
         QFETCH(double, value);
         QFETCH(bool, percent);
 
-        QString error;
-        const std::optional<CommandLineTime> time = parseCommandLineTime(text, &error);
-        QVERIFY2(time.has_value(), qPrintable(error));
+        const Outcome<CommandLineTime> time = parseCommandLineTime(text);
+        QVERIFY2(time.ok(), qPrintable(time.error()));
         QCOMPARE(time->value, value);
         QCOMPARE(time->percent, percent);
     }
@@ -382,8 +381,9 @@ private slots:
     {
         for (const char* text : {"", "-5", "+5", "1e3", "nan", "inf", "1:60", "1:60:00", "1:2:3:4", "1.5:30", "1::30", "5.",
                                  ".5", "101%", "1:00%", "1234567890123456789", "\u0661\u0662"}) {
-            QString error;
-            QVERIFY2(!parseCommandLineTime(QString::fromUtf8(text), &error), text);
+            const Outcome<CommandLineTime> time = parseCommandLineTime(QString::fromUtf8(text));
+            QVERIFY2(!time, text);
+            const QString error = time.error();
             // The message names what was given.
             QVERIFY2(error.contains(QLatin1Char('\'') + QString::fromUtf8(text) + QLatin1Char('\'')), qPrintable(error));
         }
@@ -391,8 +391,8 @@ private slots:
 
     void percentOfDuration()
     {
-        QCOMPARE(parseCommandLineTime(u"25%", nullptr)->seconds(200.0), 50.0);
-        QCOMPARE(parseCommandLineTime(u"1:00", nullptr)->seconds(200.0), 60.0);
+        QCOMPARE(parseCommandLineTime(u"25%")->seconds(200.0), 50.0);
+        QCOMPARE(parseCommandLineTime(u"1:00")->seconds(200.0), 60.0);
     }
 
     void escape_data()

@@ -39,13 +39,12 @@ std::optional<double> parseDecimal(QStringView text, bool allowFraction)
 
 } // namespace
 
-std::optional<CommandLineTime> parseCommandLineTime(QStringView text, QString* error)
+Outcome<CommandLineTime> parseCommandLineTime(QStringView text)
 {
     const QStringView trimmed = text.trimmed();
-    auto fail = [&](const QString& why) -> std::optional<CommandLineTime> {
-        if (error)
-            *error = QCoreApplication::translate("CommandLineTime", "'%1' is not a time: %2").arg(text.toString(), why);
-        return std::nullopt;
+    auto fail = [&](const QString& why) {
+        return Outcome<CommandLineTime>::failure(
+            QCoreApplication::translate("CommandLineTime", "'%1' is not a time: %2").arg(text.toString(), why));
     };
     if (trimmed.isEmpty())
         return fail(QCoreApplication::translate("CommandLineTime", "it is empty"));

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <optional>
-
 #include <QString>
 #include <QStringView>
+
+#include "Outcome.h"
 
 // A time given on the command line: seconds ("75", "75.5"), minutes and seconds
 // ("1:15", "1:15.500"), hours, minutes and seconds ("1:02:05.25"), or a share of the
@@ -17,8 +17,8 @@ struct CommandLineTime {
     double seconds(double duration) const { return percent ? value / 100.0 * duration : value; }
 };
 
-// Reads a time, or says what is wrong with it in *error.
-std::optional<CommandLineTime> parseCommandLineTime(QStringView text, QString* error);
+// Reads a time, or says what is wrong with it.
+Outcome<CommandLineTime> parseCommandLineTime(QStringView text);
 
 // A path or name made safe to print on one terminal line: control characters are
 // shown escaped ("\n", "\t", "\x1b").
