@@ -9,6 +9,7 @@
 #include <set>
 
 #include <dirent.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -22,6 +23,7 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 
+#include "FfmpegSupport.h"
 #include "MediaLog.h"
 #include "MediaProbe.h"
 
@@ -135,8 +137,13 @@ bool isLeftover(const QString& name)
     const qulonglong start = fields[2].toULongLong(&startOk);
     if (!pidOk || !startOk || pid <= 0)
         return false;
+    // Gone: no process has that id, or one does that started at another time (the id
+    // was used again). A process we may not look at, or a start time that could not be
+    // read when the file was made, proves nothing, and the file stays.
+    if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+        return true;
     const std::optional<qulonglong> running = processStart(pid);
-    return !running || *running != start;
+    return running && start != 0 && *running != start;
 }
 
 // The library's lock, held by whoever gives a clip its name on a filesystem that
@@ -312,8 +319,13 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
             QStringLiteral("Could not add '%1' to the video library: %2.").arg(fileName, why));
     };
     const Outcome<VideoInfo> probe = probeVideo(path());
-    if (!probe)
-        return refuse(QStringLiteral("it is not a readable video (%1)").arg(probe.error()));
+    if (!probe) {
+        // The probe names the working file, which may be an unnamed "/proc/self/fd/N":
+        // the user knows it by the clip's name.
+        QString why = probe.error();
+        why.replace(QLatin1Char('\'') + displayName(path()) + QLatin1Char('\''), QLatin1Char('\'') + fileName + QLatin1Char('\''));
+        return refuse(QStringLiteral("it is not a readable video (%1)").arg(why));
+    }
     {
         // On the disk before it has a name, so that not even a power loss leaves a
         // partial clip under a final name.

@@ -126,8 +126,17 @@ bool isParameterSetOrDelimiter(AVCodecID codec, const QByteArray& unit)
 bool FrameReencoder::supports(const AVCodecParameters* stream)
 {
     const AVCodecID codec = stream->codec_id;
-    const bool framed = (codec != AV_CODEC_ID_H264 && codec != AV_CODEC_ID_HEVC)
-        || (stream->extradata_size > 0 && stream->extradata[0] == 1);
+    bool framed = codec != AV_CODEC_ID_H264 && codec != AV_CODEC_ID_HEVC;
+    if (!framed && stream->extradata_size > 0 && stream->extradata[0] == 1) {
+        // Our encoded frames are written with the stream's length prefixes; one of 1 or
+        // 2 bytes cannot hold a high-quality keyframe's size, so such rare streams are
+        // cut at keyframes instead.
+        const QByteArray record(reinterpret_cast<const char*>(stream->extradata), stream->extradata_size);
+        const std::optional<int> prefix = codec == AV_CODEC_ID_H264
+            ? (AvcConfig::parse(record) ? std::optional(AvcConfig::parse(record)->lengthSize) : std::nullopt)
+            : (HevcConfig::parse(record) ? std::optional(HevcConfig::parse(record)->lengthSize) : std::nullopt);
+        framed = prefix == 4;
+    }
     return framed && encoderName(codec) && avcodec_find_encoder_by_name(encoderName(codec)) && avcodec_find_decoder(codec);
 }
 

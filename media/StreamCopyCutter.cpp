@@ -850,6 +850,10 @@ std::optional<QString> ClipJob::copyPackets(AVFormatContext* output)
             takeOther(output, *stream, std::move(taken));
         }
     }
+    // A write that failed (a full disk, a size limit) ended the loop early: that, not
+    // the missing frames it left, is what went wrong.
+    if (writeStatus < 0)
+        return ffmpegProblem(QStringLiteral("the clip could not be written"), writeStatus);
     if (status < 0 && status != AVERROR_EOF)
         return ffmpegProblem(QStringLiteral("the video could not be read to the end of the clip"), status);
     if (video.stage != VideoPass::Stage::Finished && video.stage != VideoPass::Stage::Waiting) {

@@ -41,14 +41,19 @@ StopSignals::StopSignals(QObject* parent)
     action.sa_handler = &onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int number : STOP_SIGNALS)
-        ::sigaction(number, &action, nullptr);
+    for (size_t i = 0; i < STOP_SIGNALS.size(); ++i) {
+        if (::sigaction(STOP_SIGNALS[i], nullptr, &previous[i]) != 0 || previous[i].sa_handler == SIG_IGN)
+            continue;
+        taken[i] = ::sigaction(STOP_SIGNALS[i], &action, nullptr) == 0;
+    }
 }
 
 StopSignals::~StopSignals()
 {
-    for (const int number : STOP_SIGNALS)
-        std::signal(number, SIG_DFL);
+    for (size_t i = 0; i < STOP_SIGNALS.size(); ++i) {
+        if (taken[i])
+            ::sigaction(STOP_SIGNALS[i], &previous[i], nullptr);
+    }
 }
 
 void StopSignals::readSignal()

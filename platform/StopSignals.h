@@ -1,12 +1,16 @@
 #pragma once
 
+#include <array>
+#include <csignal>
+
 #include <QObject>
 
 class QSocketNotifier;
 
 // Turns SIGINT, SIGTERM and SIGHUP (Ctrl+C, a logout, a closed terminal) into a Qt
 // signal on the main thread, where stopping can be done in order. While one lives the
-// process is no longer ended by them; they are the system's again once it is gone.
+// process is no longer ended by them; they are the system's again once it is gone. A
+// signal the process was started to ignore (nohup, a background job) stays ignored.
 class StopSignals final : public QObject {
     Q_OBJECT
 
@@ -25,4 +29,7 @@ private:
     void readSignal();
 
     QSocketNotifier* notifier = nullptr;
+    // What each signal did before, put back when this goes.
+    std::array<struct sigaction, 3> previous{};
+    std::array<bool, 3> taken{};
 };
