@@ -1,5 +1,4 @@
 #include <QDir>
-#include <QImage>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 
@@ -67,12 +66,14 @@ private slots:
                  qPrintable(QStringLiteral("%1 vs %2").arg(firstLength).arg(endOfFirst - firstShown)));
         QVERIFY2(std::abs(firstLength + secondLength - duration) <= 0.08,
                  qPrintable(QStringLiteral("%1 + %2 vs %3").arg(firstLength).arg(secondLength).arg(duration)));
-        // The second clip starts on the source's frame at the split.
+        // The second clip starts on the source's frame at the split (encoded again, so
+        // alike, not identical).
         const QString a = dir.filePath(QStringLiteral("a.png"));
         const QString b = dir.filePath(QStringLiteral("b.png"));
         QVERIFY(ffmpeg({"-ss", QString::number(endOfFirst - 0.001, 'f', 3), "-i", source, "-frames:v", "1", a}));
         QVERIFY(ffmpeg({"-i", second, "-frames:v", "1", b}));
-        QCOMPARE(QImage(b), QImage(a));
+        const double psnr = oracle::lowestPsnr(b, a, 0, 1);
+        QVERIFY2(psnr >= 35.0, qPrintable(QStringLiteral("%1 dB").arg(psnr)));
     }
 
     void overTwoHours()
