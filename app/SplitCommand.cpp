@@ -54,16 +54,18 @@ bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& mo
         for (const QString& text : request.at) {
             const Outcome<CommandLineTime> time = parseCommandLineTime(text);
             if (!time) {
-                *error = QStringLiteral("--at: ") + time.error();
+                *error = QCoreApplication::translate("SplitCommand", "--at: %1").arg(time.error());
                 return false;
             }
             const double seconds = time->seconds(duration);
             if (seconds > duration) {
-                *error = QStringLiteral("--at %1 is after the end of the video (%2).").arg(text, timeForMessage(duration));
+                *error = QCoreApplication::translate("SplitCommand", "--at %1 is after the end of the video (%2).")
+                             .arg(text, timeForMessage(duration));
                 return false;
             }
             if (!model.addSplitPoint(seconds / duration)) {
-                *error = QStringLiteral("--at %1 repeats a split point given before.").arg(text);
+                *error = QCoreApplication::translate("SplitCommand", "--at %1 repeats a split point given before.")
+                             .arg(text);
                 return false;
             }
         }
@@ -73,11 +75,13 @@ bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& mo
         bool ok = false;
         const int parts = request.parts->trimmed().toInt(&ok);
         if (!ok) {
-            *error = QStringLiteral("--parts: '%1' is not a number.").arg(*request.parts);
+            *error = QCoreApplication::translate("SplitCommand", "--parts: '%1' is not a number.").arg(*request.parts);
             return false;
         }
         if (parts < 1 || parts > MAX_CLIPS) {
-            *error = QStringLiteral("--parts: %1 is not a whole number from 1 to %2.").arg(parts).arg(MAX_CLIPS);
+            *error = QCoreApplication::translate("SplitCommand", "--parts: %1 is not a whole number from 1 to %2.")
+                         .arg(parts)
+                         .arg(MAX_CLIPS);
             return false;
         }
         for (int k = 1; k < parts; ++k)
@@ -86,15 +90,19 @@ bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& mo
     }
     const Outcome<CommandLineTime> every = parseCommandLineTime(request.every);
     if (!every) {
-        *error = QStringLiteral("--every: ") + every.error();
+        *error = QCoreApplication::translate("SplitCommand", "--every: %1").arg(every.error());
         return false;
     }
     if (every->percent || !(every->value > 0.0)) {
-        *error = QStringLiteral("--every: wants a length of time above zero, such as 30 or 5:00, not '%1'.").arg(request.every);
+        *error = QCoreApplication::translate(
+            "SplitCommand", "--every: wants a length of time above zero, such as 30 or 5:00, not '%1'.")
+                     .arg(request.every);
         return false;
     }
     if (duration / every->value > MAX_CLIPS) {
-        *error = QStringLiteral("--every: %1 would make more than %2 clips.").arg(request.every).arg(MAX_CLIPS);
+        *error = QCoreApplication::translate("SplitCommand", "--every: %1 would make more than %2 clips.")
+                     .arg(request.every)
+                     .arg(MAX_CLIPS);
         return false;
     }
     for (int k = 1; k * every->value < duration; ++k)
@@ -121,16 +129,22 @@ std::vector<QString> keyframeNotes(const QString& video, const std::vector<Plann
     if (!starts || starts->times.size() != plan.size())
         return notes; // the cuts say what is wrong, if anything
     if (mode == CutMode::KeyframesOnly) {
-        err << "Cutting at keyframes only (nothing is encoded again):\n";
+        err << QCoreApplication::translate("SplitCommand", "Cutting at keyframes only (nothing is encoded again):")
+            << "\n";
         for (size_t k = 0; k < plan.size(); ++k)
-            err << QStringLiteral("  %1 starts at %2 s (asked for %3 s)\n")
-                       .arg(plan[k].fileName, secondsText(starts->times[k]), secondsText(plan[k].startTime));
+            err << "  "
+                << QCoreApplication::translate("SplitCommand", "%1 starts at %2 s (asked for %3 s)")
+                       .arg(plan[k].fileName, secondsText(starts->times[k]), secondsText(plan[k].startTime))
+                << "\n";
         return notes;
     }
     for (size_t k = 0; k < plan.size(); ++k) {
         if (starts->times[k] < plan[k].startTime - 1e-6)
-            notes[k] = QStringLiteral(" (starts at the keyframe at %1 s, before the split: its %2 video cannot be "
-                                      "encoded again here)").arg(secondsText(starts->times[k]), starts->codec);
+            notes[k] = QStringLiteral(" ")
+                + QCoreApplication::translate("SplitCommand",
+                    "(starts at the keyframe at %1 s, before the split: its %2 "
+                    "video cannot be encoded again here)")
+                      .arg(secondsText(starts->times[k]), starts->codec);
     }
     return notes;
 }
@@ -139,10 +153,8 @@ QString progressBar(int done, int total)
 {
     constexpr int WIDTH = 30;
     const int filled = total > 0 ? done * WIDTH / total : WIDTH;
-    return QStringLiteral("\r[%1%2] %3 of %4 clips")
-        .arg(QString(filled, QLatin1Char('#')), QString(WIDTH - filled, QLatin1Char(' ')))
-        .arg(done)
-        .arg(total);
+    return QStringLiteral("\r[%1%2] ").arg(QString(filled, QLatin1Char('#')), QString(WIDTH - filled, QLatin1Char(' ')))
+        + QCoreApplication::translate("SplitCommand", "%1 of %2 clips").arg(done).arg(total);
 }
 
 // Back to the start of the progress bar's line, and the line wiped.
@@ -154,12 +166,13 @@ QString resultLine(const ClipReport& report)
     case ClipReport::Result::InLibrary:
         return QStringLiteral("%1: %2").arg(report.fileName, escapeControlCharacters(report.libraryPath));
     case ClipReport::Result::Empty:
-        return QStringLiteral("%1: empty, skipped").arg(report.fileName);
+        return QCoreApplication::translate("SplitCommand", "%1: empty, skipped").arg(report.fileName);
     case ClipReport::Result::CutFailed:
     case ClipReport::Result::LibraryRefused:
         break;
     }
-    return QStringLiteral("%1: failed: %2").arg(report.fileName, escapeControlCharacters(report.error));
+    return QCoreApplication::translate("SplitCommand", "%1: failed: %2")
+        .arg(report.fileName, escapeControlCharacters(report.error));
 }
 
 // What the user sees of a running export: one result line per clip on standard
@@ -205,10 +218,11 @@ public:
                 io.out << line(printed) << "\n";
         }
         io.out.flush();
-        io.err << QStringLiteral("Stopped: %1 of %2 clips saved to %3\n")
+        io.err << QCoreApplication::translate("SplitCommand", "Stopped: %1 of %2 clips saved to %3")
                       .arg(saved)
                       .arg(reports.size())
-                      .arg(escapeControlCharacters(QDir::toNativeSeparators(library)));
+                      .arg(escapeControlCharacters(QDir::toNativeSeparators(library)))
+               << "\n";
         io.err.flush();
     }
 
@@ -250,7 +264,7 @@ private:
 
 QString SplitCommand::usage()
 {
-    return QStringLiteral(
+    return QCoreApplication::translate("SplitCommand",
         "Usage: trimora split VIDEO (--at TIME... | --parts N | --every TIME) [--keyframes] [--library DIR]\n"
         "\n"
         "Cuts VIDEO into clips and adds them to the video library. Clips start and end on the\n"
@@ -285,15 +299,17 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
     if (!parser.parse(QStringList{QStringLiteral("trimora-split")} + arguments))
         return badUsage(parser.errorText());
     if (parser.positionalArguments().size() != 1)
-        return badUsage(parser.positionalArguments().isEmpty() ? QStringLiteral("name one video to split.")
-                                                               : QStringLiteral("name only one video to split."));
+        return badUsage(parser.positionalArguments().isEmpty()
+                ? QCoreApplication::translate("SplitCommand", "name one video to split.")
+                : QCoreApplication::translate("SplitCommand", "name only one video to split."));
     const int ways = int(parser.isSet(at)) + int(parser.isSet(parts)) + int(parser.isSet(every));
     if (ways != 1)
-        return badUsage(QStringLiteral("give exactly one of --at, --parts and --every."));
+        return badUsage(QCoreApplication::translate("SplitCommand", "give exactly one of --at, --parts and --every."));
     if (parser.values(library).size() > 1 || parser.values(parts).size() > 1 || parser.values(every).size() > 1)
-        return badUsage(QStringLiteral("--parts, --every and --library can each be given once."));
+        return badUsage(
+            QCoreApplication::translate("SplitCommand", "--parts, --every and --library can each be given once."));
     if (parser.isSet(library) && parser.value(library).isEmpty())
-        return badUsage(QStringLiteral("--library: '' is not a folder."));
+        return badUsage(QCoreApplication::translate("SplitCommand", "--library: '' is not a folder."));
 
     SplitRequest request;
     request.video = parser.positionalArguments().constFirst();
@@ -354,14 +370,16 @@ int SplitCommand::runExport(const SplitRequest& request, const std::vector<Plann
     const Outcome<void> started = startExport(plan, QUrl::fromLocalFile(QFileInfo(request.video).absoluteFilePath()),
                                               generator, folder, std::move(handlers));
     if (!started) {
-        io.err << "trimora split: " << escapeControlCharacters(started.error()) << "\nNothing was cut.\n";
+        io.err << "trimora split: " << escapeControlCharacters(started.error()) << "\n"
+               << QCoreApplication::translate("SplitCommand", "Nothing was cut.") << "\n";
         io.err.flush();
         return BadUsage;
     }
-    io.err << QStringLiteral("Cutting %1 (%2) into %3 clips for %4\n")
+    io.err << QCoreApplication::translate("SplitCommand", "Cutting %1 (%2) into %3 clips for %4")
                   .arg(escapeControlCharacters(QFileInfo(request.video).fileName()), timeText(video.duration))
                   .arg(plan.size())
-                  .arg(escapeControlCharacters(QDir::toNativeSeparators(folder.folder())));
+                  .arg(escapeControlCharacters(QDir::toNativeSeparators(folder.folder())))
+           << "\n";
     io.err.flush();
     console.start();
     loop.exec();
@@ -375,9 +393,12 @@ int SplitCommand::runExport(const SplitRequest& request, const std::vector<Plann
     }
     if (!result.succeeded()) {
         if (result.failed == 0)
-            io.err << QStringLiteral("No clip holds a frame; nothing was saved.\n");
+            io.err << QCoreApplication::translate("SplitCommand", "No clip holds a frame; nothing was saved.") << "\n";
         else
-            io.err << QStringLiteral("%1 of %2 clips failed.\n").arg(result.failed).arg(result.total);
+            io.err << QCoreApplication::translate("SplitCommand", "%1 of %2 clips failed.")
+                          .arg(result.failed)
+                          .arg(result.total)
+                   << "\n";
         io.err.flush();
         return ClipFailed;
     }

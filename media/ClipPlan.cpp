@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include <QCoreApplication>
+
 #include "MediaLog.h"
 #include "ParameterSets.h"
 
@@ -62,7 +64,8 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source)
         return Outcome<std::unique_ptr<ClipPlanner>>::failure(error);
     self->video = bestVideoStream(self->input.get());
     if (self->video < 0)
-        return Outcome<std::unique_ptr<ClipPlanner>>::failure(self->problem(QStringLiteral("it has no video track.")));
+        return Outcome<std::unique_ptr<ClipPlanner>>::failure(
+            self->problem(QCoreApplication::translate("ClipPlan", "it has no video track.")));
     const AVStream* stream = self->input->streams[self->video];
     self->base = stream->time_base;
     self->origin = self->input->start_time != NO_TIME ? av_rescale_q(self->input->start_time, MICROSECONDS, self->base) : 0;
@@ -79,7 +82,7 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source)
 
 QString ClipPlanner::problem(const QString& what) const
 {
-    return QStringLiteral("Could not cut '%1': %2").arg(displayName(source), what);
+    return QCoreApplication::translate("ClipPlan", "Could not cut '%1': %2").arg(displayName(source), what);
 }
 
 int64_t ClipPlanner::toTicks(double seconds) const
@@ -263,7 +266,9 @@ PlanResult ClipPlanner::planStart(int64_t threshold, ClipPlan& plan, bool* faile
                     return {PlanResult::Kind::Planned, {}, {}};
                 }
             }
-            return {PlanResult::Kind::Failed, {}, problem(QStringLiteral("its first keyframe cannot be read; the file is damaged."))};
+            return {PlanResult::Kind::Failed, {},
+                problem(QCoreApplication::translate(
+                    "ClipPlan", "its first keyframe cannot be read; the file is damaged."))};
         }
     }
 }
@@ -376,13 +381,16 @@ PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, boo
     ClipPlan plan;
     bool failed = false;
     auto unreadable = [this] {
-        return PlanResult{PlanResult::Kind::Failed, {}, problem(noShownTimes
-            ? QStringLiteral("its frames carry no presentation times, so it cannot be cut exactly.")
-            : QStringLiteral("the video is damaged or could not be read."))};
+        return PlanResult {PlanResult::Kind::Failed, {},
+            problem(noShownTimes
+                    ? QCoreApplication::translate(
+                        "ClipPlan", "its frames carry no presentation times, so it cannot be cut exactly.")
+                    : QCoreApplication::translate("ClipPlan", "the video is damaged or could not be read."))};
     };
     auto endsEarly = [this] {
-        return PlanResult{PlanResult::Kind::Failed, {},
-                          problem(QStringLiteral("the video ends early; the file may be incomplete or damaged."))};
+        return PlanResult {PlanResult::Kind::Failed, {},
+            problem(QCoreApplication::translate(
+                "ClipPlan", "the video ends early; the file may be incomplete or damaged."))};
     };
     const bool onKeyframes = mode == CutMode::KeyframesOnly || !canReencode;
     int64_t threshold = toTicks(startTime);

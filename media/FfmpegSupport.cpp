@@ -12,6 +12,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,7 +27,7 @@ QString ffmpegErrorText(int error)
 {
     std::array<char, AV_ERROR_MAX_STRING_SIZE> buffer{};
     if (av_strerror(error, buffer.data(), buffer.size()) < 0)
-        return QStringLiteral("error %1").arg(error);
+        return QCoreApplication::translate("FfmpegSupport", "error %1").arg(error);
     return QString::fromUtf8(buffer.data());
 }
 
@@ -55,22 +56,25 @@ Outcome<void> checkRegularFile(const QString& path)
 {
     // Named by its whole path: a pipe's name ("63" for /dev/fd/63) says nothing.
     auto refuse = [&path](const QString& why) {
-        return Outcome<void>::failure(QStringLiteral("Could not open '%1': %2").arg(QDir::toNativeSeparators(path), why));
+        return Outcome<void>::failure(QCoreApplication::translate("FfmpegSupport", "Could not open '%1': %2")
+                                          .arg(QDir::toNativeSeparators(path), why));
     };
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
-        return Outcome<void>::failure(QStringLiteral("Could not read video '%1': %2")
+        return Outcome<void>::failure(QCoreApplication::translate("FfmpegSupport", "Could not read video '%1': %2")
                                           .arg(displayName(path), QString::fromLocal8Bit(std::strerror(errno))));
     }
     if (S_ISREG(info.st_mode))
         return {};
     if (S_ISDIR(info.st_mode))
-        return refuse(QStringLiteral("it is a folder, not a video."));
+        return refuse(QCoreApplication::translate("FfmpegSupport", "it is a folder, not a video."));
     if (S_ISFIFO(info.st_mode)) {
-        return refuse(QStringLiteral("it is a pipe, and a pipe cannot be read twice. Trimora opens only regular "
-                                     "files: save the video to a file first."));
+        return refuse(QCoreApplication::translate("FfmpegSupport",
+            "it is a pipe, and a pipe cannot be read twice. Trimora opens only regular "
+            "files: save the video to a file first."));
     }
-    return refuse(QStringLiteral("it is a device or a socket, not a file. Trimora opens only regular files."));
+    return refuse(QCoreApplication::translate(
+        "FfmpegSupport", "it is a device or a socket, not a file. Trimora opens only regular files."));
 }
 
 InputFormat openInput(const QString& path, QString* error)
@@ -86,7 +90,8 @@ InputFormat openInput(const QString& path, QString* error)
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw) {
         if (error)
-            *error = QStringLiteral("Could not read video '%1': out of memory.").arg(displayName(path));
+            *error = QCoreApplication::translate("FfmpegSupport", "Could not read video '%1': out of memory.")
+                         .arg(displayName(path));
         return nullptr;
     }
     raw->interrupt_callback = {&interruptWhenStopped, nullptr};
@@ -95,7 +100,8 @@ InputFormat openInput(const QString& path, QString* error)
     if (status < 0) {
         qCDebug(lcMedia) << "avformat_open_input failed for" << path << ffmpegErrorText(status);
         if (error)
-            *error = QStringLiteral("Could not read video '%1': %2").arg(displayName(path), ffmpegErrorText(status));
+            *error = QCoreApplication::translate("FfmpegSupport", "Could not read video '%1': %2")
+                         .arg(displayName(path), ffmpegErrorText(status));
         return nullptr;
     }
     InputFormat input(raw);
@@ -103,7 +109,8 @@ InputFormat openInput(const QString& path, QString* error)
     if (status < 0) {
         qCDebug(lcMedia) << "avformat_find_stream_info failed for" << path << ffmpegErrorText(status);
         if (error)
-            *error = QStringLiteral("Could not read video '%1': %2").arg(displayName(path), ffmpegErrorText(status));
+            *error = QCoreApplication::translate("FfmpegSupport", "Could not read video '%1': %2")
+                         .arg(displayName(path), ffmpegErrorText(status));
         return nullptr;
     }
     return input;

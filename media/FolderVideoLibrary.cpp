@@ -16,6 +16,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -316,7 +317,8 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
 {
     auto refuse = [&](const QString& why) {
         return Outcome<QString>::failure(
-            QStringLiteral("Could not add '%1' to the video library: %2.").arg(fileName, why));
+            QCoreApplication::translate("FolderVideoLibrary", "Could not add '%1' to the video library: %2.")
+                .arg(fileName, why));
     };
     const Outcome<VideoInfo> probe = probeVideo(path());
     if (!probe) {
@@ -324,7 +326,7 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
         // the user knows it by the clip's name.
         QString why = probe.error();
         why.replace(QLatin1Char('\'') + displayName(path()) + QLatin1Char('\''), QLatin1Char('\'') + fileName + QLatin1Char('\''));
-        return refuse(QStringLiteral("it is not a readable video (%1)").arg(why));
+        return refuse(QCoreApplication::translate("FolderVideoLibrary", "it is not a readable video (%1)").arg(why));
     }
     {
         // On the disk before it has a name, so that not even a power loss leaves a
@@ -341,14 +343,14 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
     if (!unnamed.valid()) {
         naming.emplace(state->root);
         if (!naming->locked()) {
-            return refuse(QStringLiteral("the folder '%1' cannot be locked (%2)")
+            return refuse(QCoreApplication::translate("FolderVideoLibrary", "the folder '%1' cannot be locked (%2)")
                               .arg(shown(state->root), systemError(naming->error())));
         }
     }
 
     const std::lock_guard lock(state->mutex);
     if (state->stopped)
-        return refuse(QStringLiteral("saving was stopped"));
+        return refuse(QCoreApplication::translate("FolderVideoLibrary", "saving was stopped"));
     int error = 0;
     QString placed;
     if (unnamed.valid()) {
@@ -364,9 +366,10 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
     if (placed.isEmpty()) {
         qCInfo(lcMedia) << "naming a clip failed in" << state->root << systemError(error);
         if (error == ENOSPC || error == EDQUOT)
-            return refuse(QStringLiteral("there is not enough space in '%1'").arg(shown(state->root)));
+            return refuse(QCoreApplication::translate("FolderVideoLibrary", "there is not enough space in '%1'")
+                              .arg(shown(state->root)));
         if (error == EEXIST)
-            return refuse(QStringLiteral("every name for it is taken"));
+            return refuse(QCoreApplication::translate("FolderVideoLibrary", "every name for it is taken"));
         return refuse(QStringLiteral("'%1': %2").arg(shown(state->root), systemError(error)));
     }
     published = true;
@@ -420,12 +423,14 @@ Outcome<void> FolderVideoLibrary::prepare(qint64 bytes)
 {
     const QString& root = state->root;
     auto refuse = [&root](const QString& why) {
-        return Outcome<void>::failure(QStringLiteral("Cannot save clips to '%1': %2.").arg(shown(root), why));
+        return Outcome<void>::failure(
+            QCoreApplication::translate("FolderVideoLibrary", "Cannot save clips to '%1': %2.").arg(shown(root), why));
     };
     if (const int error = makeFolder(root)) {
         if (error == ENOTDIR)
-            return refuse(QStringLiteral("it is not a folder"));
-        return refuse(QStringLiteral("the folder cannot be made (%1)").arg(systemError(error)));
+            return refuse(QCoreApplication::translate("FolderVideoLibrary", "it is not a folder"));
+        return refuse(QCoreApplication::translate("FolderVideoLibrary", "the folder cannot be made (%1)")
+                          .arg(systemError(error)));
     }
     removeLeftovers();
     // The one sure test of being allowed to write there is writing there.
@@ -436,7 +441,8 @@ Outcome<void> FolderVideoLibrary::prepare(qint64 bytes)
     if (::statvfs(encoded(root).constData(), &disk) == 0) {
         const qint64 available = qint64(disk.f_bavail) * qint64(disk.f_frsize);
         if (available < bytes) {
-            return refuse(QStringLiteral("there is not enough space: the clips need about %1, and %2 is free")
+            return refuse(QCoreApplication::translate(
+                "FolderVideoLibrary", "there is not enough space: the clips need about %1, and %2 is free")
                               .arg(dataSize(bytes), dataSize(available)));
         }
     }
@@ -450,12 +456,15 @@ Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> FolderVideoLibrary::createWo
     {
         const std::lock_guard lock(state->mutex);
         if (state->stopped)
-            return Result::failure(QStringLiteral("Saving was stopped."));
+            return Result::failure(QCoreApplication::translate("FolderVideoLibrary", "Saving was stopped."));
     }
     auto refuse = [&root](int error) {
         if (error == ENOSPC || error == EDQUOT)
-            return Result::failure(QStringLiteral("Cannot save clips to '%1': there is not enough space.").arg(shown(root)));
-        return Result::failure(QStringLiteral("Cannot save clips to '%1': %2.").arg(shown(root), systemError(error)));
+            return Result::failure(QCoreApplication::translate(
+                "FolderVideoLibrary", "Cannot save clips to '%1': there is not enough space.")
+                                       .arg(shown(root)));
+        return Result::failure(QCoreApplication::translate("FolderVideoLibrary", "Cannot save clips to '%1': %2.")
+                                   .arg(shown(root), systemError(error)));
     };
     if (state->unnamedFiles) {
         const int fd = ::open(encoded(root).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
@@ -477,7 +486,7 @@ Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> FolderVideoLibrary::createWo
             + QString::number(QRandomGenerator::global()->generate64() & 0xffffffffffULL, 36) + QLatin1String(PART_SUFFIX);
         const std::lock_guard lock(state->mutex);
         if (state->stopped)
-            return Result::failure(QStringLiteral("Saving was stopped."));
+            return Result::failure(QCoreApplication::translate("FolderVideoLibrary", "Saving was stopped."));
         const int fd = ::open(encoded(part).constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST)

@@ -9,6 +9,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <QCoreApplication>
+
 #include "MediaLog.h"
 #include "ParameterSets.h"
 
@@ -161,7 +163,8 @@ bool FrameReencoder::decodesAlone(const AVStream* stream, const AVPacket* keyfra
 
 QString FrameReencoder::problem(const QString& what, int status) const
 {
-    return QStringLiteral("Could not cut '%1': %2 (%3).").arg(sourceName, what, ffmpegErrorText(status));
+    return QCoreApplication::translate("FrameReencoder", "Could not cut '%1': %2 (%3).")
+        .arg(sourceName, what, ffmpegErrorText(status));
 }
 
 Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* source, int parameterSetId,
@@ -175,19 +178,22 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
     const AVCodec* encoderCodec = name ? avcodec_find_encoder_by_name(name) : nullptr;
     const AVCodec* decoderCodec = avcodec_find_decoder(parameters->codec_id);
     if (!encoderCodec || !decoderCodec)
-        return Outcome<std::unique_ptr<FrameReencoder>>::failure(QStringLiteral("no encoder for %1").arg(
-            QString::fromUtf8(avcodec_get_name(parameters->codec_id))));
+        return Outcome<std::unique_ptr<FrameReencoder>>::failure(
+            QCoreApplication::translate("FrameReencoder", "no encoder for %1")
+                .arg(QString::fromUtf8(avcodec_get_name(parameters->codec_id))));
 
     self->decoder.reset(avcodec_alloc_context3(decoderCodec));
     self->encoder.reset(avcodec_alloc_context3(encoderCodec));
     if (!self->decoder || !self->encoder || !self->frame
         || avcodec_parameters_to_context(self->decoder.get(), parameters) < 0)
-        return Outcome<std::unique_ptr<FrameReencoder>>::failure(QStringLiteral("out of memory"));
+        return Outcome<std::unique_ptr<FrameReencoder>>::failure(
+            QCoreApplication::translate("FrameReencoder", "out of memory"));
     self->decoder->pkt_timebase = source->time_base;
     self->decoder->thread_count = 2;
     int status = avcodec_open2(self->decoder.get(), decoderCodec, nullptr);
     if (status < 0)
-        return Outcome<std::unique_ptr<FrameReencoder>>::failure(self->problem(QStringLiteral("the video cannot be decoded"), status));
+        return Outcome<std::unique_ptr<FrameReencoder>>::failure(
+            self->problem(QCoreApplication::translate("FrameReencoder", "the video cannot be decoded"), status));
 
     AVCodecContext* context = self->encoder.get();
     context->width = parameters->width;
@@ -216,9 +222,11 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
     status = avcodec_open2(context, encoderCodec, &raw);
     options.reset(raw);
     if (status < 0)
-        return Outcome<std::unique_ptr<FrameReencoder>>::failure(self->problem(
-            QStringLiteral("its %1 video cannot be encoded again with the same picture format")
-                .arg(QString::fromUtf8(avcodec_get_name(parameters->codec_id))), status));
+        return Outcome<std::unique_ptr<FrameReencoder>>::failure(
+            self->problem(QCoreApplication::translate(
+                              "FrameReencoder", "its %1 video cannot be encoded again with the same picture format")
+                              .arg(QString::fromUtf8(avcodec_get_name(parameters->codec_id))),
+                status));
 
     if (parameters->codec_id == AV_CODEC_ID_H264) {
         if (const std::optional<AvcConfig> config = AvcConfig::parse(
@@ -247,7 +255,9 @@ bool FrameReencoder::decode(const AVPacket* packet, QString* error)
 {
     int status = avcodec_send_packet(decoder.get(), packet);
     if (status < 0 && status != AVERROR_EOF) {
-        *error = problem(QStringLiteral("a frame that has to be encoded again cannot be decoded"), status);
+        *error = problem(
+            QCoreApplication::translate("FrameReencoder", "a frame that has to be encoded again cannot be decoded"),
+            status);
         return false;
     }
     for (;;) {
@@ -255,7 +265,9 @@ bool FrameReencoder::decode(const AVPacket* packet, QString* error)
         if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
             return true;
         if (status < 0) {
-            *error = problem(QStringLiteral("a frame that has to be encoded again cannot be decoded"), status);
+            *error = problem(
+                QCoreApplication::translate("FrameReencoder", "a frame that has to be encoded again cannot be decoded"),
+                status);
             return false;
         }
         const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
@@ -275,8 +287,10 @@ bool FrameReencoder::decode(const AVPacket* packet, QString* error)
 bool FrameReencoder::encode(AVFrame* picture, QString* error)
 {
     if (picture->format != encoder->pix_fmt || picture->width != encoder->width || picture->height != encoder->height) {
-        *error = QStringLiteral("Could not cut '%1': its frames change format, so the frames at the split cannot be "
-                                "encoded again.").arg(sourceName);
+        *error = QCoreApplication::translate("FrameReencoder",
+            "Could not cut '%1': its frames change format, so the frames at the split cannot be "
+            "encoded again.")
+                     .arg(sourceName);
         return false;
     }
     // The decoder's picture types would be taken as orders; the encoder chooses, apart
@@ -286,7 +300,9 @@ bool FrameReencoder::encode(AVFrame* picture, QString* error)
     started = true;
     const int status = avcodec_send_frame(encoder.get(), picture);
     if (status < 0) {
-        *error = problem(QStringLiteral("the frames at the split could not be encoded again"), status);
+        *error = problem(
+            QCoreApplication::translate("FrameReencoder", "the frames at the split could not be encoded again"),
+            status);
         return false;
     }
     return drainEncoder(error);
@@ -300,7 +316,9 @@ bool FrameReencoder::drainEncoder(QString* error)
         if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
             return true;
         if (status < 0) {
-            *error = problem(QStringLiteral("the frames at the split could not be encoded again"), status);
+            *error = problem(
+                QCoreApplication::translate("FrameReencoder", "the frames at the split could not be encoded again"),
+                status);
             return false;
         }
         ++encodedCount;
@@ -331,7 +349,9 @@ bool FrameReencoder::finish(QString* error)
         return false;
     const int status = avcodec_send_frame(encoder.get(), nullptr);
     if (status < 0 && status != AVERROR_EOF) {
-        *error = problem(QStringLiteral("the frames at the split could not be encoded again"), status);
+        *error = problem(
+            QCoreApplication::translate("FrameReencoder", "the frames at the split could not be encoded again"),
+            status);
         return false;
     }
     return drainEncoder(error);

@@ -6,6 +6,8 @@ extern "C" {
 #include <libavutil/display.h>
 }
 
+#include <QCoreApplication>
+
 #include "FfmpegSupport.h"
 #include "MediaLog.h"
 
@@ -48,15 +50,17 @@ QString firstPictureProblem(AVFormatContext* input, const AVStream* stream)
 {
     const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!decoder)
-        return QStringLiteral("its video format (%1) is not supported").arg(avcodec_get_name(stream->codecpar->codec_id));
+        return QCoreApplication::translate("MediaProbe", "its video format (%1) is not supported")
+            .arg(avcodec_get_name(stream->codecpar->codec_id));
     CodecContext codec(avcodec_alloc_context3(decoder));
     if (!codec || avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0)
-        return QStringLiteral("out of memory");
+        return QCoreApplication::translate("MediaProbe", "out of memory");
     codec->thread_count = 1;
     int status = avcodec_open2(codec.get(), decoder, nullptr);
     if (status < 0) {
         qCDebug(lcMedia) << "avcodec_open2 failed:" << ffmpegErrorText(status);
-        return QStringLiteral("its video cannot be decoded (%1)").arg(ffmpegErrorText(status));
+        return QCoreApplication::translate("MediaProbe", "its video cannot be decoded (%1)")
+            .arg(ffmpegErrorText(status));
     }
     Packet packet(av_packet_alloc());
     Frame frame(av_frame_alloc());
@@ -88,8 +92,9 @@ QString firstPictureProblem(AVFormatContext* input, const AVStream* stream)
         if (status < 0)
             break;
     }
-    return QStringLiteral("its first picture cannot be decoded (%1)")
-        .arg(lastError < 0 ? ffmpegErrorText(lastError) : QStringLiteral("no picture found"));
+    return QCoreApplication::translate("MediaProbe", "its first picture cannot be decoded (%1)")
+        .arg(
+            lastError < 0 ? ffmpegErrorText(lastError) : QCoreApplication::translate("MediaProbe", "no picture found"));
 }
 
 } // namespace
@@ -116,7 +121,8 @@ Outcome<VideoInfo> probeVideo(const QString& path)
 
     const QString name = displayName(path);
     auto refuse = [&name](const QString& why) {
-        return Outcome<VideoInfo>::failure(QStringLiteral("Could not open video '%1': %2.").arg(name, why));
+        return Outcome<VideoInfo>::failure(
+            QCoreApplication::translate("MediaProbe", "Could not open video '%1': %2.").arg(name, why));
     };
 
     VideoInfo info;
@@ -136,18 +142,18 @@ Outcome<VideoInfo> probeVideo(const QString& path)
     // Cover art in a music file is a "video" stream of one picture: not a video.
     const int best = bestVideoStream(input.get());
     if (best < 0)
-        return refuse(QStringLiteral("it has no video track"));
+        return refuse(QCoreApplication::translate("MediaProbe", "it has no video track"));
 
     info.duration = durationOf(input.get());
     if (!std::isfinite(info.duration) || info.duration <= 0.0)
-        return refuse(QStringLiteral("its length cannot be read"));
+        return refuse(QCoreApplication::translate("MediaProbe", "its length cannot be read"));
 
     const AVStream* video = input->streams[best];
     info.videoStream = best;
     info.videoCodec = QString::fromUtf8(avcodec_get_name(video->codecpar->codec_id));
     info.codedSize = QSize(video->codecpar->width, video->codecpar->height);
     if (info.codedSize.isEmpty())
-        return refuse(QStringLiteral("its picture size cannot be read"));
+        return refuse(QCoreApplication::translate("MediaProbe", "its picture size cannot be read"));
 
     size_t matrixSize = 0;
     const uint8_t* matrix = av_stream_get_side_data(video, AV_PKT_DATA_DISPLAYMATRIX, &matrixSize);

@@ -15,6 +15,7 @@ extern "C" {
 #include <libavutil/timecode.h>
 }
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -131,12 +132,13 @@ public:
 private:
     QString problem(const QString& what) const
     {
-        return QStringLiteral("Could not cut '%1': %2").arg(displayName(source), what);
+        return QCoreApplication::translate("StreamCopyCutter", "Could not cut '%1': %2").arg(displayName(source), what);
     }
     QString ffmpegProblem(const QString& what, int error) const
     {
         if (error == AVERROR(ENOSPC))
-            return problem(QStringLiteral("there is not enough space in '%1'.").arg(QDir::toNativeSeparators(outputFolder)));
+            return problem(QCoreApplication::translate("StreamCopyCutter", "there is not enough space in '%1'.")
+                               .arg(QDir::toNativeSeparators(outputFolder)));
         return problem(QStringLiteral("%1 (%2).").arg(what, ffmpegErrorText(error)));
     }
 
@@ -204,7 +206,9 @@ CutResult ClipJob::run()
     container = chooseContainer(input.get(), source);
     const AVOutputFormat* format = av_guess_format(container.muxer.toLatin1().constData(), nullptr, nullptr);
     if (!format)
-        return CutResult::failed(problem(QStringLiteral("this FFmpeg cannot write %1 files.").arg(container.muxer)));
+        return CutResult::failed(
+            problem(QCoreApplication::translate("StreamCopyCutter", "this FFmpeg cannot write %1 files.")
+                        .arg(container.muxer)));
     if (const std::optional<QString> refused = mapStreams(format))
         return CutResult::failed(*refused);
     picture = &*std::find_if(streams.begin(), streams.end(), [](const CopiedStream& s) { return s.role == Role::Picture; });
@@ -229,7 +233,8 @@ CutResult ClipJob::run()
             return CutResult::failed(result.error);
         reserve *= 4;
     }
-    return CutResult::failed(problem(QStringLiteral("the clip's index does not fit at the front of the file.")));
+    return CutResult::failed(problem(
+        QCoreApplication::translate("StreamCopyCutter", "the clip's index does not fit at the front of the file.")));
 }
 
 // Chooses the streams that go into the clip. An MP4 takes only what it can carry;
@@ -238,7 +243,7 @@ std::optional<QString> ClipJob::mapStreams(const AVOutputFormat* format)
 {
     const int best = bestVideoStream(input.get());
     if (best < 0)
-        return problem(QStringLiteral("it has no video track."));
+        return problem(QCoreApplication::translate("StreamCopyCutter", "it has no video track."));
     streams.clear();
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream* stream = input->streams[i];
@@ -251,9 +256,11 @@ std::optional<QString> ClipJob::mapStreams(const AVOutputFormat* format)
         if (avformat_query_codec(format, codec->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
             if (isText)
                 continue;
-            return problem(QStringLiteral("its %1 format (%2) cannot be stored in an %3 file.")
-                               .arg(isPicture ? QStringLiteral("video") : QStringLiteral("sound"),
-                                    QString::fromUtf8(avcodec_get_name(codec->codec_id)), container.muxer.toUpper()));
+            return problem(
+                QCoreApplication::translate("StreamCopyCutter", "its %1 format (%2) cannot be stored in an %3 file.")
+                    .arg(isPicture ? QCoreApplication::translate("StreamCopyCutter", "video")
+                                   : QCoreApplication::translate("StreamCopyCutter", "sound"),
+                        QString::fromUtf8(avcodec_get_name(codec->codec_id)), container.muxer.toUpper()));
         }
         CopiedStream copied;
         copied.input = int(i);
@@ -298,11 +305,11 @@ std::optional<QString> ClipJob::openOutput(OutputFormat& output) const
     AVFormatContext* raw = nullptr;
     int status = avformat_alloc_output_context2(&raw, nullptr, container.muxer.toLatin1().constData(), encodedPath.constData());
     if (status < 0)
-        return ffmpegProblem(QStringLiteral("the clip could not be set up"), status);
+        return ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be set up"), status);
     output.reset(raw);
     status = avio_open(&output->pb, encodedPath.constData(), AVIO_FLAG_WRITE);
     if (status < 0)
-        return ffmpegProblem(QStringLiteral("the clip could not be created"), status);
+        return ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be created"), status);
     return std::nullopt;
 }
 
@@ -324,11 +331,12 @@ Attempt ClipJob::write(int64_t moovReserve)
     if (header.outcome == WriteOutcome::Failed)
         return fail(header.error);
     if (!position())
-        return fail(problem(QStringLiteral("the video could not be read again.")));
+        return fail(problem(QCoreApplication::translate("StreamCopyCutter", "the video could not be read again.")));
     if (const std::optional<QString> error = copyPackets(output.get()))
         return fail(*error);
     if (writeStatus < 0)
-        return fail(ffmpegProblem(QStringLiteral("the clip could not be written"), writeStatus));
+        return fail(ffmpegProblem(
+            QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), writeStatus));
 
     int status = av_write_trailer(output.get());
     if (status == AVERROR(EINVAL) && container.muxer != QLatin1String("matroska") && container.muxer != QLatin1String("webm")) {
@@ -337,10 +345,12 @@ Attempt ClipJob::write(int64_t moovReserve)
         return {WriteOutcome::NeedsMoreRoom, {}};
     }
     if (status < 0)
-        return fail(ffmpegProblem(QStringLiteral("the clip could not be finished"), status));
+        return fail(
+            ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be finished"), status));
     status = avio_closep(&output->pb);
     if (status < 0)
-        return fail(ffmpegProblem(QStringLiteral("the clip could not be saved"), status));
+        return fail(
+            ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be saved"), status));
     return {WriteOutcome::Written, {}};
 }
 
@@ -374,7 +384,8 @@ std::optional<QString> ClipJob::openReencoder(int64_t from, int64_t until, std::
     into->setRange(from, until);
     // Head and tail share one set of parameter sets in the sample description.
     if (!encoderHeaders.isEmpty() && into->headers() != encoderHeaders)
-        return problem(QStringLiteral("the encoder described the frames at the two ends differently."));
+        return problem(QCoreApplication::translate(
+            "StreamCopyCutter", "the encoder described the frames at the two ends differently."));
     encoderHeaders = into->headers();
     return std::nullopt;
 }
@@ -440,7 +451,7 @@ std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
         const AVStream* from = input->streams[copied.input];
         AVStream* to = avformat_new_stream(output, nullptr);
         if (!to || avcodec_parameters_copy(to->codecpar, from->codecpar) < 0)
-            return problem(QStringLiteral("out of memory."));
+            return problem(QCoreApplication::translate("StreamCopyCutter", "out of memory."));
         // Keep the source's tag where the container knows it for this codec: "hvc1"
         // must not turn into "hev1", which some players refuse.
         unsigned tag = from->codecpar->codec_tag;
@@ -459,7 +470,7 @@ std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
             const AVPacketSideData& data = from->side_data[s];
             uint8_t* copy = av_stream_new_side_data(to, data.type, data.size);
             if (!copy)
-                return problem(QStringLiteral("out of memory."));
+                return problem(QCoreApplication::translate("StreamCopyCutter", "out of memory."));
             std::memcpy(copy, data.data, data.size);
         }
         copied.output = to;
@@ -487,7 +498,8 @@ std::optional<QString> ClipJob::setVideoHeaders(AVStream* stream)
     std::optional<AvcConfig> config = AvcConfig::parse(
         QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size));
     if (!config)
-        return problem(QStringLiteral("its H.264 video has no decoder configuration that can be extended."));
+        return problem(QCoreApplication::translate(
+            "StreamCopyCutter", "its H.264 video has no decoder configuration that can be extended."));
     for (const QByteArray& unit : annexBNalUnits(reinterpret_cast<const uint8_t*>(encoderHeaders.constData()),
                                                  int(encoderHeaders.size()))) {
         if (h264NalType(unit) == 7)
@@ -499,7 +511,7 @@ std::optional<QString> ClipJob::setVideoHeaders(AVStream* stream)
     av_freep(&codec->extradata);
     codec->extradata = static_cast<uint8_t*>(av_mallocz(size_t(record.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
     if (!codec->extradata)
-        return problem(QStringLiteral("out of memory."));
+        return problem(QCoreApplication::translate("StreamCopyCutter", "out of memory."));
     std::memcpy(codec->extradata, record.constData(), size_t(record.size()));
     codec->extradata_size = int(record.size());
     return std::nullopt;
@@ -531,7 +543,8 @@ Attempt ClipJob::writeHeader(AVFormatContext* output, int64_t moovReserve)
     const int status = avformat_write_header(output, &raw);
     options.reset(raw);
     if (status < 0)
-        return {WriteOutcome::Failed, ffmpegProblem(QStringLiteral("the clip could not be started"), status)};
+        return {WriteOutcome::Failed,
+            ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be started"), status)};
     return {WriteOutcome::Written, {}};
 }
 
@@ -693,7 +706,8 @@ std::optional<QString> ClipJob::takeVideo(AVFormatContext* output, Packet packet
         video.stage = Stage::Copy;
         video.delay = std::max<int64_t>(0, pts - dts);
         if (!plan.hasHead() && !FrameReencoder::decodesAlone(input->streams[picture->input], packet.get()))
-            return problem(QStringLiteral("its keyframe at %1 s cannot be decoded; the file is damaged.")
+            return problem(QCoreApplication::translate(
+                "StreamCopyCutter", "its keyframe at %1 s cannot be decoded; the file is damaged.")
                                .arg(double(pts - videoStart()) * av_q2d(videoBase), 0, 'f', 2));
     }
     // The head's decoder also takes the pictures shown before the copy's first
@@ -832,9 +846,11 @@ std::optional<QString> ClipJob::copyPackets(AVFormatContext* output)
             continue;
         }
         if (packet->flags & AV_PKT_FLAG_CORRUPT)
-            return problem(sourceChanged() ? QStringLiteral("it was changed while cutting.")
-                                           : QStringLiteral("the video ends early or is damaged within the clip; the "
-                                                            "file may be incomplete."));
+            return problem(sourceChanged()
+                    ? QCoreApplication::translate("StreamCopyCutter", "it was changed while cutting.")
+                    : QCoreApplication::translate("StreamCopyCutter",
+                        "the video ends early or is damaged within the clip; the "
+                        "file may be incomplete."));
         if (packet->dts != NO_TIME && picture->done
             && double(packet->dts) * av_q2d(input->streams[index]->time_base) > stopAfter) {
             for (CopiedStream& copied : streams)
@@ -855,7 +871,9 @@ std::optional<QString> ClipJob::copyPackets(AVFormatContext* output)
     if (writeStatus < 0)
         return ffmpegProblem(QStringLiteral("the clip could not be written"), writeStatus);
     if (status < 0 && status != AVERROR_EOF)
-        return ffmpegProblem(QStringLiteral("the video could not be read to the end of the clip"), status);
+        return ffmpegProblem(
+            QCoreApplication::translate("StreamCopyCutter", "the video could not be read to the end of the clip"),
+            status);
     if (video.stage != VideoPass::Stage::Finished && video.stage != VideoPass::Stage::Waiting) {
         if (const std::optional<QString> error = finishVideo(output))
             return error;
@@ -886,14 +904,18 @@ std::optional<QString> ClipJob::checkComplete() const
     }
     if (!whole) {
         if (sourceChanged())
-            return problem(QStringLiteral("the video ended before the end of the clip; it was changed while cutting."));
-        return problem(QStringLiteral("the video ends early; the file may be incomplete or damaged."));
+            return problem(QCoreApplication::translate(
+                "StreamCopyCutter", "the video ended before the end of the clip; it was changed while cutting."));
+        return problem(QCoreApplication::translate(
+            "StreamCopyCutter", "the video ends early; the file may be incomplete or damaged."));
     }
     if (video.copied + video.encoded != video.sourceFrames) {
         qCWarning(lcMedia) << "clip of" << source << "holds" << video.copied << "copied and" << video.encoded
                            << "encoded frames of" << video.sourceFrames;
-        return problem(QStringLiteral("the video is damaged within the clip: %1 of its %2 frames could be read.")
-                           .arg(video.copied + video.encoded).arg(video.sourceFrames));
+        return problem(QCoreApplication::translate(
+            "StreamCopyCutter", "the video is damaged within the clip: %1 of its %2 frames could be read.")
+                           .arg(video.copied + video.encoded)
+                           .arg(video.sourceFrames));
     }
     return std::nullopt;
 }

@@ -8,6 +8,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <QCoreApplication>
 #include <QTransform>
 
 #include "FfmpegSupport.h"
@@ -47,7 +48,9 @@ Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& p
     source->path = path;
     source->stream = bestVideoStream(opened.get());
     if (source->stream < 0)
-        return Result::failure(QStringLiteral("Could not open video '%1': it has no video track.").arg(displayName(path)));
+        return Result::failure(
+            QCoreApplication::translate("ThumbnailSource", "Could not open video '%1': it has no video track.")
+                .arg(displayName(path)));
     AVStream* video = opened->streams[source->stream];
     for (unsigned i = 0; i < opened->nb_streams; ++i) {
         if (int(i) != source->stream)
@@ -56,19 +59,24 @@ Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& p
 
     const AVCodec* videoCodec = avcodec_find_decoder(video->codecpar->codec_id);
     if (!videoCodec) {
-        return Result::failure(QStringLiteral("Could not open video '%1': its video format (%2) is not supported.")
-                                   .arg(displayName(path), QString::fromUtf8(avcodec_get_name(video->codecpar->codec_id))));
+        return Result::failure(
+            QCoreApplication::translate(
+                "ThumbnailSource", "Could not open video '%1': its video format (%2) is not supported.")
+                .arg(displayName(path), QString::fromUtf8(avcodec_get_name(video->codecpar->codec_id))));
     }
     CodecContext codec(avcodec_alloc_context3(videoCodec));
     if (!codec || avcodec_parameters_to_context(codec.get(), video->codecpar) < 0)
-        return Result::failure(QStringLiteral("Could not open video '%1': out of memory.").arg(displayName(path)));
+        return Result::failure(
+            QCoreApplication::translate("ThumbnailSource", "Could not open video '%1': out of memory.")
+                .arg(displayName(path)));
     // Frame threads would hold pictures back; one keyframe at a time wants slices.
     codec->thread_type = FF_THREAD_SLICE;
     codec->thread_count = 0;
     const int status = avcodec_open2(codec.get(), videoCodec, nullptr);
     if (status < 0) {
         qCWarning(lcMedia) << "avcodec_open2 failed for" << path << ffmpegErrorText(status);
-        return Result::failure(QStringLiteral("Could not open video '%1': %2.").arg(displayName(path), ffmpegErrorText(status)));
+        return Result::failure(QCoreApplication::translate("ThumbnailSource", "Could not open video '%1': %2.")
+                                   .arg(displayName(path), ffmpegErrorText(status)));
     }
 
     size_t matrixSize = 0;
@@ -162,8 +170,11 @@ Outcome<QImage> ThumbnailSource::frameNear(double seconds, QSize size)
     }
     if (status < 0) {
         qCDebug(lcMedia) << "decoding a thumbnail failed for" << path << ffmpegErrorText(status);
-        return Outcome<QImage>::failure(QStringLiteral("Could not make a picture of '%1' at %2 s: %3")
-                                            .arg(displayName(path)).arg(seconds, 0, 'f', 2).arg(ffmpegErrorText(status)));
+        return Outcome<QImage>::failure(
+            QCoreApplication::translate("ThumbnailSource", "Could not make a picture of '%1' at %2 s: %3")
+                .arg(displayName(path))
+                .arg(seconds, 0, 'f', 2)
+                .arg(ffmpegErrorText(status)));
     }
     return toImage(frame.get(), size);
 }
@@ -180,12 +191,15 @@ Outcome<QImage> ThumbnailSource::toImage(const AVFrame* frame, QSize size)
                                   nullptr, nullptr, nullptr);
     decoder->scaler.reset(scaler);
     if (!scaler) {
-        return Outcome<QImage>::failure(QStringLiteral("Could not make a picture of '%1': its pixel format cannot be converted.")
+        return Outcome<QImage>::failure(QCoreApplication::translate(
+            "ThumbnailSource", "Could not make a picture of '%1': its pixel format cannot be converted.")
                                             .arg(displayName(path)));
     }
     QImage image(stored, QImage::Format_RGB32);
     if (image.isNull())
-        return Outcome<QImage>::failure(QStringLiteral("Could not make a picture of '%1': out of memory.").arg(displayName(path)));
+        return Outcome<QImage>::failure(
+            QCoreApplication::translate("ThumbnailSource", "Could not make a picture of '%1': out of memory.")
+                .arg(displayName(path)));
     uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
     int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
     sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);

@@ -17,6 +17,33 @@
     </message>
 </context>
 <context>
+    <name>ClipPlan</name>
+    <message>
+        <source>it has no video track.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not cut &apos;%1&apos;: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its first keyframe cannot be read; the file is damaged.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its frames carry no presentation times, so it cannot be cut exactly.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the video is damaged or could not be read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the video ends early; the file may be incomplete or damaged.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CommandLineTime</name>
     <message>
         <source>&apos;%1&apos; is not a time: %2</source>
@@ -317,6 +344,166 @@ The command line needs no display: trimora split VIDEO --parts N
 </source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>--library: &apos;&apos; is not a folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FfmpegSupport</name>
+    <message>
+        <source>error %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not open &apos;%1&apos;: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not read video &apos;%1&apos;: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is a folder, not a video.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is a pipe, and a pipe cannot be read twice. Trimora opens only regular files: save the video to a file first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is a device or a socket, not a file. Trimora opens only regular files.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not read video &apos;%1&apos;: out of memory.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FolderVideoLibrary</name>
+    <message>
+        <source>Could not add &apos;%1&apos; to the video library: %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is not a readable video (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the folder &apos;%1&apos; cannot be locked (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>saving was stopped</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is not enough space in &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>every name for it is taken</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot save clips to &apos;%1&apos;: %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is not a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the folder cannot be made (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is not enough space: the clips need about %1, and %2 is free</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saving was stopped.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot save clips to &apos;%1&apos;: there is not enough space.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FrameReencoder</name>
+    <message>
+        <source>Could not cut &apos;%1&apos;: %2 (%3).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no encoder for %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>out of memory</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the video cannot be decoded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its %1 video cannot be encoded again with the same picture format</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a frame that has to be encoded again cannot be decoded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not cut &apos;%1&apos;: its frames change format, so the frames at the split cannot be encoded again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the frames at the split could not be encoded again</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MediaProbe</name>
+    <message>
+        <source>its video format (%1) is not supported</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>out of memory</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its video cannot be decoded (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its first picture cannot be decoded (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no picture found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not open video &apos;%1&apos;: %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it has no video track</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its length cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its picture size cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QuitGuard</name>
@@ -326,6 +513,255 @@ The command line needs no display: trimora split VIDEO --parts N
     </message>
     <message>
         <source>Trimora is still saving your clips to your video library. It will close as soon as they are all saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SplitCommand</name>
+    <message>
+        <source>--at: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--at %1 is after the end of the video (%2).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--at %1 repeats a split point given before.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--parts: &apos;%1&apos; is not a number.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--parts: %1 is not a whole number from 1 to %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--every: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--every: wants a length of time above zero, such as 30 or 5:00, not &apos;%1&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--every: %1 would make more than %2 clips.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cutting at keyframes only (nothing is encoded again):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 starts at %2 s (asked for %3 s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(starts at the keyframe at %1 s, before the split: its %2 video cannot be encoded again here)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 clips</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: empty, skipped</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: failed: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stopped: %1 of %2 clips saved to %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: trimora split VIDEO (--at TIME... | --parts N | --every TIME) [--keyframes] [--library DIR]
+
+Cuts VIDEO into clips and adds them to the video library. Clips start and end on the
+frames asked for; only the few frames from a split to the next keyframe are encoded again.
+
+  --at TIME       split at TIME; repeat for more splits. TIME is seconds (75.5),
+                  mm:ss(.fff), h:mm:ss(.fff) or a share of the video (40%)
+  --parts N       cut into N parts of equal length
+  --every TIME    cut into clips of TIME each (the last one may be shorter)
+  --keyframes     encode nothing: move each split to the keyframe at or before it
+  --library DIR   add the clips to DIR instead of the video library
+                  (%1)
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>name one video to split.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>name only one video to split.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>give exactly one of --at, --parts and --every.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--parts, --every and --library can each be given once.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--library: &apos;&apos; is not a folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing was cut.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cutting %1 (%2) into %3 clips for %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No clip holds a frame; nothing was saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 clips failed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>StreamCopyCutter</name>
+    <message>
+        <source>Could not cut &apos;%1&apos;: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is not enough space in &apos;%1&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this FFmpeg cannot write %1 files.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the clip&apos;s index does not fit at the front of the file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it has no video track.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its %1 format (%2) cannot be stored in an %3 file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>video</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>sound</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the clip could not be set up</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the clip could not be created</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the video could not be read again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the clip could not be written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the clip could not be finished</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the clip could not be saved</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the encoder described the frames at the two ends differently.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>out of memory.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its H.264 video has no decoder configuration that can be extended.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the clip could not be started</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its keyframe at %1 s cannot be decoded; the file is damaged.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it was changed while cutting.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the video ends early or is damaged within the clip; the file may be incomplete.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the video could not be read to the end of the clip</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the video ended before the end of the clip; it was changed while cutting.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the video ends early; the file may be incomplete or damaged.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the video is damaged within the clip: %1 of its %2 frames could be read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ThumbnailSource</name>
+    <message>
+        <source>Could not open video &apos;%1&apos;: it has no video track.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not open video &apos;%1&apos;: its video format (%2) is not supported.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not open video &apos;%1&apos;: out of memory.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not open video &apos;%1&apos;: %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not make a picture of &apos;%1&apos; at %2 s: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not make a picture of &apos;%1&apos;: its pixel format cannot be converted.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not make a picture of &apos;%1&apos;: out of memory.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
