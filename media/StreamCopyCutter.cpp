@@ -869,7 +869,7 @@ std::optional<QString> ClipJob::copyPackets(AVFormatContext* output)
     // A write that failed (a full disk, a size limit) ended the loop early: that, not
     // the missing frames it left, is what went wrong.
     if (writeStatus < 0)
-        return ffmpegProblem(QStringLiteral("the clip could not be written"), writeStatus);
+        return ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), writeStatus);
     if (status < 0 && status != AVERROR_EOF)
         return ffmpegProblem(
             QCoreApplication::translate("StreamCopyCutter", "the video could not be read to the end of the clip"),
