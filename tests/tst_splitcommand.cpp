@@ -294,8 +294,8 @@ private slots:
         // A kill can come at any point: a few, each at a point of its own.
         for (int round = 0; round < (signalNumber == SIGKILL ? 3 : 1); ++round) {
             QProcess process;
-            const int clips = exitCode == 0 ? 4 : 100;
-            QStringList command = trimora({"split", fixture(QStringLiteral("h264.mp4")), "--every", clips == 4 ? "2.5" : "0.1",
+            const int clips = exitCode == 0 ? 20 : 100;
+            QStringList command = trimora({"split", fixture(QStringLiteral("h264.mp4")), "--every", clips == 20 ? "0.5" : "0.1",
                                            "--library", library});
             if (exitCode == 0)
                 command.prepend(QStringLiteral("nohup"));
@@ -303,8 +303,12 @@ private slots:
             QByteArray said;
             while (!said.contains("Cutting") && process.waitForReadyRead(20000))
                 said += process.readAllStandardError();
-            QTest::qWait(int(QRandomGenerator::global()->bounded(300)));
-            ::kill(pid_t(process.processId()), signalNumber);
+            if (exitCode != 0)
+                QTest::qWait(int(QRandomGenerator::global()->bounded(300)));
+            // Never pid 0, which would signal this test's whole process group.
+            const qint64 pid = process.processId();
+            QVERIFY2(pid > 0 && process.state() == QProcess::Running, "the export ended before the signal");
+            ::kill(pid_t(pid), signalNumber);
             QVERIFY2(process.waitForFinished(exitCode == 0 ? 60000 : 5000), "the export did not stop");
             if (signalNumber == SIGKILL)
                 continue;
