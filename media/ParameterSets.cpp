@@ -18,7 +18,7 @@ public:
     {
         if (position >= bytes.size() * 8)
             return std::nullopt;
-        const unsigned value = (bytes[position / 8] >> (7 - position % 8)) & 1u;
+        const unsigned value = (unsigned(bytes[position / 8]) >> (7 - position % 8)) & 1u;
         ++position;
         return value;
     }
