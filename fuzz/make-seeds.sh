@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the fuzzers' starting inputs: tiny videos in the containers we read (made by
-# the ffmpeg command from lavfi sources), their movie boxes, and a few times.
+# the ffmpeg command from lavfi sources), their parameter sets, and a few times.
 set -euo pipefail
 out=${1:?usage: make-seeds.sh DIR}
 mkdir -p "$out/probe" "$out/parametersets" "$out/commandlinetime"
