@@ -5,6 +5,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -53,7 +54,10 @@ public:
     {
         std::lock_guard lock(mutex);
         std::vector<Call> sorted = calls;
-        std::sort(sorted.begin(), sorted.end(), [](const Call& a, const Call& b) { return a.startTime < b.startTime; });
+        // An empty clip at a split shares its start with the next: the end breaks the tie.
+        std::sort(sorted.begin(), sorted.end(), [](const Call& a, const Call& b) {
+            return std::pair(a.startTime, a.endTime) < std::pair(b.startTime, b.endTime);
+        });
         return sorted;
     }
 
