@@ -3,11 +3,13 @@
 #include <atomic>
 
 #include <QPainter>
+#include <QPointer>
 #include <QTransform>
 #include <QVideoFrame>
 #include <QVideoSink>
 
 #include "FrameConverter.h"
+#include "TaskPool.h"
 
 namespace {
 
@@ -27,11 +29,15 @@ VideoView::VideoView(QWidget* parent)
     // to them are one repaint.
     auto asked = std::make_shared<std::atomic_bool>(false);
     converter = std::make_unique<FrameConverter>([this, asked] {
+        // The view outlives its converter's thread (the destructor joins it), so a
+        // pointer to it can be taken here; it is null by the time the task runs if the
+        // view went meanwhile.
         if (!asked->exchange(true)) {
-            QMetaObject::invokeMethod(this, [this, asked] {
+            postToMainThread([view = QPointer<VideoView>(this), asked] {
                 asked->store(false);
-                pictureReady();
-            }, Qt::QueuedConnection);
+                if (view)
+                    view->pictureReady();
+            });
         }
     });
     // Direct: the frame is handed over on the player's thread, not queued behind the
