@@ -108,10 +108,12 @@ FrameConverter::FrameConverter(std::function<void()> onReady)
 FrameConverter::~FrameConverter()
 {
     {
+        // Signalled under the lock, here and in submit: the player's thread may still be
+        // signalling when the view goes, and the condition must outlive that.
         const std::lock_guard lock(mutex);
         stopping = true;
+        wake.notify_one();
     }
-    wake.notify_one();
     worker.join();
 }
 
@@ -119,11 +121,9 @@ void FrameConverter::submit(const QVideoFrame& frame)
 {
     if (!frame.isValid())
         return;
-    {
-        const std::lock_guard lock(mutex);
-        pending = frame;
-        last = frame;
-    }
+    const std::lock_guard lock(mutex);
+    pending = frame;
+    last = frame;
     wake.notify_one();
 }
 
