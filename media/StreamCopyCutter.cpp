@@ -81,6 +81,7 @@ struct CopiedStream {
     Role role = Role::Sound;
     AVStream* output = nullptr;
     int64_t clipStart = 0;    // the clip's first picture, in this stream's time base
+    int64_t origin = 0;       // the clip's time 0: its first picture, or in the first clip the source's start
     int64_t clipEnd = LATEST; // the first picture after the clip
     bool fromTop = false;     // the first clip: sound before the first picture belongs to it
     bool started = false;
@@ -447,6 +448,17 @@ std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
     const AVRational frameRate = input->streams[picture->input]->avg_frame_rate;
     bool appleKeys = false;
     copyMetadata(input->metadata, &output->metadata, clipStart, frameRate, &appleKeys);
+    // The first clip starts where the source does: sound before the first picture is
+    // played, and the picture starts that much later (an empty edit in MP4), rather
+    // than the sound being hidden behind an edit list that starts at the picture.
+    int64_t lead = 0;
+    if (startTime <= 0.0) {
+        for (const CopiedStream& copied : streams) {
+            const AVStream* from = input->streams[copied.input];
+            if (copied.role != Role::Picture && from->start_time != NO_TIME)
+                lead = std::max(lead, plan.firstPts - av_rescale_q(from->start_time, from->time_base, videoBase));
+        }
+    }
     for (CopiedStream& copied : streams) {
         const AVStream* from = input->streams[copied.input];
         AVStream* to = avformat_new_stream(output, nullptr);
@@ -475,6 +487,7 @@ std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
         }
         copied.output = to;
         copied.clipStart = av_rescale_q(plan.firstPts, videoBase, from->time_base);
+        copied.origin = av_rescale_q(plan.firstPts - lead, videoBase, from->time_base);
         copied.clipEnd = plan.endPts ? av_rescale_q(*plan.endPts, videoBase, from->time_base) : LATEST;
         copied.fromTop = startTime <= 0.0;
         copied.started = copied.done = false;
@@ -623,9 +636,9 @@ void ClipJob::send(AVFormatContext* output, CopiedStream& stream, Packet packet)
 {
     if (packet) {
         if (packet->pts != NO_TIME)
-            packet->pts -= stream.clipStart;
+            packet->pts -= stream.origin;
         if (packet->dts != NO_TIME)
-            packet->dts -= stream.clipStart;
+            packet->dts -= stream.origin;
         packet->flags &= ~AV_PKT_FLAG_DISCARD;
     }
     Packet& held = stream.held;

@@ -147,6 +147,7 @@ private slots:
         QTest::newRow("WebM with VP8") << "vp8.webm" << QList<double>{1.5, 2.0, 4.1} << false << "webm" << 50;
         QTest::newRow("video only") << "videoonly.mp4" << QList<double>{3.33, 6.71} << false << "mp4" << 60;
         QTest::newRow("picture starting after the sound") << "late.mkv" << QList<double>{3.0, 6.51} << false << "mkv" << 100;
+        QTest::newRow("picture starting after the sound, MP4") << "late.mp4" << QList<double>{3.0, 6.51} << false << "mp4" << 50;
     }
 
     // Clips are exact in FFmpeg and GStreamer: the frames asked for, each bit-identical

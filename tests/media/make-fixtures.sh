@@ -64,9 +64,12 @@ cp h264.mp4 badkey.mp4
 read -r size pos < <(ffprobe -v error -select_streams v -show_entries packet=size,pos -of csv=p=0 h264.mp4 | head -n 1 | tr ',' ' ')
 dd if=/dev/zero of=badkey.mp4 bs=1 seek=$((pos + size / 3)) count=$((size / 3)) conv=notrunc status=none
 # Picture starting 1.5 s after the sound, every frame a keyframe (so thumbnails are
-# exact): times count from the file's start, not the picture's. Matroska, because
-# FFmpeg's MP4 reader drops a track's leading gap.
+# exact): times count from the file's start, not the picture's.
 ff -f lavfi -i "$audio" -itsoffset 1.5 -f lavfi -i "$video" -map 1:v -map 0:a $x264 -g 1 $aac late.mkv
+# The same in MP4, where the late start is an empty edit (passthrough: ffmpeg would
+# otherwise fill the gap with copies of the first frame).
+ff -f lavfi -i "$audio" -itsoffset 1.5 -f lavfi -i "$video" -map 1:v -map 0:a $x264 -g 50 -fps_mode passthrough \
+   $aac late.mp4
 # Picture starting 45 s after the sound: a long run of sound before the first picture.
 ff -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=50" -itsoffset 45 -f lavfi -i "$video" \
    -map 1:v -map 0:a $x264 -g 50 -c:a aac -b:a 32k late45.mkv
