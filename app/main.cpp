@@ -4,6 +4,9 @@
 #include <memory>
 
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -35,6 +38,14 @@ int main(int argc, char* argv[])
     // A limit on file sizes (ulimit -f) must make a write fail with a message, not
     // end the program.
     std::signal(SIGXFSZ, SIG_IGN);
+#ifdef __GLIBC__
+    // Blocks of a megabyte and more (pictures in an encoder or decoder) go back to the
+    // system when freed. glibc would raise this limit after the first such block is
+    // freed and keep later ones in each thread's pool; a smart cut opens one encoder
+    // after another on different worker threads, and each would leave its pictures
+    // behind (some 40 MB more at 1080p).
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
     routeFfmpegLogging();
     VideoGenerator::provideCurrentCutter(std::make_unique<StreamCopyCutter>());
 

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <vector>
 
 extern "C" {
@@ -142,7 +145,18 @@ bool FrameReencoder::supports(const AVCodecParameters* stream)
     return framed && encoderName(codec) && avcodec_find_encoder_by_name(encoderName(codec)) && avcodec_find_decoder(codec);
 }
 
-FrameReencoder::~FrameReencoder() = default;
+// A 1080p encoder and decoder hold tens of megabytes, partly in small blocks that the
+// freeing thread's malloc pool would keep. Clips are encoded one at a time, each on
+// whichever worker is free, so without handing them back every worker would keep some.
+FrameReencoder::~FrameReencoder()
+{
+    frame.reset();
+    encoder.reset();
+    decoder.reset();
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 
 bool FrameReencoder::decodesAlone(const AVStream* stream, const AVPacket* keyframe)
 {
