@@ -460,7 +460,8 @@ done
     if ((busiest > 15 || strip_others > 15)); then
         echo "warning: other work took over 15% of the CPU during some runs; run again on a quiet machine"
     fi
-XX
+    echo
+    printf '%-38s %9s\n' "trimora split, peak memory (3 runs)" "max RSS MB"
     printf '%-38s %9.1f\n' "$(basename "$big") ($((source_bytes / 1000000)) MB)" "$rss_big"
     printf '%-38s %9.1f\n' "$(basename "$small") ($(($(stat -c %s "$small") / 1000000)) MB)" "$rss_small"
     printf '%-38s %9.1f\n' "$(basename "$big"), smart cut" "$rss_smart"
