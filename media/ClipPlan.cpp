@@ -207,45 +207,51 @@ std::optional<int64_t> ClipPlanner::firstPtsAtOrAfter(int64_t threshold, bool* f
     }
 }
 
-// The last keyframe, in decode order, that a decoder can start at and that is shown
-// no later than `threshold`, with no picture before it that it leaves undecodable.
-std::optional<ScannedPacket> ClipPlanner::keyAtOrBefore(int64_t threshold, bool* failed)
+// Scans back from `threshold` over ever wider stretches, the last one from the file's
+// start, until `settled` can answer from the packets seen (or a read fails).
+void ClipPlanner::scanBack(int64_t threshold, bool* failed,
+                           const std::function<bool(const std::vector<ScannedPacket>& packets, bool fromTop)>& settled)
 {
     const int64_t margin = av_rescale_q(int64_t(MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, base);
     for (int64_t back = margin;; back *= 4) {
         const bool fromTop = back > WIDEST * margin;
         const std::vector<ScannedPacket> packets
             = scan(fromTop ? std::numeric_limits<int64_t>::min() / 2 : threshold - back, threshold + margin, failed);
-        if (*failed)
-            return std::nullopt;
-        std::optional<ScannedPacket> best;
+        if (*failed || settled(packets, fromTop))
+            return;
+    }
+}
+
+// The last keyframe, in decode order, that a decoder can start at and that is shown
+// no later than `threshold`, with no picture before it that it leaves undecodable.
+std::optional<ScannedPacket> ClipPlanner::keyAtOrBefore(int64_t threshold, bool* failed)
+{
+    std::optional<ScannedPacket> best;
+    scanBack(threshold, failed, [&best, threshold](const std::vector<ScannedPacket>& packets, bool fromTop) {
         for (const ScannedPacket& packet : packets) {
             if (packet.clean && !packet.leading && packet.pts <= threshold)
                 best = packet;
         }
-        if (best || fromTop)
-            return best;
-    }
+        return best || fromTop;
+    });
+    return *failed ? std::nullopt : best;
 }
 
 // The clip's first frame, and the clean keyframe before it in decode order that the
 // head is decoded from.
 PlanResult ClipPlanner::planStart(int64_t threshold, ClipPlan& plan, bool* failed)
 {
-    const int64_t margin = av_rescale_q(int64_t(MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, base);
-    for (int64_t back = margin;; back *= 4) {
-        const bool fromTop = back > WIDEST * margin;
-        const std::vector<ScannedPacket> packets
-            = scan(fromTop ? std::numeric_limits<int64_t>::min() / 2 : threshold - back, threshold + margin, failed);
-        if (*failed)
-            return {};
+    PlanResult result;
+    scanBack(threshold, failed, [&](const std::vector<ScannedPacket>& packets, bool fromTop) {
         std::optional<size_t> first;
         for (size_t i = 0; i < packets.size(); ++i) {
             if (packets[i].pts >= threshold && (!first || packets[i].pts < packets[*first].pts))
                 first = i;
         }
-        if (!first)
-            return {PlanResult::Kind::Empty, {}, {}};
+        if (!first) {
+            result = {PlanResult::Kind::Empty, {}, {}};
+            return true;
+        }
         std::optional<size_t> key;
         for (size_t i = 0; i <= *first; ++i) {
             if (packets[i].clean && packets[i].pts <= packets[*first].pts)
@@ -254,23 +260,25 @@ PlanResult ClipPlanner::planStart(int64_t threshold, ClipPlan& plan, bool* faile
         if (key) {
             plan.firstPts = packets[*first].pts;
             plan.openKey = packets[*key];
-            return {PlanResult::Kind::Planned, {}, {}};
+            result = {PlanResult::Kind::Planned, {}, {}};
+            return true;
         }
-        if (fromTop) {
-            // No keyframe before the first frame: frames before any keyframe cannot be
-            // shown by anyone; start from the first clean keyframe there is.
-            for (const ScannedPacket& packet : packets) {
-                if (packet.clean) {
-                    plan.firstPts = std::max(packets[*first].pts, packet.pts);
-                    plan.openKey = packet;
-                    return {PlanResult::Kind::Planned, {}, {}};
-                }
-            }
-            return {PlanResult::Kind::Failed, {},
-                problem(QCoreApplication::translate(
-                    "ClipPlan", "its first keyframe cannot be read; the file is damaged."))};
+        if (!fromTop)
+            return false;
+        // No keyframe before the first frame: frames before any keyframe cannot be
+        // shown by anyone; start from the first clean keyframe there is.
+        const auto clean = std::find_if(packets.begin(), packets.end(), [](const ScannedPacket& p) { return p.clean; });
+        if (clean == packets.end()) {
+            result = {PlanResult::Kind::Failed, {},
+                problem(QCoreApplication::translate("ClipPlan", "its first keyframe cannot be read; the file is damaged."))};
+            return true;
         }
-    }
+        plan.firstPts = std::max(packets[*first].pts, clean->pts);
+        plan.openKey = *clean;
+        result = {PlanResult::Kind::Planned, {}, {}};
+        return true;
+    });
+    return result;
 }
 
 // The first keyframe from the clip's first frame on where copying can begin.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -74,6 +75,8 @@ private:
     QString problem(const QString& what) const;
     std::vector<ScannedPacket> scan(int64_t from, int64_t until, bool* failed);
     bool isClean(const AVPacket* packet) const;
+    void scanBack(int64_t threshold, bool* failed,
+                  const std::function<bool(const std::vector<ScannedPacket>& packets, bool fromTop)>& settled);
     std::optional<ScannedPacket> keyAtOrBefore(int64_t threshold, bool* failed);
     PlanResult planStart(int64_t threshold, ClipPlan& plan, bool* failed);
     std::optional<int64_t> firstPtsAtOrAfter(int64_t threshold, bool* failed);
