@@ -391,16 +391,26 @@ void CutterViewController::stepSeconds(double seconds)
     goToFrame(frames().frameAt(std::clamp(from + seconds, 0.0, model.duration())));
 }
 
-void CutterViewController::touchGoToTime()
+// A question about the open video, on the window; none while another one is open.
+QInputDialog* CutterViewController::askAboutVideo(const QString& name, const QString& title, const QString& label)
 {
     if (!mainAsset || QApplication::activeModalWidget())
-        return;
+        return nullptr;
     auto* dialog = new QInputDialog(window());
-    dialog->setObjectName(QStringLiteral("goToTimeDialog"));
+    dialog->setObjectName(name);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
-    dialog->setWindowTitle(tr("Go to Time"));
-    dialog->setLabelText(tr("Time (seconds, mm:ss, h:mm:ss or a share such as 40%):"));
+    dialog->setWindowTitle(title);
+    dialog->setLabelText(label);
+    return dialog;
+}
+
+void CutterViewController::touchGoToTime()
+{
+    QInputDialog* dialog = askAboutVideo(QStringLiteral("goToTimeDialog"), tr("Go to Time"),
+                                         tr("Time (seconds, mm:ss, h:mm:ss or a share such as 40%):"));
+    if (!dialog)
+        return;
     dialog->setTextValue(preciseTimeText(playhead));
     connect(dialog, &QInputDialog::textValueSelected, this, [this](const QString& text) {
         const Outcome<CommandLineTime> time = parseCommandLineTime(text);
@@ -422,14 +432,10 @@ void CutterViewController::touchGoToTime()
 
 void CutterViewController::touchSplitIntoParts()
 {
-    if (!mainAsset || QApplication::activeModalWidget())
+    QInputDialog* dialog
+        = askAboutVideo(QStringLiteral("equalPartsDialog"), tr("Split into Equal Parts"), tr("Number of parts:"));
+    if (!dialog)
         return;
-    auto* dialog = new QInputDialog(window());
-    dialog->setObjectName(QStringLiteral("equalPartsDialog"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setWindowTitle(tr("Split into Equal Parts"));
-    dialog->setLabelText(tr("Number of parts:"));
     dialog->setInputMode(QInputDialog::IntInput);
     dialog->setIntRange(2, MAX_PARTS);
     dialog->setIntValue(2);
@@ -439,14 +445,10 @@ void CutterViewController::touchSplitIntoParts()
 
 void CutterViewController::touchSplitEvery()
 {
-    if (!mainAsset || QApplication::activeModalWidget())
+    QInputDialog* dialog = askAboutVideo(QStringLiteral("splitEveryDialog"), tr("Split Every"),
+                                         tr("Length of each clip (seconds, mm:ss or h:mm:ss):"));
+    if (!dialog)
         return;
-    auto* dialog = new QInputDialog(window());
-    dialog->setObjectName(QStringLiteral("splitEveryDialog"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setWindowTitle(tr("Split Every"));
-    dialog->setLabelText(tr("Length of each clip (seconds, mm:ss or h:mm:ss):"));
     connect(dialog, &QInputDialog::textValueSelected, this, [this](const QString& text) {
         const Outcome<CommandLineTime> every = parseCommandLineTime(text);
         QString error = every ? QString() : every.error();

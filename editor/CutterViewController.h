@@ -18,6 +18,7 @@
 
 class FrameGrid;
 class PointerConstraint;
+class QInputDialog;
 class QMenu;
 class QMessageBox;
 class QTimer;
@@ -113,6 +114,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    QInputDialog* askAboutVideo(const QString& name, const QString& title, const QString& label);
     void addShortcuts();
     void buildMoreMenu();
     void viewDidLoad();
