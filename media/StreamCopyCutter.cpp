@@ -156,6 +156,7 @@ private:
     std::optional<QString> copyPackets(AVFormatContext* output);
     std::optional<QString> takeVideo(AVFormatContext* output, Packet packet);
     void takeOther(AVFormatContext* output, CopiedStream& stream, Packet packet);
+    std::optional<QString> closeEncoder(AVFormatContext* output, std::unique_ptr<FrameReencoder>& encoder, bool afterCopy);
     std::optional<QString> finishHead(AVFormatContext* output);
     void sendCopied(AVFormatContext* output, Packet packet);
     std::optional<QString> finishVideo(AVFormatContext* output);
@@ -762,17 +763,27 @@ void ClipJob::sendCopied(AVFormatContext* output, Packet packet)
     send(output, *picture, std::move(packet));
 }
 
-std::optional<QString> ClipJob::finishHead(AVFormatContext* output)
+// Writes what an encoder still holds and closes it; the turn to encode passes on
+// once neither end's encoder is open.
+std::optional<QString> ClipJob::closeEncoder(AVFormatContext* output, std::unique_ptr<FrameReencoder>& encoder,
+                                             bool afterCopy)
 {
     QString error;
-    if (!video.head->finish(&error))
+    if (!encoder->finish(&error))
         return error;
-    if (const std::optional<QString> failed = writeEncoded(output, *video.head, false))
+    if (const std::optional<QString> failed = writeEncoded(output, *encoder, afterCopy))
         return failed;
-    video.encoded += video.head->framesEncoded();
-    video.head.reset();
-    if (!video.tail && video.turn.owns_lock())
+    video.encoded += encoder->framesEncoded();
+    encoder.reset();
+    if (!video.head && !video.tail && video.turn.owns_lock())
         video.turn.unlock();
+    return std::nullopt;
+}
+
+std::optional<QString> ClipJob::finishHead(AVFormatContext* output)
+{
+    if (const std::optional<QString> failed = closeEncoder(output, video.head, false))
+        return failed;
     for (Packet& packet : copiedBeforeHeadEnds)
         sendCopied(output, std::move(packet));
     copiedBeforeHeadEnds.clear();
@@ -787,18 +798,7 @@ std::optional<QString> ClipJob::finishVideo(AVFormatContext* output)
         if (const std::optional<QString> failed = finishHead(output))
             return failed;
     }
-    if (!video.tail)
-        return std::nullopt;
-    QString error;
-    if (!video.tail->finish(&error))
-        return error;
-    if (const std::optional<QString> failed = writeEncoded(output, *video.tail, true))
-        return failed;
-    video.encoded += video.tail->framesEncoded();
-    video.tail.reset();
-    if (video.turn.owns_lock())
-        video.turn.unlock();
-    return std::nullopt;
+    return video.tail ? closeEncoder(output, video.tail, true) : std::nullopt;
 }
 
 // Sends the frames an encoder made. Their decode times keep the copied frames' delay
