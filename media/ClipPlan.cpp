@@ -144,8 +144,8 @@ std::vector<ScannedPacket> ClipPlanner::scan(int64_t from, int64_t until, bool* 
     // Before the first keyframe the seek fails, or lands on the last keyframe of
     // all (libavformat's answer to INT64_MIN): read from the top instead.
     const int64_t fileStart = input->streams[video]->start_time != NO_TIME ? input->streams[video]->start_time : origin;
-    int status = from > fileStart ? av_seek_frame(input.get(), video, from, AVSEEK_FLAG_BACKWARD) : -1;
-    if (status < 0) {
+    int status = 0;
+    if (from <= fileStart || !seekToKeyBefore(input.get(), video, from, from)) {
         QString error;
         input = openInput(source, &error);
         if (!input) {

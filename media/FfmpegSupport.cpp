@@ -1,10 +1,12 @@
 #include "FfmpegSupport.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -114,6 +116,27 @@ InputFormat openInput(const QString& path, QString* error)
         return nullptr;
     }
     return input;
+}
+
+bool seekToKeyBefore(AVFormatContext* input, int video, int64_t target, int64_t keyDts)
+{
+    const AVRational base = input->streams[video]->time_base;
+    const int64_t second = std::max<int64_t>(1, av_rescale_q(AV_TIME_BASE, AV_TIME_BASE_Q, base));
+    Packet packet(av_packet_alloc());
+    for (int64_t back = 0; back <= 64 * second; back = back > 0 ? back * 2 : second) {
+        if (av_seek_frame(input, video, target - back, AVSEEK_FLAG_BACKWARD) < 0)
+            return false;
+        std::optional<int64_t> landed;
+        while (!landed && av_read_frame(input, packet.get()) >= 0) {
+            if (packet->stream_index == video && (packet->flags & AV_PKT_FLAG_KEY))
+                landed = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+            av_packet_unref(packet.get());
+        }
+        // The same seek lands in the same place again.
+        if (landed && *landed <= keyDts)
+            return av_seek_frame(input, video, target - back, AVSEEK_FLAG_BACKWARD) >= 0;
+    }
+    return false;
 }
 
 int bestVideoStream(const AVFormatContext* input)

@@ -64,3 +64,10 @@ InputFormat openInput(const QString& path, QString* error);
 // The stream a player would show: the default video stream, else the first, never a
 // cover picture. -1 when there is none.
 int bestVideoStream(const AVFormatContext* input);
+
+// Seeks so that reading from there meets a keyframe of stream `video` decoded no later
+// than keyDts before any other of its frames, starting from `target` (both in that
+// stream's time base). Seeks in a file without an index (MPEG-TS) may land after the
+// keyframe before the target; they are tried again further back. False when no seek
+// lands early enough: the caller reads from the top.
+bool seekToKeyBefore(AVFormatContext* input, int video, int64_t target, int64_t keyDts);

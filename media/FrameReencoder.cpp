@@ -128,19 +128,29 @@ bool isParameterSetOrDelimiter(AVCodecID codec, const QByteArray& unit)
 
 } // namespace
 
+std::optional<int> FrameReencoder::unitFraming(const AVCodecParameters* stream)
+{
+    const QByteArray record(reinterpret_cast<const char*>(stream->extradata), stream->extradata_size);
+    if (record.isEmpty() || record[0] != 1)
+        return 0;
+    if (stream->codec_id == AV_CODEC_ID_H264) {
+        const std::optional<AvcConfig> config = AvcConfig::parse(record);
+        return config ? std::optional(config->lengthSize) : std::nullopt;
+    }
+    const std::optional<HevcConfig> config = HevcConfig::parse(record);
+    return config ? std::optional(config->lengthSize) : std::nullopt;
+}
+
 bool FrameReencoder::supports(const AVCodecParameters* stream)
 {
     const AVCodecID codec = stream->codec_id;
     bool framed = codec != AV_CODEC_ID_H264 && codec != AV_CODEC_ID_HEVC;
-    if (!framed && stream->extradata_size > 0 && stream->extradata[0] == 1) {
-        // Our encoded frames are written with the stream's length prefixes; one of 1 or
-        // 2 bytes cannot hold a high-quality keyframe's size, so such rare streams are
-        // cut at keyframes instead.
-        const QByteArray record(reinterpret_cast<const char*>(stream->extradata), stream->extradata_size);
-        const std::optional<int> prefix = codec == AV_CODEC_ID_H264
-            ? (AvcConfig::parse(record) ? std::optional(AvcConfig::parse(record)->lengthSize) : std::nullopt)
-            : (HevcConfig::parse(record) ? std::optional(HevcConfig::parse(record)->lengthSize) : std::nullopt);
-        framed = prefix == 4;
+    if (!framed) {
+        // Our encoded frames are written in the stream's framing; a length prefix of 1
+        // or 2 bytes cannot hold a high-quality keyframe's size, so such rare streams
+        // are cut at keyframes instead.
+        const std::optional<int> framing = unitFraming(stream);
+        framed = framing == 0 || framing == 4;
     }
     return framed && encoderName(codec) && avcodec_find_encoder_by_name(encoderName(codec)) && avcodec_find_decoder(codec);
 }
@@ -242,15 +252,8 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
                               .arg(QString::fromUtf8(avcodec_get_name(parameters->codec_id))),
                 status));
 
-    if (parameters->codec_id == AV_CODEC_ID_H264) {
-        if (const std::optional<AvcConfig> config = AvcConfig::parse(
-                QByteArray::fromRawData(reinterpret_cast<const char*>(parameters->extradata), parameters->extradata_size)))
-            self->lengthSize = config->lengthSize;
-    } else if (parameters->codec_id == AV_CODEC_ID_HEVC) {
-        if (const std::optional<HevcConfig> config = HevcConfig::parse(
-                QByteArray::fromRawData(reinterpret_cast<const char*>(parameters->extradata), parameters->extradata_size)))
-            self->lengthSize = config->lengthSize;
-    }
+    if (parameters->codec_id == AV_CODEC_ID_H264 || parameters->codec_id == AV_CODEC_ID_HEVC)
+        self->lengthSize = unitFraming(parameters).value_or(4);
     return Outcome<std::unique_ptr<FrameReencoder>>(std::move(self));
 }
 

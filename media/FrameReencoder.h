@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 
 #include <QByteArray>
 #include <QString>
@@ -20,9 +21,13 @@
 class FrameReencoder final {
 public:
     // Whether we can encode frames to match this copied stream: its codec, and for
-    // H.264 and HEVC a stream framed with length prefixes and a configuration record
-    // (as MP4 and Matroska store it) that our frames' framing can join.
+    // H.264 and HEVC a framing our frames can join: 4-byte length prefixes with a
+    // configuration record (as MP4 and Matroska store them) or start codes (MPEG-TS,
+    // as camcorders record it).
     static bool supports(const AVCodecParameters* stream);
+    // How an H.264 or HEVC stream's packets frame their NAL units: the length prefix's
+    // size (1 to 4 bytes), 0 for start codes, nothing for a record that cannot be read.
+    static std::optional<int> unitFraming(const AVCodecParameters* stream);
 
     // Whether a keyframe of the stream decodes to a picture on its own: a clip that
     // starts by copying it would otherwise start with nothing to show.
@@ -61,7 +66,7 @@ private:
     CodecContext encoder;
     Frame frame{av_frame_alloc()};
     AVCodecID codec = AV_CODEC_ID_NONE;
-    int lengthSize = 4;
+    int lengthSize = 4; // 0: start codes
     int64_t from = 0;
     int64_t until = 0;
     int wantedCount = 0;

@@ -93,7 +93,10 @@ QByteArray lengthPrefixed(const std::vector<QByteArray>& units, int lengthSize)
 {
     QByteArray out;
     for (const QByteArray& unit : units) {
-        appendBig(out, unsigned(unit.size()), lengthSize);
+        if (lengthSize == 0)
+            out.append("\0\0\0\1", 4);
+        else
+            appendBig(out, unsigned(unit.size()), lengthSize);
         out.append(unit);
     }
     return out;

@@ -13,7 +13,8 @@
 // NAL units separated by start codes (00 00 01 or 00 00 00 01), without them.
 std::vector<QByteArray> annexBNalUnits(const uint8_t* data, int size);
 
-// NAL units each preceded by its length in lengthSize bytes, big-endian.
+// NAL units each preceded by its length in lengthSize bytes, big-endian; with a
+// lengthSize of 0, each preceded by a start code instead (00 00 00 01).
 QByteArray lengthPrefixed(const std::vector<QByteArray>& units, int lengthSize);
 std::optional<std::vector<QByteArray>> lengthPrefixedNalUnits(const uint8_t* data, int size, int lengthSize);
 

@@ -504,24 +504,31 @@ std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
 
 // H.264: the sample description carries the source's parameter sets and ours side by
 // side, told apart by their ids. HEVC keeps the source's; ours travel in the stream.
+// A source framed with start codes (MPEG-TS) states its sets the same way, and the
+// MP4 writer builds the record from both.
 std::optional<QString> ClipJob::setVideoHeaders(AVStream* stream)
 {
     AVCodecParameters* codec = stream->codecpar;
     if (codec->codec_id != AV_CODEC_ID_H264)
         return std::nullopt;
-    std::optional<AvcConfig> config = AvcConfig::parse(
-        QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size));
-    if (!config)
-        return problem(QCoreApplication::translate(
-            "StreamCopyCutter", "its H.264 video has no decoder configuration that can be extended."));
-    for (const QByteArray& unit : annexBNalUnits(reinterpret_cast<const uint8_t*>(encoderHeaders.constData()),
-                                                 int(encoderHeaders.size()))) {
-        if (h264NalType(unit) == 7)
-            config->sequenceSets.push_back(unit);
-        else if (h264NalType(unit) == 8)
-            config->pictureSets.push_back(unit);
+    const QByteArray sourceSets = QByteArray(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size);
+    QByteArray record;
+    if (FrameReencoder::unitFraming(codec) == 0) {
+        record = sourceSets + encoderHeaders;
+    } else {
+        std::optional<AvcConfig> config = AvcConfig::parse(sourceSets);
+        if (!config)
+            return problem(QCoreApplication::translate(
+                "StreamCopyCutter", "its H.264 video has no decoder configuration that can be extended."));
+        for (const QByteArray& unit : annexBNalUnits(reinterpret_cast<const uint8_t*>(encoderHeaders.constData()),
+                                                     int(encoderHeaders.size()))) {
+            if (h264NalType(unit) == 7)
+                config->sequenceSets.push_back(unit);
+            else if (h264NalType(unit) == 8)
+                config->pictureSets.push_back(unit);
+        }
+        record = config->serialize();
     }
-    const QByteArray record = config->serialize();
     av_freep(&codec->extradata);
     codec->extradata = static_cast<uint8_t*>(av_mallocz(size_t(record.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
     if (!codec->extradata)
@@ -572,14 +579,13 @@ bool ClipJob::position()
             input->streams[copied.input]->discard = AVDISCARD_DEFAULT;
     };
     discardOthers();
-    const int64_t earliest = std::min(av_rescale_q(plan.openKey.dts, videoBase, MICROSECONDS),
-                                      av_rescale_q(plan.firstPts, videoBase, MICROSECONDS))
-        - int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE);
-    const int64_t fileStart = input->start_time != NO_TIME ? input->start_time : 0;
+    const int64_t earliest = std::min(plan.openKey.dts, plan.firstPts)
+        - av_rescale_q(int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, videoBase);
+    const int64_t fileStart = input->start_time != NO_TIME ? av_rescale_q(input->start_time, MICROSECONDS, videoBase) : 0;
     // The MP4 demuxer places the other streams at the time of the video sample it
     // seeks to, which skips sound packets before the first picture (the encoder's
     // priming); for the first clip, reopening is the only exact start.
-    if (startTime > 0.0 && earliest > fileStart && av_seek_frame(input.get(), -1, earliest, AVSEEK_FLAG_BACKWARD) >= 0)
+    if (startTime > 0.0 && earliest > fileStart && seekToKeyBefore(input.get(), picture->input, earliest, plan.openKey.dts))
         return true;
     QString error;
     input = openInput(source, &error);
@@ -607,13 +613,13 @@ Packet withUnits(const AVPacket* packet, const std::vector<QByteArray>& before, 
 
 int hevcLengthSize(const AVCodecParameters* codec)
 {
-    const std::optional<HevcConfig> config = HevcConfig::parse(
-        QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size));
-    return config ? config->lengthSize : 4;
+    return FrameReencoder::unitFraming(codec).value_or(4);
 }
 
 std::vector<QByteArray> hevcSourceParameterSets(const AVCodecParameters* codec)
 {
+    if (FrameReencoder::unitFraming(codec) == 0)
+        return annexBNalUnits(codec->extradata, codec->extradata_size);
     const std::optional<HevcConfig> config = HevcConfig::parse(
         QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size));
     return config ? config->parameterSets : std::vector<QByteArray>{};

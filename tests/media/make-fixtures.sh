@@ -50,6 +50,9 @@ SVT_LOG=1 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=4" -f lavfi -i 
    $aac av1.mp4
 # Matroska with H.264 and AAC.
 ff -i h264.mp4 -c copy h264.mkv
+# MPEG-TS as a camcorder records it (AVCHD .mts): start codes, no index, a clock
+# that does not start at 0.
+ff -i h264.mp4 -c copy -output_ts_offset 3600 -f mpegts h264.mts
 # Matroska with a codec MP4 cannot carry well here (Theora).
 ff -f lavfi -i "$video" -c:v libtheora -q:v 5 theora.mkv
 # AVI: its packets carry no presentation times, so no exact cut is possible.
