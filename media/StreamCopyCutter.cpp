@@ -35,6 +35,8 @@ constexpr AVRational MICROSECONDS{1, AV_TIME_BASE};
 // How far before the clip's first packet the demuxer is sent, for the sound that
 // starts with it.
 constexpr double SEEK_MARGIN_SECONDS = 0.5;
+// Further back with subtitles, for a line shown across the clip's start.
+constexpr double SUBTITLE_MARGIN_SECONDS = 10.0;
 // HEVC end of sequence: the picture after it starts afresh, with its own parameter sets.
 const QByteArray HEVC_END_OF_SEQUENCE("\x48\x01", 2);
 
@@ -579,8 +581,11 @@ bool ClipJob::position()
             input->streams[copied.input]->discard = AVDISCARD_DEFAULT;
     };
     discardOthers();
+    const bool subtitles
+        = std::any_of(streams.begin(), streams.end(), [](const CopiedStream& copied) { return copied.role == Role::Text; });
+    const double margin = subtitles ? SUBTITLE_MARGIN_SECONDS : SEEK_MARGIN_SECONDS;
     const int64_t earliest = std::min(plan.openKey.dts, plan.firstPts)
-        - av_rescale_q(int64_t(SEEK_MARGIN_SECONDS * AV_TIME_BASE), MICROSECONDS, videoBase);
+        - av_rescale_q(int64_t(margin * AV_TIME_BASE), MICROSECONDS, videoBase);
     const int64_t fileStart = input->start_time != NO_TIME ? av_rescale_q(input->start_time, MICROSECONDS, videoBase) : 0;
     // The MP4 demuxer places the other streams at the time of the video sample it
     // seeks to, which skips sound packets before the first picture (the encoder's
@@ -694,8 +699,16 @@ void ClipJob::takeOther(AVFormatContext* output, CopiedStream& stream, Packet pa
         if (!stream.started)
             return;
     } else if (pts < stream.clipStart && !stream.fromTop) {
-        return;
+        // A subtitle line shown across the split: this clip shows the rest of it.
+        if (stream.role != Role::Text || packet->duration <= 0 || pts + packet->duration <= stream.clipStart)
+            return;
+        packet->duration -= stream.clipStart - pts;
+        packet->pts = packet->dts = stream.clipStart;
     }
+    // and the clip before shows it up to its end, not beyond.
+    if (stream.role == Role::Text && packet->duration > 0 && stream.clipEnd != LATEST
+        && packet->pts + packet->duration > stream.clipEnd)
+        packet->duration = stream.clipEnd - packet->pts;
     send(output, stream, std::move(packet));
 }
 

@@ -232,6 +232,10 @@ private slots:
         // sort clips by this time.
         QTest::newRow("creation time plus the start") << "h264.mp4" << "format_tags=creation_time" << ""
                                                       << "2024-05-01T10:00:02.000000Z";
+        // The clip runs from 2.52 s to 7.52 s: the first line shows on from its start,
+        // then a blank, and the second line stops at the clip's end.
+        QTest::newRow("subtitles across the ends") << "subs.mp4" << "packet=pts_time,duration_time" << "s:0"
+                                                   << "0.000000\n1.480000\n1.480000\n2.000000\n3.480000\n1.520000";
         QTest::newRow("timecode of the first frame") << "apple.mov" << "stream_tags=timecode" << "v:0" << "01:00:02:13";
     }
 
