@@ -289,7 +289,8 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
     const QCommandLineOption every(QStringLiteral("every"), QString(), QStringLiteral("TIME"));
     const QCommandLineOption library(QStringLiteral("library"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption keyframes(QStringLiteral("keyframes"));
-    parser.addOptions({at, parts, every, library, keyframes});
+    const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
+    parser.addOptions({at, parts, every, library, keyframes, help});
 
     auto badUsage = [&io](const QString& why) {
         io.err << "trimora split: " << why << "\n\n" << usage();
@@ -298,6 +299,11 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
     };
     if (!parser.parse(QStringList{QStringLiteral("trimora-split")} + arguments))
         return badUsage(parser.errorText());
+    if (parser.isSet(help)) {
+        io.out << usage();
+        io.out.flush();
+        return 0;
+    }
     if (parser.positionalArguments().size() != 1)
         return badUsage(parser.positionalArguments().isEmpty()
                 ? QCoreApplication::translate("SplitCommand", "name one video to split.")
@@ -375,10 +381,9 @@ int SplitCommand::runExport(const SplitRequest& request, const std::vector<Plann
         io.err.flush();
         return BadUsage;
     }
-    io.err << QCoreApplication::translate("SplitCommand", "Cutting %1 (%2) into %3 clips for %4")
-                  .arg(escapeControlCharacters(QFileInfo(request.video).fileName()), timeText(video.duration))
-                  .arg(plan.size())
-                  .arg(escapeControlCharacters(QDir::toNativeSeparators(folder.folder())))
+    io.err << QCoreApplication::translate("SplitCommand", "Cutting %1 (%2) into %n clips for %3", nullptr, int(plan.size()))
+                  .arg(escapeControlCharacters(QFileInfo(request.video).fileName()), timeText(video.duration),
+                       escapeControlCharacters(QDir::toNativeSeparators(folder.folder())))
            << "\n";
     io.err.flush();
     console.start();

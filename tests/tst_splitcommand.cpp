@@ -54,6 +54,7 @@ private slots:
         QTest::newRow("split at the start") << QStringList{"--at", "0", "--at", "5"} << QList<double>{0, 5.0, 5.0};
         // Keyframes every 2 s: the splits move back to 2 and 6.
         QTest::newRow("keyframes only") << QStringList{"--at", "3.33", "--at", "6.71", "--keyframes"} << QList<double>{2.0, 4.0, 4.0};
+        QTest::newRow("one clip: every 20 s of 10") << QStringList{"--every", "20"} << QList<double>{10.0};
     }
 
     void splits()
@@ -81,6 +82,8 @@ private slots:
         // in keyframe mode, with the times each clip starts at first.
         const bool keyframes = how.contains(QStringLiteral("--keyframes"));
         QCOMPARE(run.err.count(QLatin1Char('\n')), keyframes ? 2 + lengths.size() : 1);
+        const QString into = lengths.size() == 1 ? QStringLiteral(" into 1 clip for ") : QStringLiteral(" into %1 clips for ").arg(lengths.size());
+        QVERIFY2(run.err.contains(into), qPrintable(run.err));
         QVERIFY(!keyframes || run.err.contains(QStringLiteral("split-1 starts at 2.000 s (asked for 3.330 s)")));
     }
 
@@ -132,6 +135,7 @@ private slots:
         QVERIFY(run.out.isEmpty());
         checkOutcome(run, 2, words, library);
         QVERIFY(::run(trimora({"--version"})).out.startsWith(QStringLiteral("trimora ")));
+        QVERIFY(::run(trimora({"split", "x.mp4", "--help"})).out.startsWith(QStringLiteral("Usage: trimora split")));
     }
 
     void badFiles_data() { addBadFileRows(); }

@@ -618,9 +618,12 @@ frames asked for; only the few frames from a split to the next keyframe are enco
         <source>Nothing was cut.</source>
         <translation type="unfinished"></translation>
     </message>
-    <message>
-        <source>Cutting %1 (%2) into %3 clips for %4</source>
-        <translation type="unfinished"></translation>
+    <message numerus="yes">
+        <source>Cutting %1 (%2) into %n clips for %3</source>
+        <translation>
+            <numerusform>Cutting %1 (%2) into %n clip for %3</numerusform>
+            <numerusform>Cutting %1 (%2) into %n clips for %3</numerusform>
+        </translation>
     </message>
     <message>
         <source>No clip holds a frame; nothing was saved.</source>
