@@ -10,6 +10,7 @@ extern "C" {
 
 #include <QCoreApplication>
 
+#include "FrameReencoder.h"
 #include "MediaLog.h"
 #include "ParameterSets.h"
 
@@ -28,7 +29,7 @@ constexpr int64_t WIDEST = 256;
 
 bool containsNal(const AVPacket* packet, int lengthSize, bool (*wanted)(int))
 {
-    const auto units = lengthPrefixedNalUnits(packet->data, packet->size, lengthSize);
+    const auto units = lengthSize > 0 ? lengthPrefixedNalUnits(packet->data, packet->size, lengthSize) : std::nullopt;
     const std::vector<QByteArray> list = units ? *units : annexBNalUnits(packet->data, packet->size);
     return std::any_of(list.begin(), list.end(), [&](const QByteArray& unit) {
         return !unit.isEmpty() && wanted(uint8_t(unit[0]));
@@ -70,10 +71,8 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source)
     self->base = stream->time_base;
     self->origin = self->input->start_time != NO_TIME ? av_rescale_q(self->input->start_time, MICROSECONDS, self->base) : 0;
     const AVCodecParameters* codec = stream->codecpar;
-    if (codec->extradata_size > 4 && codec->extradata[0] == 1)
-        self->lengthSize = codec->codec_id == AV_CODEC_ID_HEVC
-            ? (codec->extradata_size > 21 ? (codec->extradata[21] & 3) + 1 : 4)
-            : (codec->extradata[4] & 3) + 1;
+    if (codec->codec_id == AV_CODEC_ID_H264 || codec->codec_id == AV_CODEC_ID_HEVC)
+        self->lengthSize = FrameReencoder::unitFraming(codec).value_or(4);
     // HEVC's leading pictures are never references for the pictures after them, so a
     // copy may start at any IRAP picture and leave them out.
     self->mayDropLeading = codec->codec_id == AV_CODEC_ID_HEVC;

@@ -91,7 +91,7 @@ private:
     int video = -1;
     AVRational base{1, 1};
     int64_t origin = 0;
-    int lengthSize = 4;
+    int lengthSize = 4; // 0: start codes
     bool noShownTimes = false;
     bool mayDropLeading = false;
 };
