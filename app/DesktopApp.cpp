@@ -203,10 +203,15 @@ int runDesktopApp(int& argc, char** argv)
 
     const int status = app.exec();
     // Anything still under way (the window is gone only when no export runs, or after a
-    // stop signal) ends before the library and the generator do. After a stop, a cut
-    // still flushing its abandoned file to a slow disk must not hold the exit.
-    if (stopped && !VideoGenerator::current().waitForCuts(std::chrono::seconds(1)))
-        std::_Exit(status);
+    // stop signal) ends before the library and the generator do. After a stop, the cuts
+    // have a moment to let their working files go, and those still held are removed;
+    // a cut still flushing its abandoned file to a slow disk must not hold the exit.
+    if (stopped) {
+        const bool over = VideoGenerator::current().waitForCuts(std::chrono::seconds(2));
+        library.removeWorkingFiles();
+        if (!over)
+            std::_Exit(status);
+    }
     VideoGenerator::current().waitForCuts();
     return status;
 }

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
+#include <functional>
 #include <memory>
 
 #include <QCommandLineParser>
@@ -27,6 +29,8 @@
 namespace {
 
 constexpr int MAX_CLIPS = 10000;
+// How long a stopped export waits for its cuts to let their working files go.
+constexpr std::chrono::seconds STOP_GRACE{3};
 
 QString timeForMessage(double seconds)
 {
@@ -205,19 +209,39 @@ public:
             ++printed;
         }
         io.out.flush();
+        if (io.out.status() != QTextStream::Ok && outputClosed) {
+            outputClosed();
+            return;
+        }
         if (done < int(reports.size()))
             drawProgress();
     }
 
-    // After a stop: the clips that made it into the library, whatever came before them.
-    void stopped(const QString& library)
+    // Another process's lock holds the export up: said between the progress bar's
+    // redraws.
+    void notice(const QString& text)
     {
         clearProgress();
-        for (; printed < reports.size(); ++printed) {
+        io.err << escapeControlCharacters(text) << "\n";
+        io.err.flush();
+        drawProgress();
+    }
+
+    // Called when standard output cannot take a line (a pipe whose reader is gone, as
+    // with `| head -1`).
+    std::function<void()> outputClosed;
+
+    // After a stop: the clips that made it into the library, whatever came before them.
+    void stopped(const QString& library, bool outputGone)
+    {
+        clearProgress();
+        for (; printed < reports.size() && !outputGone; ++printed) {
             if (reports[printed] && reports[printed]->result == ClipReport::Result::InLibrary)
                 io.out << line(printed) << "\n";
         }
         io.out.flush();
+        if (outputGone)
+            io.err << QCoreApplication::translate("SplitCommand", "Standard output was closed.") << "\n";
         io.err << QCoreApplication::translate("SplitCommand", "Stopped: %1 of %2 clips saved to %3")
                       .arg(saved)
                       .arg(reports.size())
@@ -363,7 +387,9 @@ int SplitCommand::runExport(const SplitRequest& request, const std::vector<Plann
         result = summary;
         loop.quit();
     };
-    QObject::connect(&stopSignals, &StopSignals::stopRequested, &loop, [&](int signalNumber) {
+    // A stop ends every cut and names nothing more; the working files go once their
+    // cuts let them go, or after a moment whatever they do.
+    auto stopExport = [&](int signalNumber) {
         if (stoppedBy)
             return;
         stoppedBy = signalNumber;
@@ -371,6 +397,15 @@ int SplitCommand::runExport(const SplitRequest& request, const std::vector<Plann
         generator.stop();
         stopAllMediaReads();
         loop.quit();
+    };
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &loop, stopExport);
+    // A closed standard output is a stop too (the shell reports a process it ended with
+    // SIGPIPE the same way), so that nothing is left half-written.
+    console.outputClosed = [&] { stopExport(SIGPIPE); };
+    // Said from the thread that waits; shown here, and never once the export is over.
+    QObject noticeContext;
+    folder.setWaitNotice([&noticeContext, &console](const QString& text) {
+        QMetaObject::invokeMethod(&noticeContext, [&console, text] { console.notice(text); }, Qt::QueuedConnection);
     });
 
     const Outcome<void> started = startExport(plan, QUrl::fromLocalFile(QFileInfo(request.video).absoluteFilePath()),
@@ -391,9 +426,10 @@ int SplitCommand::runExport(const SplitRequest& request, const std::vector<Plann
 
     if (stoppedBy) {
         // Cuts end at their next read; what they finished before the stop is reported.
-        generator.waitForCuts(std::chrono::milliseconds(500));
+        generator.waitForCuts(STOP_GRACE);
+        folder.removeWorkingFiles();
         QCoreApplication::sendPostedEvents();
-        console.stopped(folder.folder());
+        console.stopped(folder.folder(), stoppedBy == SIGPIPE);
         return StopSignals::exitStatus(stoppedBy);
     }
     if (!result.succeeded()) {

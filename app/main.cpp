@@ -59,6 +59,9 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(TRIMORA_VERSION));
     installTranslations(app);
 
+    // A reader of standard output that goes away (`| head -1`) stops an export as a
+    // signal does, tidily: the write fails instead of ending the program.
+    std::signal(SIGPIPE, SIG_IGN);
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList arguments = QCoreApplication::arguments().mid(1);

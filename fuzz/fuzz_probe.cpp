@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,8 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QDir(out).removeRecursively();
     QDir().mkpath(out);
     const QString clip = out + QStringLiteral("/clip.mp4");
-    const CutResult result = StreamCopyCutter().cut(path, info->duration / 4, info->duration / 2, {clip, out});
-    if (result.kind == CutResult::Kind::Written && !QFileInfo::exists(clip))
+    const int written = ::open(QFile::encodeName(clip).constData(), O_CREAT | O_RDWR | O_TRUNC | O_CLOEXEC, 0644);
+    const CutResult result = StreamCopyCutter().cut(path, info->duration / 4, info->duration / 2, {written, out});
+    ::close(written);
+    if (result.kind == CutResult::Kind::Written && QFileInfo(clip).size() == 0)
         std::abort();
     if (result.kind == CutResult::Kind::Failed && result.error.isEmpty())
         std::abort();

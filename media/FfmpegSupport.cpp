@@ -9,6 +9,7 @@
 #include <optional>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -40,6 +41,59 @@ QString displayName(const QString& path)
 
 namespace {
 
+constexpr int WRITE_BUFFER_BYTES = 256 * 1024;
+
+struct DescriptorSink {
+    int descriptor = -1;
+    int64_t position = 0;
+    int64_t size = 0;
+};
+
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+int writeToDescriptor(void* opaque, const uint8_t* data, int length)
+#else
+int writeToDescriptor(void* opaque, uint8_t* data, int length)
+#endif
+{
+    auto* sink = static_cast<DescriptorSink*>(opaque);
+    int done = 0;
+    while (done < length) {
+        const ssize_t written = ::pwrite(sink->descriptor, data + done, size_t(length - done), sink->position + done);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return AVERROR(errno);
+        }
+        done += int(written);
+    }
+    sink->position += done;
+    sink->size = std::max(sink->size, sink->position);
+    return done;
+}
+
+int64_t seekDescriptor(void* opaque, int64_t offset, int whence)
+{
+    auto* sink = static_cast<DescriptorSink*>(opaque);
+    switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE:
+        return sink->size;
+    case SEEK_SET:
+        break;
+    case SEEK_CUR:
+        offset += sink->position;
+        break;
+    case SEEK_END:
+        offset += sink->size;
+        break;
+    default:
+        return AVERROR(EINVAL);
+    }
+    if (offset < 0)
+        return AVERROR(EINVAL);
+    sink->position = offset;
+    return offset;
+}
+
 std::atomic<bool> readsStopped{false};
 
 int interruptWhenStopped(void*)
@@ -48,6 +102,35 @@ int interruptWhenStopped(void*)
 }
 
 } // namespace
+
+AVIOContext* openDescriptorWriter(int descriptor)
+{
+    if (::ftruncate(descriptor, 0) != 0)
+        return nullptr;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(WRITE_BUFFER_BYTES));
+    if (!buffer)
+        return nullptr;
+    auto* sink = new DescriptorSink{descriptor, 0, 0};
+    AVIOContext* writer = avio_alloc_context(buffer, WRITE_BUFFER_BYTES, 1, sink, nullptr, &writeToDescriptor,
+                                             &seekDescriptor);
+    if (!writer) {
+        av_free(buffer);
+        delete sink;
+    }
+    return writer;
+}
+
+int closeDescriptorWriter(AVIOContext** writer)
+{
+    if (!*writer)
+        return 0;
+    avio_flush(*writer);
+    const int status = (*writer)->error;
+    delete static_cast<DescriptorSink*>((*writer)->opaque);
+    av_freep(&(*writer)->buffer);
+    avio_context_free(writer);
+    return status < 0 ? status : 0;
+}
 
 void stopAllMediaReads()
 {

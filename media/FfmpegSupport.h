@@ -18,10 +18,21 @@ struct InputFormatCloser {
 };
 using InputFormat = std::unique_ptr<AVFormatContext, InputFormatCloser>;
 
+// A writer over a file descriptor the caller owns, for muxers: the file is written,
+// truncated and sought through the descriptor, and never opened again by its name (a
+// name a stop may have removed meanwhile). Null when out of memory. The file is emptied
+// first.
+AVIOContext* openDescriptorWriter(int descriptor);
+// Writes out what is buffered and frees the writer (null after): 0, or the first write
+// error.
+int closeDescriptorWriter(AVIOContext** writer);
+
 struct OutputFormatCloser {
     void operator()(AVFormatContext* context) const
     {
-        if (context && context->pb && !(context->oformat->flags & AVFMT_NOFILE))
+        if (context && context->pb && (context->flags & AVFMT_FLAG_CUSTOM_IO))
+            closeDescriptorWriter(&context->pb);
+        else if (context && context->pb && !(context->oformat->flags & AVFMT_NOFILE))
             avio_closep(&context->pb);
         avformat_free_context(context);
     }

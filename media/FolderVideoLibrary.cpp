@@ -1,15 +1,18 @@
 #include "FolderVideoLibrary.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <thread>
+#include <utility>
 
 #include <dirent.h>
-#include <signal.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -22,6 +25,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include "FfmpegSupport.h"
@@ -30,10 +34,16 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr int MAX_NAME_ATTEMPTS = 10000;
 constexpr char LOCK_NAME[] = ".trimora.lock";
 constexpr char PART_PREFIX[] = ".trimora-";
 constexpr char PART_SUFFIX[] = ".part";
+constexpr char CLAIM_SUFFIX[] = ".new";
+// How long naming a clip waits for another process's lock before saying so.
+constexpr auto LOCK_NOTICE_AFTER = 1s;
+constexpr auto LOCK_POLL = 50ms;
 
 class FileDescriptor final {
 public:
@@ -41,16 +51,19 @@ public:
         : fd(descriptor)
     {
     }
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
+    ~FileDescriptor() { reset(); }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
 
     int get() const { return fd; }
     bool valid() const { return fd >= 0; }
+    void reset(int descriptor = -1)
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = descriptor;
+    }
+    int release() { return std::exchange(fd, -1); }
 
 private:
     int fd;
@@ -80,114 +93,67 @@ QString candidateName(const QString& fileName, int attempt)
     return QStringLiteral("%1 (%2)%3").arg(clip.completeBaseName()).arg(attempt).arg(suffix);
 }
 
-// When a process started, in clock ticks since boot: with its id, it tells a process
-// apart from a later one that was given the same id.
-std::optional<qulonglong> processStart(qint64 pid)
+// This machine, as 32 hex digits: its /etc/machine-id, or failing that the boot's id.
+// It tells a person whose file a working file is; what proves its writer gone is the
+// file's lock.
+const QByteArray& machineTag()
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray line = stat.readAll();
-    // The command name, in parentheses, may hold spaces: count fields after it. The
-    // start time is the 22nd field, the 20th after the name.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 1).simplified().split(' ');
-    bool ok = false;
-    const qulonglong start = fields.value(19).toULongLong(&ok);
-    return ok ? std::optional(start) : std::nullopt;
-}
-
-const QString& hostTag()
-{
-    static const QString tag = [] {
-        char name[256] = {};
-        ::gethostname(name, sizeof name - 1);
-        QString letters;
-        for (const char c : QByteArray(name)) {
-            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-                letters += QLatin1Char(c);
+    static const QByteArray tag = [] {
+        for (const char* source : {"/etc/machine-id", "/proc/sys/kernel/random/boot_id"}) {
+            QFile file(QString::fromLatin1(source));
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray id = file.read(64).trimmed().toLower().replace('-', QByteArray());
+            if (id.size() == 32 && std::all_of(id.begin(), id.end(), [](char c) { return std::isxdigit(uchar(c)); }))
+                return id;
         }
-        return letters.isEmpty() ? QStringLiteral("host") : letters.left(24);
+        return QByteArray(32, '0');
     }();
     return tag;
 }
 
-// "HOST-PID-START": whose working file it is. A library may be shared between
-// machines, so a process id means something only on its own host.
-const QString& ownerMark()
+enum class WorkingName { None, Part, Claim };
+
+// ".trimora-", 32 hex digits, "-", a process id, "-", 8 of [0-9a-z], then ".part" or
+// ".new": nothing else is ever taken for a working file of ours.
+WorkingName workingName(const QByteArray& name)
 {
-    static const QString mark = QStringLiteral("%1-%2-%3")
-                                    .arg(hostTag())
-                                    .arg(::getpid())
-                                    .arg(processStart(::getpid()).value_or(0));
-    return mark;
+    static const QRegularExpression grammar(
+        QStringLiteral("^\\.trimora-[0-9a-f]{32}-[1-9][0-9]{0,9}-[0-9a-z]{8}\\.(part|new)$"));
+    const QRegularExpressionMatch match = grammar.match(QString::fromLatin1(name));
+    if (!match.hasMatch())
+        return WorkingName::None;
+    return match.capturedView(1) == QLatin1String("part") ? WorkingName::Part : WorkingName::Claim;
 }
 
-// Whether a name is a working file of one of our processes on this host that is gone.
-bool isLeftover(const QString& name)
+// Takes an exclusive lock of the whole open file without waiting: 0; EAGAIN when
+// another holds it; else the error of a filesystem without working locks.
+int tryLock(int descriptor)
 {
-    if (!name.startsWith(QLatin1String(PART_PREFIX)) || !name.endsWith(QLatin1String(PART_SUFFIX)))
-        return false;
-    const QStringList fields = name.mid(int(std::strlen(PART_PREFIX)))
-                                   .chopped(int(std::strlen(PART_SUFFIX)))
-                                   .split(QLatin1Char('-'));
-    if (fields.size() != 4 || fields[0] != hostTag())
-        return false;
-    bool pidOk = false;
-    bool startOk = false;
-    const qint64 pid = fields[1].toLongLong(&pidOk);
-    const qulonglong start = fields[2].toULongLong(&startOk);
-    if (!pidOk || !startOk || pid <= 0)
-        return false;
-    // Gone: no process has that id, or one does that started at another time (the id
-    // was used again). A process we may not look at, or a start time that could not be
-    // read when the file was made, proves nothing, and the file stays.
-    if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
-        return true;
-    const std::optional<qulonglong> running = processStart(pid);
-    return running && start != 0 && *running != start;
-}
-
-// The library's lock, held by whoever gives a clip its name on a filesystem that
-// cannot refuse to replace a file by itself. An advisory lock on a lock file: locks
-// on open files reach the server on NFS and SMB, and are the kernel's own on FUSE.
-class NamingLock final {
-public:
-    explicit NamingLock(const QString& root)
-        : fd(::open(encoded(root + QLatin1Char('/') + QLatin1String(LOCK_NAME)).constData(),
-                    O_RDWR | O_CREAT | O_CLOEXEC, 0644))
-    {
-        if (!fd.valid()) {
-            failure = errno;
-            qCWarning(lcMedia) << "cannot open the library's lock file in" << root << systemError(failure);
-            return;
-        }
-        struct flock whole {};
-        whole.l_type = F_WRLCK;
-        whole.l_whence = SEEK_SET;
-        int status;
-        while ((status = ::fcntl(fd.get(), F_OFD_SETLKW, &whole)) != 0 && errno == EINTR) {
-        }
-        if (status == 0) {
-            held = true;
-            return;
-        }
-        while ((status = ::flock(fd.get(), LOCK_EX)) != 0 && errno == EINTR) {
-        }
-        held = status == 0;
-        if (!held) {
-            failure = errno;
-            qCWarning(lcMedia) << "cannot lock the library's lock file in" << root << systemError(failure);
-        }
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    int status;
+    while ((status = ::fcntl(descriptor, F_OFD_SETLK, &whole)) != 0 && errno == EINTR) {
     }
+    if (status == 0)
+        return 0;
+    return errno == EACCES ? EAGAIN : errno;
+}
 
-    int error() const { return failure; }
-    bool locked() const { return held; }
+bool untouchedForADay(const struct stat& info)
+{
+    return std::time(nullptr) - info.st_mtime > 24 * 60 * 60;
+}
 
-private:
-    FileDescriptor fd; // closing it lets the lock go
-    bool held = false;
-    int failure = 0;
-};
+// Flushes a folder's entries to the disk. Filesystems that cannot (some over FUSE or a
+// network) keep their names as best they can.
+void flushFolder(const QString& folder)
+{
+    const FileDescriptor fd(::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid() && ::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
+        qCInfo(lcMedia) << "cannot flush the folder" << folder << systemError(errno);
+}
 
 enum class NamingWay { Unknown, RenameNoReplace, HardLink, CheckedRename };
 
@@ -196,17 +162,65 @@ enum class NamingWay { Unknown, RenameNoReplace, HardLink, CheckedRename };
 struct FolderVideoLibrary::State {
     QString root;
     std::mutex mutex;
-    bool stopped = false;
-    std::set<QString> parts; // working files with a name, not yet published or removed
+    std::atomic<bool> stopped{false}; // set under the mutex
+    std::set<QString> parts;          // named working files, not yet published or removed
     std::atomic<bool> unnamedFiles{true}; // until the filesystem says it has none
     std::atomic<NamingWay> naming{NamingWay::Unknown};
+    std::atomic<bool> noticeGiven{false};
+    std::atomic<bool> lockAbandoned{false}; // another process held it past the limit
+    std::function<void(const QString&)> waitNotice; // under the mutex
 
     // Gives the whole working file `part` the first free name; the lock is held.
     QString claimByRename(const QString& fileName, const QByteArray& part, int* error);
     // Gives the unnamed file reached through `proc` the first free name.
     QString claimByLink(const QString& fileName, const QByteArray& proc, int* error);
+    // Takes the library's lock, for as long as `held` lives: 0, or why not (ETIMEDOUT
+    // when another process held it past the limit, ECANCELED after a stop).
+    int lockForNaming(FileDescriptor& held);
 };
 
+int FolderVideoLibrary::State::lockForNaming(FileDescriptor& held)
+{
+    // An advisory lock on a lock file: locks on open files reach the server on NFS and
+    // SMB, and are the kernel's own on FUSE.
+    held.reset(::open(encoded(root + QLatin1Char('/') + QLatin1String(LOCK_NAME)).constData(),
+                      O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+    if (!held.valid())
+        return errno;
+    if (lockAbandoned)
+        return ETIMEDOUT;
+    const auto started = std::chrono::steady_clock::now();
+    bool byFlock = false;
+    for (;;) {
+        int error = 0;
+        if (!byFlock) {
+            error = tryLock(held.get());
+            byFlock = error != 0 && error != EAGAIN;
+        }
+        if (byFlock)
+            error = ::flock(held.get(), LOCK_EX | LOCK_NB) == 0 ? 0 : errno == EWOULDBLOCK ? EAGAIN : errno;
+        if (error == 0)
+            return 0;
+        if (error != EAGAIN && error != EINTR)
+            return error;
+        if (stopped)
+            return ECANCELED;
+        const auto waited = std::chrono::steady_clock::now() - started;
+        if (waited > LOCK_WAIT_LIMIT) {
+            lockAbandoned = true;
+            return ETIMEDOUT;
+        }
+        if (waited > LOCK_NOTICE_AFTER && !noticeGiven.exchange(true)) {
+            // Under the mutex: after a stop, whoever set the notice may be gone.
+            const std::lock_guard lock(mutex);
+            if (waitNotice && !stopped)
+                waitNotice(QCoreApplication::translate("FolderVideoLibrary",
+                                                       "Waiting for another Trimora saving into '%1'...")
+                               .arg(shown(root)));
+        }
+        std::this_thread::sleep_for(LOCK_POLL);
+    }
+}
 QString FolderVideoLibrary::State::claimByLink(const QString& fileName, const QByteArray& proc, int* error)
 {
     for (int attempt = 1; attempt <= MAX_NAME_ATTEMPTS; ++attempt) {
@@ -279,36 +293,39 @@ namespace {
 
 class FolderWorkingFile final : public VideoLibrary::WorkingFile {
 public:
-    // Either an unnamed file (fd) or a named one (part).
+    // Either an unnamed file or the named one `part`, open as fd.
     FolderWorkingFile(std::shared_ptr<FolderVideoLibrary::State> library, int fd, QString part)
         : state(std::move(library))
-        , unnamed(fd)
+        , file(fd)
         , partName(std::move(part))
     {
     }
 
     ~FolderWorkingFile() override
     {
+        // Closed before its name goes: a FUSE filesystem keeps a removed file that is
+        // still open under a hidden name of its own.
+        file.reset();
         if (partName.isEmpty() || published)
             return;
         const std::lock_guard lock(state->mutex);
-        // Gone already when a stop removed it.
+        // Gone already when removeWorkingFiles() came first.
         if (state->parts.erase(partName) > 0)
             ::unlink(encoded(partName).constData());
     }
     FolderWorkingFile(const FolderWorkingFile&) = delete;
     FolderWorkingFile& operator=(const FolderWorkingFile&) = delete;
 
-    QString path() const override
-    {
-        return unnamed.valid() ? QStringLiteral("/proc/self/fd/%1").arg(unnamed.get()) : partName;
-    }
+    int descriptor() const override { return file.get(); }
 
     Outcome<QString> publish(const QString& fileName) override;
 
 private:
+    // A name to read the file by: the unnamed one's only name is its descriptor's.
+    QString path() const { return partName.isEmpty() ? QStringLiteral("/proc/self/fd/%1").arg(file.get()) : partName; }
+
     std::shared_ptr<FolderVideoLibrary::State> state;
-    FileDescriptor unnamed;
+    FileDescriptor file;
     QString partName;
     bool published = false;
 };
@@ -322,46 +339,51 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
     };
     const Outcome<VideoInfo> probe = probeVideo(path());
     if (!probe) {
-        // The probe names the working file, which may be an unnamed "/proc/self/fd/N":
-        // the user knows it by the clip's name.
+        // The probe names the working file, which the user knows by the clip's name.
         QString why = probe.error();
         why.replace(QLatin1Char('\'') + displayName(path()) + QLatin1Char('\''), QLatin1Char('\'') + fileName + QLatin1Char('\''));
         return refuse(QCoreApplication::translate("FolderVideoLibrary", "it is not a readable video (%1)").arg(why));
     }
-    {
-        // On the disk before it has a name, so that not even a power loss leaves a
-        // partial clip under a final name.
-        FileDescriptor written(::open(encoded(path()).constData(), O_RDONLY | O_CLOEXEC));
-        if (!written.valid() || ::fsync(written.get()) != 0) {
-            const int error = errno;
-            return refuse(QStringLiteral("'%1': %2").arg(shown(state->root), systemError(error)));
-        }
+    // On the disk before it has a name, so that not even a power loss leaves a partial
+    // clip under a final name.
+    if (::fsync(file.get()) != 0) {
+        const int error = errno;
+        return refuse(QStringLiteral("'%1': %2").arg(shown(state->root), systemError(error)));
     }
     // Taken before the library's own mutex, so that a stop never waits on another
     // process (or a slow server) holding the lock.
-    std::optional<NamingLock> naming;
-    if (!unnamed.valid()) {
-        naming.emplace(state->root);
-        if (!naming->locked()) {
+    FileDescriptor naming;
+    if (!partName.isEmpty()) {
+        const int error = state->lockForNaming(naming);
+        if (error == ECANCELED)
+            return refuse(QCoreApplication::translate("FolderVideoLibrary", "saving was stopped"));
+        if (error == ETIMEDOUT)
+            return refuse(QCoreApplication::translate(
+                "FolderVideoLibrary", "another program has kept the folder '%1' locked (its file %2) for over %n "
+                                      "second(s); close it, or remove that file if no Trimora is running",
+                nullptr, int(FolderVideoLibrary::LOCK_WAIT_LIMIT.count()))
+                              .arg(shown(state->root), QLatin1String(LOCK_NAME)));
+        if (error != 0)
             return refuse(QCoreApplication::translate("FolderVideoLibrary", "the folder '%1' cannot be locked (%2)")
-                              .arg(shown(state->root), systemError(naming->error())));
-        }
+                              .arg(shown(state->root), systemError(error)));
     }
 
-    const std::lock_guard lock(state->mutex);
-    if (state->stopped)
-        return refuse(QCoreApplication::translate("FolderVideoLibrary", "saving was stopped"));
     int error = 0;
     QString placed;
-    if (unnamed.valid()) {
-        placed = state->claimByLink(fileName, encoded(path()), &error);
-        // Unnamed files that cannot be given a name: the next clips get named ones.
-        if (placed.isEmpty() && (error == EPERM || error == EOPNOTSUPP || error == EXDEV || error == ENOENT))
-            state->unnamedFiles = false;
-    } else {
-        placed = state->claimByRename(fileName, encoded(partName), &error);
-        if (!placed.isEmpty())
-            state->parts.erase(partName);
+    {
+        const std::lock_guard lock(state->mutex);
+        if (state->stopped)
+            return refuse(QCoreApplication::translate("FolderVideoLibrary", "saving was stopped"));
+        if (partName.isEmpty()) {
+            placed = state->claimByLink(fileName, encoded(path()), &error);
+            // Unnamed files that cannot be given a name: the next clips get named ones.
+            if (placed.isEmpty() && (error == EPERM || error == EOPNOTSUPP || error == EXDEV || error == ENOENT))
+                state->unnamedFiles = false;
+        } else {
+            placed = state->claimByRename(fileName, encoded(partName), &error);
+            if (!placed.isEmpty())
+                state->parts.erase(partName);
+        }
     }
     if (placed.isEmpty()) {
         qCInfo(lcMedia) << "naming a clip failed in" << state->root << systemError(error);
@@ -373,25 +395,38 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
         return refuse(QStringLiteral("'%1': %2").arg(shown(state->root), systemError(error)));
     }
     published = true;
+    flushFolder(state->root);
     return placed;
 }
 
-// Makes the folder and those above it; 0, or why not.
-int makeFolder(const QString& path)
+// Why a folder could not be made: the error, and the path it is about.
+struct FolderProblem {
+    int error = 0;
+    QString where;
+    QString danglingTarget; // where `where`, a link, points, when nothing is there
+};
+
+// Makes the folder and those above it.
+FolderProblem makeFolder(const QString& path)
 {
     struct stat info {};
     if (::stat(encoded(path).constData(), &info) == 0)
-        return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+        return S_ISDIR(info.st_mode) ? FolderProblem{} : FolderProblem{ENOTDIR, path, {}};
     if (errno != ENOENT)
-        return errno;
+        return {errno, path, {}};
+    if (::lstat(encoded(path).constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        // A link to nothing: making its target elsewhere would surprise more than help.
+        const QString target = QFile::symLinkTarget(path);
+        return {ENOENT, path, target.isEmpty() ? path : target};
+    }
     const QString parent = QFileInfo(path).absolutePath();
     if (parent != path) {
-        if (const int error = makeFolder(parent))
-            return error;
+        if (FolderProblem problem = makeFolder(parent); problem.error)
+            return problem;
     }
     if (::mkdir(encoded(path).constData(), 0777) == 0 || errno == EEXIST)
-        return 0;
-    return errno;
+        return {};
+    return {errno, path, {}};
 }
 
 QString dataSize(qint64 bytes)
@@ -419,6 +454,12 @@ QString FolderVideoLibrary::folder() const
     return state->root;
 }
 
+void FolderVideoLibrary::setWaitNotice(std::function<void(const QString&)> notice)
+{
+    const std::lock_guard lock(state->mutex);
+    state->waitNotice = std::move(notice);
+}
+
 Outcome<void> FolderVideoLibrary::prepare(qint64 bytes)
 {
     const QString& root = state->root;
@@ -426,11 +467,17 @@ Outcome<void> FolderVideoLibrary::prepare(qint64 bytes)
         return Outcome<void>::failure(
             QCoreApplication::translate("FolderVideoLibrary", "Cannot save clips to '%1': %2.").arg(shown(root), why));
     };
-    if (const int error = makeFolder(root)) {
-        if (error == ENOTDIR)
+    if (const FolderProblem problem = makeFolder(root); problem.error) {
+        if (!problem.danglingTarget.isEmpty())
+            return refuse(QCoreApplication::translate("FolderVideoLibrary", "'%1' is a link to '%2', which does not exist")
+                              .arg(shown(problem.where), shown(problem.danglingTarget)));
+        if (problem.error == ENOTDIR && problem.where == root)
             return refuse(QCoreApplication::translate("FolderVideoLibrary", "it is not a folder"));
-        return refuse(QCoreApplication::translate("FolderVideoLibrary", "the folder cannot be made (%1)")
-                          .arg(systemError(error)));
+        if (problem.error == ENOTDIR)
+            return refuse(QCoreApplication::translate("FolderVideoLibrary", "'%1' is a file, not a folder")
+                              .arg(shown(problem.where)));
+        return refuse(QCoreApplication::translate("FolderVideoLibrary", "the folder '%1' cannot be made (%2)")
+                          .arg(shown(problem.where), systemError(problem.error)));
     }
     removeLeftovers();
     // The one sure test of being allowed to write there is writing there.
@@ -453,11 +500,11 @@ Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> FolderVideoLibrary::createWo
 {
     using Result = Outcome<std::unique_ptr<WorkingFile>>;
     const QString& root = state->root;
-    {
-        const std::lock_guard lock(state->mutex);
-        if (state->stopped)
-            return Result::failure(QCoreApplication::translate("FolderVideoLibrary", "Saving was stopped."));
-    }
+    auto stoppedResult = [] {
+        return Result::failure(QCoreApplication::translate("FolderVideoLibrary", "Saving was stopped."));
+    };
+    if (state->stopped)
+        return stoppedResult();
     auto refuse = [&root](int error) {
         if (error == ENOSPC || error == EDQUOT)
             return Result::failure(QCoreApplication::translate(
@@ -469,10 +516,10 @@ Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> FolderVideoLibrary::createWo
     if (state->unnamedFiles) {
         const int fd = ::open(encoded(root).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            auto file = std::make_unique<FolderWorkingFile>(state, fd, QString());
             // Naming it later goes through /proc; without /proc, a named file it is.
-            if (::access(encoded(file->path()).constData(), F_OK) == 0)
-                return Result(std::move(file));
+            if (::access(QStringLiteral("/proc/self/fd/%1").arg(fd).toLatin1().constData(), F_OK) == 0)
+                return Result(std::make_unique<FolderWorkingFile>(state, fd, QString()));
+            ::close(fd);
             state->unnamedFiles = false;
         } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
             state->unnamedFiles = false;
@@ -482,25 +529,52 @@ Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> FolderVideoLibrary::createWo
     }
 
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString part = root + QLatin1Char('/') + QLatin1String(PART_PREFIX) + ownerMark() + QLatin1Char('-')
-            + QString::number(QRandomGenerator::global()->generate64() & 0xffffffffffULL, 36) + QLatin1String(PART_SUFFIX);
+        const QString base = root + QLatin1Char('/') + QLatin1String(PART_PREFIX) + QLatin1String(machineTag())
+            + QLatin1Char('-') + QString::number(::getpid()) + QLatin1Char('-')
+            + QString::number(QRandomGenerator::global()->bounded(Q_UINT64_C(2821109907456)), 36)
+                  .rightJustified(8, QLatin1Char('0'));
+        const QByteArray claim = encoded(base + QLatin1String(CLAIM_SUFFIX));
+        const QByteArray part = encoded(base + QLatin1String(PART_SUFFIX));
         const std::lock_guard lock(state->mutex);
         if (state->stopped)
-            return Result::failure(QCoreApplication::translate("FolderVideoLibrary", "Saving was stopped."));
-        const int fd = ::open(encoded(part).constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd < 0) {
+            return stoppedResult();
+        FileDescriptor fd(::open(claim.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0666));
+        if (!fd.valid()) {
             if (errno == EEXIST)
                 continue;
             return refuse(errno);
         }
-        ::close(fd);
-        state->parts.insert(part);
-        return Result(std::make_unique<FolderWorkingFile>(state, -1, part));
+        // Locked for as long as it is open, and only then a ".part" the sweep looks at.
+        // Without working locks on this filesystem the sweep waits a day instead.
+        if (const int error = tryLock(fd.get()); error != 0)
+            qCInfo(lcMedia) << "working files cannot be locked in" << root << systemError(error);
+        struct stat existing {};
+        const bool renamed =
+            ::renameat2(AT_FDCWD, claim.constData(), AT_FDCWD, part.constData(), RENAME_NOREPLACE) == 0
+            || ((errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) && ::lstat(part.constData(), &existing) != 0
+                && errno == ENOENT && ::rename(claim.constData(), part.constData()) == 0);
+        if (!renamed) {
+            const int error = errno;
+            ::unlink(claim.constData());
+            if (error == EEXIST)
+                continue;
+            return refuse(error);
+        }
+        const QString partName = QFile::decodeName(part);
+        state->parts.insert(partName);
+        // The working file owns it from here.
+        return Result(std::make_unique<FolderWorkingFile>(state, fd.release(), partName));
     }
     return refuse(EEXIST);
 }
 
 void FolderVideoLibrary::stop()
+{
+    const std::lock_guard lock(state->mutex);
+    state->stopped = true;
+}
+
+void FolderVideoLibrary::removeWorkingFiles()
 {
     const std::lock_guard lock(state->mutex);
     state->stopped = true;
@@ -511,15 +585,40 @@ void FolderVideoLibrary::stop()
 
 void FolderVideoLibrary::removeLeftovers() const
 {
-    DIR* folder = ::opendir(encoded(state->root).constData());
-    if (!folder)
+    const int folderFd = ::open(encoded(state->root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
         return;
+    DIR* folder = ::fdopendir(folderFd);
+    if (!folder) {
+        ::close(folderFd);
+        return;
+    }
+    const uid_t me = ::geteuid();
     while (const dirent* entry = ::readdir(folder)) {
-        const QString name = QFile::decodeName(entry->d_name);
-        if (!isLeftover(name))
+        const WorkingName kind = workingName(QByteArray(entry->d_name));
+        if (kind == WorkingName::None)
             continue;
-        qCInfo(lcMedia) << "removing the working file of a stopped export:" << name;
-        ::unlinkat(::dirfd(folder), entry->d_name, 0);
+        // A regular file of this user, itself: never what a link points at.
+        struct stat named {};
+        if (::fstatat(folderFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode)
+            || named.st_uid != me)
+            continue;
+        const FileDescriptor file(
+            ::openat(folderFd, entry->d_name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat opened {};
+        if (!file.valid() || ::fstat(file.get(), &opened) != 0 || opened.st_dev != named.st_dev
+            || opened.st_ino != named.st_ino)
+            continue;
+        // Its writer holds its lock while it runs, wherever it runs: a lock we can take
+        // is one nobody holds. A ".new" was killed before it was locked, or is being
+        // made this moment; only a day tells which.
+        const int locked = tryLock(file.get());
+        if (locked == EAGAIN)
+            continue;
+        if ((locked != 0 || kind == WorkingName::Claim) && !untouchedForADay(opened))
+            continue;
+        qCInfo(lcMedia) << "removing the working file of a stopped export:" << entry->d_name;
+        ::unlinkat(folderFd, entry->d_name, 0);
     }
     ::closedir(folder);
 }

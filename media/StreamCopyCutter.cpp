@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -125,7 +126,7 @@ public:
         , startTime(start)
         , endTime(end)
         , outputFolder(std::move(output.folder))
-        , outputPath(std::move(output.path))
+        , outputDescriptor(output.descriptor)
         , mode(cutMode)
     {
     }
@@ -177,7 +178,7 @@ private:
     double startTime;
     double endTime;
     QString outputFolder;
-    QString outputPath;
+    int outputDescriptor; // the caller's: written through, never opened by name
     CutMode mode;
 
     InputFormat input;
@@ -302,18 +303,21 @@ int64_t ClipJob::movieReserve() const
     return int64_t(std::min(estimate, 256.0 * 1024 * 1024));
 }
 
-// The one place the clip's file is created: the muxer, and the file it writes.
+// The muxer, writing the clip's file through the descriptor it was given (emptied
+// first, for a second attempt).
 std::optional<QString> ClipJob::openOutput(OutputFormat& output) const
 {
-    const QByteArray encodedPath = QFile::encodeName(outputPath);
     AVFormatContext* raw = nullptr;
-    int status = avformat_alloc_output_context2(&raw, nullptr, container.muxer.toLatin1().constData(), encodedPath.constData());
+    int status = avformat_alloc_output_context2(&raw, nullptr, container.muxer.toLatin1().constData(), nullptr);
     if (status < 0)
         return ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be set up"), status);
     output.reset(raw);
-    status = avio_open(&output->pb, encodedPath.constData(), AVIO_FLAG_WRITE);
-    if (status < 0)
-        return ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be created"), status);
+    errno = 0;
+    output->pb = openDescriptorWriter(outputDescriptor);
+    if (!output->pb)
+        return ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be created"),
+                             AVERROR(errno ? errno : ENOMEM));
+    output->flags |= AVFMT_FLAG_CUSTOM_IO;
     return std::nullopt;
 }
 
@@ -351,7 +355,7 @@ Attempt ClipJob::write(int64_t moovReserve)
     if (status < 0)
         return fail(
             ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be finished"), status));
-    status = avio_closep(&output->pb);
+    status = closeDescriptorWriter(&output->pb);
     if (status < 0)
         return fail(
             ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be saved"), status));
@@ -942,7 +946,7 @@ std::optional<QString> ClipJob::checkComplete() const
             "StreamCopyCutter", "the video ends early; the file may be incomplete or damaged."));
     }
     if (video.copied + video.encoded != video.sourceFrames) {
-        qCWarning(lcMedia) << "clip of" << source << "holds" << video.copied << "copied and" << video.encoded
+        qCInfo(lcMedia) << "clip of" << source << "holds" << video.copied << "copied and" << video.encoded
                            << "encoded frames of" << video.sourceFrames;
         return problem(QCoreApplication::translate(
             "StreamCopyCutter", "the video is damaged within the clip: %1 of its %2 frames could be read.")

@@ -26,11 +26,10 @@ enum class CutMode { Exact, KeyframesOnly };
 
 // Where a cut writes its clip.
 struct CutOutput {
-    // The file to write, made and owned by the caller, who names or removes it once the
-    // cut is over: the cutter only writes it (truncating and rewriting as it needs). It
-    // may be an unnamed file reached through /proc/self/fd, so its name says nothing
-    // about the clip.
-    QString path;
+    // The open file to write (read and write), made and owned by the caller, who names
+    // or removes it once the cut is over: the cutter only writes it through this
+    // descriptor (truncating and rewriting as it needs), and never opens it by a name.
+    int descriptor = -1;
     // The folder the clip will live in, for messages ("there is not enough space in ...").
     QString folder;
 };
@@ -41,7 +40,7 @@ class ClipCutter {
 public:
     virtual ~ClipCutter() = default;
 
-    // Writes the clip [startTime, endTime) of source into output.path.
+    // Writes the clip [startTime, endTime) of source into output.descriptor.
     virtual CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output,
                           CutMode mode = CutMode::Exact) = 0;
 };

@@ -4,14 +4,6 @@
 #include <limits>
 #include <mutex>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
-
 #include "ClipCutter.h"
 #include "PlatformLog.h"
 #include "TaskPool.h"
@@ -29,29 +21,6 @@ CurrentCutter& currentCutter()
 {
     static CurrentCutter holder;
     return holder;
-}
-
-constexpr char LOCK_NAME[] = ".cutting";
-
-// Removes the folders of cuts that older versions stopped half way (their lock file is
-// there, but nobody holds its lock). Folders without a lock file hold finished clips
-// their library refused, which the user was told about: those stay.
-void sweepStoppedCuts(const QString& root)
-{
-    const QDir folder(root);
-    for (const QString& name : folder.entryList({QStringLiteral("cut-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString lockPath = folder.filePath(name) + QLatin1Char('/') + QLatin1String(LOCK_NAME);
-        if (!QFileInfo::exists(lockPath))
-            continue;
-        const int lock = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CLOEXEC);
-        if (lock < 0)
-            continue;
-        if (::flock(lock, LOCK_EX | LOCK_NB) == 0) {
-            qCInfo(lcPlatform) << "removing the remains of a stopped cut in" << folder.filePath(name);
-            QDir(folder.filePath(name)).removeRecursively();
-        }
-        ::close(lock);
-    }
 }
 
 struct Callbacks {
@@ -82,7 +51,7 @@ Answer cutInto(ClipCutter& cutter, VideoLibrary& library, const ClipRequest& cli
     Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> file = library.createWorkingFile();
     if (!file)
         return {Answer::Failure, file.error()};
-    const CutResult result = cutter.cut(clip.source, clip.start, clip.end, {file.value()->path(), library.folder()}, clip.mode);
+    const CutResult result = cutter.cut(clip.source, clip.start, clip.end, {file.value()->descriptor(), library.folder()}, clip.mode);
     if (stopped)
         return {};
     switch (result.kind) {
@@ -102,14 +71,12 @@ Answer cutInto(ClipCutter& cutter, VideoLibrary& library, const ClipRequest& cli
 
 } // namespace
 
-VideoGenerator::VideoGenerator(ClipCutter& clipCutter, QString root)
+VideoGenerator::VideoGenerator(ClipCutter& clipCutter)
     : cutter(clipCutter)
-    , workingRoot(std::move(root))
     // Cutting is mostly reading and writing; two cuts at once keep the disk busy
     // without thrashing it.
     , pool(std::make_unique<TaskPool>(2))
 {
-    pool->run([root = workingRoot] { sweepStoppedCuts(root); });
 }
 
 VideoGenerator::~VideoGenerator()
@@ -138,11 +105,6 @@ VideoGenerator& VideoGenerator::current()
         return VideoGenerator(*holder.cutter);
     }();
     return generator;
-}
-
-QString VideoGenerator::defaultWorkingRoot()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/cuts");
 }
 
 void VideoGenerator::splitVideo(const QUrl& url, std::optional<double> startTime, std::optional<double> endTime,

@@ -27,9 +27,8 @@ public:
     using Failure = std::function<void(const QString& error)>;
     using Empty = std::function<void()>;
 
-    // The generator keeps a reference: the cutter must outlive it. The cache's working
-    // root is where older versions cut; what their stopped cuts left there is removed.
-    explicit VideoGenerator(ClipCutter& cutter, QString workingRoot = defaultWorkingRoot());
+    // The generator keeps a reference: the cutter must outlive it.
+    explicit VideoGenerator(ClipCutter& cutter);
     ~VideoGenerator();
     Q_DISABLE_COPY_MOVE(VideoGenerator)
 
@@ -37,8 +36,6 @@ public:
     // provideCurrentCutter; using it before is a programming error.
     static VideoGenerator& current();
     static bool provideCurrentCutter(std::unique_ptr<ClipCutter> cutter);
-
-    static QString defaultWorkingRoot();
 
     QString fileName;
     // How the cuts started from now on place their ends (read, like fileName, when
@@ -65,7 +62,6 @@ public:
 
 private:
     ClipCutter& cutter;
-    QString workingRoot;
     std::atomic<bool> stopped{false};
     std::unique_ptr<TaskPool> pool;
 };

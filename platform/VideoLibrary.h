@@ -18,8 +18,9 @@ public:
         // Removes the file, unless it was published.
         virtual ~WorkingFile() = default;
 
-        // Where the cutter writes (see CutOutput::path).
-        virtual QString path() const = 0;
+        // The open file the cutter writes (see CutOutput::descriptor); it stays the
+        // working file's own.
+        virtual int descriptor() const = 0;
 
         // Gives the finished clip the name fileName ("split-0.mp4"), or the first free
         // one of "split-0 (2).mp4", "split-0 (3).mp4"...: the clip's final path, or
@@ -40,7 +41,12 @@ public:
 
     virtual Outcome<std::unique_ptr<WorkingFile>> createWorkingFile() = 0;
 
-    // Ends every export at once, for a stop asked by the system (a signal): working
-    // files are removed and nothing more is published. Clips published before stay.
+    // Ends every export, for a stop asked by the system (a signal): nothing more is
+    // made or published, and each working file goes as soon as its writer lets it go.
+    // Clips published before stay.
     virtual void stop() = 0;
+
+    // After a stop, once the cuts have had their moment to end: removes every working
+    // file still there, written to or not.
+    virtual void removeWorkingFiles() = 0;
 };

@@ -3,11 +3,15 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <map>
 #include <mutex>
 #include <utility>
 #include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,10 +46,10 @@ public:
             return CutResult::failed(QStringLiteral("The clip could not be cut."));
         if (empties.contains(startTime))
             return CutResult::empty();
-        std::ofstream file(QFile::encodeName(output.path).toStdString(), std::ios::binary | std::ios::trunc);
-        file << "clip from " << startTime;
-        if (!file.flush())
-            return CutResult::failed(QStringLiteral("cannot write ") + output.path);
+        const std::string text = "clip from " + QByteArray::number(startTime).toStdString();
+        if (::ftruncate(output.descriptor, 0) != 0
+            || ::pwrite(output.descriptor, text.data(), text.size(), 0) != ssize_t(text.size()))
+            return CutResult::failed(QStringLiteral("cannot write the clip"));
         return CutResult::written(QStringLiteral("mp4"));
     }
 
@@ -94,6 +98,7 @@ public:
     }
 
     void stop() override {}
+    void removeWorkingFiles() override {}
 
     std::map<QString, QByteArray> taken()
     {
@@ -109,10 +114,15 @@ private:
         File(FakeLibrary& owner, QString name)
             : library(owner)
             , working(std::move(name))
+            , fd(::open(QFile::encodeName(working).constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0644))
         {
         }
-        ~File() override { std::remove(QFile::encodeName(working).constData()); }
-        QString path() const override { return working; }
+        ~File() override
+        {
+            ::close(fd);
+            std::remove(QFile::encodeName(working).constData());
+        }
+        int descriptor() const override { return fd; }
 
         Outcome<QString> publish(const QString& fileName) override
         {
@@ -128,6 +138,7 @@ private:
     private:
         FakeLibrary& library;
         QString working;
+        int fd;
     };
 
     QString root;

@@ -23,7 +23,7 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
         cutter = std::make_unique<FakeCutter>();
         library = std::make_unique<FakeLibrary>(dir->filePath(QStringLiteral("library")));
-        generator = std::make_unique<VideoGenerator>(*cutter, dir->filePath(QStringLiteral("cache")));
+        generator = std::make_unique<VideoGenerator>(*cutter);
     }
 
     void cleanup()

@@ -1,6 +1,11 @@
+#include <ctime>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <QCryptographicHash>
 
 #include <QFile>
 #include <QRegularExpression>
@@ -19,8 +24,9 @@ std::unique_ptr<VideoLibrary::WorkingFile> workingCopy(VideoLibrary& library, co
     QFile source(fixture(fixtureName));
     if (!made || !source.open(QIODevice::ReadOnly))
         return nullptr;
-    QFile target(made.value()->path());
-    if (!target.open(QIODevice::WriteOnly) || target.write(source.readAll()) != source.size())
+    QFile target;
+    if (!target.open(made.value()->descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)
+        || target.write(source.readAll()) != source.size() || !target.flush())
         return nullptr;
     return std::move(made).value();
 }
@@ -107,46 +113,83 @@ private slots:
         QCOMPARE(everything(root), QStringList());
     }
 
-    void leftoversOfGoneProcesses_data()
+    void onlyItsOwnLeftoversAreRemoved_data()
     {
-        QTest::addColumn<QString>("owner"); // whose working file it is
+        QTest::addColumn<QString>("name"); // MACHINE: 32 hex digits
+        QTest::addColumn<QString>("what"); // what is there under that name
         QTest::addColumn<bool>("removed");
 
-        QTest::newRow("a process that is gone") << "gone" << true;
-        QTest::newRow("a process that runs") << "running" << false;
-        QTest::newRow("a later process with a gone one's id") << "id reused" << true;
-        QTest::newRow("a process on another machine") << "other host" << false;
-        QTest::newRow("not one of ours") << "user" << false;
+        const QString part = QStringLiteral(".trimora-MACHINE-4242-a1b2c3d4.part");
+        QTest::newRow("a working file whose writer is gone") << part << "file" << true;
+        // Its lock is held wherever the writer runs: another PID namespace, a container,
+        // another machine sharing the folder.
+        QTest::newRow("a working file whose writer runs") << part << "locked" << false;
+        QTest::newRow("another user's") << part << "other user" << false;
+        QTest::newRow("a pipe of that name") << part << "fifo" << false;
+        QTest::newRow("a link of that name") << part << "link" << false;
+        QTest::newRow("a folder of that name") << part << "folder" << false;
+        // Made and not yet locked: the writer may be this moment between the two.
+        QTest::newRow("a file being made") << ".trimora-MACHINE-4242-a1b2c3d4.new" << "file" << false;
+        QTest::newRow("a file being made a day ago") << ".trimora-MACHINE-4242-a1b2c3d4.new" << "old file" << true;
+        QTest::newRow("not one of ours") << ".trimora-notes.part" << "file" << false;
+        QTest::newRow("a process field with a space") << ".trimora-MACHINE- 999995-a1b2c3d4.part" << "file" << false;
+        QTest::newRow("a process field with a sign") << ".trimora-MACHINE-+999994-a1b2c3d4.part" << "file" << false;
+        QTest::newRow("no random field") << ".trimora-MACHINE-4242-.part" << "file" << false;
+        QTest::newRow("a host name for a machine") << ".trimora-vm-4242-123456-a1.part" << "file" << false;
     }
 
-    void leftoversOfGoneProcesses()
+    void onlyItsOwnLeftoversAreRemoved()
     {
-        QFETCH(QString, owner);
+        QFETCH(QString, name);
+        QFETCH(QString, what);
         QFETCH(bool, removed);
-
-        char host[256] = {};
-        ::gethostname(host, sizeof host - 1);
-        const QString tag = QString::fromLatin1(host).remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]"))).left(24);
-        QFile stat(QStringLiteral("/proc/self/stat"));
-        QVERIFY(stat.open(QIODevice::ReadOnly));
-        // The 22nd field, the 20th after the command's name: when this process started.
-        const qulonglong started = QString::fromLatin1(stat.readAll()).section(QLatin1Char(')'), 1).simplified()
-                                       .section(QLatin1Char(' '), 19, 19).toULongLong();
-        constexpr qint64 GONE = 4194304 + 17; // above the largest process id Linux gives
-        const QMap<QString, QString> names{
-            {"gone", QStringLiteral(".trimora-%1-%2-%3-a1.part").arg(tag).arg(GONE).arg(started)},
-            {"running", QStringLiteral(".trimora-%1-%2-%3-a1.part").arg(tag).arg(::getpid()).arg(started)},
-            {"id reused", QStringLiteral(".trimora-%1-%2-%3-a1.part").arg(tag).arg(::getpid()).arg(started + 1)},
-            {"other host", QStringLiteral(".trimora-%1x-%2-%3-a1.part").arg(tag).arg(GONE).arg(started)},
-            {"user", QStringLiteral(".trimora-notes.part")}};
 
         const QString root = dir->filePath(QStringLiteral("library"));
         QDir().mkpath(root);
-        QFile leftover(root + QLatin1Char('/') + names.value(owner));
-        QVERIFY(leftover.open(QIODevice::WriteOnly));
-        leftover.close();
+        const QString path = root + QLatin1Char('/') + name.replace(QStringLiteral("MACHINE"), QString(32, QLatin1Char('7')));
+        const QByteArray bytes = QFile::encodeName(path);
+        // What a link or a folder of that name leads to: the user's own, never touched.
+        const QString elsewhere = dir->filePath(QStringLiteral("mine"));
+        QDir().mkpath(elsewhere);
+        QFile own(elsewhere + QStringLiteral("/notes.txt"));
+        QVERIFY(own.open(QIODevice::WriteOnly) && own.write("mine") == 4);
+        own.close();
+        int held = -1;
+        if (what == QLatin1String("fifo")) {
+            QVERIFY(::mkfifo(bytes.constData(), 0600) == 0);
+        } else if (what == QLatin1String("link")) {
+            QVERIFY(QFile::link(own.fileName(), path));
+        } else if (what == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(path) && QFile::copy(own.fileName(), path + QStringLiteral("/notes.txt")));
+        } else {
+            held = ::open(bytes.constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+            QVERIFY(held >= 0);
+            if (what == QLatin1String("locked")) {
+                struct flock whole {};
+                whole.l_type = F_WRLCK;
+                QVERIFY(::fcntl(held, F_OFD_SETLK, &whole) == 0);
+            } else if (what == QLatin1String("other user")) {
+                if (::geteuid() != 0)
+                    QSKIP("only root can give a file to another user");
+                QVERIFY(::fchown(held, 65534, 65534) == 0);
+            } else if (what == QLatin1String("old file")) {
+                const struct timespec twoDaysAgo[2] = {{std::time(nullptr) - 2 * 86400, 0}, {std::time(nullptr) - 2 * 86400, 0}};
+                QVERIFY(::futimens(held, twoDaysAgo) == 0);
+            }
+            if (what != QLatin1String("locked")) {
+                ::close(held);
+                held = -1;
+            }
+        }
         QVERIFY(FolderVideoLibrary(root).prepare(0));
-        QCOMPARE(QFileInfo::exists(leftover.fileName()), !removed);
+        if (held >= 0)
+            ::close(held);
+        struct stat info {};
+        QCOMPARE(::lstat(bytes.constData(), &info) != 0, removed);
+        // Nothing a link or a folder leads to is touched.
+        QCOMPARE(digest(own.fileName()), QCryptographicHash::hash("mine", QCryptographicHash::Sha256));
+        if (what == QLatin1String("folder"))
+            QVERIFY(QFileInfo::exists(path + QStringLiteral("/notes.txt")));
     }
 
     void racingPublishesKeepEveryClip()

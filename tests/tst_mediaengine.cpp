@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
@@ -40,6 +43,25 @@ double nearestFrame(const QImage& picture, const QString& file, double from, dou
 }
 
 } // namespace
+
+// A file for the cutter to write, open as the library hands one out; closed with this.
+class ClipFile final {
+public:
+    ClipFile(const QString& path, QString folder)
+        : fd(::open(QFile::encodeName(path).constData(), O_CREAT | O_RDWR | O_TRUNC | O_CLOEXEC, 0644))
+        , where(std::move(folder))
+    {
+    }
+    ~ClipFile() { ::close(fd); }
+    ClipFile(const ClipFile&) = delete;
+    ClipFile& operator=(const ClipFile&) = delete;
+
+    operator CutOutput() const { return {fd, where}; } // NOLINT(google-explicit-constructor)
+
+private:
+    int fd;
+    QString where;
+};
 
 class TestMediaEngine : public QObject {
     Q_OBJECT
@@ -186,7 +208,7 @@ private slots:
             const QString path = folder + QStringLiteral("/split-%1.clip").arg(k);
             const CutResult result = StreamCopyCutter().cut(fixture(file), k == 0 ? 0.0 : splits[k - 1],
                                                             k + 2 == bounds.size() ? bounds.back() : splits[k],
-                                                            {path, folder}, mode);
+                                                            ClipFile(path, folder), mode);
             QVERIFY2(result.kind == CutResult::Kind::Written, qPrintable(result.error));
             QCOMPARE(result.extension, extension);
             const QList<oracle::Frame> clip = oracle::videoFrames(path);
@@ -250,7 +272,7 @@ private slots:
             expected = oracle::probe(fixture(file), entries, streams);
         QVERIFY2(!expected.isEmpty(), "the fixture lacks what this row checks");
         const QString path = dir->filePath(QStringLiteral("clip.mp4"));
-        const CutResult result = StreamCopyCutter().cut(fixture(file), 2.5, 7.5, {path, dir->path()});
+        const CutResult result = StreamCopyCutter().cut(fixture(file), 2.5, 7.5, ClipFile(path, dir->path()));
         QVERIFY2(result.kind == CutResult::Kind::Written, qPrintable(result.error));
         QCOMPARE(oracle::probe(path, entries, streams), expected);
         const QByteArray head = oracle::head(path);
@@ -284,10 +306,10 @@ private slots:
         QFETCH(double, start);
         QFETCH(double, end);
 
-        const CutResult result = StreamCopyCutter().cut(fixture(QStringLiteral("h264.mp4")), start, end,
-                                                        {dir->filePath(QStringLiteral("split-0.mp4")), dir->path()});
+        const QString clip = dir->filePath(QStringLiteral("split-0.mp4"));
+        const CutResult result = StreamCopyCutter().cut(fixture(QStringLiteral("h264.mp4")), start, end, ClipFile(clip, dir->path()));
         QCOMPARE(int(result.kind), int(CutResult::Kind::Empty));
-        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList());
+        QCOMPARE(QFileInfo(clip).size(), 0);
     }
 
     void badFiles_data() { addBadFileRows(); }
@@ -313,7 +335,7 @@ private slots:
         QDir().mkpath(out);
         // The whole video as one clip: the first keyframe and the end both count.
         const CutResult result = StreamCopyCutter().cut(video, 0.0, std::numeric_limits<double>::infinity(),
-                                                        {out + QStringLiteral("/split-0.clip"), out});
+                                                        ClipFile(out + QStringLiteral("/split-0.clip"), out));
         QCOMPARE(result.kind == CutResult::Kind::Written, exitCode == 0);
         if (exitCode != 0)
             QVERIFY2(result.error.contains(words), qPrintable(result.error));

@@ -60,7 +60,7 @@ private slots:
         // playback, a folder library; on a video stored landscape, shown portrait.
         QTemporaryDir dir;
         StreamCopyCutter cutter;
-        VideoGenerator generator{cutter, dir.filePath(QStringLiteral("cache"))};
+        VideoGenerator generator{cutter};
         FolderVideoLibrary library{dir.filePath(QStringLiteral("library"))};
         int reviews = 0;
         CutterViewController editor({&FfmpegVideoAsset::open, [] { return std::unique_ptr<Player>(new QtMediaPlayer); },

@@ -21,7 +21,7 @@ private slots:
         FakeLibrary library(dir->filePath(QStringLiteral("library")));
         library.refuse << QStringLiteral("refused");
         QVERIFY(library.prepare(0));
-        VideoGenerator generator(cutter, dir->filePath(QStringLiteral("cache")));
+        VideoGenerator generator(cutter);
         QStringList written;
         int failed = 0;
         // The name is taken at the call; no start is the beginning and no end the end.
@@ -61,24 +61,6 @@ private slots:
         QTest::qWait(20);
         QVERIFY2(cutter.recorded().size() < 4 + 10, "cuts queued before the stop still ran");
         QCOMPARE(answers, 0);
-    }
-
-    void remainsOfStoppedCutsAreSwept()
-    {
-        const QString root = dir->filePath(QStringLiteral("cache"));
-        // A cut stopped half way: its lock file stayed, nobody holds the lock.
-        QDir().mkpath(root + QStringLiteral("/cut-stopped"));
-        QFile(root + QStringLiteral("/cut-stopped/.cutting")).open(QIODevice::WriteOnly);
-        QFile(root + QStringLiteral("/cut-stopped/split-0.mp4")).open(QIODevice::WriteOnly);
-        // A finished clip the library refused: the user was told where it is; it stays.
-        QDir().mkpath(root + QStringLiteral("/cut-kept"));
-        QVERIFY(QFile(root + QStringLiteral("/cut-kept/split-1.mp4")).open(QIODevice::WriteOnly));
-
-        FakeCutter cutter;
-        VideoGenerator generator(cutter, root);
-        generator.waitForCuts();
-        QVERIFY(!QFileInfo::exists(root + QStringLiteral("/cut-stopped")));
-        QVERIFY(QFileInfo::exists(root + QStringLiteral("/cut-kept/split-1.mp4")));
     }
 
 private:
