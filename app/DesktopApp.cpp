@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QScreen>
+#include <QPointer>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -183,6 +184,15 @@ int runDesktopApp(int& argc, char** argv)
 
     auto* home = new ViewController(homeServices);
     home->setObjectName(QStringLiteral("ViewController"));
+    // Another process holding the library's lock holds up saving: said where the
+    // progress is.
+    QPointer<ViewController> homeScreen(home);
+    library.setWaitNotice([homeScreen](const QString& notice) {
+        postToMainThread([homeScreen, notice] {
+            if (CutterViewController* editor = homeScreen ? homeScreen->presentedEditor() : nullptr)
+                editor->showLibraryNotice(notice);
+        });
+    });
     window.addWidget(home);
     // Closing the window asks before unsaved splits are lost, then waits for saving.
     window.mayClose = [&window, &guard, home] {

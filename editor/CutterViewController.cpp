@@ -836,8 +836,21 @@ void CutterViewController::showProgress()
         done += count.done;
         total += count.total;
     }
+    if (total == 0)
+        libraryNotice.clear();
     ui->exportProgressLabel->setVisible(total > 0);
     ui->exportProgressLabel->setText(total > 0 ? tr("Saving clips… %1 of %2").arg(done).arg(total) : QString());
+    ui->exportProgressLabel->setToolTip(libraryNotice);
+    if (!libraryNotice.isEmpty())
+        ui->exportProgressLabel->setText(ui->exportProgressLabel->text() + QStringLiteral(" · ") + libraryNotice);
+}
+
+void CutterViewController::showLibraryNotice(const QString& notice)
+{
+    if (exports.empty())
+        return;
+    libraryNotice = notice;
+    showProgress();
 }
 
 void CutterViewController::releaseWhenIdle()

@@ -64,6 +64,10 @@ public:
     // (a closed editor lives on, hidden, until then).
     void releaseWhenIdle();
 
+    // Shown beside the saving progress while this editor's exports run: what holds them
+    // up ("Waiting for another Trimora saving into …").
+    void showLibraryNotice(const QString& notice);
+
     // Split points that a save has not taken yet (all of them before the first save).
     bool hasUnsavedSplits() const;
     // Runs proceed at once when no split would be lost; otherwise asks "Discard N
@@ -143,6 +147,7 @@ private:
     void showFinishedAlert(const ExportSummary& summary, const QStringList& clips);
     void showFailureAlert(const ExportSummary& summary, std::vector<ClipReport> failures);
     void showProgress();
+    QString libraryNotice; // what holds the saving up, while it runs
     QWidget* alertParent();
 
     std::unique_ptr<Ui::CutterViewController> ui;

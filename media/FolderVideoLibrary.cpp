@@ -199,8 +199,10 @@ int FolderVideoLibrary::State::lockForNaming(FileDescriptor& held)
         }
         if (byFlock)
             error = ::flock(held.get(), LOCK_EX | LOCK_NB) == 0 ? 0 : errno == EWOULDBLOCK ? EAGAIN : errno;
-        if (error == 0)
+        if (error == 0) {
+            noticeGiven = false; // the next wait is said again
             return 0;
+        }
         if (error != EAGAIN && error != EINTR)
             return error;
         if (stopped)
@@ -412,6 +414,8 @@ FolderProblem makeFolder(const QString& path)
     struct stat info {};
     if (::stat(encoded(path).constData(), &info) == 0)
         return S_ISDIR(info.st_mode) ? FolderProblem{} : FolderProblem{ENOTDIR, path, {}};
+    if (errno == ENOTDIR && QFileInfo(path).absolutePath() != path)
+        return makeFolder(QFileInfo(path).absolutePath()); // a file above it is to blame
     if (errno != ENOENT)
         return {errno, path, {}};
     if (::lstat(encoded(path).constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
