@@ -22,6 +22,7 @@
 #include "FfmpegSupport.h"
 #include "FfmpegVideoAsset.h"
 #include "FileManager.h"
+#include "FileNames.h"
 #include "FolderVideoLibrary.h"
 #include "MailComposer.h"
 #include "CutterViewController.h"
@@ -56,9 +57,7 @@ struct DesktopArguments {
 // The editor's command line, or nothing when it cannot start (the user was told why).
 std::optional<DesktopArguments> parseDesktopArguments(int argc, char** argv)
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList arguments = argumentsFromBytes(argc, argv);
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("library"), QStringLiteral("The folder clips are saved to."), QStringLiteral("DIR")});
     parser.addPositionalArgument(QStringLiteral("VIDEO"), QStringLiteral("A video to open."));
@@ -87,7 +86,7 @@ std::optional<DesktopArguments> parseDesktopArguments(int argc, char** argv)
         return std::nullopt;
     }
     return DesktopArguments{parser.isSet(QStringLiteral("library"))
-                                ? QDir(parser.value(QStringLiteral("library"))).absolutePath()
+                                ? absoluteFileName(parser.value(QStringLiteral("library")))
                                 : FolderVideoLibrary::defaultFolder(),
                             parser.positionalArguments()};
 }

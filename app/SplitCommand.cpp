@@ -19,6 +19,7 @@
 #include "ExportPlan.h"
 #include "ExportRun.h"
 #include "FfmpegSupport.h"
+#include "FileNames.h"
 #include "FolderVideoLibrary.h"
 #include "MediaProbe.h"
 #include "StopSignals.h"
@@ -342,12 +343,14 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
         return badUsage(QCoreApplication::translate("SplitCommand", "--library: '' is not a folder."));
 
     SplitRequest request;
-    request.video = parser.positionalArguments().constFirst();
+    // Absolute here, against the working folder as the system names it: the names may
+    // hold bytes that are not UTF-8, which QFileInfo and QDir would replace.
+    request.video = absoluteFileName(parser.positionalArguments().constFirst());
     request.at = parser.values(at);
     if (parser.isSet(parts))
         request.parts = parser.value(parts);
     request.every = parser.value(every);
-    request.library = QDir(parser.isSet(library) ? parser.value(library) : FolderVideoLibrary::defaultFolder()).absolutePath();
+    request.library = absoluteFileName(parser.isSet(library) ? parser.value(library) : FolderVideoLibrary::defaultFolder());
 
     const Outcome<VideoInfo> video = probeVideo(request.video);
     if (!video) {

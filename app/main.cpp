@@ -12,6 +12,7 @@
 #include <QTextStream>
 
 #include "DesktopApp.h"
+#include "FileNames.h"
 #include "MediaLog.h"
 #include "SplitCommand.h"
 #include "StreamCopyCutter.h"
@@ -64,7 +65,9 @@ int main(int argc, char* argv[])
     std::signal(SIGPIPE, SIG_IGN);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
+    // Not QCoreApplication::arguments(): a video or a library named in bytes that are not
+    // UTF-8 keeps its name.
+    const QStringList arguments = argumentsFromBytes(argc, argv).mid(1);
 
     if (arguments.value(0) == QLatin1String("--version")) {
         out << versionLine();

@@ -3,6 +3,9 @@
 #include <cmath>
 #include <limits>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAudioDevice>
 #include <QAudioOutput>
 #include <QMediaDevices>
@@ -10,6 +13,7 @@
 #include <QVideoSink>
 
 #include "DesktopLog.h"
+#include "FileNames.h"
 
 QtMediaPlayer::QtMediaPlayer(QObject* parent)
     : Player(parent)
@@ -39,6 +43,8 @@ QtMediaPlayer::~QtMediaPlayer()
     // The GStreamer backend aborts at exit with a bare sink unless it is let go first.
     player->stop();
     player->setVideoSink(nullptr);
+    if (openedSource >= 0)
+        ::close(openedSource);
 }
 
 void QtMediaPlayer::chooseBackend()
@@ -50,7 +56,21 @@ void QtMediaPlayer::chooseBackend()
 void QtMediaPlayer::setSource(const QUrl& url)
 {
     ended = false;
-    player->setSource(url);
+    const int previous = openedSource;
+    openedSource = -1;
+    QUrl source = url;
+    const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+    if (holdsRawBytes(path)) {
+        openedSource = ::open(fileNameBytes(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (openedSource >= 0)
+            source = QUrl::fromLocalFile(QStringLiteral("/proc/self/fd/%1").arg(openedSource));
+        else
+            qCWarning(lcDesktop) << "could not open the video to play:" << shownFileName(path);
+    }
+    player->setSource(source);
+    // The player has let go of the file before.
+    if (previous >= 0)
+        ::close(previous);
 }
 
 void QtMediaPlayer::setVideoSink(QVideoSink* sink)

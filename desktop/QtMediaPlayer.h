@@ -35,4 +35,7 @@ private:
     QMediaPlayer* player = nullptr;
     QAudioOutput* audio = nullptr;
     bool ended = false;
+    // The source as this process opened it, when its name is not UTF-8: the player reads
+    // it as /proc/self/fd/N, since Qt Multimedia would open another name. -1: none.
+    int openedSource = -1;
 };

@@ -28,6 +28,7 @@
 #include "EditorLog.h"
 #include "ExportPlan.h"
 #include "ExportRun.h"
+#include "FileNames.h"
 #include "Player.h"
 #include "Playhead.h"
 #include "StripGeometry.h"
@@ -212,7 +213,7 @@ void CutterViewController::viewDidLoad()
     }
     mainAsset = std::move(asset).value();
     model.setDuration(mainAsset->duration());
-    ui->titleLabel->setText(videoURL.fileName());
+    ui->titleLabel->setText(shownFileName(videoURL.fileName()));
     ui->currentTimeLabel->setText(timeLabelText(0.0, model.duration()));
     showReadout();
 
@@ -602,7 +603,7 @@ void CutterViewController::dropEvent(QDropEvent* event)
         return;
     event->acceptProposedAction();
     // Not from inside the drop: the question that may follow is a dialog of its own.
-    QMetaObject::invokeMethod(this, [this, path = urls.first().toLocalFile()] { emit openRequested(path); },
+    QMetaObject::invokeMethod(this, [this, path = fileNameFromUrl(urls.first())] { emit openRequested(path); },
                               Qt::QueuedConnection);
 }
 
@@ -825,7 +826,7 @@ void CutterViewController::showFailureAlert(const ExportSummary& summary, std::v
         text += QLatin1Char('\n') + tr("…and %n more, listed under Show Details.", "", int(lines.size()) - LISTED_FAILURES);
     QMessageBox* alert = showErrorAlert(alertParent(), text);
     if (truncated)
-        alert->setDetailedText(lines.join(QLatin1Char('\n')));
+        alert->setDetailedText(shownFileName(lines.join(QLatin1Char('\n'))));
 }
 
 void CutterViewController::showProgress()

@@ -15,6 +15,7 @@
 #include "AppIdentity.h"
 #include "CutterViewController.h"
 #include "ExportPlan.h"
+#include "FileNames.h"
 #include "ScreenStack.h"
 #include "UserDefaults.h"
 #include "ui_ViewController.h"
@@ -127,8 +128,10 @@ void ViewController::openVideo(const QString& path)
     if (!cutter)
         qFatal("the scene \"cutterController\" is not the editor");
     editor = cutter;
-    const QFileInfo file(path);
-    cutter->videoURL = QUrl::fromLocalFile(file.absoluteFilePath());
+    // The path keeps a name's bytes that are not UTF-8 (see FileNames.h), and so does
+    // the URL: QUrl gives the same string back.
+    const QString absolute = absoluteFileName(path);
+    cutter->videoURL = QUrl::fromLocalFile(absolute);
     // The video checked here is the one edited: the file is not read a second time.
     cutter->openedAsset = std::move(asset).value();
     connect(cutter, &CutterViewController::closeRequested, this, [this, cutter] { dismissEditor(cutter); });
@@ -139,7 +142,7 @@ void ViewController::openVideo(const QString& path)
             openVideo(another);
     });
     services.screens->present(cutter);
-    services.screens->setWindowTitle(file.fileName());
+    services.screens->setWindowTitle(shownFileName(QFileInfo(absolute).fileName()));
 }
 
 void ViewController::dismissEditor(CutterViewController* cutter)
@@ -194,6 +197,6 @@ void ViewController::dropEvent(QDropEvent* event)
     if (urls.size() != 1 || !urls.first().isLocalFile())
         return;
     event->acceptProposedAction();
-    const QString path = urls.first().toLocalFile();
+    const QString path = fileNameFromUrl(urls.first());
     QMetaObject::invokeMethod(this, [this, path] { openVideo(path); }, Qt::QueuedConnection);
 }

@@ -17,10 +17,10 @@ extern "C" {
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include "FileNames.h"
 #include "MediaLog.h"
 
 // Quiet unless asked for (QT_LOGGING_RULES="trimora.ffmpeg.debug=true").
@@ -145,7 +145,7 @@ Outcome<void> checkRegularFile(const QString& path)
                                           .arg(QDir::toNativeSeparators(path), why));
     };
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+    if (::stat(fileNameBytes(path).constData(), &info) != 0) {
         return Outcome<void>::failure(QCoreApplication::translate("FfmpegSupport", "Could not read video '%1': %2")
                                           .arg(displayName(path), QString::fromLocal8Bit(std::strerror(errno))));
     }
@@ -180,7 +180,7 @@ InputFormat openInput(const QString& path, QString* error)
         return nullptr;
     }
     raw->interrupt_callback = {&interruptWhenStopped, nullptr};
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = fileNameBytes(path);
     int status = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
     if (status < 0) {
         qCDebug(lcMedia) << "avformat_open_input failed for" << path << ffmpegErrorText(status);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -29,6 +30,7 @@
 #include <QStandardPaths>
 
 #include "FfmpegSupport.h"
+#include "FileNames.h"
 #include "MediaLog.h"
 #include "MediaProbe.h"
 
@@ -81,7 +83,7 @@ QString shown(const QString& path)
 
 QByteArray encoded(const QString& path)
 {
-    return QFile::encodeName(path);
+    return fileNameBytes(path);
 }
 
 QString candidateName(const QString& fileName, int attempt)
@@ -420,8 +422,9 @@ FolderProblem makeFolder(const QString& path)
         return {errno, path, {}};
     if (::lstat(encoded(path).constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
         // A link to nothing: making its target elsewhere would surprise more than help.
-        const QString target = QFile::symLinkTarget(path);
-        return {ENOENT, path, target.isEmpty() ? path : target};
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(encoded(path).constData(), target.data(), size_t(target.size()));
+        return {ENOENT, path, length > 0 ? fileNameFromBytes(target.left(length)) : path};
     }
     const QString parent = QFileInfo(path).absolutePath();
     if (parent != path) {
@@ -443,7 +446,7 @@ QString dataSize(qint64 bytes)
 FolderVideoLibrary::FolderVideoLibrary(QString folder)
     : state(std::make_shared<State>())
 {
-    state->root = QDir::cleanPath(QDir(folder).absolutePath());
+    state->root = absoluteFileName(folder);
 }
 
 FolderVideoLibrary::~FolderVideoLibrary() = default;
@@ -564,7 +567,7 @@ Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> FolderVideoLibrary::createWo
                 continue;
             return refuse(error);
         }
-        const QString partName = QFile::decodeName(part);
+        const QString partName = fileNameFromBytes(part);
         state->parts.insert(partName);
         // The working file owns it from here.
         return Result(std::make_unique<FolderWorkingFile>(state, fd.release(), partName));

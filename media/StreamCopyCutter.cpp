@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+#include <sys/stat.h>
+
 extern "C" {
 #include <libavutil/mathematics.h>
 #include <libavutil/timecode.h>
@@ -24,6 +26,7 @@ extern "C" {
 
 #include "ClipPlan.h"
 #include "FfmpegSupport.h"
+#include "FileNames.h"
 #include "FrameReencoder.h"
 #include "MediaLog.h"
 #include "ParameterSets.h"
@@ -74,6 +77,22 @@ Container chooseContainer(const AVFormatContext* input, const QString& path)
         return {QStringLiteral("matroska"), QStringLiteral("mkv")};
     }
     return {QStringLiteral("mp4"), QStringLiteral("mp4")};
+}
+
+// What tells that a file was changed: its size and the time of its last change, read
+// by its real name (QFileInfo would read another file for a name that is not UTF-8).
+struct SourceStamp {
+    qint64 size = -1; // -1: gone
+    qint64 modified = 0; // nanoseconds
+    bool operator==(const SourceStamp&) const = default;
+};
+
+SourceStamp stampOf(const QString& path)
+{
+    struct stat info {};
+    if (::stat(fileNameBytes(path).constData(), &info) != 0)
+        return {};
+    return {qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
 enum class Role { Picture, OtherPicture, Sound, Text };
@@ -192,15 +211,12 @@ private:
     VideoPass video;
     std::vector<Packet> copiedBeforeHeadEnds;
     int writeStatus = 0;
-    qint64 sourceSize = 0;
-    QDateTime sourceModified;
+    SourceStamp sourceStamp;
 };
 
 CutResult ClipJob::run()
 {
-    const QFileInfo info(source);
-    sourceSize = info.size();
-    sourceModified = info.lastModified();
+    sourceStamp = stampOf(source);
     Outcome<std::unique_ptr<ClipPlanner>> planner = ClipPlanner::open(source);
     if (!planner)
         return CutResult::failed(planner.error());
@@ -920,8 +936,7 @@ std::optional<QString> ClipJob::copyPackets(AVFormatContext* output)
 
 bool ClipJob::sourceChanged() const
 {
-    const QFileInfo info(source);
-    return info.size() != sourceSize || info.lastModified() != sourceModified;
+    return stampOf(source) != sourceStamp;
 }
 
 // The clip holds every frame it should: the source delivered the whole range, and

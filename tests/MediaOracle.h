@@ -1,6 +1,9 @@
 #pragma once
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -9,8 +12,11 @@
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "FileNames.h"
 
 // The tests' independent judges of media files (the ffmpeg and ffprobe commands, which
 // honour MP4 edit lists as players do), the runner of every program a test starts,
@@ -42,6 +48,18 @@ struct Run {
 // what one run leaves there is not seen by another.
 inline void start(QProcess& process, QStringList command, const QString& cache = QString())
 {
+    // QProcess passes arguments as UTF-8: one naming a file in bytes that are not UTF-8
+    // goes through bash, each byte written out.
+    if (std::any_of(command.cbegin(), command.cend(), holdsRawBytes)) {
+        QString script = QStringLiteral("exec");
+        for (const QString& argument : command) {
+            script += QStringLiteral(" $'");
+            for (const char byte : fileNameBytes(argument))
+                script += QStringLiteral("\\x%1").arg(unsigned(static_cast<unsigned char>(byte)), 2, 16, QLatin1Char('0'));
+            script += QLatin1Char('\'');
+        }
+        command = QStringList{QStringLiteral("bash"), QStringLiteral("-c"), script};
+    }
     if (!cache.isEmpty()) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
@@ -91,6 +109,34 @@ inline void addBadFileRows()
     QTest::newRow("AVI: no presentation times") << "h264.avi" << "" << 1 << "no presentation times";
     QTest::newRow("accents, spaces and a newline in the name")
         << "h264.mp4" << QString::fromUtf8("Été à Kyōto/mon film\nd'été.mp4") << 0 << "";
+    // The bytes "bad\xFF\xE9t\xE9.mp4" (Latin-1 accents, not UTF-8): the file is found under that name.
+    QTest::newRow("a name that is not UTF-8")
+        << "h264.mp4" << QStringLiteral("bad") + QChar(0xDCFF) + QChar(0xDCE9) + QStringLiteral("t") + QChar(0xDCE9) + QStringLiteral(".mp4")
+        << 0 << "";
+}
+
+// The names in a folder as the system has them (not through QDir, which replaces what
+// is not UTF-8), hidden ones too, sorted.
+inline QStringList entriesOf(const QString& folder)
+{
+    QStringList names;
+    if (DIR* listing = ::opendir(fileNameBytes(folder).constData())) {
+        while (const dirent* entry = ::readdir(listing)) {
+            const QByteArray name(entry->d_name);
+            if (name != "." && name != "..")
+                names << fileNameFromBytes(name);
+        }
+        ::closedir(listing);
+    }
+    names.sort();
+    return names;
+}
+
+// Removes a test's folder with whatever it holds, names that are not UTF-8 too (which
+// QDir::removeRecursively cannot see).
+inline void removeFolder(const QString& folder)
+{
+    run({QStringLiteral("rm"), QStringLiteral("-rf"), QStringLiteral("--"), folder});
 }
 
 // The file a bad-file row names: the fixture itself, or a copy of it under the odd name
@@ -101,11 +147,21 @@ inline QString badFilePath(const QString& file, const QString& copyAs, const QSt
         return file;
     if (copyAs.isEmpty())
         return fixture(file);
+    // Made by their bytes: QFile would name another file when they are not UTF-8.
     const QString copy = folder + QLatin1Char('/') + copyAs;
     QDir().mkpath(QFileInfo(copy).path());
+    const QByteArray name = fileNameBytes(copy);
     if (file == QLatin1String("fifo"))
-        return ::mkfifo(QFile::encodeName(copy).constData(), 0644) == 0 ? copy : QString();
-    return QFile::copy(fixture(file), copy) ? copy : QString();
+        return ::mkfifo(name.constData(), 0644) == 0 ? copy : QString();
+    QFile original(fixture(file));
+    if (!original.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray contents = original.readAll();
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const bool written = fd >= 0 && ::write(fd, contents.constData(), size_t(contents.size())) == contents.size();
+    if (fd >= 0)
+        ::close(fd);
+    return written ? copy : QString();
 }
 
 namespace oracle {

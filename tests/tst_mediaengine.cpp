@@ -73,6 +73,9 @@ private slots:
         QVERIFY(dir->isValid());
     }
 
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    void cleanup() { removeFolder(dir->path()); }
+
     void probes_data()
     {
         QTest::addColumn<QString>("file");

@@ -43,6 +43,8 @@ private slots:
         if (!loopDevice.isEmpty())
             ::run({"losetup", "-d", loopDevice});
         loopDevice.clear();
+        // QTemporaryDir cannot remove a name that is not UTF-8.
+        removeFolder(dir->path());
     }
 
     void splits_data()
@@ -159,8 +161,12 @@ private slots:
         checkOutcome(run, exitCode, words, library);
         if (exitCode != 2)
             QCOMPARE(run.out.trimmed().split(QLatin1Char('\n')).size(), 3);
-        if (exitCode == 0)
+        if (exitCode == 0) {
             QVERIFY2(run.out.contains(QString::fromUtf8("Été\\nlibrary/split-1.")), qPrintable(run.out));
+            // The video is named as it is, its bytes that are not UTF-8 as \xFF.
+            const QString name = escapeControlCharacters(video.section(QLatin1Char('/'), -1));
+            QVERIFY2(run.err.contains(QStringLiteral("Cutting %1 (").arg(name)), qPrintable(run.err));
+        }
     }
 
     void libraryFaults_data()
@@ -183,6 +189,8 @@ private slots:
         // Another program holds the library's lock for a while: it is said, and the
         // clips are named once it lets go.
         QTest::newRow("locked by another program") << "locked" << 0 << "Waiting for another Trimora saving into '%1'";
+        // Named by bytes that are not UTF-8: that folder, shown with the byte as \xFF.
+        QTest::newRow("a name that is not UTF-8") << "not UTF-8" << 0 << "split-2: %1/split-2.mp4";
     }
 
     void libraryFaults()
@@ -231,6 +239,9 @@ private slots:
                 }
                 command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"} + command;
             }
+        } else if (library == QLatin1String("not UTF-8")) {
+            folder = dir->filePath(QStringLiteral("lib")) + QChar(0xDCFF) + QStringLiteral("rary");
+            words = words.arg(dir->filePath(QStringLiteral("lib\\xFFrary")));
         } else if (library == QLatin1String("full")) {
             QDir().mkpath(folder);
             if (::geteuid() == 0) {
@@ -282,6 +293,15 @@ private slots:
         const Run run = ::run(command << "--library" << folder, cache);
         if (releaser.joinable())
             releaser.join();
+        if (holdsRawBytes(folder)) {
+            // The clips are in that very folder, and no other was made (QDir, in
+            // checkOutcome, would look into another).
+            QCOMPARE(entriesOf(dir->path()), (QStringList{QStringLiteral("cache"), folder.section(QLatin1Char('/'), -1)}));
+            const QStringList clips = entriesOf(folder).filter(QRegularExpression(QStringLiteral("^[^.]")));
+            QCOMPARE(clips, (QStringList{"split-0.mp4", "split-1.mp4", "split-2.mp4"}));
+            for (const QString& clip : clips)
+                QVERIFY2(probeVideo(folder + QLatin1Char('/') + clip).ok(), qPrintable(clip));
+        }
         checkOutcome(run, exitCode, words, folder, mine);
         if (!mine.isEmpty())
             QCOMPARE(digest(folder + QStringLiteral("/split-0.mp4")), mine);
@@ -504,20 +524,38 @@ private slots:
 
     void escape_data()
     {
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes"); // a file name as the system has it
+        QTest::addColumn<QString>("text");     // the same name in the program
         QTest::addColumn<QString>("escaped");
 
-        QTest::newRow("escape sequence") << "\x1b[31mred" << "\\x1b[31mred";
-        QTest::newRow("delete") << "a\x7f" << "a\\x7f";
-        QTest::newRow("backslash is doubled") << "a\\n" << "a\\\\n";
-        QTest::newRow("C1 control") << QString(QChar(0x9b)) + "x" << "\\x9bx";
+        QTest::newRow("escape sequence") << QByteArray("\x1b[31mred") << "\x1b[31mred" << "\\x1b[31mred";
+        QTest::newRow("delete") << QByteArray("a\x7f") << "a\x7f" << "a\\x7f";
+        QTest::newRow("backslash is doubled") << QByteArray("a\\n") << "a\\n" << "a\\\\n";
+        QTest::newRow("C1 control") << QByteArray("\xc2\x9bx") << QString(QChar(0x9b)) + "x" << "\\x9bx";
+        // Bytes that are not UTF-8 are kept, one lone surrogate U+DC80 + byte each, and
+        // shown as \xFF; UTF-8 around them, of any length, is text as usual.
+        const auto byte = [](int value) { return QString(QChar(0xDC00 + value)); };
+        QTest::newRow("Latin-1 accent") << QByteArray("caf\xe9.mp4") << "caf" + byte(0xe9) + ".mp4" << "caf\\xE9.mp4";
+        QTest::newRow("UTF-8 of two, three and four bytes") << QByteArray("\xc3\xa9\xe2\x82\xac\xf0\x9f\x8e\xac")
+                                                            << QString::fromUtf8("é€🎬") << QString::fromUtf8("é€🎬");
+        QTest::newRow("UTF-8 cut short, then a letter") << QByteArray("\xe2\x82x\xf0\x9f\x8e") << byte(0xe2) + byte(0x82) + "x" + byte(0xf0) + byte(0x9f) + byte(0x8e)
+                                                        << "\\xE2\\x82x\\xF0\\x9F\\x8E";
+        // What a lax decoder takes: overlong "/", an encoded surrogate, beyond U+10FFFF.
+        QTest::newRow("overlong, surrogate, too high") << QByteArray("\xc0\xaf\xed\xb3\xbf\xf4\x90\x80\x80")
+                                                       << byte(0xc0) + byte(0xaf) + byte(0xed) + byte(0xb3) + byte(0xbf) + byte(0xf4) + byte(0x90) + byte(0x80) + byte(0x80)
+                                                       << "\\xC0\\xAF\\xED\\xB3\\xBF\\xF4\\x90\\x80\\x80";
+        QTest::newRow("a byte beside a name's own backslash") << QByteArray("a\\xff\xff\n") << "a\\xff" + byte(0xff) + "\n"
+                                                              << "a\\\\xff\\xFF\\n";
     }
 
     void escape()
     {
+        QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QFETCH(QString, escaped);
         QCOMPARE(escapeControlCharacters(text), escaped);
+        QCOMPARE(fileNameFromBytes(bytes), text);
+        QCOMPARE(fileNameBytes(text), bytes);
     }
 
 private:

@@ -4,11 +4,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "FileNames.h"
+
 namespace {
 
 QMessageBox* makeBox(QWidget* screen, const QString& title, const QString& message)
 {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, title, message, QMessageBox::NoButton, screen);
+    // A file name in the message may hold bytes that are not UTF-8: shown as "\xFF".
+    auto* box = new QMessageBox(QMessageBox::NoIcon, title, shownFileName(message), QMessageBox::NoButton, screen);
     box->setObjectName(QStringLiteral("alert"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);

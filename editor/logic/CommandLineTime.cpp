@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QList>
 
+#include "FileNames.h"
+
 namespace {
 
 // Long enough for any real time, short enough that the value stays exact and finite.
@@ -93,5 +95,6 @@ QString escapeControlCharacters(const QString& text)
         else
             escaped += c;
     }
-    return escaped;
+    // After the backslashes are doubled: a byte's "\xFF" is not the name's own "\\xFF".
+    return shownFileName(escaped);
 }

@@ -21,5 +21,6 @@ struct CommandLineTime {
 Outcome<CommandLineTime> parseCommandLineTime(QStringView text);
 
 // A path or name made safe to print on one terminal line: control characters are
-// shown escaped ("\n", "\t", "\x1b").
+// shown escaped ("\n", "\t", "\x1b"), and so are bytes of a file name that are not
+// UTF-8 ("\xFF", see FileNames.h).
 QString escapeControlCharacters(const QString& text);

@@ -2,8 +2,9 @@
 
 #include <memory>
 
-#include <QFileInfo>
+#include <sys/stat.h>
 
+#include "FileNames.h"
 #include "VideoGenerator.h"
 #include "VideoLibrary.h"
 
@@ -43,7 +44,10 @@ Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& sourc
     // The clips together hold what the source holds, copied: its size, and a little
     // for each clip's own index and headers.
     constexpr qint64 PER_CLIP = 256 * 1024;
-    const qint64 estimate = QFileInfo(source.toLocalFile()).size() + PER_CLIP * qint64(plan.size());
+    // By the source's real name, which QFileInfo would not find if it is not UTF-8.
+    struct stat info {};
+    const qint64 size = ::stat(fileNameBytes(source.toLocalFile()).constData(), &info) == 0 ? qint64(info.st_size) : 0;
+    const qint64 estimate = size + PER_CLIP * qint64(plan.size());
     auto state = std::make_shared<ExportState>();
     state->handlers = std::move(handlers);
     state->summary.total = int(plan.size());
