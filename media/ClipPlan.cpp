@@ -71,6 +71,8 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source)
     self->base = stream->time_base;
     self->origin = self->input->start_time != NO_TIME ? av_rescale_q(self->input->start_time, MICROSECONDS, self->base) : 0;
     const AVCodecParameters* codec = stream->codecpar;
+    if (const QString tooLarge = oversizedPictureProblem(codec); !tooLarge.isEmpty())
+        return Outcome<std::unique_ptr<ClipPlanner>>::failure(self->problem(tooLarge + QLatin1Char('.')));
     if (codec->codec_id == AV_CODEC_ID_H264 || codec->codec_id == AV_CODEC_ID_HEVC)
         self->lengthSize = FrameReencoder::unitFraming(codec).value_or(4);
     // HEVC's leading pictures are never references for the pictures after them, so a

@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@ extern "C" {
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QThread>
 
 #include "FileNames.h"
 #include "MediaLog.h"
@@ -92,6 +94,12 @@ int64_t seekDescriptor(void* opaque, int64_t offset, int whence)
         return AVERROR(EINVAL);
     sink->position = offset;
     return offset;
+}
+
+// Decoders may round a picture's width up to their alignment before checking it.
+int64_t decoderPixelLimit()
+{
+    return MAX_PICTURE_PIXELS + 64 * MAX_PICTURE_SIDE;
 }
 
 std::atomic<bool> readsStopped{false};
@@ -190,7 +198,13 @@ InputFormat openInput(const QString& path, QString* error)
         return nullptr;
     }
     InputFormat input(raw);
-    status = avformat_find_stream_info(input.get(), nullptr);
+    // Reading the stream information decodes a few pictures: of bounded size only.
+    std::vector<AVDictionary*> decoderOptions(input->nb_streams, nullptr);
+    for (AVDictionary*& options : decoderOptions)
+        av_dict_set_int(&options, "max_pixels", decoderPixelLimit(), 0);
+    status = avformat_find_stream_info(input.get(), decoderOptions.empty() ? nullptr : decoderOptions.data());
+    for (AVDictionary*& options : decoderOptions)
+        av_dict_free(&options);
     if (status < 0) {
         qCDebug(lcMedia) << "avformat_find_stream_info failed for" << path << ffmpegErrorText(status);
         if (error)
@@ -254,4 +268,28 @@ void routeFfmpegLogging()
         else
             qCDebug(lcFfmpeg).noquote() << text;
     });
+}
+
+QString oversizedPictureProblem(const AVCodecParameters* codec)
+{
+    const int64_t width = codec->width;
+    const int64_t height = codec->height;
+    if (width <= MAX_PICTURE_SIDE && height <= MAX_PICTURE_SIDE && width * height <= MAX_PICTURE_PIXELS)
+        return {};
+    return QCoreApplication::translate("FfmpegSupport", "its pictures are %1×%2; Trimora handles pictures up to "
+                                                        "7680×4320 (8K)")
+        .arg(width)
+        .arg(height);
+}
+
+void limitCodec(AVCodecContext* codec, int threads)
+{
+    // Each frame thread holds pictures of its own, and more than a few gain little;
+    // beyond 4K, one thread keeps an 8K picture's decoder within a few hundred megabytes.
+    constexpr int MOST_THREADS = 4;
+    constexpr int64_t UHD_PIXELS = int64_t(3840) * 2160;
+    codec->max_pixels = decoderPixelLimit();
+    codec->thread_count = int64_t(codec->width) * codec->height > UHD_PIXELS
+        ? 1
+        : std::clamp(std::min(threads, QThread::idealThreadCount()), 1, MOST_THREADS);
 }

@@ -82,3 +82,19 @@ int bestVideoStream(const AVFormatContext* input);
 // keyframe before the target; they are tried again further back. False when no seek
 // lands early enough: the caller reads from the top.
 bool seekToKeyBefore(AVFormatContext* input, int video, int64_t target, int64_t keyDts);
+
+// The largest pictures Trimora reads: 8K, 7680×4320 pixels in all, with no side longer
+// than 8192. A decoder's memory and time grow with the picture, and a file of a few
+// kilobytes can declare one of gigabytes.
+constexpr int MAX_PICTURE_SIDE = 8192;
+constexpr int64_t MAX_PICTURE_PIXELS = int64_t(7680) * 4320;
+
+// Why a video stream's pictures are too large for Trimora, in a user's words ("its
+// pictures are 16384×8192; Trimora handles pictures up to 7680×4320 (8K)"); empty when
+// they are not.
+QString oversizedPictureProblem(const AVCodecParameters* codec);
+
+// Holds a decoder or an encoder, before it is opened, to pictures of the size Trimora
+// reads (a stream that grows its pictures part way fails to decode instead) and to at
+// most `threads` threads, never more than a few.
+void limitCodec(AVCodecContext* codec, int threads);

@@ -68,16 +68,23 @@ void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int
 {
     AVDictionary* raw = nullptr;
     switch (source->codec_id) {
-    case AV_CODEC_ID_H264:
+    case AV_CODEC_ID_H264: {
+        // Beyond 4K, the quarter-size look-ahead copies CRF needs, weighted references
+        // and half-pixel planes would take over half a gigabyte for an 8K picture: a
+        // constant quantiser and whole-pixel motion search cost bits, not quality.
+        const bool large = int64_t(source->width) * source->height > int64_t(3840) * 2160;
         av_dict_set(&raw, "preset", "veryfast", 0);
-        av_dict_set(&raw, "crf", "15", 0);
+        av_dict_set(&raw, large ? "qp" : "crf", "15", 0);
         av_dict_set(&raw, "profile", h264ProfileName(source->profile), 0);
         av_dict_set(&raw, "x264-params",
-                    QStringLiteral("sps-id=%1:bframes=0:scenecut=0:rc-lookahead=0:mbtree=0:sync-lookahead=0:sliced-threads=1")
-                        .arg(parameterSetId).toLatin1().constData(), 0);
+                    QStringLiteral("sps-id=%1:bframes=0:scenecut=0:rc-lookahead=0:mbtree=0:sync-lookahead=0:sliced-threads=1%2")
+                        .arg(parameterSetId)
+                        .arg(large ? QStringLiteral(":weightp=0:subme=0") : QString())
+                        .toLatin1().constData(), 0);
         if (source->level > 0)
             context->level = source->level;
         break;
+    }
     case AV_CODEC_ID_HEVC:
         av_dict_set(&raw, "preset", "veryfast", 0);
         av_dict_set(&raw, "crf", "16", 0);
@@ -175,6 +182,7 @@ bool FrameReencoder::decodesAlone(const AVStream* stream, const AVPacket* keyfra
     if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0)
         return true; // nothing here to judge it with; the copy goes ahead
     decoder->err_recognition = AV_EF_EXPLODE;
+    limitCodec(decoder.get(), 1);
     if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
         return true;
     Frame picture(av_frame_alloc());
@@ -213,7 +221,7 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
         return Outcome<std::unique_ptr<FrameReencoder>>::failure(
             QCoreApplication::translate("FrameReencoder", "out of memory"));
     self->decoder->pkt_timebase = source->time_base;
-    self->decoder->thread_count = 2;
+    limitCodec(self->decoder.get(), 2);
     int status = avcodec_open2(self->decoder.get(), decoderCodec, nullptr);
     if (status < 0)
         return Outcome<std::unique_ptr<FrameReencoder>>::failure(
@@ -237,7 +245,7 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
     context->framerate = source->avg_frame_rate;
     context->gop_size = 100000;
     context->max_b_frames = 0;
-    context->thread_count = 2;
+    limitCodec(context, 2);
     if (parameters->codec_id == AV_CODEC_ID_H264 || parameters->codec_id == AV_CODEC_ID_HEVC)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     Dictionary options;

@@ -55,7 +55,7 @@ QString firstPictureProblem(AVFormatContext* input, const AVStream* stream)
     CodecContext codec(avcodec_alloc_context3(decoder));
     if (!codec || avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0)
         return QCoreApplication::translate("MediaProbe", "out of memory");
-    codec->thread_count = 1;
+    limitCodec(codec.get(), 1);
     int status = avcodec_open2(codec.get(), decoder, nullptr);
     if (status < 0) {
         qCDebug(lcMedia) << "avcodec_open2 failed:" << ffmpegErrorText(status);
@@ -154,6 +154,9 @@ Outcome<VideoInfo> probeVideo(const QString& path)
     info.codedSize = QSize(video->codecpar->width, video->codecpar->height);
     if (info.codedSize.isEmpty())
         return refuse(QCoreApplication::translate("MediaProbe", "its picture size cannot be read"));
+    // Refused before a picture is decoded: decoding one could take gigabytes.
+    if (const QString tooLarge = oversizedPictureProblem(video->codecpar); !tooLarge.isEmpty())
+        return refuse(tooLarge);
 
     size_t matrixSize = 0;
     const uint8_t* matrix = av_stream_get_side_data(video, AV_PKT_DATA_DISPLAYMATRIX, &matrixSize);

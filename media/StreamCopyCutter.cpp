@@ -235,6 +235,12 @@ CutResult ClipJob::run()
     picture = &*std::find_if(streams.begin(), streams.end(), [](const CopiedStream& s) { return s.role == Role::Picture; });
 
     const AVStream* videoStream = input->streams[picture->input];
+    // Opening the file decodes its first pictures to learn their format. When none
+    // could be decoded (a chunk that runs past the end of the file, say), an exact cut,
+    // which checks and encodes pictures, would fail later for a reason that is not it.
+    if (mode == CutMode::Exact && videoStream->codecpar->format == AV_PIX_FMT_NONE)
+        return CutResult::failed(problem(
+            QCoreApplication::translate("StreamCopyCutter", "some of its pictures cannot be read; the file is damaged.")));
     videoBase = videoStream->time_base;
     const PlanResult planned = planner.value()->plan(startTime, endTime, mode,
                                                      FrameReencoder::supports(videoStream->codecpar));

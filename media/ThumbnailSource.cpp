@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include <QCoreApplication>
+#include <QThread>
 #include <QTransform>
 
 #include "FfmpegSupport.h"
@@ -57,6 +58,10 @@ Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& p
             opened->streams[i]->discard = AVDISCARD_ALL;
     }
 
+    if (const QString tooLarge = oversizedPictureProblem(video->codecpar); !tooLarge.isEmpty())
+        return Result::failure(QCoreApplication::translate("ThumbnailSource", "Could not open video '%1': %2.")
+                                   .arg(displayName(path), tooLarge));
+
     const AVCodec* videoCodec = avcodec_find_decoder(video->codecpar->codec_id);
     if (!videoCodec) {
         return Result::failure(
@@ -71,7 +76,7 @@ Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& p
                 .arg(displayName(path)));
     // Frame threads would hold pictures back; one keyframe at a time wants slices.
     codec->thread_type = FF_THREAD_SLICE;
-    codec->thread_count = 0;
+    limitCodec(codec.get(), QThread::idealThreadCount());
     const int status = avcodec_open2(codec.get(), videoCodec, nullptr);
     if (status < 0) {
         qCWarning(lcMedia) << "avcodec_open2 failed for" << path << ffmpegErrorText(status);

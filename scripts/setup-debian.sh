@@ -22,6 +22,8 @@ packages=(
     gstreamer1.0-plugins-bad gstreamer1.0-libav vlc-bin vlc-plugin-base
     # a library on a camera's exFAT card, mounted over FUSE, for the name-race tests
     exfat-fuse exfatprogs fuse3
+    # test fixtures with damaged or hostile headers are patched by a small script
+    python3
     # the checks after the tests: sanitizers and fuzzing with clang, the package's
     # desktop files
     clang libclang-rt-14-dev appstream desktop-file-utils

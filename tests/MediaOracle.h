@@ -106,6 +106,11 @@ inline void addBadFileRows()
     // Opening either would wait for a writer, or read forever; a pipe cannot be read twice.
     QTest::newRow("a named pipe") << "fifo" << "pipe.mp4" << 2 << "a pipe cannot be read twice";
     QTest::newRow("a device") << "/dev/zero" << "" << 2 << "it is a device";
+    // Refused before a picture is decoded: one would take gigabytes.
+    QTest::newRow("pictures of 16384x8192, larger than 8K")
+        << "huge.mp4" << "" << 2 << QString::fromUtf8("its pictures are 16384×8192; Trimora handles pictures up to 7680×4320");
+    QTest::newRow("first chunk runs past the end of the file")
+        << "farchunk.mp4" << "" << 1 << "some of its pictures cannot be read; the file is damaged";
     QTest::newRow("AVI: no presentation times") << "h264.avi" << "" << 1 << "no presentation times";
     QTest::newRow("accents, spaces and a newline in the name")
         << "h264.mp4" << QString::fromUtf8("Été à Kyōto/mon film\nd'été.mp4") << 0 << "";

@@ -85,6 +85,91 @@ ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=5" -f lavfi -i "sine=samp
 # Video without sound; sound without video, not something to split.
 ff -i h264.mp4 -c copy -an videoonly.mp4
 ff -f lavfi -i "$audio" $aac audioonly.m4a
+# Writes an H.264 stream (Annex B) whose parameter sets declare another picture size in
+# whole macroblocks, its slices left as they were: a few kilobytes that claim pictures
+# of any size. Usage: resize_h264 IN OUT WIDTH HEIGHT
+resize_h264() {
+    python3 - "$@" <<'PY'
+import sys
+source, target, width, height = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+
+class Bits:
+    def __init__(self, data):
+        self.bits = ''.join(f'{byte:08b}' for byte in data)
+        self.bits = self.bits[:self.bits.rstrip('0').rfind('1')]  # less the stop bit
+        self.at = 0
+    def u(self, n):
+        self.at += n
+        return int(self.bits[self.at - n:self.at] or '0', 2)
+    def ue(self):
+        zeros = len(self.bits[self.at:]) - len(self.bits[self.at:].lstrip('0'))
+        self.at += zeros
+        return self.u(zeros + 1) - 1
+
+def ue(value):
+    code = bin(value + 1)[2:]
+    return '0' * (len(code) - 1) + code
+
+def escape(data):
+    out, zeros = bytearray(), 0
+    for byte in data:
+        if zeros >= 2 and byte <= 3:
+            out.append(3)
+            zeros = 0
+        out.append(byte)
+        zeros = zeros + 1 if byte == 0 else 0
+    return bytes(out)
+
+def resized(sps):
+    r = Bits(sps)
+    profile = r.u(8); r.u(16); r.ue()
+    if profile in (100, 110, 122, 244, 44, 83, 86, 118, 128, 138, 139, 134, 135):
+        if r.ue() == 3:
+            r.u(1)
+        r.ue(); r.ue(); r.u(1)
+        assert r.u(1) == 0, 'scaling lists are not handled'
+    r.ue()
+    order = r.ue()
+    if order == 0:
+        r.ue()
+    elif order == 1:
+        r.u(1); r.ue(); r.ue()
+        for _ in range(r.ue()):
+            r.ue()
+    r.ue(); r.u(1)
+    head = r.bits[:r.at]
+    r.ue(); r.ue()
+    assert r.bits[r.at] == '1' and width % 16 == 0 and height % 16 == 0, 'frames only, whole macroblocks'
+    bits = head + ue(width // 16 - 1) + ue(height // 16 - 1) + r.bits[r.at:] + '1'
+    bits += '0' * (-len(bits) % 8)
+    return bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+
+out = bytearray()
+for unit in open(source, 'rb').read().split(b'\x00\x00\x01')[1:]:
+    unit = unit.rstrip(b'\x00')
+    if unit[0] & 0x1f == 7:
+        unit = unit[:1] + escape(resized(unit[1:].replace(b'\x00\x00\x03', b'\x00\x00')))
+    out += b'\x00\x00\x00\x01' + unit
+open(target, 'wb').write(out)
+PY
+}
+# 27 KB that declare pictures of 16384×8192, more than Trimora reads (the muxer is kept
+# from decoding them).
+ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=10" -c:v libx264 -preset veryfast -profile:v baseline -g 50 \
+   -b:v 20k -bsf:v h264_mp4toannexb small.h264
+resize_h264 small.h264 huge.h264 16384 8192
+ff -loglevel fatal -max_pixels 100000 -r 25 -i huge.h264 -c copy huge.mp4
+rm -f small.h264 huge.h264
+# Its first chunk of pictures said to start 100 bytes before the end of the file, and
+# so to run past it: no picture can be read until the next keyframe.
+cp h264.mp4 farchunk.mp4
+python3 - farchunk.mp4 <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+table = data.find(b'stco')  # the picture's track comes first
+struct.pack_into('>I', data, table + 12, len(data) - 100)
+open(sys.argv[1], 'wb').write(data)
+PY
 # A text file that pretends to be a video, and an empty one.
 printf 'This is not a video.\n' > notavideo.mp4
 : > empty.mp4
