@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTextStream>
 #include <QUrl>
 
@@ -24,6 +25,7 @@
 #include "MediaProbe.h"
 #include "StopSignals.h"
 #include "StreamCopyCutter.h"
+#include "TaskPool.h"
 #include "TimeText.h"
 #include "VideoGenerator.h"
 
@@ -173,7 +175,6 @@ QString resultLine(const ClipReport& report)
     case ClipReport::Result::Empty:
         return QCoreApplication::translate("SplitCommand", "%1: empty, skipped").arg(report.fileName);
     case ClipReport::Result::CutFailed:
-    case ClipReport::Result::LibraryRefused:
         break;
     }
     return QCoreApplication::translate("SplitCommand", "%1: failed: %2")
@@ -406,9 +407,13 @@ int SplitCommand::runExport(const SplitRequest& request, const std::vector<Plann
     // SIGPIPE the same way), so that nothing is left half-written.
     console.outputClosed = [&] { stopExport(SIGPIPE); };
     // Said from the thread that waits; shown here, and never once the export is over.
-    QObject noticeContext;
-    folder.setWaitNotice([&noticeContext, &console](const QString& text) {
-        QMetaObject::invokeMethod(&noticeContext, [&console, text] { console.notice(text); }, Qt::QueuedConnection);
+    const auto noticeTarget = std::make_shared<ExportConsole*>(&console);
+    const auto forgetTarget = qScopeGuard([noticeTarget] { *noticeTarget = nullptr; });
+    folder.setWaitNotice([noticeTarget](const QString& text) {
+        postToMainThread([noticeTarget, text] {
+            if (*noticeTarget)
+                (*noticeTarget)->notice(text);
+        });
     });
 
     const Outcome<void> started = startExport(plan, QUrl::fromLocalFile(QFileInfo(request.video).absoluteFilePath()),
