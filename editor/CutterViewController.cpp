@@ -768,7 +768,7 @@ void CutterViewController::exportClip(int id, const ClipReport& report, const Ex
 {
     ExportCount& count = exports[id];
     count.done = soFar.done();
-    if (report.result == ClipReport::Result::CutFailed || report.result == ClipReport::Result::LibraryRefused)
+    if (report.result == ClipReport::Result::CutFailed)
         count.failures.push_back(report);
     else if (report.result == ClipReport::Result::InLibrary)
         count.inLibrary << report.libraryPath;

@@ -83,7 +83,7 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source)
 
 QString ClipPlanner::problem(const QString& what) const
 {
-    return QCoreApplication::translate("ClipPlan", "Could not cut '%1': %2").arg(displayName(source), what);
+    return cutProblem(displayName(source), what);
 }
 
 int64_t ClipPlanner::toTicks(double seconds) const
@@ -374,13 +374,21 @@ void ClipPlanner::findCopyEnd(ClipPlan& plan, bool* failed)
     plan.copyUntil = std::numeric_limits<int64_t>::max();
 }
 
-std::optional<double> ClipPlanner::keyframeAtOrBefore(double time)
+Outcome<double> ClipPlanner::keyframeAtOrBefore(double time)
 {
     bool failed = false;
     const std::optional<ScannedPacket> key = keyAtOrBefore(toTicks(time), &failed);
-    if (!key)
-        return std::nullopt;
-    return std::max(0.0, double(key->pts - origin) * av_q2d(base));
+    if (failed)
+        return Outcome<double>::failure(unreadableProblem());
+    // None before it: the clip starts with the video.
+    return key ? std::max(0.0, double(key->pts - origin) * av_q2d(base)) : 0.0;
+}
+
+QString ClipPlanner::unreadableProblem() const
+{
+    return problem(noShownTimes
+            ? QCoreApplication::translate("ClipPlan", "its frames carry no presentation times, so it cannot be cut exactly.")
+            : QCoreApplication::translate("ClipPlan", "the video is damaged or could not be read."));
 }
 
 PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, bool canReencode)
@@ -389,13 +397,7 @@ PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, boo
         startTime = 0.0;
     ClipPlan plan;
     bool failed = false;
-    auto unreadable = [this] {
-        return PlanResult {PlanResult::Kind::Failed, {},
-            problem(noShownTimes
-                    ? QCoreApplication::translate(
-                        "ClipPlan", "its frames carry no presentation times, so it cannot be cut exactly.")
-                    : QCoreApplication::translate("ClipPlan", "the video is damaged or could not be read."))};
-    };
+    auto unreadable = [this] { return PlanResult{PlanResult::Kind::Failed, {}, unreadableProblem()}; };
     auto endsEarly = [this] {
         return PlanResult {PlanResult::Kind::Failed, {},
             problem(QCoreApplication::translate(
@@ -428,6 +430,8 @@ PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, boo
         if (plan.endPts && onKeyframes) {
             // The next clip starts at this keyframe; a clip to the video's end stays so.
             const std::optional<ScannedPacket> key = keyAtOrBefore(toTicks(endTime), &failed);
+            if (failed)
+                return unreadable();
             plan.endPts = key ? key->pts : plan.firstPts;
         }
         if (plan.endPts && *plan.endPts <= plan.firstPts)

@@ -65,14 +65,16 @@ public:
     PlanResult plan(double startTime, double endTime, CutMode mode, bool canReencode);
 
     // The shown time, in seconds from the video's start, of the keyframe a clip in
-    // keyframe mode starts at when asked to start at `time`.
-    std::optional<double> keyframeAtOrBefore(double time);
+    // keyframe mode starts at when asked to start at `time` (0 when none is before it),
+    // or why the video could not be read.
+    Outcome<double> keyframeAtOrBefore(double time);
 
     const AVCodecParameters* codec() const { return input->streams[video]->codecpar; }
 
 private:
     ClipPlanner() = default;
     QString problem(const QString& what) const;
+    QString unreadableProblem() const;
     std::vector<ScannedPacket> scan(int64_t from, int64_t until, bool* failed);
     bool isClean(const AVPacket* packet) const;
     void scanBack(int64_t threshold, bool* failed,

@@ -41,6 +41,11 @@ QString displayName(const QString& path)
     return QFileInfo(path).fileName();
 }
 
+QString cutProblem(const QString& name, const QString& what)
+{
+    return QCoreApplication::translate("FfmpegSupport", "Could not cut '%1': %2").arg(name, what);
+}
+
 namespace {
 
 constexpr int WRITE_BUFFER_BYTES = 256 * 1024;

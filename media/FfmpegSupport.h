@@ -39,6 +39,11 @@ struct OutputFormatCloser {
 };
 using OutputFormat = std::unique_ptr<AVFormatContext, OutputFormatCloser>;
 
+struct DictionaryFreer {
+    void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
+};
+using Dictionary = std::unique_ptr<AVDictionary, DictionaryFreer>;
+
 struct CodecContextFreer {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
@@ -59,6 +64,10 @@ QString ffmpegErrorText(int error);
 
 // The name of a file as a user would recognise it in a message.
 QString displayName(const QString& path);
+
+// Why a clip of the video shown as `name` could not be cut: "Could not cut 'NAME':
+// WHAT", WHAT a sentence of its own.
+QString cutProblem(const QString& name, const QString& what);
 
 // Whether path names a regular file (following links), without opening it: a pipe,
 // a device or a socket is refused with a message that says what it is.

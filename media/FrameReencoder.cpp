@@ -19,11 +19,6 @@ extern "C" {
 
 namespace {
 
-struct DictionaryFreer {
-    void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
-};
-using Dictionary = std::unique_ptr<AVDictionary, DictionaryFreer>;
-
 const char* encoderName(AVCodecID codec)
 {
     switch (codec) {
@@ -195,8 +190,7 @@ bool FrameReencoder::decodesAlone(const AVStream* stream, const AVPacket* keyfra
 
 QString FrameReencoder::problem(const QString& what, int status) const
 {
-    return QCoreApplication::translate("FrameReencoder", "Could not cut '%1': %2 (%3).")
-        .arg(sourceName, what, ffmpegErrorText(status));
+    return cutProblem(sourceName, QStringLiteral("%1 (%2).").arg(what, ffmpegErrorText(status)));
 }
 
 Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* source, int parameterSetId,
@@ -299,7 +293,6 @@ bool FrameReencoder::decode(const AVPacket* packet, QString* error)
         const bool wanted = pts != AV_NOPTS_VALUE && pts >= from && pts < until;
         bool ok = true;
         if (wanted) {
-            ++wantedCount;
             frame->pts = pts;
             ok = encode(frame.get(), error);
         }
@@ -312,10 +305,8 @@ bool FrameReencoder::decode(const AVPacket* packet, QString* error)
 bool FrameReencoder::encode(AVFrame* picture, QString* error)
 {
     if (picture->format != encoder->pix_fmt || picture->width != encoder->width || picture->height != encoder->height) {
-        *error = QCoreApplication::translate("FrameReencoder",
-            "Could not cut '%1': its frames change format, so the frames at the split cannot be "
-            "encoded again.")
-                     .arg(sourceName);
+        *error = cutProblem(sourceName, QCoreApplication::translate("FrameReencoder",
+            "its frames change format, so the frames at the split cannot be encoded again."));
         return false;
     }
     // The decoder's picture types would be taken as orders; the encoder chooses, apart
@@ -346,8 +337,13 @@ bool FrameReencoder::drainEncoder(QString* error)
                 status);
             return false;
         }
+        Packet framed = reframe(std::move(packet));
+        if (!framed) {
+            *error = problem(QCoreApplication::translate("FrameReencoder", "there is not enough memory"), AVERROR(ENOMEM));
+            return false;
+        }
         ++encodedCount;
-        encoded.push_back(reframe(std::move(packet)));
+        encoded.push_back(std::move(framed));
     }
 }
 
@@ -362,9 +358,9 @@ Packet FrameReencoder::reframe(Packet packet) const
     }
     const QByteArray framed = lengthPrefixed(units, lengthSize);
     Packet out(av_packet_alloc());
-    av_new_packet(out.get(), int(framed.size()));
+    if (!out || av_new_packet(out.get(), int(framed.size())) < 0 || av_packet_copy_props(out.get(), packet.get()) < 0)
+        return nullptr;
     memcpy(out->data, framed.constData(), size_t(framed.size()));
-    av_packet_copy_props(out.get(), packet.get());
     return out;
 }
 

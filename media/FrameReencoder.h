@@ -53,7 +53,6 @@ public:
     // Encoded packets, in decode order, with shown times in the source's time base.
     std::deque<Packet>& output() { return encoded; }
     int framesEncoded() const { return encodedCount; }
-    int framesWanted() const { return wantedCount; }
 
 private:
     FrameReencoder() = default;
@@ -69,7 +68,6 @@ private:
     int lengthSize = 4; // 0: start codes
     int64_t from = 0;
     int64_t until = 0;
-    int wantedCount = 0;
     int encodedCount = 0;
     bool started = false;
     QString sourceName;

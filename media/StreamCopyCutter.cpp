@@ -49,11 +49,6 @@ const QByteArray HEVC_END_OF_SEQUENCE("\x48\x01", 2);
 // cuts copy meanwhile, so encoding overlaps copying across clips.
 std::mutex encodingTurn;
 
-struct DictionaryFreer {
-    void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
-};
-using Dictionary = std::unique_ptr<AVDictionary, DictionaryFreer>;
-
 struct Container {
     QString muxer;
     QString extension;
@@ -155,7 +150,11 @@ public:
 private:
     QString problem(const QString& what) const
     {
-        return QCoreApplication::translate("StreamCopyCutter", "Could not cut '%1': %2").arg(displayName(source), what);
+        return cutProblem(displayName(source), what);
+    }
+    QString outOfMemory() const
+    {
+        return problem(QCoreApplication::translate("StreamCopyCutter", "there is not enough memory."));
     }
     QString ffmpegProblem(const QString& what, int error) const
     {
@@ -442,15 +441,13 @@ std::optional<QString> ClipJob::openReencoders()
 // The source's metadata, with what describes the old file dropped and the times moved
 // to the clip's start: galleries sort clips by their creation time, and a timecode
 // names the clip's first frame.
-void copyMetadata(const AVDictionary* from, AVDictionary** to, double clipStart, AVRational frameRate, bool* appleKeys)
+void copyMetadata(const AVDictionary* from, AVDictionary** to, double clipStart, AVRational frameRate)
 {
     const AVDictionaryEntry* entry = nullptr;
     while ((entry = av_dict_get(from, "", entry, AV_DICT_IGNORE_SUFFIX))) {
         const QByteArray key(entry->key);
         if (key == "major_brand" || key == "minor_version" || key == "compatible_brands" || key == "encoder")
             continue;
-        if (appleKeys && key.startsWith("com.apple."))
-            *appleKeys = true;
         QByteArray value(entry->value);
         if (key == "creation_time") {
             QDateTime time = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODateWithMs);
@@ -475,8 +472,7 @@ std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
                                                          ? input->streams[picture->input]->start_time : 0))
         * av_q2d(videoBase);
     const AVRational frameRate = input->streams[picture->input]->avg_frame_rate;
-    bool appleKeys = false;
-    copyMetadata(input->metadata, &output->metadata, clipStart, frameRate, &appleKeys);
+    copyMetadata(input->metadata, &output->metadata, clipStart, frameRate);
     // The first clip starts where the source does: sound before the first picture is
     // played, and the picture starts that much later (an empty edit in MP4), rather
     // than the sound being hidden behind an edit list that starts at the picture.
@@ -505,7 +501,7 @@ std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
         to->disposition = from->disposition;
         to->avg_frame_rate = from->avg_frame_rate;
         to->sample_aspect_ratio = from->sample_aspect_ratio;
-        copyMetadata(from->metadata, &to->metadata, clipStart, frameRate, nullptr);
+        copyMetadata(from->metadata, &to->metadata, clipStart, frameRate);
         // The display matrix (rotation), HDR and stereo information live here.
         for (int s = 0; s < from->nb_side_data; ++s) {
             const AVPacketSideData& data = from->side_data[s];
@@ -634,10 +630,9 @@ Packet withUnits(const AVPacket* packet, const std::vector<QByteArray>& before, 
         + QByteArray::fromRawData(reinterpret_cast<const char*>(packet->data), packet->size)
         + lengthPrefixed(after, lengthSize);
     Packet out(av_packet_alloc());
-    if (av_new_packet(out.get(), int(framed.size())) < 0)
-        return out;
+    if (!out || av_new_packet(out.get(), int(framed.size())) < 0 || av_packet_copy_props(out.get(), packet) < 0)
+        return nullptr; // out of memory
     std::memcpy(out->data, framed.constData(), size_t(framed.size()));
-    av_packet_copy_props(out.get(), packet);
     out->stream_index = packet->stream_index;
     return out;
 }
@@ -794,6 +789,8 @@ std::optional<QString> ClipJob::takeVideo(AVFormatContext* output, Packet packet
     const AVCodecParameters* codec = input->streams[picture->input]->codecpar;
     if (plan.hasHead() && codec->codec_id == AV_CODEC_ID_HEVC && pts == plan.copyKey->pts)
         packet = withUnits(packet.get(), hevcSourceParameterSets(codec), {}, hevcLengthSize(codec));
+    if (!packet)
+        return outOfMemory();
     if (video.head)
         copiedBeforeHeadEnds.push_back(std::move(packet));
     else
@@ -864,11 +861,14 @@ std::optional<QString> ClipJob::writeEncoded(AVFormatContext* output, FrameReenc
                                                             int(encoderHeaders.size()));
         // A new coded video sequence with our parameter sets, and back to the
         // source's after it.
-        if (afterCopy && picture->held)
+        const bool endsHeld = afterCopy && picture->held;
+        if (endsHeld)
             picture->held = withUnits(picture->held.get(), {}, {HEVC_END_OF_SEQUENCE}, lengthSize);
         packets.front() = withUnits(packets.front().get(), ours, {}, lengthSize);
         if (!afterCopy && plan.copyKey)
             packets.back() = withUnits(packets.back().get(), {}, {HEVC_END_OF_SEQUENCE}, lengthSize);
+        if ((endsHeld && !picture->held) || !packets.front() || !packets.back())
+            return outOfMemory();
     }
     for (Packet& packet : packets) {
         packet->dts = packet->pts - delay;
@@ -997,7 +997,11 @@ Outcome<StreamCopyCutter::KeyframeStarts> StreamCopyCutter::keyframeStarts(const
     starts.codec = QString::fromUtf8(avcodec_get_name(codec->codec_id));
     if (mode == CutMode::Exact && starts.reencodable)
         return starts;
-    for (const double time : times)
-        starts.times.push_back(time <= 0.0 ? 0.0 : planner.value()->keyframeAtOrBefore(time).value_or(0.0));
+    for (const double time : times) {
+        const Outcome<double> start = time <= 0.0 ? Outcome<double>(0.0) : planner.value()->keyframeAtOrBefore(time);
+        if (!start)
+            return Outcome<KeyframeStarts>::failure(start.error());
+        starts.times.push_back(start.value());
+    }
     return starts;
 }

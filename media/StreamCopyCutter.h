@@ -19,7 +19,7 @@
 // so neighbouring clips neither overlap nor leave a gap.
 //
 // Containers. MP4, M4V and MOV keep their container, Matroska and WebM theirs. Others
-// are written as MP4 when their tracks fit, else as Matroska. Every video and audio
+// are written as MP4; a track MP4 cannot carry is named in the error. Every video and audio
 // stream is kept with its language, title and disposition, the rotation, the file's
 // metadata (Apple's keys included) and the codec tag (an HEVC "hvc1" stays "hvc1"). An
 // MP4's movie box is written at the front, in space reserved for it.

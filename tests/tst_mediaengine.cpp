@@ -157,9 +157,11 @@ private slots:
         QTest::addColumn<QString>("extension");
         QTest::addColumn<int>("copiedPercent"); // at least this share of frames bit-identical
 
-        // Between frames, on frames, on a keyframe (2.0) and among the last frames.
-        QTest::newRow("H.264 with B-frames") << "h264.mp4" << QList<double>{2.0, 3.33, 4.04, 7.96, 9.95} << false << "mp4" << 60;
-        QTest::newRow("H.264, keyframes only") << "h264.mp4" << QList<double>{3.33, 6.71} << true << "mp4" << 100;
+        // Between frames, on frames, on a keyframe (2.0), 40 µs after a frame (the next
+        // one starts the clip) and among the last frames.
+        QTest::newRow("H.264 with B-frames") << "h264.mp4" << QList<double>{2.0, 3.33, 4.04, 5.00004, 7.96, 9.95} << false << "mp4" << 60;
+        // Between keyframes, and on one (it starts the clip).
+        QTest::newRow("H.264, keyframes only") << "h264.mp4" << QList<double>{3.33, 4.0, 6.71} << true << "mp4" << 100;
         QTest::newRow("HEVC") << "hevc.mp4" << QList<double>{3.33, 6.71, 9.91, 9.95} << false << "mp4" << 60;
         QTest::newRow("HEVC, 10 bits") << "hevc10.mp4" << QList<double>{1.3, 2.5} << false << "mp4" << 50;
         QTest::newRow("variable frame rate") << "vfr.mp4" << QList<double>{1.01, 5.55, 9.0} << false << "mp4" << 50;

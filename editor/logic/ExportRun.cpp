@@ -25,7 +25,6 @@ struct ExportState {
             ++summary.empty;
             break;
         case ClipReport::Result::CutFailed:
-        case ClipReport::Result::LibraryRefused:
             ++summary.failed;
             break;
         }

@@ -17,8 +17,7 @@ struct ClipReport {
     enum class Result {
         InLibrary,      // libraryPath names it
         Empty,          // its range holds no frame; nothing written, nothing lost
-        CutFailed,      // error says why
-        LibraryRefused, // no longer reported: clips are written in the library, so a refusal is a failed cut
+        CutFailed,      // error says why (a library that refuses a clip fails its cut)
     };
 
     int index = 0;
