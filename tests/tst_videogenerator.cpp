@@ -1,7 +1,11 @@
+#include <csignal>
+
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "FakeMedia.h"
+#include "StopSignals.h"
 #include "VideoGenerator.h"
 
 class TestVideoGenerator : public QObject {
@@ -61,6 +65,24 @@ private slots:
         QTest::qWait(20);
         QVERIFY2(cutter.recorded().size() < 4 + 10, "cuts queued before the stop still ran");
         QCOMPARE(answers, 0);
+    }
+
+    // A stop signal is the program's own only while a watcher lives: it arrives as a Qt
+    // signal then, and does what it did before once the watcher is gone.
+    void stopSignalsAreLentNotKept()
+    {
+        struct sigaction before {};
+        QVERIFY(::sigaction(SIGTERM, nullptr, &before) == 0);
+        {
+            StopSignals watcher;
+            QSignalSpy stops(&watcher, &StopSignals::stopRequested);
+            QVERIFY(::raise(SIGTERM) == 0);
+            QTRY_COMPARE(stops.count(), 1);
+            QCOMPARE(stops.at(0).at(0).toInt(), int(SIGTERM));
+        }
+        struct sigaction after {};
+        QVERIFY(::sigaction(SIGTERM, nullptr, &after) == 0);
+        QCOMPARE(reinterpret_cast<void*>(after.sa_handler), reinterpret_cast<void*>(before.sa_handler));
     }
 
 private:
