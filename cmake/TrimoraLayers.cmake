@@ -20,6 +20,12 @@ set(TRIMORA_LAYER_ROWS
     "trimora_desktop|ExportRun.h|forbidden"
     # shared views know no screen
     "trimora_views|CutterViewController.h|forbidden"
+    # the screens reach media and the desktop only through the platform's interfaces,
+    # handed to them by the application
+    "trimora_editor|StreamCopyCutter.h|forbidden"
+    "trimora_editor|QtMediaPlayer.h|forbidden"
+    "trimora_home|FfmpegVideoAsset.h|forbidden"
+    "trimora_home|DesktopStoreReview.h|forbidden"
 )
 
 function(trimora_add_layer_checks)
