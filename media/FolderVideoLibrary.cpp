@@ -225,6 +225,7 @@ int FolderVideoLibrary::State::lockForNaming(FileDescriptor& held)
         std::this_thread::sleep_for(LOCK_POLL);
     }
 }
+
 QString FolderVideoLibrary::State::claimByLink(const QString& fileName, const QByteArray& proc, int* error)
 {
     for (int attempt = 1; attempt <= MAX_NAME_ATTEMPTS; ++attempt) {
