@@ -783,7 +783,7 @@ frames asked for; only the few frames from a split to the next keyframe are enco
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Cut one video into clips, without losing a frame or a bit of quality.</source>
+        <source>Cut one video into clips that start and end on the frames you choose.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
