@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QScreen>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QSettings>
 #include <QStandardPaths>
@@ -68,9 +69,8 @@ std::optional<DesktopArguments> parseDesktopArguments(int argc, char** argv)
     else if (parsed && parser.isSet(QStringLiteral("library")) && parser.value(QStringLiteral("library")).isEmpty())
         problem = translateBeforeStart("DesktopApp", QT_TRANSLATE_NOOP("DesktopApp", "--library: '' is not a folder."));
     if (!parsed || !problem.isEmpty()) {
-        std::fprintf(stderr, "trimora: %s\nUsage: trimora [--library DIR] [VIDEO]\n       trimora split VIDEO "
-                             "(--at TIME... | --parts N | --every TIME) [--library DIR]\n       trimora --version\n",
-                     qPrintable(problem));
+        std::fprintf(stderr, "trimora: %s\n%s\n", qPrintable(problem),
+                     qPrintable(translateBeforeStart("DesktopApp", QT_TRANSLATE_NOOP("DesktopApp", "Try 'trimora --help'."))));
         return std::nullopt;
     }
     if (!hasDisplay()) {
@@ -122,6 +122,10 @@ int runDesktopApp(int& argc, char** argv)
         return 2;
     QtMediaPlayer::chooseBackend();
     QApplication app(argc, argv);
+    // Qt Multimedia's FFmpeg backend reports its codec listing and hardware probes as
+    // plain debug lines: quiet unless QT_LOGGING_RULES asks for them.
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\nqt.multimedia.*.debug=false"));
     nameApplication();
     installTranslations(app);
 

@@ -309,7 +309,7 @@ QString SplitCommand::usage()
 int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, Io io)
 {
     QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    // A word after a single dash is short options, never a long one ("-at" is no --at).
     const QCommandLineOption at(QStringLiteral("at"), QString(), QStringLiteral("TIME"));
     const QCommandLineOption parts(QStringLiteral("parts"), QString(), QStringLiteral("N"));
     const QCommandLineOption every(QStringLiteral("every"), QString(), QStringLiteral("TIME"));
@@ -319,7 +319,8 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
     parser.addOptions({at, parts, every, library, keyframes, help});
 
     auto badUsage = [&io](const QString& why) {
-        io.err << "trimora split: " << why << "\n\n" << usage();
+        io.err << "trimora split: " << why << "\n"
+               << QCoreApplication::translate("SplitCommand", "Try 'trimora split --help'.") << "\n";
         io.err.flush();
         return BadUsage;
     };

@@ -28,8 +28,30 @@ QString versionLine()
 
 QString mainUsage()
 {
-    return QStringLiteral("Usage: trimora [--library DIR] [VIDEO]\n       trimora --version\n       ")
+    return QStringLiteral("Usage: trimora [--library DIR] [VIDEO]\n       trimora --version | -V\n       trimora help [split]\n       ")
         + SplitCommand::usage().mid(QStringLiteral("Usage: ").size());
+}
+
+// What the command line asks before anything else: --help, -h, --version or -V
+// anywhere before "--", or `trimora help [split]`, answered at once as command-line
+// tools do, whatever else is given.
+enum class Asked { Nothing, Version, Help, SplitHelp };
+
+Asked askedFor(int argc, char* argv[])
+{
+    const QByteArray first = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (first == "help")
+        return argc > 2 && QByteArray(argv[2]) == "split" ? Asked::SplitHelp : Asked::Help;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == "--version" || argument == "-V")
+            return Asked::Version;
+        if (argument == "--help" || argument == "-h")
+            return first == "split" ? Asked::SplitHelp : Asked::Help;
+    }
+    return Asked::Nothing;
 }
 
 } // namespace
@@ -50,8 +72,8 @@ int main(int argc, char* argv[])
     routeFfmpegLogging();
     VideoGenerator::provideCurrentCutter(std::make_unique<StreamCopyCutter>());
 
-    const QByteArray first = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    if (first != "split" && first != "--version" && first != "--help" && first != "-h")
+    const Asked asked = askedFor(argc, argv);
+    if (asked == Asked::Nothing && (argc < 2 || QByteArray(argv[1]) != "split"))
         return runDesktopApp(argc, argv);
 
     QCoreApplication app(argc, argv);
@@ -69,13 +91,18 @@ int main(int argc, char* argv[])
     // UTF-8 keeps its name.
     const QStringList arguments = argumentsFromBytes(argc, argv).mid(1);
 
-    if (arguments.value(0) == QLatin1String("--version")) {
+    switch (asked) {
+    case Asked::Version:
         out << versionLine();
         return 0;
-    }
-    if (arguments.value(0) == QLatin1String("--help") || arguments.value(0) == QLatin1String("-h")) {
+    case Asked::Help:
         out << mainUsage();
         return 0;
+    case Asked::SplitHelp:
+        out << SplitCommand::usage();
+        return 0;
+    case Asked::Nothing:
+        break;
     }
     const int status = SplitCommand::run(arguments.mid(1), VideoGenerator::current(),
                                          {out, err, ::isatty(STDERR_FILENO) == 1});

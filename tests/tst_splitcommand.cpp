@@ -127,7 +127,9 @@ private slots:
         QTest::newRow("parts not given") << QStringList{"split", video, "--parts", ""} << "--parts: '' is not a number";
         QTest::newRow("every not a time") << QStringList{"split", video, "--every", "x"} << "--every: 'x' is not a time";
         QTest::newRow("unknown option") << QStringList{"split", video, "--fast"} << "Unknown option";
-        QTest::newRow("unknown command") << QStringList{"cut", video} << "Usage: trimora";
+        QTest::newRow("unknown command") << QStringList{"cut", video} << "Try 'trimora --help'.";
+        // A word after one dash is short options, never a long one.
+        QTest::newRow("a long option with one dash") << QStringList{"split", video, "-at", "5"} << "Unknown options: a, t.";
     }
 
     void badUsage()
@@ -139,8 +141,16 @@ private slots:
         const Run run = ::run(trimora(arguments + QStringList{"--library", library}), cache);
         QVERIFY(run.out.isEmpty());
         checkOutcome(run, 2, words, library);
-        QVERIFY(::run(trimora({"--version"})).out.startsWith(QStringLiteral("trimora ")));
-        QVERIFY(::run(trimora({"split", "x.mp4", "--help"})).out.startsWith(QStringLiteral("Usage: trimora split")));
+        // One line says what is wrong, and where to read more: not the whole help.
+        QVERIFY2(!run.err.contains(QStringLiteral("Usage:")) && run.err.count(QLatin1Char('\n')) == 2, qPrintable(run.err));
+        // Help and the version anywhere, as command-line tools answer them.
+        const QList<std::pair<QStringList, QString>> asked{
+            {{"--version"}, "trimora "}, {{"split", "x.mp4", "-V"}, "trimora "}, {{"--library", "D", "--help"}, "Usage: trimora ["},
+            {{"split", "x.mp4", "--at", "5", "-h"}, "Usage: trimora split"}, {{"help", "split"}, "Usage: trimora split"}};
+        for (const auto& [command, answer] : asked) {
+            const Run help = ::run(trimora(command));
+            QVERIFY2(help.exitCode == 0 && help.out.startsWith(answer), qPrintable(command.join(QLatin1Char(' ')) + ": " + help.out));
+        }
     }
 
     void badFiles_data() { addBadFileRows(); }
