@@ -585,7 +585,8 @@ Cuts VIDEO into clips and adds them to the video library. Clips start and end on
 frames asked for; only the few frames from a split to the next keyframe are encoded again.
 
   --at TIME       split at TIME; repeat for more splits. TIME is seconds (75.5),
-                  mm:ss(.fff), h:mm:ss(.fff) or a share of the video (40%)
+                  with a unit (75.5s, 1500ms, 2min, 1h), mm:ss(.fff), h:mm:ss(.fff)
+                  or a share of the video (40%)
   --parts N       cut into N parts of equal length
   --every TIME    cut into clips of TIME each (the last one may be shorter)
   --keyframes     encode nothing: move each split to the keyframe at or before it

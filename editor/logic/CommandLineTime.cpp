@@ -1,9 +1,12 @@
 #include "CommandLineTime.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <QCoreApplication>
 #include <QList>
+#include <QLocale>
 
 #include "FileNames.h"
 
@@ -23,21 +26,22 @@ std::optional<double> parseDecimal(QStringView text, bool allowFraction)
         return std::nullopt;
     if (point >= 0 && (!allowFraction || fraction.isEmpty()))
         return std::nullopt;
-    double value = 0.0;
-    for (QChar c : whole) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+    for (QStringView digits : {whole, fraction}) {
+        if (!std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }))
             return std::nullopt;
-        value = value * 10.0 + (c.unicode() - '0');
     }
-    double scale = 0.1;
-    for (QChar c : fraction) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        value += (c.unicode() - '0') * scale;
-        scale /= 10.0;
-    }
-    return value;
+    // The double nearest to the decimal written, as "0.3" means.
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text, &ok);
+    return ok ? std::optional(value) : std::nullopt;
 }
+
+// Seconds in each unit a plain number may carry ("75.5s", "1500ms", "2min", "1h").
+struct TimeUnit {
+    const char* suffix;
+    double seconds;
+};
+constexpr TimeUnit UNITS[] = {{"ms", 0.001}, {"min", 60.0}, {"s", 1.0}, {"h", 3600.0}};
 
 } // namespace
 
@@ -58,6 +62,15 @@ Outcome<CommandLineTime> parseCommandLineTime(QStringView text)
         if (*percent > 100.0)
             return fail(QCoreApplication::translate("CommandLineTime", "a share of the video cannot be more than 100%"));
         return CommandLineTime{*percent, true};
+    }
+
+    for (const TimeUnit& unit : UNITS) {
+        if (!trimmed.endsWith(QLatin1String(unit.suffix)))
+            continue;
+        const std::optional<double> value = parseDecimal(trimmed.chopped(qsizetype(std::strlen(unit.suffix))), true);
+        if (!value)
+            return fail(QCoreApplication::translate("CommandLineTime", "use a number before the unit, such as 75.5s, 1500ms or 2min"));
+        return CommandLineTime{*value * unit.seconds, false};
     }
 
     const QList<QStringView> fields = trimmed.split(QLatin1Char(':'));

@@ -5,9 +5,9 @@
 
 #include "Outcome.h"
 
-// A time given on the command line: seconds ("75", "75.5"), minutes and seconds
-// ("1:15", "1:15.500"), hours, minutes and seconds ("1:02:05.25"), or a share of the
-// video's length ("40%"). Minutes and seconds after a colon must be below 60; the
+// A time given on the command line: seconds ("75", "75.5"), a number with a unit
+// ("75.5s", "1500ms", "2min", "1h"), minutes and seconds ("1:15", "1:15.500"), hours,
+// minutes and seconds ("1:02:05.25"), or a share of the video's length ("40%"). Minutes and seconds after a colon must be below 60; the
 // leading field may be any size ("90:00" is an hour and a half).
 struct CommandLineTime {
     double value = 0.0; // seconds, or percent of the video's length
