@@ -66,11 +66,10 @@ int writeToDescriptor(void* opaque, uint8_t* data, int length)
     int done = 0;
     while (done < length) {
         const ssize_t written = ::pwrite(sink->descriptor, data + done, size_t(length - done), sink->position + done);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return AVERROR(errno);
-        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) // nothing written is no progress either: never spin on it
+            return written < 0 ? AVERROR(errno) : AVERROR(EIO);
         done += int(written);
     }
     sink->position += done;
