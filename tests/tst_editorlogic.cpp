@@ -352,6 +352,43 @@ private slots:
         }
     }
 
+    // Clip names from the command line's --name: "ERROR: words" when the pattern is refused.
+    void clipNames_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("names"); // of clips 0, 7 and 123 of "holiday"
+
+        QTest::newRow("as the editor names them") << "split-{n}" << "split-0 split-7 split-123";
+        QTest::newRow("the stem, and numbers padded") << "{stem}_{n:02}" << "holiday_00 holiday_07 holiday_123";
+        QTest::newRow("braces written twice") << "{{n}}-{n}" << "{n}-0 {n}-7 {n}-123";
+        QTest::newRow("no number: names repeat") << "{stem}" << "holiday holiday holiday";
+        QTest::newRow("unknown field") << "{stem}-{N}" << "ERROR: unknown field {N}";
+        QTest::newRow("width above nine") << "{n:010}" << "ERROR: unknown field {n:010}";
+        QTest::newRow("never closed") << "a{n" << "ERROR: never closed";
+        QTest::newRow("closes nothing") << "a}" << "ERROR: closes nothing";
+        QTest::newRow("a folder") << "clips/{n}" << "ERROR: cannot name a folder";
+        QTest::newRow("hidden") << ".{n}" << "ERROR: starts with a dot";
+        QTest::newRow("nothing") << "" << "ERROR: is no name";
+    }
+
+    void clipNames()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, names);
+
+        const Outcome<ClipNamePattern> parsed = ClipNamePattern::parse(pattern);
+        if (names.startsWith(QLatin1String("ERROR: "))) {
+            QVERIFY(!parsed);
+            QVERIFY2(parsed.error().contains(names.mid(7)), qPrintable(parsed.error()));
+            return;
+        }
+        QVERIFY2(parsed.ok(), qPrintable(parsed.error()));
+        QCOMPARE(QStringList({parsed->name(QStringLiteral("holiday"), 0), parsed->name(QStringLiteral("holiday"), 7),
+                              parsed->name(QStringLiteral("holiday"), 123)})
+                     .join(QLatin1Char(' ')),
+                 names);
+    }
+
     void afterEdit_data()
     {
         QTest::addColumn<int>("count");
