@@ -2,20 +2,22 @@
 
 #include <vector>
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
 class QTextStream;
 class VideoGenerator;
-struct PlannedCut;
-struct VideoInfo;
 
-// `trimora split VIDEO (--at TIME... | --parts N | --every SECONDS) [--library DIR]`:
-// the editor's whole job without a screen, through the same cut model, export plan,
-// generator and library. Exit status 0 when every clip is in the library, 1 when a
-// clip failed, 2 for bad usage, a video that cannot be read or a library that cannot
-// take the clips (nothing is cut then), 128 + the signal's number when stopped by
-// SIGINT, SIGTERM or SIGHUP. Exports from here do not count towards the review prompt.
+// `trimora split [OPTION]... VIDEO... (--at TIME... | --parts N | --every TIME)`: the
+// editor's whole job without a screen, through the same cut model, export plan,
+// generator and library, for each video in turn (all are read and their splits placed
+// before anything is cut). `--dry-run` shows the clips and cuts nothing; `--json`
+// writes one document about them to standard output. Exit status 0 when every clip is
+// in the library, 1 when a clip failed, 2 for bad usage, a video that cannot be read
+// or a library that cannot take the clips (nothing is cut then), 128 + the signal's
+// number when stopped by SIGINT, SIGTERM, SIGHUP or a closed standard output. Exports
+// from here do not count towards the review prompt.
 class SplitCommand final {
 public:
     enum ExitStatus { Success = 0, ClipFailed = 1, BadUsage = 2 };
@@ -33,8 +35,11 @@ public:
     static QString usage();
 
     struct SplitRequest;
+    struct VideoJob;
+
+    Q_DECLARE_TR_FUNCTIONS(SplitCommand)
 
 private:
-    static int runExport(const SplitRequest& request, const std::vector<PlannedCut>& plan, const VideoInfo& video,
-                         VideoGenerator& generator, Io& io);
+    static int runExport(const SplitRequest& request, VideoJob& job, VideoGenerator& generator, Io& io,
+                         QTextStream* results);
 };

@@ -53,6 +53,22 @@ void markLeading(std::vector<ScannedPacket>& packets)
 
 } // namespace
 
+FrameCount countClipFrames(const std::vector<ScannedPacket>& packets, const ClipPlan& plan)
+{
+    const int64_t end = plan.endPts.value_or(std::numeric_limits<int64_t>::max());
+    const int64_t headEnd = plan.copyKey ? std::min(plan.copyKey->pts, end) : end;
+    const int64_t tailStart = plan.hasTail() ? plan.copyUntil : end;
+    FrameCount count;
+    for (const ScannedPacket& packet : packets) {
+        if (packet.pts < plan.firstPts || packet.pts >= end)
+            continue;
+        ++count.frames;
+        if (packet.pts < headEnd || packet.pts >= tailStart)
+            ++count.encoded;
+    }
+    return count;
+}
+
 ClipPlanner::~ClipPlanner() = default;
 
 Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source)
@@ -374,14 +390,19 @@ void ClipPlanner::findCopyEnd(ClipPlan& plan, bool* failed)
     plan.copyUntil = std::numeric_limits<int64_t>::max();
 }
 
-Outcome<double> ClipPlanner::keyframeAtOrBefore(double time)
+Outcome<std::vector<ScannedPacket>> ClipPlanner::allPackets()
 {
     bool failed = false;
-    const std::optional<ScannedPacket> key = keyAtOrBefore(toTicks(time), &failed);
+    std::vector<ScannedPacket> packets
+        = scan(std::numeric_limits<int64_t>::min() / 2, std::numeric_limits<int64_t>::max() / 2, &failed);
     if (failed)
-        return Outcome<double>::failure(unreadableProblem());
-    // None before it: the clip starts with the video.
-    return key ? std::max(0.0, double(key->pts - origin) * av_q2d(base)) : 0.0;
+        return Outcome<std::vector<ScannedPacket>>::failure(unreadableProblem());
+    return packets;
+}
+
+double ClipPlanner::secondsOf(int64_t pts) const
+{
+    return std::max(0.0, double(pts - origin) * av_q2d(base));
 }
 
 QString ClipPlanner::unreadableProblem() const
@@ -434,8 +455,8 @@ PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, boo
                 return unreadable();
             plan.endPts = key ? key->pts : plan.firstPts;
         }
-        if (plan.endPts && *plan.endPts <= plan.firstPts)
-            return {PlanResult::Kind::Empty, {}, {}};
+        if (plan.endPts && *plan.endPts <= plan.firstPts) // both ends on one frame: said where
+            return {PlanResult::Kind::Empty, plan, {}};
     }
     if (onKeyframes) {
         plan.copyKey = plan.openKey;

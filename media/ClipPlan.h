@@ -49,9 +49,17 @@ struct ClipPlan {
 struct PlanResult {
     enum class Kind { Planned, Empty, Failed };
     Kind kind = Kind::Failed;
-    ClipPlan plan;
+    ClipPlan plan; // for Empty, where both its ends fell when that is known (endPts set)
     QString error; // for Failed, complete and in the user's terms
 };
+
+// How many frames a clip planned so holds, and how many of them are encoded again,
+// from the video track's packets in decode order.
+struct FrameCount {
+    int frames = 0;
+    int encoded = 0;
+};
+FrameCount countClipFrames(const std::vector<ScannedPacket>& packets, const ClipPlan& plan);
 
 // Reads a video's packets (only the video stream's, and only near the clip's ends) to
 // plan clips. Owns its own reader of the file.
@@ -64,10 +72,11 @@ public:
 
     PlanResult plan(double startTime, double endTime, CutMode mode, bool canReencode);
 
-    // The shown time, in seconds from the video's start, of the keyframe a clip in
-    // keyframe mode starts at when asked to start at `time` (0 when none is before it),
-    // or why the video could not be read.
-    Outcome<double> keyframeAtOrBefore(double time);
+    // Every packet of the video track, in decode order, from its first keyframe on.
+    Outcome<std::vector<ScannedPacket>> allPackets();
+
+    // A time of the video track in seconds from the video's start.
+    double secondsOf(int64_t pts) const;
 
     const AVCodecParameters* codec() const { return input->streams[video]->codecpar; }
 

@@ -985,23 +985,56 @@ CutResult StreamCopyCutter::cut(const QString& source, double startTime, double 
     return ClipJob(source, startTime, endTime, output, mode).run();
 }
 
-Outcome<StreamCopyCutter::KeyframeStarts> StreamCopyCutter::keyframeStarts(const QString& source,
-                                                                          const std::vector<double>& times, CutMode mode)
+Outcome<StreamCopyCutter::Preview> StreamCopyCutter::preview(const QString& source,
+                                                            const std::vector<std::pair<double, double>>& ranges,
+                                                            CutMode mode, bool countFrames)
 {
-    Outcome<std::unique_ptr<ClipPlanner>> planner = ClipPlanner::open(source);
-    if (!planner)
-        return Outcome<KeyframeStarts>::failure(planner.error());
-    KeyframeStarts starts;
-    const AVCodecParameters* codec = planner.value()->codec();
-    starts.reencodable = FrameReencoder::supports(codec);
-    starts.codec = QString::fromUtf8(avcodec_get_name(codec->codec_id));
-    if (mode == CutMode::Exact && starts.reencodable)
-        return starts;
-    for (const double time : times) {
-        const Outcome<double> start = time <= 0.0 ? Outcome<double>(0.0) : planner.value()->keyframeAtOrBefore(time);
-        if (!start)
-            return Outcome<KeyframeStarts>::failure(start.error());
-        starts.times.push_back(start.value());
+    Outcome<std::unique_ptr<ClipPlanner>> opened = ClipPlanner::open(source);
+    if (!opened)
+        return Outcome<Preview>::failure(opened.error());
+    ClipPlanner& planner = *opened.value();
+    Preview preview;
+    preview.reencodable = FrameReencoder::supports(planner.codec());
+    preview.codec = QString::fromUtf8(avcodec_get_name(planner.codec()->codec_id));
+    if (mode == CutMode::Exact && preview.reencodable && !countFrames) {
+        for (const auto& [start, end] : ranges)
+            preview.clips.push_back({ClipPreview::Kind::Clip, start, end, -1, -1, {}});
+        return preview;
     }
-    return starts;
+    std::vector<PlanResult> plans;
+    for (const auto& [start, end] : ranges)
+        plans.push_back(planner.plan(start, end, mode, preview.reencodable));
+    std::vector<ScannedPacket> packets;
+    if (countFrames) {
+        Outcome<std::vector<ScannedPacket>> all = planner.allPackets();
+        if (!all)
+            return Outcome<Preview>::failure(all.error());
+        packets = std::move(all.value());
+    }
+    for (size_t k = 0; k < ranges.size(); ++k) {
+        const PlanResult& planned = plans[k];
+        ClipPreview clip;
+        clip.start = ranges[k].first;
+        clip.end = ranges[k].second;
+        if (planned.kind != PlanResult::Kind::Planned) {
+            clip.kind = planned.kind == PlanResult::Kind::Empty ? ClipPreview::Kind::Empty : ClipPreview::Kind::Failed;
+            clip.error = planned.error;
+            clip.frames = clip.encodedFrames = countFrames ? 0 : -1;
+            if (planned.plan.endPts)
+                clip.start = clip.end = planner.secondsOf(*planned.plan.endPts);
+            preview.clips.push_back(clip);
+            continue;
+        }
+        const ClipPlan& plan = planned.plan;
+        clip.start = planner.secondsOf(plan.firstPts);
+        if (plan.endPts)
+            clip.end = planner.secondsOf(*plan.endPts);
+        if (countFrames) {
+            const FrameCount count = countClipFrames(packets, plan);
+            clip.frames = count.frames;
+            clip.encodedFrames = count.encoded;
+        }
+        preview.clips.push_back(clip);
+    }
+    return preview;
 }

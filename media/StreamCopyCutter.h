@@ -25,16 +25,27 @@
 // MP4's movie box is written at the front, in space reserved for it.
 class StreamCopyCutter final : public ClipCutter {
 public:
-    // Where clips asked to start at these times (seconds) start in the given mode. In
-    // keyframe mode, and for a video whose codec we cannot encode (reencodable false),
-    // that is the keyframe at or before each; times is empty when every clip starts
-    // where it was asked to.
-    struct KeyframeStarts {
-        std::vector<double> times;
-        bool reencodable = true;
+    // What cutting each range would come to, worked out without writing anything: for
+    // a dry run, for reports, and to say where keyframe mode moves each split.
+    struct ClipPreview {
+        enum class Kind { Clip, Empty, Failed };
+        Kind kind = Kind::Clip;
+        double start = 0.0;     // the clip's first frame, in seconds from the video's start
+        double end = 0.0;       // the first frame of the next clip (the video's length for the last)
+        int frames = -1;        // frames in the clip; -1 when not counted
+        int encodedFrames = -1; // of those, the ones encoded again
+        QString error;          // for Failed, complete and in the user's terms
+    };
+    struct Preview {
+        std::vector<ClipPreview> clips;
+        bool reencodable = true; // else clips start at the keyframe before their split
         QString codec;
     };
-    static Outcome<KeyframeStarts> keyframeStarts(const QString& source, const std::vector<double>& times, CutMode mode);
+    // With countFrames, every packet of the video track is read once to count frames;
+    // without it, and in exact mode for a video we can encode, nothing is planned and
+    // each clip is its range as asked.
+    static Outcome<Preview> preview(const QString& source, const std::vector<std::pair<double, double>>& ranges,
+                                    CutMode mode, bool countFrames);
 
     CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output,
                   CutMode mode = CutMode::Exact) override;

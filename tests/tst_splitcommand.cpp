@@ -8,6 +8,9 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -51,45 +54,86 @@ private slots:
     {
         QTest::addColumn<QStringList>("how");
         QTest::addColumn<QList<double>>("lengths"); // of the clips in order; 0: empty, skipped
+        QTest::addColumn<QString>("note");          // what standard error says of the splits
 
-        QTest::newRow("times in any order") << QStringList{"--at", "0:06.71", "--at", "3.33"} << QList<double>{3.36, 3.36, 3.28};
-        QTest::newRow("equal parts") << QStringList{"--parts", "4"} << QList<double>{2.52, 2.48, 2.52, 2.48};
-        QTest::newRow("every three seconds") << QStringList{"--every", "3"} << QList<double>{3.0, 3.0, 3.0, 1.0};
-        QTest::newRow("a share of the length") << QStringList{"--at", "50%"} << QList<double>{5.0, 5.0};
-        QTest::newRow("split at the start") << QStringList{"--at", "0", "--at", "5"} << QList<double>{0, 5.0, 5.0};
-        // Keyframes every 2 s: the splits move back to 2 and 6.
-        QTest::newRow("keyframes only") << QStringList{"--at", "3.33", "--at", "6.71", "--keyframes"} << QList<double>{2.0, 4.0, 4.0};
-        QTest::newRow("one clip: every 20 s of 10") << QStringList{"--every", "20"} << QList<double>{10.0};
+        QTest::newRow("times in any order") << QStringList{"--at", "0:06.71", "--at", "3.33"} << QList<double>{3.36, 3.36, 3.28} << "";
+        QTest::newRow("equal parts") << QStringList{"--parts", "4"} << QList<double>{2.52, 2.48, 2.52, 2.48} << "";
+        QTest::newRow("every three seconds") << QStringList{"--every", "3"} << QList<double>{3.0, 3.0, 3.0, 1.0} << "";
+        QTest::newRow("a share of the length") << QStringList{"--at", "50%"} << QList<double>{5.0, 5.0} << "";
+        QTest::newRow("split at the start") << QStringList{"--at", "0", "--at", "5"} << QList<double>{0, 5.0, 5.0} << "";
+        QTest::newRow("one clip: every 20 s of 10") << QStringList{"--every", "20"} << QList<double>{10.0} << "";
+        // Keyframes every 2 s: the splits move back to the keyframe at or before them.
+        QTest::newRow("keyframes only") << QStringList{"--at", "3.33", "--at", "6.71", "--keyframes"} << QList<double>{2.0, 4.0, 4.0}
+                                        << "the split at 3.330 s moves to the keyframe at 2.000 s";
+        QTest::newRow("keyframes only, equal parts") << QStringList{"--parts", "3", "--keyframes"} << QList<double>{2.0, 4.0, 4.0}
+                                                     << "the split at 6.667 s moves to the keyframe at 6.000 s";
+        QTest::newRow("keyframes only, every 3 s") << QStringList{"--every", "3", "--keyframes"} << QList<double>{2.0, 4.0, 2.0, 2.0}
+                                                   << "the split at 9.000 s moves to the keyframe at 8.000 s";
+        QTest::newRow("keyframes only, on keyframes") << QStringList{"--at", "2", "--at", "0:04", "--keyframes"}
+                                                      << QList<double>{2.0, 2.0, 6.0} << "every split is on a keyframe";
+        QTest::newRow("keyframes only, a split moved to the start") << QStringList{"--at", "1.5", "--keyframes"} << QList<double>{0, 10.0}
+                                                                    << "split-0 holds no frame: both its ends are at the keyframe at 0.000 s";
     }
 
+    // What a dry run plans is what a real run cuts, and both say so in JSON.
     void splits()
     {
         QFETCH(QStringList, how);
         QFETCH(QList<double>, lengths);
+        QFETCH(QString, note);
 
         const QString library = dir->filePath(QStringLiteral("library"));
-        const Run run = ::run(trimora(QStringList{"split", fixture(QStringLiteral("h264.mp4"))} + how + QStringList{"--library", library}), cache);
+        const QStringList command = QStringList{"split", fixture(QStringLiteral("h264.mp4"))} + how + QStringList{"--library", library};
+        const Run dry = ::run(trimora(command + QStringList{"--dry-run", "--json"}), cache);
+        QVERIFY2(dry.exitCode == 0, qPrintable(dry.err));
+        QVERIFY2(!QFileInfo::exists(library), "a dry run makes nothing");
+        const QJsonObject planned = QJsonDocument::fromJson(dry.out.toUtf8()).object();
+        QCOMPARE(planned.value("status").toString(), QStringLiteral("dry run"));
+
+        const Run run = ::run(trimora(command + QStringList{"--json"}), cache);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        const QStringList lines = run.out.trimmed().split(QLatin1Char('\n'));
+        const QJsonObject done = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(done.value("status").toString(), QStringLiteral("done"));
+        const QJsonArray plannedClips = planned.value("videos").toArray().at(0).toObject().value("clips").toArray();
+        const QJsonArray clips = done.value("videos").toArray().at(0).toObject().value("clips").toArray();
+        QCOMPARE(plannedClips.size(), lengths.size());
+        QCOMPARE(clips.size(), lengths.size());
+        QCOMPARE(done.value("totals").toObject().value("saved").toInt(), lengths.size() - lengths.count(0.0));
+        // Under --json, the lines a person reads go to standard error.
+        const QStringList lines = run.err.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^split-\\d+: ")));
+        int encoded = 0;
         QCOMPARE(lines.size(), lengths.size());
-        for (int k = 0; k < lines.size(); ++k) {
+        for (int k = 0; k < lengths.size(); ++k) {
             const QString clip = library + QStringLiteral("/split-%1.mp4").arg(k);
             QCOMPARE(lines[k], QStringLiteral("split-%1: ").arg(k) + (lengths[k] == 0 ? QStringLiteral("empty, skipped") : clip));
-            // Each clip is the frames asked for: lengths on the 25 fps frame grid.
+            const QJsonObject saved = clips[k].toObject();
+            const QJsonObject plan = plannedClips[k].toObject();
+            encoded += plan.value("encodedFrames").toInt();
+            for (const char* key : {"start", "end", "frames", "encodedFrames"})
+                QVERIFY2(saved.value(key) == plan.value(key), key);
+            if (lengths[k] == 0) {
+                QCOMPARE(saved.value("result").toString(), QStringLiteral("empty"));
+                QCOMPARE(plan.value("result").toString(), QStringLiteral("empty"));
+                continue;
+            }
+            QCOMPARE(saved.value("path").toString(), clip);
+            // Each clip is the frames asked for: lengths on the 25 fps frame grid, and
+            // the frames the plan counted.
             const double length = oracle::probe(clip, QStringLiteral("stream=duration"), QStringLiteral("v:0")).toDouble();
             QVERIFY2(std::abs(length - lengths[k]) < 0.001, qPrintable(QStringLiteral("%1: %2 s").arg(clip).arg(length)));
+            QCOMPARE(oracle::videoPackets(clip), plan.value("frames").toInt());
+            QVERIFY(std::abs(saved.value("end").toDouble() - saved.value("start").toDouble() - lengths[k]) < 0.001);
         }
+        // Frames are encoded again only in a smart cut with a split off the keyframes.
+        QCOMPARE(encoded > 0, !how.contains(QStringLiteral("--keyframes")) && lengths.size() > 1);
         QCOMPARE(QDir(library).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
                  lengths.size() - lengths.count(0.0));
         // Clips are cut where they live: no working file is left, in the cache or anywhere.
         checkCacheIsEmpty();
-        // Into a pipe, no progress: one line says what is being cut, and that is all;
-        // in keyframe mode, with the times each clip starts at first.
-        const bool keyframes = how.contains(QStringLiteral("--keyframes"));
-        QCOMPARE(run.err.count(QLatin1Char('\n')), keyframes ? 2 + lengths.size() : 1);
+        // Into a pipe, no progress: what is being cut, where keyframe mode moved the
+        // splits, and the clips.
         const QString into = lengths.size() == 1 ? QStringLiteral(" into 1 clip for ") : QStringLiteral(" into %1 clips for ").arg(lengths.size());
-        QVERIFY2(run.err.contains(into), qPrintable(run.err));
-        QVERIFY(!keyframes || run.err.contains(QStringLiteral("split-1 starts at 2.000 s (asked for 3.330 s)")));
+        QVERIFY2(run.err.contains(into) && run.err.contains(note) && !run.err.contains(QLatin1Char('\r')), qPrintable(run.err));
     }
 
     void progressOnATerminal()
@@ -118,8 +162,14 @@ private slots:
 
         const QString video = fixture(QStringLiteral("h264.mp4"));
         QTest::newRow("no way to split") << QStringList{"split", video} << "exactly one of";
-        QTest::newRow("no video") << QStringList{"split", "--parts", "2"} << "name one video";
-        QTest::newRow("two videos") << QStringList{"split", video, video, "--parts", "2"} << "only one video";
+        QTest::newRow("no video") << QStringList{"split", "--parts", "2"} << "name a video to split";
+        // Every video is read before anything is cut.
+        QTest::newRow("the second video is missing") << QStringList{"split", video, "missing.mp4", "--parts", "2"} << "Nothing was cut.";
+        QTest::newRow("after the end of the second video") << QStringList{"split", video, fixture("hevc10.mp4"), "--at", "5"}
+                                                            << "hevc10.mp4: --at 5 is after the end";
+        QTest::newRow("a name with a slash") << QStringList{"split", video, "--parts", "2", "--name", "a/{n}"} << "cannot name a folder";
+        QTest::newRow("a name with an unknown field") << QStringList{"split", video, "--parts", "2", "--name", "{N}"} << "unknown field {N}";
+        QTest::newRow("quiet and verbose") << QStringList{"split", video, "--parts", "2", "-qv"} << "cannot be given together";
         QTest::newRow("after the end") << QStringList{"split", video, "--at", "11"} << "after the end of the video (00:10)";
         QTest::newRow("the same point twice") << QStringList{"split", video, "--at", "5", "--at", "0:05"} << "repeats a split point";
         QTest::newRow("not a time") << QStringList{"split", video, "--at", "soon"} << "'soon' is not a time";
@@ -186,7 +236,8 @@ private slots:
         QTest::addColumn<QString>("words");
 
         QTest::newRow("folder missing: made") << "missing" << 0 << "not/yet/there/split-2.mp4";
-        QTest::newRow("already holds split-0") << "taken" << 0 << "split-0: %1/split-0 (2).mp4";
+        // Two videos in turn, named by a template; a name already taken is never replaced.
+        QTest::newRow("two videos, a name taken") << "taken" << 0 << "h264-00: %1/h264-00 (2).mp4";
         // Found before anything is cut: one message, nothing cut.
         QTest::newRow("a file where the folder should be") << "blocked" << 2 << "it is not a folder";
         QTest::newRow("read-only") << "read-only" << 2 << "Permission denied";
@@ -215,8 +266,9 @@ private slots:
         if (library == QLatin1String("missing")) {
             folder = dir->filePath(QStringLiteral("not/yet/there"));
         } else if (library == QLatin1String("taken")) {
+            command << fixture(QStringLiteral("apple.mov")) << "--name" << "{stem}-{n:02}";
             QDir().mkpath(folder);
-            QFile taken(folder + QStringLiteral("/split-0.mp4"));
+            QFile taken(folder + QStringLiteral("/h264-00.mp4"));
             QVERIFY(taken.open(QIODevice::WriteOnly));
             taken.write("a video of mine");
             taken.close();
@@ -313,8 +365,12 @@ private slots:
                 QVERIFY2(probeVideo(folder + QLatin1Char('/') + clip).ok(), qPrintable(clip));
         }
         checkOutcome(run, exitCode, words, folder, mine);
-        if (!mine.isEmpty())
-            QCOMPARE(digest(folder + QStringLiteral("/split-0.mp4")), mine);
+        if (!mine.isEmpty()) {
+            QCOMPARE(digest(folder + QStringLiteral("/h264-00.mp4")), mine);
+            QCOMPARE(entriesOf(folder).filter(QRegularExpression(QStringLiteral("^[^.]"))),
+                     (QStringList{"apple-00.mov", "apple-01.mov", "apple-02.mov", "h264-00 (2).mp4", "h264-00.mp4",
+                                  "h264-01.mp4", "h264-02.mp4"}));
+        }
         if (library == QLatin1String("cache")) {
             for (const QString& file : {victim + "/important.doc", victim + "/sub/deep.txt", victim + "/.cutting",
                                         cuts + "/cut-x/.cutting", cuts + "/cut-x/split-0.mp4"})

@@ -620,6 +620,20 @@ frames asked for; only the few frames from a split to the next keyframe are enco
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
+        <source>Would cut %1 (%2) into %n clips for %3; nothing is cut</source>
+        <translation>
+            <numerusform>Would cut %1 (%2) into %n clip for %3; nothing is cut</numerusform>
+            <numerusform>Would cut %1 (%2) into %n clips for %3; nothing is cut</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n frames</source>
+        <translation>
+            <numerusform>%n frame</numerusform>
+            <numerusform>%n frames</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Cutting %1 (%2) into %n clips for %3</source>
         <translation>
             <numerusform>Cutting %1 (%2) into %n clip for %3</numerusform>
@@ -627,7 +641,7 @@ frames asked for; only the few frames from a split to the next keyframe are enco
         </translation>
     </message>
     <message>
-        <source>No clip holds a frame; nothing was saved.</source>
+        <source>No clip of %1 holds a frame; nothing was saved.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
