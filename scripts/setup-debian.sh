@@ -5,7 +5,8 @@
 #   scripts/setup-debian.sh --ci    also what the tests and the checks after them use
 #
 # Idempotent and quick when everything is already there: apt is only touched when a
-# package is missing.
+# package is missing. When another apt or dpkg is at work (an unattended upgrade, a
+# software centre), it waits for it to finish instead of failing.
 set -euo pipefail
 
 usage="usage: setup-debian.sh [--ci]"
@@ -77,10 +78,60 @@ if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi
 
+# How long to wait for another apt or dpkg, in seconds.
+lock_timeout=1800
+lock_files=(/var/lib/dpkg/lock-frontend /var/lib/dpkg/lock /var/lib/apt/lists/lock
+    /var/cache/apt/archives/lock)
+
+# Whether another process holds one of apt's or dpkg's locks. They are fcntl() locks,
+# which /proc/locks lists by device (hex major:minor) and inode.
+package_manager_busy() {
+    local file major minor inode
+    [ -r /proc/locks ] || return 1
+    for file in "${lock_files[@]}"; do
+        [ -e "$file" ] || continue
+        read -r major minor inode < <(stat -c '%Hd %Ld %i' "$file")
+        if grep -q " $(printf '%02x:%02x' "$major" "$minor"):$inode " /proc/locks; then
+            return 0
+        fi
+    done
+    return 1
+}
+
+said_waiting=false
+wait_for_package_manager() {
+    local deadline=$((SECONDS + lock_timeout))
+    while package_manager_busy; do
+        if ! $said_waiting; then
+            echo "Waiting for the package manager..."
+            said_waiting=true
+        fi
+        if [ $SECONDS -ge $deadline ]; then
+            echo "setup-debian.sh: the package manager is still busy after ${lock_timeout} s" >&2
+            exit 1
+        fi
+        sleep 1
+    done
+}
+
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# apt-get once the package manager is free. apt-get waits for dpkg's lock itself
+# (DPkg::Lock::Timeout) but not for the package lists' lock, so a run that fails while
+# another process has taken a lock meanwhile waits and tries again.
 apt_get() {
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get "$@"
+    local deadline=$((SECONDS + lock_timeout))
+    while :; do
+        wait_for_package_manager
+        if $sudo env DEBIAN_FRONTEND=noninteractive \
+            apt-get -o DPkg::Lock::Timeout="$lock_timeout" "$@"; then
+            return 0
+        fi
+        if ! package_manager_busy || [ $SECONDS -ge $deadline ]; then
+            return 1
+        fi
+    done
 }
 
 echo "Installing: ${missing[*]}"
