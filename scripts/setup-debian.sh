@@ -25,8 +25,9 @@ packages=(
     # test fixtures with damaged or hostile headers are patched by a small script
     python3
     # the checks after the tests: sanitizers and fuzzing with clang, the package's
-    # desktop files
-    clang libclang-rt-14-dev appstream desktop-file-utils
+    # desktop files, the package itself, its manual page and its bash completion
+    clang libclang-rt-14-dev appstream desktop-file-utils lintian man-db groff-base
+    bash-completion
 )
 
 missing=()
