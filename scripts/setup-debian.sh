@@ -55,8 +55,9 @@ test_packages=(
 # The checks after the tests in .ci/run: a tool a new check needs goes here.
 check_packages=(
     # the checks after the tests: sanitizers and fuzzing with clang, the package's
-    # desktop files
-    clang libclang-rt-14-dev appstream desktop-file-utils
+    # desktop files, the package itself, its manual page and its bash completion
+    clang libclang-rt-14-dev appstream desktop-file-utils lintian man-db groff-base
+    bash-completion
 )
 
 if $ci; then
