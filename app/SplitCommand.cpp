@@ -646,6 +646,11 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
         for (VideoJob& job : jobs) {
             const int result = runExport(request, job, generator, io, results);
             status = std::max(status, result);
+            if (result == BadUsage) {
+                // The library cannot take this video's clips: nor, then, those of the next.
+                io.err << (&job == &jobs.front() ? tr("Nothing was cut.") : tr("Nothing more was cut.")) << "\n";
+                break;
+            }
             if (result > 128)
                 break;
         }
@@ -707,8 +712,7 @@ int SplitCommand::runExport(const SplitRequest& request, VideoJob& job, VideoGen
     const Outcome<void> started = startExport(job.plan, QUrl::fromLocalFile(QFileInfo(job.path).absoluteFilePath()),
                                               generator, folder, std::move(handlers));
     if (!started) {
-        io.err << "trimora split: " << escapeControlCharacters(started.error()) << "\n"
-               << SplitCommand::tr("Nothing was cut.") << "\n";
+        io.err << "trimora split: " << escapeControlCharacters(started.error()) << "\n";
         io.err.flush();
         return BadUsage;
     }
