@@ -459,21 +459,18 @@ QJsonObject clipJson(const VideoJob& job, size_t k, bool dryRun)
 QByteArray commandJson(const std::vector<VideoJob>& jobs, const SplitRequest& request, int status)
 {
     QJsonArray videos;
-    int clips = 0;
-    int saved = 0;
-    int empty = 0;
-    int failed = 0;
+    // Every result a clip can have, counted (those of a dry run and a stop included).
+    QJsonObject totals{{QStringLiteral("clips"), 0}, {QStringLiteral("saved"), 0}, {QStringLiteral("empty"), 0},
+                       {QStringLiteral("failed"), 0}};
     for (const VideoJob& job : jobs) {
         QJsonArray list;
         for (size_t k = 0; k < job.plan.size(); ++k) {
             const QJsonObject clip = clipJson(job, k, request.dryRun);
             const QString result = clip.value(QStringLiteral("result")).toString();
-            saved += result == QLatin1String("saved");
-            empty += result == QLatin1String("empty");
-            failed += result == QLatin1String("failed");
+            totals.insert(result, totals.value(result).toInt() + 1);
             list.append(clip);
         }
-        clips += int(job.plan.size());
+        totals.insert(QStringLiteral("clips"), totals.value(QStringLiteral("clips")).toInt() + int(job.plan.size()));
         videos.append(QJsonObject{
             {QStringLiteral("path"), shownFileName(job.path)},
             {QStringLiteral("duration"), jsonSeconds(job.info.duration)},
@@ -490,12 +487,7 @@ QByteArray commandJson(const std::vector<VideoJob>& jobs, const SplitRequest& re
         {QStringLiteral("keyframesOnly"), request.keyframes},
         {QStringLiteral("library"), shownFileName(request.library)},
         {QStringLiteral("videos"), videos},
-        {QStringLiteral("totals"), QJsonObject{
-            {QStringLiteral("clips"), clips},
-            {QStringLiteral("saved"), saved},
-            {QStringLiteral("empty"), empty},
-            {QStringLiteral("failed"), failed},
-        }},
+        {QStringLiteral("totals"), totals},
     };
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }

@@ -89,6 +89,7 @@ private slots:
         QVERIFY2(!QFileInfo::exists(library), "a dry run makes nothing");
         const QJsonObject planned = QJsonDocument::fromJson(dry.out.toUtf8()).object();
         QCOMPARE(planned.value("status").toString(), QStringLiteral("dry run"));
+        QCOMPARE(planned.value("totals").toObject().value("planned").toInt(), lengths.size() - lengths.count(0.0));
 
         const Run run = ::run(trimora(command + QStringList{"--json"}), cache);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
