@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -53,6 +53,45 @@ struct PlanResult {
     QString error; // for Failed, complete and in the user's terms
 };
 
+// Marks each keyframe of packets (in decode order) that frames decoded after it are
+// shown before.
+void markLeading(std::vector<ScannedPacket>& packets);
+
+// The video track's packets as the planner reads them: the file's, or a list in a test.
+class PacketReader {
+public:
+    virtual ~PacketReader() = default;
+    // The packets in decode order from the keyframe that decodes at or before `from`
+    // (from the track's first keyframe when there is none) until the first one that
+    // decodes after `until`, or the end, with their leading marks. Sets failed when
+    // the track cannot be read.
+    virtual std::vector<ScannedPacket> read(int64_t from, int64_t until, bool* failed) = 0;
+};
+
+// What the planner knows of the track besides its packets, in the track's ticks.
+struct TrackTiming {
+    int64_t margin = 1;                                   // how far around a time is read first
+    int64_t knownEnd = std::numeric_limits<int64_t>::max(); // the picture's end as the file states it
+    int64_t endSlack = 0; // a split this close to knownEnd may find no frame after it
+    bool mayDropLeading = false; // a copy may start at a keyframe and leave out its leading pictures
+};
+
+// Why a clip could not be planned.
+enum class PlanProblem { None, Unreadable, EndsEarly, NoFirstKeyframe };
+
+struct PlanDecision {
+    PlanResult::Kind kind = PlanResult::Kind::Failed;
+    ClipPlan plan;
+    PlanProblem problem = PlanProblem::None;
+};
+
+// How a clip from the first frame shown at or after `start` up to the first shown at or
+// after `end` (none: to the end of the video) is made, from the packets alone. With
+// onKeyframes, each end moves to the clean keyframe at or before it and nothing is
+// encoded. Times are ticks of the track.
+PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t start, std::optional<int64_t> end,
+                      bool onKeyframes);
+
 // How many frames a clip planned so holds, and how many of them are encoded again,
 // from the video track's packets in decode order.
 struct FrameCount {
@@ -63,7 +102,7 @@ FrameCount countClipFrames(const std::vector<ScannedPacket>& packets, const Clip
 
 // Reads a video's packets (only the video stream's, and only near the clip's ends) to
 // plan clips. Owns its own reader of the file.
-class ClipPlanner final {
+class ClipPlanner final : private PacketReader {
 public:
     // The error is complete ("Could not read video 'x.mp4': ...").
     static Outcome<std::unique_ptr<ClipPlanner>> open(const QString& source);
@@ -84,18 +123,10 @@ private:
     ClipPlanner() = default;
     QString problem(const QString& what) const;
     QString unreadableProblem() const;
-    std::vector<ScannedPacket> scan(int64_t from, int64_t until, bool* failed);
+    std::vector<ScannedPacket> read(int64_t from, int64_t until, bool* failed) override;
     bool isClean(const AVPacket* packet) const;
-    void scanBack(int64_t threshold, bool* failed,
-                  const std::function<bool(const std::vector<ScannedPacket>& packets, bool fromTop)>& settled);
-    std::optional<ScannedPacket> keyAtOrBefore(int64_t threshold, bool* failed);
-    PlanResult planStart(int64_t threshold, ClipPlan& plan, bool* failed);
-    std::optional<int64_t> firstPtsAtOrAfter(int64_t threshold, bool* failed);
-    void findCopyKey(ClipPlan& plan, bool* failed);
-    void findCopyEnd(ClipPlan& plan, bool* failed);
     int64_t toTicks(double seconds) const;
-    double knownLength() const;
-    double endSlack() const;
+    TrackTiming timing() const;
 
     QString source;
     InputFormat input;

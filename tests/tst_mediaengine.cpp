@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "ClipPlan.h"
 #include "MediaOracle.h"
 #include "MediaProbe.h"
 #include "StreamCopyCutter.h"
@@ -42,6 +43,50 @@ double nearestFrame(const QImage& picture, const QString& file, double from, dou
     return best;
 }
 
+// A video track written as its packets in decode order: "I" a keyframe a decoder can
+// start at (H.264 IDR, HEVC IDR or CRA), "K" one it cannot (an open-GOP I picture),
+// anything else a frame that is no keyframe; the number is the frame's shown time.
+// Decode times count up from -2, so that no frame decodes after it is shown.
+class ListedPackets final : public PacketReader {
+public:
+    explicit ListedPackets(const QString& track)
+    {
+        int64_t dts = -2;
+        for (const QString& word : track.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const QChar kind = word.at(0);
+            packets.push_back({word.mid(1).toLongLong(), dts++, kind == 'I' || kind == 'K', kind == 'I', false});
+        }
+        markLeading(packets);
+    }
+
+    // As a seek and a read of the file would give them.
+    std::vector<ScannedPacket> read(int64_t from, int64_t until, bool*) override
+    {
+        size_t start = 0;
+        for (size_t i = 0; i < packets.size(); ++i) {
+            if (packets[i].key && packets[i].dts <= from)
+                start = i;
+        }
+        while (start < packets.size() && !packets[start].key)
+            ++start;
+        std::vector<ScannedPacket> read;
+        for (size_t i = start; i < packets.size(); ++i) {
+            read.push_back(packets[i]);
+            if (packets[i].dts > until)
+                break;
+        }
+        return read;
+    }
+
+private:
+    std::vector<ScannedPacket> packets;
+};
+
+QString optionalTicks(const std::optional<ScannedPacket>& packet)
+{
+    return packet ? QString::number(packet->pts) : QStringLiteral("-");
+}
+
 } // namespace
 
 // A file for the cutter to write, open as the library hands one out; closed with this.
@@ -75,6 +120,81 @@ private slots:
 
     // QTemporaryDir cannot remove a name that is not UTF-8.
     void cleanup() { removeFolder(dir->path()); }
+
+    // Every decision of the planner, on tracks written out: a clip's first frame, the
+    // keyframe its head is decoded from, where the copy starts and stops, and the tail.
+    void plans_data()
+    {
+        QTest::addColumn<QString>("track");
+        QTest::addColumn<QString>("how"); // "exact" or "keyframes", then "dropping" if leading pictures may be left out
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("end"); // -1: to the end of the video
+        QTest::addColumn<QString>("plan");
+
+        // Closed GOPs of six frames with B-frames; a frame is one tick.
+        const QString closed = "I0 P2 B1 P5 B3 B4 I6 P8 B7 P11 B9 B10 I12 P14 B13 P17 B15 B16";
+        QTest::newRow("on a keyframe, to the next") << closed << "exact" << 6LL << 12LL << "from 6 open 6 copy 6 until 12";
+        QTest::newRow("between keyframes: head and tail") << closed << "exact" << 4LL << 14LL << "from 4 open 0 copy 6 until 13 tail 12";
+        QTest::newRow("one tick after a frame") << closed << "exact" << 7LL << 15LL << "from 7 open 6 copy 12 until 15";
+        QTest::newRow("before the first frame") << closed << "exact" << -5LL << 3LL << "from 0 open 0 copy 0 until 3";
+        QTest::newRow("to the end") << closed << "exact" << 15LL << -1LL << "from 15 open 12 copy - until -";
+        QTest::newRow("after the last frame") << closed << "exact" << 18LL << -1LL << "empty";
+        QTest::newRow("ends before it says") << closed << "exact, ends at 40" << 30LL << -1LL << "failed: ends early";
+        QTest::newRow("keyframes: each end moves back") << closed << "keyframes" << 8LL << 14LL << "from 6 open 6 copy 6 until 12";
+        QTest::newRow("keyframes: ends exactly on keyframes") << closed << "keyframes" << 6LL << 12LL << "from 6 open 6 copy 6 until 12";
+        QTest::newRow("keyframes: both ends on one keyframe") << closed << "keyframes" << 7LL << 10LL << "empty at 6";
+        QTest::newRow("keyframes: before the first") << closed << "keyframes" << -3LL << 4LL << "empty at 0";
+        // An open GOP (H.264): only the first I picture starts afresh.
+        const QString open = "I0 P3 B1 B2 K6 B4 B5 P9 B7 B8 K12 B10 B11 P15 B13 B14";
+        QTest::newRow("open GOP: all encoded again") << open << "exact" << 7LL << 13LL << "from 7 open 0 copy - until -";
+        QTest::newRow("open GOP, keyframes: back to the IDR") << open << "keyframes" << 7LL << -1LL << "from 0 open 0 copy 0 until -";
+        // HEVC CRA pictures with leading pictures: a copy may start at one and leave
+        // them to the head.
+        const QString cra = "I0 P3 B1 B2 I6 B4 B5 P9 B7 B8 I12 B10 B11 P15 B13 B14";
+        QTest::newRow("among a CRA's leading pictures") << cra << "exact, dropping" << 4LL << 8LL << "from 4 open 0 copy 6 until 7 tail 6 dropping";
+        QTest::newRow("ending among a CRA's leading pictures") << cra << "exact, dropping" << 4LL << 11LL << "from 4 open 0 copy - until -";
+        QTest::newRow("leading pictures kept: no copy") << cra << "exact" << 4LL << 11LL << "from 4 open 0 copy - until -";
+        QTest::newRow("keyframes: a CRA with leading pictures is passed") << cra << "keyframes, dropping" << 8LL << -1LL
+                                                                          << "from 0 open 0 copy 0 until -";
+        QTest::newRow("no keyframe a decoder can start at") << "K0 P1 P2" << "exact" << 1LL << -1LL << "failed: no first keyframe";
+    }
+
+    void plans()
+    {
+        QFETCH(QString, track);
+        QFETCH(QString, how);
+        QFETCH(qint64, start);
+        QFETCH(qint64, end);
+
+        ListedPackets packets(track);
+        TrackTiming timing;
+        timing.margin = 2;
+        timing.knownEnd = how.contains(QStringLiteral("ends at 40")) ? 40 : 18;
+        timing.endSlack = 2;
+        timing.mayDropLeading = how.contains(QStringLiteral("dropping"));
+        const PlanDecision decision = planClip(packets, timing, start, end < 0 ? std::nullopt : std::optional<int64_t>(end),
+                                               how.startsWith(QStringLiteral("keyframes")));
+        const ClipPlan& plan = decision.plan;
+        QString got;
+        if (decision.kind == PlanResult::Kind::Failed) {
+            got = decision.problem == PlanProblem::EndsEarly ? QStringLiteral("failed: ends early")
+                : decision.problem == PlanProblem::NoFirstKeyframe ? QStringLiteral("failed: no first keyframe")
+                                                                   : QStringLiteral("failed: unreadable");
+        } else if (decision.kind == PlanResult::Kind::Empty) {
+            got = plan.endPts ? QStringLiteral("empty at %1").arg(*plan.endPts) : QStringLiteral("empty");
+        } else {
+            got = QStringLiteral("from %1 open %2 copy %3 until %4")
+                      .arg(plan.firstPts)
+                      .arg(plan.openKey.pts)
+                      .arg(optionalTicks(plan.copyKey),
+                           plan.copyUntil == std::numeric_limits<int64_t>::max() ? QStringLiteral("-") : QString::number(plan.copyUntil));
+            if (plan.hasTail())
+                got += QStringLiteral(" tail ") + optionalTicks(plan.tailKey);
+            if (plan.dropLeading)
+                got += QStringLiteral(" dropping");
+        }
+        QTEST(got, "plan");
+    }
 
     void probes_data()
     {
