@@ -154,6 +154,12 @@ private slots:
             ++results;
         }
         QCOMPARE(results, 3);
+        // Quiet: the clips on standard output, and not a word besides.
+        const Run quiet = ::run({"script", "-qec", command + QStringLiteral(" -q --name 'quiet-{n}'"), "/dev/null"}, cache);
+        QCOMPARE(quiet.exitCode, 0);
+        QVERIFY2(!quiet.out.contains(QStringLiteral("clips")) && !quiet.out.contains(QStringLiteral("Cutting"))
+                     && quiet.out.count(QStringLiteral("quiet-")) == 6,
+                 qPrintable(quiet.out));
     }
 
     void badUsage_data()
