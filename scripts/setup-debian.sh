@@ -50,6 +50,8 @@ test_packages=(
     exfat-fuse exfatprogs fuse3
     # test fixtures with damaged or hostile headers are patched by a small script
     python3
+    # the order of a clip's flush and its naming is watched in its system calls
+    strace
 )
 
 # The checks after the tests in .ci/run: a tool a new check needs goes here.

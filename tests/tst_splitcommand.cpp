@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -383,6 +384,34 @@ private slots:
                                         cuts + "/cut-x/.cutting", cuts + "/cut-x/split-0.mp4"})
                 QVERIFY2(QFileInfo::exists(file), qPrintable(file));
         }
+    }
+
+    // A clip is on the disk before it has a name: its file is flushed, through the
+    // descriptor that wrote it, before the link that names it; a power loss after
+    // the name never leaves an empty clip under it.
+    void flushedBeforeNamed()
+    {
+        const QString trace = dir->filePath(QStringLiteral("trace"));
+        const Run run = ::run(QStringList{"strace", "-f", "-qq", "-e", "trace=fsync,fdatasync,linkat", "-o", trace}
+                                  + trimora({"split", fixture(QStringLiteral("h264.mp4")), "--parts", "3", "--library",
+                                             dir->filePath(QStringLiteral("library"))}),
+                              cache);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QFile log(trace);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QRegularExpression flush(QStringLiteral("^\\d+ f(?:data)?sync\\((\\d+)\\) += 0$"));
+        const QRegularExpression name(QStringLiteral("^\\d+ linkat\\(AT_FDCWD, \"/proc/self/fd/(\\d+)\", .*split-\\d\\.mp4\", .*\\) = 0$"));
+        QSet<QString> flushed;
+        int named = 0;
+        for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'))) {
+            if (const QRegularExpressionMatch match = flush.match(line); match.hasMatch())
+                flushed.insert(match.captured(1));
+            if (const QRegularExpressionMatch match = name.match(line); match.hasMatch()) {
+                QVERIFY2(flushed.remove(match.captured(1)), qPrintable(line));
+                ++named;
+            }
+        }
+        QCOMPARE(named, 3);
     }
 
     void sourceChangedDuringTheExport_data()
