@@ -282,7 +282,8 @@ private slots:
         QTest::newRow("H.264 with B-frames") << "h264.mp4" << QList<double>{2.0, 3.33, 4.04, 5.00004, 7.96, 9.95} << false << "mp4" << 60;
         // Between keyframes, and on one (it starts the clip).
         QTest::newRow("H.264, keyframes only") << "h264.mp4" << QList<double>{3.33, 4.0, 6.71} << true << "mp4" << 100;
-        QTest::newRow("HEVC") << "hevc.mp4" << QList<double>{3.33, 6.71, 9.91, 9.95} << false << "mp4" << 60;
+        // 1.96 is a leading picture of the CRA picture at 2.0: decoded after it, shown before.
+        QTest::newRow("HEVC") << "hevc.mp4" << QList<double>{1.96, 3.33, 6.71, 9.91, 9.95} << false << "mp4" << 60;
         QTest::newRow("HEVC, 10 bits") << "hevc10.mp4" << QList<double>{1.3, 2.5} << false << "mp4" << 50;
         QTest::newRow("variable frame rate") << "vfr.mp4" << QList<double>{1.01, 5.55, 9.0} << false << "mp4" << 50;
         // Every keyframe has pictures decoded after it that refer back across it: only
