@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <QUrl>
 
@@ -201,6 +202,25 @@ inline QString probe(const QString& path, const QString& entries, const QString&
     if (!streams.isEmpty())
         command << "-select_streams" << streams;
     return run(command << path).out.trimmed();
+}
+
+// The colour descriptions of the H.264 or HEVC sequence parameter sets a file's
+// picture carries (its own and any sent with frames), each "primaries transfer matrix"
+// or "none": the distinct ones, one a line.
+inline QString parameterSetColours(const QString& path)
+{
+    const QString trace = run({"ffmpeg", "-v", "trace", "-nostdin", "-i", path, "-map", "0:v:0", "-c", "copy", "-bsf:v",
+                               "trace_headers", "-f", "null", "-"}).err;
+    QStringList sets;
+    for (const QString& line : trace.split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1String("] Sequence Parameter Set")))
+            sets << QStringLiteral("none");
+        else if (!sets.isEmpty() && line.contains(QRegularExpression(QStringLiteral(" (colour_primaries|transfer_characteristics|matrix_coefficients) "))))
+            sets.last() = (sets.last() == QLatin1String("none") ? QString() : sets.last() + QLatin1Char(' ')) + line.section(QLatin1Char(' '), -1);
+    }
+    sets.removeDuplicates();
+    sets.sort();
+    return sets.join(QLatin1Char('\n'));
 }
 
 // The least PSNR (dB, luma and chroma together) of a clip's pictures against the

@@ -35,8 +35,10 @@ ff -f lavfi -i "testsrc2=size=320x240:rate=30:duration=10" -f lavfi -i "$audio" 
 # Open GOPs: pictures after a keyframe may refer back across it.
 ff -f lavfi -i "$video" -f lavfi -i "$audio" $x264 -x264-params open-gop=1:keyint=50:min-keyint=50:scenecut=0 \
    -bf 3 $aac opengop.mp4
-# A QuickTime movie with Apple's own metadata keys.
+# A QuickTime movie with Apple's own metadata keys, its colours said to be BT.709 as a
+# phone's are.
 ff -f lavfi -i "$video" -f lavfi -i "$audio" $x264 -g 50 -bf 2 $aac -movflags +use_metadata_tags \
+   -color_primaries bt709 -color_trc bt709 -colorspace bt709 \
    -metadata com.apple.quicktime.make="Trimora Test Camera" -metadata creation_time="2024-05-01T10:00:00Z" \
    -timecode 01:00:00:00 apple.mov
 # HEVC with 10 bits a sample, keyframes a second apart.
