@@ -106,8 +106,7 @@ bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& mo
             *error = SplitCommand::tr("--parts: %1 is not a whole number from 1 to %2.").arg(parts).arg(MAX_CLIPS);
             return false;
         }
-        for (int k = 1; k < parts; ++k)
-            model.addSplitPoint(double(k) / parts);
+        model.addSplitPoints(equalPartsPoints(parts));
         return true;
     }
     const Outcome<CommandLineTime> every = parseCommandLineTime(request.every);
@@ -124,8 +123,7 @@ bool placeSplitPoints(const SplitRequest& request, double duration, CutModel& mo
         *error = SplitCommand::tr("--every: %1 would make more than %2 clips.").arg(request.every).arg(MAX_CLIPS);
         return false;
     }
-    for (int k = 1; k * every->value < duration; ++k)
-        model.addSplitPoint(k * every->value / duration);
+    model.addSplitPoints(everyPoints(every->value, duration));
     return true;
 }
 
