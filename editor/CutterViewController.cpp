@@ -712,6 +712,16 @@ void CutterViewController::updateControlsState()
         setDoneGradientAlphas(target.gray, target.pink);
     }
     ui->doneButton->setText(state.doneTitle);
+    showSaving();
+}
+
+// While an export runs, the done button is off and says so; after it, the button is as
+// its look says (on in the pink look) with its title.
+void CutterViewController::showSaving()
+{
+    const bool saving = !exports.empty();
+    ui->doneButton->setEnabled(!saving && ViewAlpha::alpha(ui->enabledPinkGradient) == 1.0);
+    ui->doneButton->setText(saving ? tr("Saving…") : doneButtonTitle(model.splitPointCount() + 1));
 }
 
 void CutterViewController::setDoneGradientAlphas(double gray, double pink)
@@ -723,7 +733,9 @@ void CutterViewController::setDoneGradientAlphas(double gray, double pink)
 
 void CutterViewController::touchDone()
 {
-    if (!loaded || !mainAsset)
+    // One export per editor at a time: a second Save while one runs would save every
+    // clip twice. Saving the same splits again once it is over stays possible.
+    if (!loaded || !mainAsset || !exports.empty())
         return;
     exportClips();
 }
@@ -844,6 +856,7 @@ void CutterViewController::showProgress()
     ui->exportProgressLabel->setToolTip(libraryNotice);
     if (!libraryNotice.isEmpty())
         ui->exportProgressLabel->setText(ui->exportProgressLabel->text() + QStringLiteral(" · ") + libraryNotice);
+    showSaving();
 }
 
 void CutterViewController::showLibraryNotice(const QString& notice)

@@ -147,6 +147,7 @@ private:
     void showFinishedAlert(const ExportSummary& summary, const QStringList& clips);
     void showFailureAlert(const ExportSummary& summary, std::vector<ClipReport> failures);
     void showProgress();
+    void showSaving();
     QString libraryNotice; // what holds the saving up, while it runs
     QWidget* alertParent();
 

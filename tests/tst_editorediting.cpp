@@ -259,6 +259,9 @@ private slots:
             QCOMPARE(content, QByteArray("clip from ") + QByteArray::number(3 * (name.at(6).digitValue())));
         QCOMPARE(h.editor->cutModel().splitPoints(), (std::vector<double>{0.6, 0.3}));
         QVERIFY(h.outlet("exportProgressLabel")->isHidden());
+        // Saving again is up to the user once the export is over.
+        QVERIFY(h.outlet<QPushButton>("doneButton")->isEnabled());
+        QCOMPARE(h.outlet<QPushButton>("doneButton")->text(), QStringLiteral("Done, Save 3 Videos"));
         const QList<QMessageBox*> errors = openAlerts(QStringLiteral("Error"));
         QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
         for (const QString& name : clip.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
@@ -292,8 +295,11 @@ private slots:
         QVERIFY(guard.mayClose());
         h.splitAt(0.5);
         h.editor->touchDone();
+        // One export per editor: a second Save while it runs would save every clip twice.
+        auto* done = h.outlet<QPushButton>("doneButton");
+        QVERIFY(!done->isEnabled() && done->text() == QStringLiteral("Saving…"));
         h.editor->touchDone();
-        QCOMPARE(h.editor->runningExports(), 2);
+        QCOMPARE(h.editor->runningExports(), 1);
         // While the clips are on their way, the window stays and says why.
         QVERIFY(!guard.mayClose());
         QCOMPARE(openAlerts(QStringLiteral("Still Saving")).size(), 1);
@@ -305,8 +311,8 @@ private slots:
         QVERIFY(editor);
         QTRY_VERIFY(!editor);
         QTRY_COMPARE(quit.count(), 1);
-        QTRY_COMPARE(h.reviewActions, 2);
-        QCOMPARE(int(library->taken().size()), 2); // two exports of the same two clips, by name
+        QTRY_COMPARE(h.reviewActions, 1);
+        QCOMPARE(int(library->taken().size()), 2);
     }
 
     void keyboard()
