@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QIcon>
 #include <QScreen>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -98,6 +99,12 @@ void nameApplication()
     QApplication::setApplicationDisplayName(QStringLiteral("Trimora"));
     QApplication::setApplicationVersion(QStringLiteral(TRIMORA_VERSION));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(APPLICATION_ID));
+    // The window's own icon, for window managers and task bars that do not look it up
+    // by the desktop file: the installed theme's, else the one built in.
+    QIcon builtIn;
+    for (const int size : {16, 32, 48, 256})
+        builtIn.addFile(QStringLiteral(":/icons/%1x%1/%2.png").arg(size).arg(QLatin1String(APPLICATION_ID)));
+    QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(APPLICATION_ID), builtIn));
 }
 
 // A logout's SIGTERM does not wait for saving, as closing the window does: every export
