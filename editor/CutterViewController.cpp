@@ -142,6 +142,13 @@ void CutterViewController::addShortcuts()
     shortcut(QKeySequence(Qt::Key_Left), [this] { stepFrames(-1); }, true);
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Right), [this] { stepSeconds(1.0); }, true);
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Left), [this] { stepSeconds(-1.0); }, true);
+    // J, K and L as in other video tools: a second back, pause, play.
+    shortcut(QKeySequence(Qt::Key_J), [this] { stepSeconds(-1.0); }, true);
+    shortcut(QKeySequence(Qt::Key_K), [this] { touchPause(); });
+    shortcut(QKeySequence(Qt::Key_L), [this] {
+        if (!videoPlayer || !videoPlayer->isPlaying())
+            touchPlay();
+    });
     shortcut(QKeySequence(Qt::Key_Home), [this] { goToFrame(0); });
     shortcut(QKeySequence(Qt::Key_End), [this] { goToFrame(frames().lastFrame()); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] { touchGoToTime(); });

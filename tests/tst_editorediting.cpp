@@ -347,6 +347,12 @@ private slots:
         QVERIFY(h.player->playing);
         QTest::keyClick(h.editor.get(), Qt::Key_Space);
         QVERIFY(!h.player->playing);
+        // L plays (and keeps playing), K pauses.
+        QTest::keyClick(h.editor.get(), Qt::Key_L);
+        QTest::keyClick(h.editor.get(), Qt::Key_L);
+        QVERIFY(h.player->playing);
+        QTest::keyClick(h.editor.get(), Qt::Key_K);
+        QVERIFY(!h.player->playing);
         QSignalSpy closing(h.editor.get(), &CutterViewController::closeRequested);
         QTest::keyClick(h.editor.get(), Qt::Key_Escape);
         QCOMPARE(closing.count(), 1);
@@ -367,6 +373,11 @@ private slots:
                                    QKeySequence(Qt::Key_Left)}
             << false << 49;
         QTest::newRow("the last frame") << QList<QKeySequence>{QKeySequence(Qt::Key_End)} << false << 249;
+        QTest::newRow("two seconds on, J a second back")
+            << QList<QKeySequence>{QKeySequence(Qt::SHIFT | Qt::Key_Right), QKeySequence(Qt::SHIFT | Qt::Key_Right),
+                                   QKeySequence(Qt::Key_J)}
+            << false << 25;
+        QTest::newRow("K: pause where it plays") << QList<QKeySequence>{QKeySequence(Qt::Key_K)} << true << 50;
         QTest::newRow("back past the first frame stays on it")
             << QList<QKeySequence>{right, QKeySequence(Qt::Key_Home), QKeySequence(Qt::Key_Left)} << false << 0;
     }
