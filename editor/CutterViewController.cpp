@@ -116,6 +116,9 @@ void CutterViewController::addShortcuts()
     shortcut(QKeySequence(Qt::Key_Escape), [this] { touchClose(); });
     shortcut(QKeySequence(Qt::Key_S), [this] { touchSplit(); });
     shortcut(QKeySequence::Undo, [this] { touchUndo(); });
+    // Redo under both of the names desktops give it.
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { touchRedo(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { touchRedo(); });
     shortcut(QKeySequence(Qt::Key_Delete), [this] { touchDelete(); });
     shortcut(QKeySequence(Qt::Key_Backspace), [this] { touchDelete(); });
     shortcut(QKeySequence(QKeySequence::Save), [this] {
@@ -678,6 +681,15 @@ void CutterViewController::addSplits(const std::vector<double>& positions)
 void CutterViewController::touchUndo()
 {
     if (!model.undo())
+        return;
+    selected.reset();
+    drag.reset();
+    showSplits();
+}
+
+void CutterViewController::touchRedo()
+{
+    if (!model.redo())
         return;
     selected.reset();
     drag.reset();

@@ -83,6 +83,7 @@ public slots:
     void touchPause();
     void touchSplit();
     void touchUndo();
+    void touchRedo();
     void touchDone();
     void touchClose();
     // Deletes the selected split.

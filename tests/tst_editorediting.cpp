@@ -325,6 +325,14 @@ private slots:
         QCOMPARE(h.editor->cutModel().splitPointCount(), 1);
         QTest::keyClick(h.editor.get(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(h.editor->cutModel().splitPointCount(), 0);
+        // Redo under both its names, and undo again.
+        QTest::keyClick(h.editor.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(h.editor->cutModel().splitPointCount(), 1);
+        QTest::keyClick(h.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(h.editor.get(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(h.editor->cutModel().splitPointCount(), 1);
+        QTest::keyClick(h.editor.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(h.editor->cutModel().splitPointCount(), 0);
         // With no split point the done button is disabled, and so is its key.
         QTest::keyClick(h.editor.get(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(h.editor->runningExports(), 0);

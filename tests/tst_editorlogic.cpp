@@ -74,6 +74,16 @@ private slots:
             << 2 << QList<double>{0, 2, 2, 6, 6, 10};
         QTest::newRow("equal parts skip a point already there and are one undo")
             << Ops{0.5, "parts 4", "undo"} << QList<int>{1, 2, 2} << QList<double>{0.5} << 3 << QList<double>{0, 5, 5, 10};
+        // Redo makes again what undo took back, in its place, a command's points at once;
+        // a new edit ends it.
+        QTest::newRow("redo an add, a delete and a move")
+            << Ops{0.7, 0.2, "delete 0", "move 0 0.4", "undo", "undo", "undo", "redo", "redo", "redo", "redo"}
+            << QList<int>{1, 2, 1, 1, 1, 1, 2, 2, 1, 1, 0} << QList<double>{0.4} << 2 << QList<double>{0, 4, 4, 10};
+        QTest::newRow("redo equal parts as one")
+            << Ops{"parts 4", "undo", "redo"} << QList<int>{3, 1, 3} << QList<double>{0.25, 0.5, 0.75} << 3
+            << QList<double>{0, 2.5, 2.5, 5, 5, 7.5, 7.5, 10};
+        QTest::newRow("a new split ends redo") << Ops{0.3, "undo", 0.6, "redo"} << QList<int>{1, 1, 1, 0}
+                                               << QList<double>{0.6} << 2 << QList<double>{0, 6, 6, 10};
         QTest::newRow("every 3 s: the last clip is shorter")
             << Ops{"every 3"} << QList<int>{3} << QList<double>{0.3, 0.6, 0.9} << 3
             << QList<double>{0, 3, 3, 6, 6, 9, 9, 10};
@@ -95,6 +105,8 @@ private slots:
                 got << model.addSplitPoint(op.toDouble()).value_or(0);
             else if (command[0] == QLatin1String("undo"))
                 got << (model.canUndo() ? model.undo()->index + 1 : 0);
+            else if (command[0] == QLatin1String("redo"))
+                got << (model.canRedo() ? model.redo()->index + 1 : 0);
             else if (command[0] == QLatin1String("delete"))
                 got << int(model.removeSplitPoint(command[1].toInt()));
             else if (command[0] == QLatin1String("move"))

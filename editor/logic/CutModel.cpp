@@ -25,6 +25,7 @@ std::optional<int> CutModel::addSplitPoint(double position)
     const std::optional<double> point = acceptable(position);
     if (!point)
         return std::nullopt;
+    state.undone.clear();
     state.splitPoints.push_back(*point);
     state.actionsArray.push_back(ADD_SPLIT_ACTION);
     state.history.push_back({SplitEdit::Kind::Add, splitPointCount() - 1, 0.0, *point, ++state.nextGroup});
@@ -48,6 +49,7 @@ bool CutModel::removeSplitPoint(int index)
 {
     if (index < 0 || index >= splitPointCount())
         return false;
+    state.undone.clear();
     const double before = state.splitPoints[size_t(index)];
     state.splitPoints.erase(state.splitPoints.begin() + index);
     state.history.push_back({SplitEdit::Kind::Delete, index, before, 0.0, ++state.nextGroup});
@@ -61,6 +63,7 @@ bool CutModel::moveSplitPoint(int index, double position)
     const std::optional<double> point = acceptable(position);
     if (!point)
         return false;
+    state.undone.clear();
     double& stored = state.splitPoints[size_t(index)];
     state.history.push_back({SplitEdit::Kind::Move, index, stored, *point, ++state.nextGroup});
     stored = *point;
@@ -90,6 +93,34 @@ std::optional<SplitEdit> CutModel::undo()
             *at = edit.before;
             break;
         }
+        state.undone.push_back(edit);
+    }
+    return edit;
+}
+
+std::optional<SplitEdit> CutModel::redo()
+{
+    if (state.undone.empty())
+        return std::nullopt;
+    const int group = state.undone.back().group;
+    SplitEdit edit;
+    // In the order they were first made: undo left the first at the end.
+    while (!state.undone.empty() && state.undone.back().group == group) {
+        edit = state.undone.back();
+        state.undone.pop_back();
+        auto at = state.splitPoints.begin() + edit.index;
+        switch (edit.kind) {
+        case SplitEdit::Kind::Add:
+            state.splitPoints.insert(at, edit.after);
+            break;
+        case SplitEdit::Kind::Delete:
+            state.splitPoints.erase(at);
+            break;
+        case SplitEdit::Kind::Move:
+            *at = edit.after;
+            break;
+        }
+        state.history.push_back(edit);
     }
     return edit;
 }

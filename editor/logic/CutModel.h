@@ -29,7 +29,7 @@ struct SplitEdit {
 
 // Where the user wants the video cut. Split points are fractions of the timeline
 // (0.0 is the start, 1.0 the end) kept in the order they were placed; undo takes back
-// the last change, whether it added, deleted or moved a point. Everything sorted is a
+// the last change, whether it added, deleted or moved a point, and redo makes it again. Everything sorted is a
 // fresh copy made on request; nothing is cached.
 //
 // The model knows nothing of the screen: the editor hands it the playhead fraction
@@ -72,6 +72,11 @@ public:
     // there is nothing left to take back.
     std::optional<SplitEdit> undo();
     bool canUndo() const { return !state.history.empty(); }
+    // Makes again the last change undo took back (all of a command's edits at once) and
+    // says what it was; nothing when there is none. Any new change ends what can be
+    // made again.
+    std::optional<SplitEdit> redo();
+    bool canRedo() const { return !state.undone.empty(); }
 
     int splitPointCount() const { return static_cast<int>(state.splitPoints.size()); }
     std::vector<double> sortedSplitPoints() const;
@@ -91,6 +96,7 @@ private:
         std::vector<double> splitPoints;
         std::vector<std::int64_t> actionsArray;
         std::vector<SplitEdit> history;
+        std::vector<SplitEdit> undone; // the edits undo took back, the last taken at the end
         int nextGroup = 0;
         double duration = 0.0;
     } state;
