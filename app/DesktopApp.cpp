@@ -169,6 +169,9 @@ int runDesktopApp(int& argc, char** argv)
     editorServices.cutAtKeyframesOnly = [settings] {
         return settings->boolForKey(QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY));
     };
+    editorServices.setCutAtKeyframesOnly = [settings](bool on) {
+        settings->setBool(on, QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY));
+    };
 
     QuitGuard guard(&window);
     QObject::connect(&guard, &QuitGuard::quitWhenIdle, &app, &QApplication::quit);

@@ -169,6 +169,16 @@ void CutterViewController::buildMoreMenu()
     moreMenu->addSeparator();
     moreMenu->addAction(tr("Open Another Video…") + QStringLiteral("\tCtrl+O"), this,
                         [this] { emit openRequested(QString()); });
+    if (services.cutAtKeyframesOnly && services.setCutAtKeyframesOnly) {
+        moreMenu->addSeparator();
+        QAction* keyframes = moreMenu->addAction(tr("Cut at Keyframes Only (No Re-encoding)"));
+        keyframes->setObjectName(QStringLiteral("cutAtKeyframesOnlyAction"));
+        keyframes->setCheckable(true);
+        // The choice may have changed on the home screen since the menu was made.
+        connect(moreMenu, &QMenu::aboutToShow, keyframes,
+                [this, keyframes] { keyframes->setChecked(services.cutAtKeyframesOnly()); });
+        connect(keyframes, &QAction::triggered, this, [this](bool on) { services.setCutAtKeyframesOnly(on); });
+    }
     ui->moreButton->setMenu(moreMenu);
 }
 

@@ -26,4 +26,7 @@ struct EditorServices {
     std::function<bool()> cutAtKeyframesOnly;
     // Shows saved clips in the desktop's file manager; "Finished" offers it when set.
     std::function<void(const QStringList& files)> showInFolder;
+    // Keeps the user's choice to cut at keyframes only, as the home screen's Settings do;
+    // the editor's More menu offers it when set.
+    std::function<void(bool on)> setCutAtKeyframesOnly;
 };

@@ -237,9 +237,14 @@ private slots:
             else
                 library->refuse << name;
         }
+        // The setting as the editor's More menu turns it on.
+        bool keyframesOnly = false;
         EditorServices withSetting = services();
-        withSetting.cutAtKeyframesOnly = [&fault] { return fault == "keyframes"; };
+        withSetting.cutAtKeyframesOnly = [&keyframesOnly] { return keyframesOnly; };
+        withSetting.setCutAtKeyframesOnly = [&keyframesOnly](bool on) { keyframesOnly = on; };
         EditorHarness h(10.0, withSetting);
+        if (fault == "keyframes")
+            h.editor->findChild<QAction*>(QStringLiteral("cutAtKeyframesOnlyAction"))->trigger();
         h.splitAt(0.6);
         h.splitAt(0.3);
         h.editor->touchDone();
@@ -537,7 +542,7 @@ private:
 
     EditorServices services()
     {
-        return {{}, {}, generator.get(), library.get(), {}, {}, [this](const QStringList& files) { shown = files; }};
+        return {{}, {}, generator.get(), library.get(), {}, {}, [this](const QStringList& files) { shown = files; }, {}};
     }
 
     std::unique_ptr<QTemporaryDir> dir;

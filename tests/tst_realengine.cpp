@@ -64,7 +64,7 @@ private slots:
         FolderVideoLibrary library{dir.filePath(QStringLiteral("library"))};
         int reviews = 0;
         CutterViewController editor({&FfmpegVideoAsset::open, [] { return std::unique_ptr<Player>(new QtMediaPlayer); },
-                                     &generator, &library, [&reviews] { ++reviews; }, {}, {}});
+                                     &generator, &library, [&reviews] { ++reviews; }, {}, {}, {}});
         editor.videoURL = QUrl::fromLocalFile(fixture(QStringLiteral("rotated.mp4")));
         editor.resize(1280, 800);
         editor.show();
