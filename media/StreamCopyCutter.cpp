@@ -54,6 +54,12 @@ struct Container {
     QString extension;
 };
 
+// A step of a cut that failed, and why, in the user's terms.
+Outcome<void> fault(QString why)
+{
+    return Outcome<void>::failure(std::move(why));
+}
+
 bool isMovFamily(const AVInputFormat* format)
 {
     return std::strstr(format->name, "mov") || std::strstr(format->name, "mp4");
@@ -164,27 +170,27 @@ private:
         return problem(QStringLiteral("%1 (%2).").arg(what, ffmpegErrorText(error)));
     }
 
-    std::optional<QString> mapStreams(const AVOutputFormat* container);
+    Outcome<void> mapStreams(const AVOutputFormat* container);
     int64_t movieReserve() const;
     Attempt write(int64_t moovReserve);
-    std::optional<QString> openOutput(OutputFormat& output) const;
-    std::optional<QString> addStreams(AVFormatContext* output);
-    std::optional<QString> setVideoHeaders(AVStream* stream);
+    Outcome<void> openOutput(OutputFormat& output) const;
+    Outcome<void> addStreams(AVFormatContext* output);
+    Outcome<void> setVideoHeaders(AVStream* stream);
     Attempt writeHeader(AVFormatContext* output, int64_t moovReserve);
     bool position();
-    std::optional<QString> openReencoders();
-    std::optional<QString> openReencoder(int64_t from, int64_t until, std::unique_ptr<FrameReencoder>& into);
-    std::optional<QString> copyPackets(AVFormatContext* output);
-    std::optional<QString> takeVideo(AVFormatContext* output, Packet packet);
+    Outcome<void> openReencoders();
+    Outcome<void> openReencoder(int64_t from, int64_t until, std::unique_ptr<FrameReencoder>& into);
+    Outcome<void> copyPackets(AVFormatContext* output);
+    Outcome<void> takeVideo(AVFormatContext* output, Packet packet);
     void takeOther(AVFormatContext* output, CopiedStream& stream, Packet packet);
-    std::optional<QString> closeEncoder(AVFormatContext* output, std::unique_ptr<FrameReencoder>& encoder, bool afterCopy);
-    std::optional<QString> finishHead(AVFormatContext* output);
+    Outcome<void> closeEncoder(AVFormatContext* output, std::unique_ptr<FrameReencoder>& encoder, bool afterCopy);
+    Outcome<void> finishHead(AVFormatContext* output);
     void sendCopied(AVFormatContext* output, Packet packet);
-    std::optional<QString> finishVideo(AVFormatContext* output);
-    std::optional<QString> writeEncoded(AVFormatContext* output, FrameReencoder& encoder, bool afterCopy);
+    Outcome<void> finishVideo(AVFormatContext* output);
+    Outcome<void> writeEncoded(AVFormatContext* output, FrameReencoder& encoder, bool afterCopy);
     void send(AVFormatContext* output, CopiedStream& stream, Packet packet);
     void flushHeld(AVFormatContext* output);
-    std::optional<QString> checkComplete() const;
+    Outcome<void> checkComplete() const;
     bool sourceChanged() const;
     int64_t videoStart() const
     {
@@ -229,8 +235,8 @@ CutResult ClipJob::run()
         return CutResult::failed(
             problem(QCoreApplication::translate("StreamCopyCutter", "this FFmpeg cannot write %1 files.")
                         .arg(container.muxer)));
-    if (const std::optional<QString> refused = mapStreams(format))
-        return CutResult::failed(*refused);
+    if (const Outcome<void> refused = mapStreams(format); !refused)
+        return CutResult::failed(refused.error());
     picture = &*std::find_if(streams.begin(), streams.end(), [](const CopiedStream& s) { return s.role == Role::Picture; });
 
     const AVStream* videoStream = input->streams[picture->input];
@@ -265,11 +271,11 @@ CutResult ClipJob::run()
 
 // Chooses the streams that go into the clip. An MP4 takes only what it can carry;
 // cover pictures, data and foreign subtitle tracks stay behind.
-std::optional<QString> ClipJob::mapStreams(const AVOutputFormat* format)
+Outcome<void> ClipJob::mapStreams(const AVOutputFormat* format)
 {
     const int best = bestVideoStream(input.get());
     if (best < 0)
-        return problem(QCoreApplication::translate("StreamCopyCutter", "it has no video track."));
+        return fault(problem(QCoreApplication::translate("StreamCopyCutter", "it has no video track.")));
     streams.clear();
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream* stream = input->streams[i];
@@ -282,11 +288,11 @@ std::optional<QString> ClipJob::mapStreams(const AVOutputFormat* format)
         if (avformat_query_codec(format, codec->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
             if (isText)
                 continue;
-            return problem(
+            return fault(problem(
                 QCoreApplication::translate("StreamCopyCutter", "its %1 format (%2) cannot be stored in an %3 file.")
                     .arg(isPicture ? QCoreApplication::translate("StreamCopyCutter", "video")
                                    : QCoreApplication::translate("StreamCopyCutter", "sound"),
-                        QString::fromUtf8(avcodec_get_name(codec->codec_id)), container.muxer.toUpper()));
+                        QString::fromUtf8(avcodec_get_name(codec->codec_id)), container.muxer.toUpper())));
         }
         CopiedStream copied;
         copied.input = int(i);
@@ -296,7 +302,7 @@ std::optional<QString> ClipJob::mapStreams(const AVOutputFormat* format)
                                      : Role::Text;
         streams.push_back(std::move(copied));
     }
-    return std::nullopt;
+    return {};
 }
 
 // Room for the movie box at the front, so that the muxer never has to rewrite the file
@@ -326,20 +332,21 @@ int64_t ClipJob::movieReserve() const
 
 // The muxer, writing the clip's file through the descriptor it was given (emptied
 // first, for a second attempt).
-std::optional<QString> ClipJob::openOutput(OutputFormat& output) const
+Outcome<void> ClipJob::openOutput(OutputFormat& output) const
 {
     AVFormatContext* raw = nullptr;
     int status = avformat_alloc_output_context2(&raw, nullptr, container.muxer.toLatin1().constData(), nullptr);
     if (status < 0)
-        return ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be set up"), status);
+        return fault(
+            ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be set up"), status));
     output.reset(raw);
     errno = 0;
     output->pb = openDescriptorWriter(outputDescriptor);
     if (!output->pb)
-        return ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be created"),
-                             AVERROR(errno ? errno : ENOMEM));
+        return fault(ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be created"),
+                             AVERROR(errno ? errno : ENOMEM)));
     output->flags |= AVFMT_FLAG_CUSTOM_IO;
-    return std::nullopt;
+    return {};
 }
 
 Attempt ClipJob::write(int64_t moovReserve)
@@ -349,20 +356,20 @@ Attempt ClipJob::write(int64_t moovReserve)
     auto fail = [](const QString& message) { return Attempt{WriteOutcome::Failed, message}; };
     video = VideoPass{};
     writeStatus = 0;
-    if (const std::optional<QString> error = openReencoders())
-        return fail(*error);
+    if (const Outcome<void> error = openReencoders(); !error)
+        return fail(error.error());
     OutputFormat output;
-    if (const std::optional<QString> error = openOutput(output))
-        return fail(*error);
-    if (const std::optional<QString> error = addStreams(output.get()))
-        return fail(*error);
+    if (const Outcome<void> error = openOutput(output); !error)
+        return fail(error.error());
+    if (const Outcome<void> error = addStreams(output.get()); !error)
+        return fail(error.error());
     const Attempt header = writeHeader(output.get(), moovReserve);
     if (header.outcome == WriteOutcome::Failed)
         return fail(header.error);
     if (!position())
         return fail(problem(QCoreApplication::translate("StreamCopyCutter", "the video could not be read again.")));
-    if (const std::optional<QString> error = copyPackets(output.get()))
-        return fail(*error);
+    if (const Outcome<void> error = copyPackets(output.get()); !error)
+        return fail(error.error());
     if (writeStatus < 0)
         return fail(ffmpegProblem(
             QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), writeStatus));
@@ -401,41 +408,41 @@ int unusedParameterSetId(const AVCodecParameters* codec)
     return free == used.end() ? 31 : int(free - used.begin());
 }
 
-std::optional<QString> ClipJob::openReencoder(int64_t from, int64_t until, std::unique_ptr<FrameReencoder>& into)
+Outcome<void> ClipJob::openReencoder(int64_t from, int64_t until, std::unique_ptr<FrameReencoder>& into)
 {
     if (!video.turn.owns_lock())
         video.turn.lock();
     Outcome<std::unique_ptr<FrameReencoder>> encoder
         = FrameReencoder::open(input->streams[picture->input], parameterSetId, displayName(source));
     if (!encoder)
-        return encoder.error();
+        return fault(encoder.error());
     into = std::move(encoder.value());
     into->setRange(from, until);
     // Head and tail share one set of parameter sets in the sample description.
     if (!encoderHeaders.isEmpty() && into->headers() != encoderHeaders)
-        return problem(QCoreApplication::translate(
-            "StreamCopyCutter", "the encoder described the frames at the two ends differently."));
+        return fault(problem(QCoreApplication::translate(
+            "StreamCopyCutter", "the encoder described the frames at the two ends differently.")));
     encoderHeaders = into->headers();
-    return std::nullopt;
+    return {};
 }
 
 // Opens the head's encoder; the tail's is opened when the tail is reached. The
 // parameter sets, which the file's header carries, are known from the start either way.
-std::optional<QString> ClipJob::openReencoders()
+Outcome<void> ClipJob::openReencoders()
 {
     encoderHeaders.clear();
     if (!plan.reencodes())
-        return std::nullopt;
+        return {};
     parameterSetId = unusedParameterSetId(input->streams[picture->input]->codecpar);
     const int64_t until = plan.copyKey ? plan.copyKey->pts : plan.endPts.value_or(LATEST);
     std::unique_ptr<FrameReencoder> probe;
-    if (const std::optional<QString> error = openReencoder(plan.firstPts, until, plan.hasHead() ? video.head : probe))
+    if (const Outcome<void> error = openReencoder(plan.firstPts, until, plan.hasHead() ? video.head : probe); !error)
         return error;
     if (probe) {
         probe.reset();
         video.turn.unlock();
     }
-    return std::nullopt;
+    return {};
 }
 
 // The source's metadata, with what describes the old file dropped and the times moved
@@ -466,7 +473,7 @@ void copyMetadata(const AVDictionary* from, AVDictionary** to, double clipStart,
     }
 }
 
-std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
+Outcome<void> ClipJob::addStreams(AVFormatContext* output)
 {
     const double clipStart = double(plan.firstPts - (input->streams[picture->input]->start_time != NO_TIME
                                                          ? input->streams[picture->input]->start_time : 0))
@@ -488,7 +495,7 @@ std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
         const AVStream* from = input->streams[copied.input];
         AVStream* to = avformat_new_stream(output, nullptr);
         if (!to || avcodec_parameters_copy(to->codecpar, from->codecpar) < 0)
-            return problem(QCoreApplication::translate("StreamCopyCutter", "out of memory."));
+            return fault(problem(QCoreApplication::translate("StreamCopyCutter", "out of memory.")));
         // Keep the source's tag where the container knows it for this codec: "hvc1"
         // must not turn into "hev1", which some players refuse.
         unsigned tag = from->codecpar->codec_tag;
@@ -507,7 +514,7 @@ std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
             const AVPacketSideData& data = from->side_data[s];
             uint8_t* copy = av_stream_new_side_data(to, data.type, data.size);
             if (!copy)
-                return problem(QCoreApplication::translate("StreamCopyCutter", "out of memory."));
+                return fault(problem(QCoreApplication::translate("StreamCopyCutter", "out of memory.")));
             std::memcpy(copy, data.data, data.size);
         }
         copied.output = to;
@@ -519,22 +526,22 @@ std::optional<QString> ClipJob::addStreams(AVFormatContext* output)
         copied.held.reset();
         copied.lastStep = 0;
         if (copied.role == Role::Picture && !encoderHeaders.isEmpty()) {
-            if (const std::optional<QString> error = setVideoHeaders(to))
+            if (const Outcome<void> error = setVideoHeaders(to); !error)
                 return error;
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 // H.264: the sample description carries the source's parameter sets and ours side by
 // side, told apart by their ids. HEVC keeps the source's; ours travel in the stream.
 // A source framed with start codes (MPEG-TS) states its sets the same way, and the
 // MP4 writer builds the record from both.
-std::optional<QString> ClipJob::setVideoHeaders(AVStream* stream)
+Outcome<void> ClipJob::setVideoHeaders(AVStream* stream)
 {
     AVCodecParameters* codec = stream->codecpar;
     if (codec->codec_id != AV_CODEC_ID_H264)
-        return std::nullopt;
+        return {};
     const QByteArray sourceSets = QByteArray(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size);
     QByteArray record;
     if (FrameReencoder::unitFraming(codec) == 0) {
@@ -542,8 +549,8 @@ std::optional<QString> ClipJob::setVideoHeaders(AVStream* stream)
     } else {
         std::optional<AvcConfig> config = AvcConfig::parse(sourceSets);
         if (!config)
-            return problem(QCoreApplication::translate(
-                "StreamCopyCutter", "its H.264 video has no decoder configuration that can be extended."));
+            return fault(problem(QCoreApplication::translate(
+                "StreamCopyCutter", "its H.264 video has no decoder configuration that can be extended.")));
         for (const QByteArray& unit : annexBNalUnits(reinterpret_cast<const uint8_t*>(encoderHeaders.constData()),
                                                      int(encoderHeaders.size()))) {
             if (h264NalType(unit) == 7)
@@ -556,10 +563,10 @@ std::optional<QString> ClipJob::setVideoHeaders(AVStream* stream)
     av_freep(&codec->extradata);
     codec->extradata = static_cast<uint8_t*>(av_mallocz(size_t(record.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
     if (!codec->extradata)
-        return problem(QCoreApplication::translate("StreamCopyCutter", "out of memory."));
+        return fault(problem(QCoreApplication::translate("StreamCopyCutter", "out of memory.")));
     std::memcpy(codec->extradata, record.constData(), size_t(record.size()));
     codec->extradata_size = int(record.size());
-    return std::nullopt;
+    return {};
 }
 
 Attempt ClipJob::writeHeader(AVFormatContext* output, int64_t moovReserve)
@@ -733,7 +740,7 @@ void ClipJob::takeOther(AVFormatContext* output, CopiedStream& stream, Packet pa
     send(output, stream, std::move(packet));
 }
 
-std::optional<QString> ClipJob::takeVideo(AVFormatContext* output, Packet packet)
+Outcome<void> ClipJob::takeVideo(AVFormatContext* output, Packet packet)
 {
     using Stage = VideoPass::Stage;
     const int64_t pts = packet->pts;
@@ -741,10 +748,10 @@ std::optional<QString> ClipJob::takeVideo(AVFormatContext* output, Packet packet
     const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
     const int64_t end = plan.endPts.value_or(LATEST);
     if (video.stage == Stage::Finished)
-        return std::nullopt;
+        return {};
     if (video.stage == Stage::Waiting) {
         if (!key || (pts != plan.openKey.pts && dts <= plan.openKey.dts))
-            return std::nullopt;
+            return {};
         video.stage = plan.hasHead() ? Stage::Head : Stage::Copy;
     }
     if (pts >= end)
@@ -760,9 +767,9 @@ std::optional<QString> ClipJob::takeVideo(AVFormatContext* output, Packet packet
         video.stage = Stage::Copy;
         video.delay = std::max<int64_t>(0, pts - dts);
         if (!plan.hasHead() && !FrameReencoder::decodesAlone(input->streams[picture->input], packet.get()))
-            return problem(QCoreApplication::translate(
+            return fault(problem(QCoreApplication::translate(
                 "StreamCopyCutter", "its keyframe at %1 s cannot be decoded; the file is damaged.")
-                               .arg(double(pts - videoStart()) * av_q2d(videoBase), 0, 'f', 2));
+                               .arg(double(pts - videoStart()) * av_q2d(videoBase), 0, 'f', 2)));
     }
     // The head's decoder also takes the pictures shown before the copy's first
     // keyframe that are decoded after it (HEVC leading pictures), and that keyframe.
@@ -770,32 +777,32 @@ std::optional<QString> ClipJob::takeVideo(AVFormatContext* output, Packet packet
     QString error;
     if (video.head && headNeedsIt) {
         if (!video.head->decode(packet.get(), &error))
-            return error;
+            return fault(error);
     } else if (video.head) {
-        if (const std::optional<QString> failed = finishHead(output))
+        if (const Outcome<void> failed = finishHead(output); !failed)
             return failed;
     }
     if (video.stage != Stage::Copy)
-        return std::nullopt;
+        return {};
     if (plan.hasTail() && !video.tailFeeding && key && pts == plan.tailKey->pts) {
-        if (const std::optional<QString> failed = openReencoder(plan.copyUntil, *plan.endPts, video.tail))
+        if (const Outcome<void> failed = openReencoder(plan.copyUntil, *plan.endPts, video.tail); !failed)
             return failed;
         video.tailFeeding = true;
     }
     if (video.tailFeeding && !video.tail->decode(packet.get(), &error))
-        return error;
+        return fault(error);
     if (pts < plan.copyKey->pts || pts >= plan.copyUntil)
-        return std::nullopt; // encoded in the head or the tail
+        return {}; // encoded in the head or the tail
     const AVCodecParameters* codec = input->streams[picture->input]->codecpar;
     if (plan.hasHead() && codec->codec_id == AV_CODEC_ID_HEVC && pts == plan.copyKey->pts)
         packet = withUnits(packet.get(), hevcSourceParameterSets(codec), {}, hevcLengthSize(codec));
     if (!packet)
-        return outOfMemory();
+        return fault(outOfMemory());
     if (video.head)
         copiedBeforeHeadEnds.push_back(std::move(packet));
     else
         sendCopied(output, std::move(packet));
-    return std::nullopt;
+    return {};
 }
 
 void ClipJob::sendCopied(AVFormatContext* output, Packet packet)
@@ -807,49 +814,49 @@ void ClipJob::sendCopied(AVFormatContext* output, Packet packet)
 
 // Writes what an encoder still holds and closes it; the turn to encode passes on
 // once neither end's encoder is open.
-std::optional<QString> ClipJob::closeEncoder(AVFormatContext* output, std::unique_ptr<FrameReencoder>& encoder,
+Outcome<void> ClipJob::closeEncoder(AVFormatContext* output, std::unique_ptr<FrameReencoder>& encoder,
                                              bool afterCopy)
 {
     QString error;
     if (!encoder->finish(&error))
-        return error;
-    if (const std::optional<QString> failed = writeEncoded(output, *encoder, afterCopy))
+        return fault(error);
+    if (const Outcome<void> failed = writeEncoded(output, *encoder, afterCopy); !failed)
         return failed;
     video.encoded += encoder->framesEncoded();
     encoder.reset();
     if (!video.head && !video.tail && video.turn.owns_lock())
         video.turn.unlock();
-    return std::nullopt;
+    return {};
 }
 
-std::optional<QString> ClipJob::finishHead(AVFormatContext* output)
+Outcome<void> ClipJob::finishHead(AVFormatContext* output)
 {
-    if (const std::optional<QString> failed = closeEncoder(output, video.head, false))
+    if (const Outcome<void> failed = closeEncoder(output, video.head, false); !failed)
         return failed;
     for (Packet& packet : copiedBeforeHeadEnds)
         sendCopied(output, std::move(packet));
     copiedBeforeHeadEnds.clear();
-    return std::nullopt;
+    return {};
 }
 
-std::optional<QString> ClipJob::finishVideo(AVFormatContext* output)
+Outcome<void> ClipJob::finishVideo(AVFormatContext* output)
 {
     video.stage = VideoPass::Stage::Finished;
     picture->done = true;
     if (video.head) {
-        if (const std::optional<QString> failed = finishHead(output))
+        if (const Outcome<void> failed = finishHead(output); !failed)
             return failed;
     }
-    return video.tail ? closeEncoder(output, video.tail, true) : std::nullopt;
+    return video.tail ? closeEncoder(output, video.tail, true) : Outcome<void>();
 }
 
 // Sends the frames an encoder made. Their decode times keep the copied frames' delay
 // before the head, and fit between the copy and the shown times after it.
-std::optional<QString> ClipJob::writeEncoded(AVFormatContext* output, FrameReencoder& encoder, bool afterCopy)
+Outcome<void> ClipJob::writeEncoded(AVFormatContext* output, FrameReencoder& encoder, bool afterCopy)
 {
     std::deque<Packet>& packets = encoder.output();
     if (packets.empty())
-        return std::nullopt;
+        return {};
     const AVCodecParameters* codec = input->streams[picture->input]->codecpar;
     const bool hevc = codec->codec_id == AV_CODEC_ID_HEVC;
     int64_t delay = video.delay;
@@ -868,7 +875,7 @@ std::optional<QString> ClipJob::writeEncoded(AVFormatContext* output, FrameReenc
         if (!afterCopy && plan.copyKey)
             packets.back() = withUnits(packets.back().get(), {}, {HEVC_END_OF_SEQUENCE}, lengthSize);
         if ((endsHeld && !picture->held) || !packets.front() || !packets.back())
-            return outOfMemory();
+            return fault(outOfMemory());
     }
     for (Packet& packet : packets) {
         packet->dts = packet->pts - delay;
@@ -877,10 +884,10 @@ std::optional<QString> ClipJob::writeEncoded(AVFormatContext* output, FrameReenc
         send(output, *picture, std::move(packet));
     }
     packets.clear();
-    return std::nullopt;
+    return {};
 }
 
-std::optional<QString> ClipJob::copyPackets(AVFormatContext* output)
+Outcome<void> ClipJob::copyPackets(AVFormatContext* output)
 {
     std::vector<CopiedStream*> byInput(input->nb_streams, nullptr);
     for (CopiedStream& copied : streams)
@@ -904,11 +911,11 @@ std::optional<QString> ClipJob::copyPackets(AVFormatContext* output)
             continue;
         }
         if (packet->flags & AV_PKT_FLAG_CORRUPT)
-            return problem(sourceChanged()
+            return fault(problem(sourceChanged()
                     ? QCoreApplication::translate("StreamCopyCutter", "it was changed while cutting.")
                     : QCoreApplication::translate("StreamCopyCutter",
                         "the video ends early or is damaged within the clip; the "
-                        "file may be incomplete."));
+                        "file may be incomplete.")));
         if (packet->dts != NO_TIME && picture->done
             && double(packet->dts) * av_q2d(input->streams[index]->time_base) > stopAfter) {
             for (CopiedStream& copied : streams)
@@ -918,7 +925,7 @@ std::optional<QString> ClipJob::copyPackets(AVFormatContext* output)
         Packet taken(av_packet_alloc());
         av_packet_move_ref(taken.get(), packet.get());
         if (stream->role == Role::Picture) {
-            if (const std::optional<QString> error = takeVideo(output, std::move(taken)))
+            if (const Outcome<void> error = takeVideo(output, std::move(taken)); !error)
                 return error;
         } else {
             takeOther(output, *stream, std::move(taken));
@@ -927,13 +934,14 @@ std::optional<QString> ClipJob::copyPackets(AVFormatContext* output)
     // A write that failed (a full disk, a size limit) ended the loop early: that, not
     // the missing frames it left, is what went wrong.
     if (writeStatus < 0)
-        return ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), writeStatus);
+        return fault(ffmpegProblem(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"),
+                                   writeStatus));
     if (status < 0 && status != AVERROR_EOF)
-        return ffmpegProblem(
+        return fault(ffmpegProblem(
             QCoreApplication::translate("StreamCopyCutter", "the video could not be read to the end of the clip"),
-            status);
+            status));
     if (video.stage != VideoPass::Stage::Finished && video.stage != VideoPass::Stage::Waiting) {
-        if (const std::optional<QString> error = finishVideo(output))
+        if (const Outcome<void> error = finishVideo(output); !error)
             return error;
     }
     flushHeld(output);
@@ -947,7 +955,7 @@ bool ClipJob::sourceChanged() const
 
 // The clip holds every frame it should: the source delivered the whole range, and
 // every frame read was written, copied or encoded again.
-std::optional<QString> ClipJob::checkComplete() const
+Outcome<void> ClipJob::checkComplete() const
 {
     const AVStream* stream = input->streams[picture->input];
     bool whole = video.stage != VideoPass::Stage::Waiting;
@@ -961,20 +969,20 @@ std::optional<QString> ClipJob::checkComplete() const
     }
     if (!whole) {
         if (sourceChanged())
-            return problem(QCoreApplication::translate(
-                "StreamCopyCutter", "the video ended before the end of the clip; it was changed while cutting."));
-        return problem(QCoreApplication::translate(
-            "StreamCopyCutter", "the video ends early; the file may be incomplete or damaged."));
+            return fault(problem(QCoreApplication::translate(
+                "StreamCopyCutter", "the video ended before the end of the clip; it was changed while cutting.")));
+        return fault(problem(QCoreApplication::translate(
+            "StreamCopyCutter", "the video ends early; the file may be incomplete or damaged.")));
     }
     if (video.copied + video.encoded != video.sourceFrames) {
         qCInfo(lcMedia) << "clip of" << source << "holds" << video.copied << "copied and" << video.encoded
                            << "encoded frames of" << video.sourceFrames;
-        return problem(QCoreApplication::translate(
+        return fault(problem(QCoreApplication::translate(
             "StreamCopyCutter", "the video is damaged within the clip: %1 of its %2 frames could be read.")
                            .arg(video.copied + video.encoded)
-                           .arg(video.sourceFrames));
+                           .arg(video.sourceFrames)));
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
