@@ -10,6 +10,7 @@ extern "C" {
 
 #include <QCoreApplication>
 
+#include "CutProblem.h"
 #include "FrameReencoder.h"
 #include "MediaLog.h"
 #include "ParameterSets.h"
@@ -73,24 +74,25 @@ namespace {
 constexpr int64_t EARLIEST = std::numeric_limits<int64_t>::min() / 2;
 constexpr int64_t LATEST = std::numeric_limits<int64_t>::max() / 2;
 
-// One clip's planning: where the packets come from, what is known of the track, and
-// whether a read failed (then no answer counts).
+// One clip's planning: where the packets come from and what is known of the track.
 struct Search {
     PacketReader& reader;
     const TrackTiming& track;
-    bool failed = false;
 
-    std::vector<ScannedPacket> read(int64_t from, int64_t until) { return reader.read(from, until, &failed); }
+    Outcome<std::vector<ScannedPacket>> read(int64_t from, int64_t until) { return reader.read(from, until); }
 };
 
+using Packets = std::vector<ScannedPacket>;
+
 // The time of the first frame shown at or after threshold; none after the last one.
-std::optional<int64_t> firstPtsAtOrAfter(Search& search, int64_t threshold)
+Outcome<std::optional<int64_t>> firstPtsAtOrAfter(Search& search, int64_t threshold)
 {
     const int64_t margin = search.track.margin;
     for (int64_t ahead = margin;; ahead *= 4) {
-        const std::vector<ScannedPacket> packets = search.read(threshold - margin, threshold + ahead);
-        if (search.failed)
-            return std::nullopt;
+        const Outcome<Packets> read = search.read(threshold - margin, threshold + ahead);
+        if (!read)
+            return Outcome<std::optional<int64_t>>::failure(read.error());
+        const Packets& packets = read.value();
         std::optional<int64_t> first;
         for (const ScannedPacket& packet : packets) {
             if (packet.pts >= threshold && (!first || packet.pts < *first))
@@ -107,84 +109,94 @@ std::optional<int64_t> firstPtsAtOrAfter(Search& search, int64_t threshold)
 // Reads back from `threshold` over ever wider stretches, the last one from the track's
 // start, until `settled` can answer from the packets seen (or a read fails).
 template <typename Settled>
-void scanBack(Search& search, int64_t threshold, Settled settled)
+Outcome<void> scanBack(Search& search, int64_t threshold, Settled settled)
 {
     const int64_t margin = search.track.margin;
     for (int64_t back = margin;; back *= 4) {
         const bool fromTop = back > WIDEST * margin;
-        const std::vector<ScannedPacket> packets = search.read(fromTop ? EARLIEST : threshold - back, threshold + margin);
-        if (search.failed || settled(packets, fromTop))
-            return;
+        const Outcome<Packets> read = search.read(fromTop ? EARLIEST : threshold - back, threshold + margin);
+        if (!read)
+            return Outcome<void>::failure(read.error());
+        if (settled(read.value(), fromTop))
+            return {};
     }
 }
 
 // The last keyframe, in decode order, that a decoder can start at and that is shown
 // no later than `threshold`, with no picture before it that it leaves undecodable.
-std::optional<ScannedPacket> keyAtOrBefore(Search& search, int64_t threshold)
+Outcome<std::optional<ScannedPacket>> keyAtOrBefore(Search& search, int64_t threshold)
 {
     std::optional<ScannedPacket> best;
-    scanBack(search, threshold, [&best, threshold](const std::vector<ScannedPacket>& packets, bool fromTop) {
+    const Outcome<void> scanned = scanBack(search, threshold, [&best, threshold](const Packets& packets, bool fromTop) {
         for (const ScannedPacket& packet : packets) {
             if (packet.clean && !packet.leading && packet.pts <= threshold)
                 best = packet;
         }
         return best || fromTop;
     });
-    return search.failed ? std::nullopt : best;
+    if (!scanned)
+        return Outcome<std::optional<ScannedPacket>>::failure(scanned.error());
+    return best;
+}
+
+// Where the clip's first frame is, among packets read back from `threshold`; nothing
+// while the packets cannot tell yet.
+std::optional<PlanDecision> startAmong(const Packets& packets, bool fromTop, int64_t threshold)
+{
+    std::optional<size_t> first;
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (packets[i].pts >= threshold && (!first || packets[i].pts < packets[*first].pts))
+            first = i;
+    }
+    if (!first)
+        return PlanDecision{PlanResult::Kind::Empty, {}, PlanProblem::None, {}};
+    PlanDecision result{PlanResult::Kind::Planned, {}, PlanProblem::None, {}};
+    std::optional<size_t> key;
+    for (size_t i = 0; i <= *first; ++i) {
+        if (packets[i].clean && packets[i].pts <= packets[*first].pts)
+            key = i;
+    }
+    if (key) {
+        result.plan.firstPts = packets[*first].pts;
+        result.plan.openKey = packets[*key];
+        return result;
+    }
+    if (!fromTop)
+        return std::nullopt;
+    // No keyframe before the first frame: frames before any keyframe cannot be
+    // shown by anyone; start from the first clean keyframe there is.
+    const auto clean = std::find_if(packets.begin(), packets.end(), [](const ScannedPacket& p) { return p.clean; });
+    if (clean == packets.end())
+        return PlanDecision{PlanResult::Kind::Failed, {}, PlanProblem::NoFirstKeyframe, {}};
+    result.plan.firstPts = std::max(packets[*first].pts, clean->pts);
+    result.plan.openKey = *clean;
+    return result;
 }
 
 // The clip's first frame, and the clean keyframe before it in decode order that the
 // head is decoded from.
-PlanDecision planStart(Search& search, int64_t threshold, ClipPlan& plan)
+PlanDecision planStart(Search& search, int64_t threshold)
 {
-    PlanDecision result;
-    scanBack(search, threshold, [&](const std::vector<ScannedPacket>& packets, bool fromTop) {
-        std::optional<size_t> first;
-        for (size_t i = 0; i < packets.size(); ++i) {
-            if (packets[i].pts >= threshold && (!first || packets[i].pts < packets[*first].pts))
-                first = i;
-        }
-        if (!first) {
-            result.kind = PlanResult::Kind::Empty;
-            return true;
-        }
-        std::optional<size_t> key;
-        for (size_t i = 0; i <= *first; ++i) {
-            if (packets[i].clean && packets[i].pts <= packets[*first].pts)
-                key = i;
-        }
-        if (key) {
-            plan.firstPts = packets[*first].pts;
-            plan.openKey = packets[*key];
-            result.kind = PlanResult::Kind::Planned;
-            return true;
-        }
-        if (!fromTop)
-            return false;
-        // No keyframe before the first frame: frames before any keyframe cannot be
-        // shown by anyone; start from the first clean keyframe there is.
-        const auto clean = std::find_if(packets.begin(), packets.end(), [](const ScannedPacket& p) { return p.clean; });
-        if (clean == packets.end()) {
-            result = {PlanResult::Kind::Failed, {}, PlanProblem::NoFirstKeyframe};
-            return true;
-        }
-        plan.firstPts = std::max(packets[*first].pts, clean->pts);
-        plan.openKey = *clean;
-        result.kind = PlanResult::Kind::Planned;
-        return true;
+    std::optional<PlanDecision> result;
+    const Outcome<void> scanned = scanBack(search, threshold, [&](const Packets& packets, bool fromTop) {
+        result = startAmong(packets, fromTop, threshold);
+        return result.has_value();
     });
-    return result;
+    if (!scanned)
+        return {PlanResult::Kind::Failed, {}, PlanProblem::Unreadable, scanned.error()};
+    return *result;
 }
 
 // The first keyframe from the clip's first frame on where copying can begin.
-void findCopyKey(Search& search, ClipPlan& plan)
+Outcome<void> findCopyKey(Search& search, ClipPlan& plan)
 {
     const int64_t margin = search.track.margin;
     const int64_t limit = plan.endPts.value_or(LATEST);
     for (int64_t ahead = margin;; ahead *= 4) {
-        const std::vector<ScannedPacket> packets = search.read(plan.firstPts, plan.firstPts + ahead);
-        if (search.failed)
-            return;
+        const Outcome<Packets> read = search.read(plan.firstPts, plan.firstPts + ahead);
+        if (!read)
+            return Outcome<void>::failure(read.error());
+        const Packets& packets = read.value();
         for (const ScannedPacket& packet : packets) {
             if (packet.pts >= limit)
                 continue;
@@ -194,143 +206,163 @@ void findCopyKey(Search& search, ClipPlan& plan)
                 // its shown time.
                 if (packets.back().dts >= packet.pts || packets.back().dts <= plan.firstPts + ahead) {
                     plan.copyKey = packet;
-                    return;
+                    return {};
                 }
             }
         }
         const bool reachedEnd = packets.empty() || packets.back().dts <= plan.firstPts + ahead;
         if (reachedEnd || packets.back().dts >= limit)
-            return;
+            return {};
     }
+}
+
+// The packets from the copy's first keyframe on, when a window read back from the
+// end reached it: those decoded before it, and those shown before it, are the head's.
+// False when the keyframe is not among them (a file that reads differently each time).
+bool trimToCopyKey(Packets& packets, const ScannedPacket& copyKey)
+{
+    const auto it = std::find_if(packets.begin(), packets.end(), [&](const ScannedPacket& p) {
+        return p.key && p.pts == copyKey.pts;
+    });
+    if (it == packets.end())
+        return false;
+    packets.erase(packets.begin(), it);
+    packets.erase(std::remove_if(packets.begin() + 1, packets.end(),
+                                 [&](const ScannedPacket& p) { return p.pts < copyKey.pts; }),
+                  packets.end());
+    return true;
+}
+
+// How many of the packets (in decode order, from a keyframe) can be copied with no
+// frame shown at or after `end` and none shown after a later one that is needed
+// before it; and the first shown time the copy leaves out.
+std::pair<size_t, int64_t> copyablePrefix(const Packets& packets, int64_t end)
+{
+    std::vector<int64_t> laterMinimum(packets.size() + 1, std::numeric_limits<int64_t>::max());
+    for (size_t i = packets.size(); i-- > 0;)
+        laterMinimum[i] = std::min(laterMinimum[i + 1], packets[i].pts);
+    size_t stop = 0;
+    int64_t shownMaximum = std::numeric_limits<int64_t>::min();
+    for (size_t i = 0; i < packets.size(); ++i) {
+        shownMaximum = std::max(shownMaximum, packets[i].pts);
+        if (shownMaximum >= end)
+            break;
+        if (shownMaximum < laterMinimum[i + 1])
+            stop = i + 1;
+    }
+    return {stop, std::min(laterMinimum[stop], end)};
 }
 
 // Where the copy must stop so that no frame shown after the end is needed, and what
 // has to be encoded again after it.
-void findCopyEnd(Search& search, ClipPlan& plan)
+Outcome<void> findCopyEnd(Search& search, ClipPlan& plan)
 {
     if (!plan.endPts || !plan.copyKey)
-        return;
+        return {};
     const int64_t end = *plan.endPts;
     const ScannedPacket copyKey = *plan.copyKey;
+    auto copyNothing = [&plan] {
+        plan.copyKey.reset(); // the whole clip is encoded again
+        plan.copyUntil = std::numeric_limits<int64_t>::max();
+        return Outcome<void>();
+    };
     int64_t from = end - 1;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        std::vector<ScannedPacket> packets = search.read(from, end);
-        if (search.failed)
-            return;
+        Outcome<Packets> read = search.read(from, end);
+        if (!read)
+            return Outcome<void>::failure(read.error());
+        Packets& packets = read.value();
         // The window starts at a keyframe; everything decoded before a keyframe is
         // shown before it, so the copy may always stop right there.
         const bool atCopyKey = packets.empty() || packets.front().dts <= copyKey.dts;
-        if (atCopyKey) {
-            const auto it = std::find_if(packets.begin(), packets.end(), [&](const ScannedPacket& p) {
-                return p.key && p.pts == copyKey.pts;
-            });
-            if (it == packets.end()) {
-                plan.copyKey.reset(); // the copy key vanished: a file that reads differently each time
-                return;
-            }
-            packets.erase(packets.begin(), it);
-            packets.erase(std::remove_if(packets.begin() + 1, packets.end(),
-                                         [&](const ScannedPacket& p) { return p.pts < copyKey.pts; }),
-                          packets.end());
-        }
-        std::vector<int64_t> laterMinimum(packets.size() + 1, std::numeric_limits<int64_t>::max());
-        for (size_t i = packets.size(); i-- > 0;)
-            laterMinimum[i] = std::min(laterMinimum[i + 1], packets[i].pts);
-        size_t stop = 0;
-        int64_t shownMaximum = std::numeric_limits<int64_t>::min();
-        for (size_t i = 0; i < packets.size(); ++i) {
-            shownMaximum = std::max(shownMaximum, packets[i].pts);
-            if (shownMaximum >= end)
-                break;
-            if (shownMaximum < laterMinimum[i + 1])
-                stop = i + 1;
-        }
-        plan.copyUntil = std::min(laterMinimum[stop], end);
+        if (atCopyKey && !trimToCopyKey(packets, copyKey))
+            return copyNothing();
+        const auto [stop, copyUntil] = copyablePrefix(packets, end);
+        plan.copyUntil = copyUntil;
         if (plan.copyUntil >= end)
-            return;
-        std::optional<ScannedPacket> tailKey;
-        for (size_t i = 0; i < stop; ++i) {
-            if (packets[i].clean)
-                tailKey = packets[i];
-        }
-        if (tailKey) {
-            plan.tailKey = tailKey;
-            return;
-        }
-        if (atCopyKey) {
-            plan.copyKey.reset(); // nothing can be copied: the whole clip is encoded again
-            plan.copyUntil = std::numeric_limits<int64_t>::max();
-            return;
+            return {};
+        for (size_t i = stop; i-- > 0;) {
+            if (packets[i].clean) {
+                plan.tailKey = packets[i];
+                return {};
+            }
         }
         // The last frames before the end are leading pictures of the keyframe this
         // read began at (decoded after it, shown before it): the clip is encoded again
         // whole. A tail decoded from an earlier keyframe would do, but GStreamer does
         // not show the last pictures of such a tail after a copied stretch.
-        if (packets.front().pts - 1 >= packets.front().dts)
-            break;
+        if (atCopyKey || packets.front().pts - 1 >= packets.front().dts)
+            return copyNothing();
         from = packets.front().pts - 1;
     }
-    plan.copyKey.reset();
-    plan.copyUntil = std::numeric_limits<int64_t>::max();
+    return copyNothing();
+}
+
+// Each end of a keyframe-mode clip at the clean keyframe at or before it.
+PlanDecision onKeyframes(Search& search, ClipPlan plan, int64_t end)
+{
+    if (plan.endPts) {
+        // The next clip starts at this keyframe; a clip to the video's end stays so.
+        const Outcome<std::optional<ScannedPacket>> key = keyAtOrBefore(search, end);
+        if (!key)
+            return {PlanResult::Kind::Failed, {}, PlanProblem::Unreadable, key.error()};
+        plan.endPts = key.value() ? key.value()->pts : plan.firstPts;
+        if (*plan.endPts <= plan.firstPts) // both ends on one frame: said where
+            return {PlanResult::Kind::Empty, plan, PlanProblem::None, {}};
+    }
+    plan.copyKey = plan.openKey;
+    plan.firstPts = plan.openKey.pts;
+    plan.copyUntil = plan.endPts.value_or(std::numeric_limits<int64_t>::max());
+    return {PlanResult::Kind::Planned, plan, PlanProblem::None, {}};
 }
 
 } // namespace
 
 PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t start, std::optional<int64_t> end,
-                      bool onKeyframes)
+                      bool keyframesOnly)
 {
     Search search{reader, track};
-    auto failure = [](PlanProblem problem) { return PlanDecision{PlanResult::Kind::Failed, {}, problem}; };
+    auto unreadable = [](const QString& why) {
+        return PlanDecision{PlanResult::Kind::Failed, {}, PlanProblem::Unreadable, why};
+    };
+    const PlanDecision endsEarly{PlanResult::Kind::Failed, {}, PlanProblem::EndsEarly, {}};
     // A split this close to the stated end may find no frame after it; earlier, none
     // means the video is shorter than it says.
     const int64_t lastSplit = track.knownEnd - track.endSlack;
-    ClipPlan plan;
     int64_t threshold = start;
-    if (onKeyframes) {
-        const std::optional<ScannedPacket> key = keyAtOrBefore(search, threshold);
-        if (search.failed)
-            return failure(PlanProblem::Unreadable);
-        threshold = key ? key->pts : EARLIEST;
+    if (keyframesOnly) {
+        const Outcome<std::optional<ScannedPacket>> key = keyAtOrBefore(search, threshold);
+        if (!key)
+            return unreadable(key.error());
+        threshold = key.value() ? key.value()->pts : EARLIEST;
     }
-    const PlanDecision first = planStart(search, threshold, plan);
-    if (search.failed)
-        return failure(PlanProblem::Unreadable);
+    const PlanDecision first = planStart(search, threshold);
     if (first.kind == PlanResult::Kind::Failed)
         return first;
     if (first.kind == PlanResult::Kind::Empty)
-        return start < lastSplit ? failure(PlanProblem::EndsEarly) : first;
-
+        return start < lastSplit ? endsEarly : first;
+    ClipPlan plan = first.plan;
     if (end) {
         if (*end <= start)
-            return {PlanResult::Kind::Empty, {}, PlanProblem::None};
-        plan.endPts = firstPtsAtOrAfter(search, *end);
-        if (search.failed)
-            return failure(PlanProblem::Unreadable);
+            return {PlanResult::Kind::Empty, {}, PlanProblem::None, {}};
+        const Outcome<std::optional<int64_t>> endPts = firstPtsAtOrAfter(search, *end);
+        if (!endPts)
+            return unreadable(endPts.error());
+        plan.endPts = endPts.value();
         if (!plan.endPts && *end < lastSplit)
-            return failure(PlanProblem::EndsEarly);
-        if (plan.endPts && onKeyframes) {
-            // The next clip starts at this keyframe; a clip to the video's end stays so.
-            const std::optional<ScannedPacket> key = keyAtOrBefore(search, *end);
-            if (search.failed)
-                return failure(PlanProblem::Unreadable);
-            plan.endPts = key ? key->pts : plan.firstPts;
-        }
-        if (plan.endPts && *plan.endPts <= plan.firstPts) // both ends on one frame: said where
-            return {PlanResult::Kind::Empty, plan, PlanProblem::None};
+            return endsEarly;
+        if (!keyframesOnly && plan.endPts && *plan.endPts <= plan.firstPts)
+            return {PlanResult::Kind::Empty, plan, PlanProblem::None, {}};
     }
-    if (onKeyframes) {
-        plan.copyKey = plan.openKey;
-        plan.firstPts = plan.openKey.pts;
-        plan.copyUntil = plan.endPts.value_or(std::numeric_limits<int64_t>::max());
-        return {PlanResult::Kind::Planned, plan, PlanProblem::None};
-    }
-    findCopyKey(search, plan);
-    if (!search.failed)
-        findCopyEnd(search, plan);
-    if (search.failed)
-        return failure(PlanProblem::Unreadable);
+    if (keyframesOnly)
+        return onKeyframes(search, plan, end.value_or(0));
+    Outcome<void> found = findCopyKey(search, plan);
+    if (found)
+        found = findCopyEnd(search, plan);
+    if (!found)
+        return unreadable(found.error());
     plan.dropLeading = plan.copyKey && plan.copyKey->leading;
-    return {PlanResult::Kind::Planned, plan, PlanProblem::None};
+    return {PlanResult::Kind::Planned, plan, PlanProblem::None, {}};
 }
 
 ClipPlanner::~ClipPlanner() = default;
@@ -339,10 +371,8 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source)
 {
     std::unique_ptr<ClipPlanner> self(new ClipPlanner);
     self->source = source;
-    QString error;
-    self->input = openInput(source, &error);
-    if (!self->input)
-        return Outcome<std::unique_ptr<ClipPlanner>>::failure(error);
+    if (const Outcome<void> opened = self->reopen(); !opened)
+        return Outcome<std::unique_ptr<ClipPlanner>>::failure(opened.error());
     self->video = bestVideoStream(self->input.get());
     if (self->video < 0)
         return Outcome<std::unique_ptr<ClipPlanner>>::failure(
@@ -363,7 +393,7 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source)
 
 QString ClipPlanner::problem(const QString& what) const
 {
-    return cutProblem(displayName(source), what);
+    return CutProblem(displayName(source))(what);
 }
 
 int64_t ClipPlanner::toTicks(double seconds) const
@@ -413,52 +443,62 @@ bool ClipPlanner::isClean(const AVPacket* packet) const
     }
 }
 
-std::vector<ScannedPacket> ClipPlanner::read(int64_t from, int64_t until, bool* failed)
+// Opens the file again, for a read from its top.
+Outcome<void> ClipPlanner::reopen()
 {
-    std::vector<ScannedPacket> packets;
-    for (unsigned i = 0; i < input->nb_streams; ++i)
-        input->streams[i]->discard = int(i) == video ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    Outcome<InputFormat> opened = openInput(source);
+    if (!opened)
+        return Outcome<void>::failure(opened.error());
+    input = std::move(opened).value();
+    return {};
+}
+
+Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t until)
+{
+    using Result = Outcome<std::vector<ScannedPacket>>;
     // Before the first keyframe the seek fails, or lands on the last keyframe of
     // all (libavformat's answer to INT64_MIN): read from the top instead.
-    const int64_t fileStart = input->streams[video]->start_time != NO_TIME ? input->streams[video]->start_time : origin;
-    int status = 0;
-    if (from <= fileStart || !seekToKeyBefore(input.get(), video, from, from)) {
-        QString error;
-        input = openInput(source, &error);
-        if (!input) {
-            *failed = true;
-            return packets;
-        }
+    auto onlyVideo = [this] {
         for (unsigned i = 0; i < input->nb_streams; ++i)
             input->streams[i]->discard = int(i) == video ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    };
+    onlyVideo();
+    const int64_t fileStart = input->streams[video]->start_time != NO_TIME ? input->streams[video]->start_time : origin;
+    if (from <= fileStart || !seekToKeyBefore(input.get(), video, from, from)) {
+        if (const Outcome<void> reopened = reopen(); !reopened)
+            return Result::failure(reopened.error());
+        onlyVideo();
     }
+    std::vector<ScannedPacket> packets;
     Packet packet(av_packet_alloc());
+    if (!packet)
+        return Result::failure(CutProblem(displayName(source)).outOfMemory());
     bool first = true;
+    int status = 0;
     while ((status = av_read_frame(input.get(), packet.get())) >= 0) {
-        if (packet->stream_index == video) {
-            if (packet->pts == NO_TIME) {
-                // Without shown times (AVI, some MPEG files) a frame's place cannot be
-                // known from its packet: refuse rather than guess and cut wrong frames.
-                noShownTimes = true;
-                *failed = true;
-                return packets;
-            }
-            const int64_t dts = packet->dts != NO_TIME ? packet->dts : packet->pts;
-            const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-            // A seek lands on a keyframe; anything read before one cannot be decoded.
-            if (key || !first)
-                packets.push_back({packet->pts, dts, key, isClean(packet.get()), false});
-            first = first && !key;
-            if (dts > until) {
-                av_packet_unref(packet.get());
-                break;
-            }
+        if (packet->stream_index != video) {
+            av_packet_unref(packet.get());
+            continue;
         }
+        // Without shown times (AVI, some MPEG files) a frame's place cannot be known
+        // from its packet: refuse rather than guess and cut wrong frames.
+        if (packet->pts == NO_TIME)
+            return Result::failure(problem(QCoreApplication::translate(
+                "ClipPlan", "its frames carry no presentation times, so it cannot be cut exactly.")));
+        const int64_t dts = packet->dts != NO_TIME ? packet->dts : packet->pts;
+        const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+        // A seek lands on a keyframe; anything read before one cannot be decoded.
+        if (key || !first)
+            packets.push_back({packet->pts, dts, key, isClean(packet.get()), false});
+        first = first && !key;
         av_packet_unref(packet.get());
+        if (dts > until)
+            break;
     }
     if (status < 0 && status != AVERROR_EOF) {
         qCInfo(lcMedia) << "av_read_frame failed while planning" << source << ffmpegErrorText(status);
-        *failed = true;
+        return Result::failure(
+            problem(QCoreApplication::translate("ClipPlan", "the video is damaged or could not be read.")));
     }
     markLeading(packets);
     return packets;
@@ -466,24 +506,12 @@ std::vector<ScannedPacket> ClipPlanner::read(int64_t from, int64_t until, bool* 
 
 Outcome<std::vector<ScannedPacket>> ClipPlanner::allPackets()
 {
-    bool failed = false;
-    std::vector<ScannedPacket> packets
-        = read(std::numeric_limits<int64_t>::min() / 2, std::numeric_limits<int64_t>::max() / 2, &failed);
-    if (failed)
-        return Outcome<std::vector<ScannedPacket>>::failure(unreadableProblem());
-    return packets;
+    return read(std::numeric_limits<int64_t>::min() / 2, std::numeric_limits<int64_t>::max() / 2);
 }
 
 double ClipPlanner::secondsOf(int64_t pts) const
 {
     return std::max(0.0, double(pts - origin) * av_q2d(base));
-}
-
-QString ClipPlanner::unreadableProblem() const
-{
-    return problem(noShownTimes
-            ? QCoreApplication::translate("ClipPlan", "its frames carry no presentation times, so it cannot be cut exactly.")
-            : QCoreApplication::translate("ClipPlan", "the video is damaged or could not be read."));
 }
 
 PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, bool canReencode)
@@ -497,7 +525,7 @@ PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, boo
     case PlanProblem::None:
         break;
     case PlanProblem::Unreadable:
-        return {PlanResult::Kind::Failed, {}, unreadableProblem()};
+        return {PlanResult::Kind::Failed, {}, decision.error};
     case PlanProblem::EndsEarly:
         return {PlanResult::Kind::Failed, {},
                 problem(QCoreApplication::translate("ClipPlan",

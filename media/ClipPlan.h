@@ -63,9 +63,9 @@ public:
     virtual ~PacketReader() = default;
     // The packets in decode order from the keyframe that decodes at or before `from`
     // (from the track's first keyframe when there is none) until the first one that
-    // decodes after `until`, or the end, with their leading marks. Sets failed when
-    // the track cannot be read.
-    virtual std::vector<ScannedPacket> read(int64_t from, int64_t until, bool* failed) = 0;
+    // decodes after `until`, or the end, with their leading marks; or why the track
+    // cannot be read, complete and in the user's terms.
+    virtual Outcome<std::vector<ScannedPacket>> read(int64_t from, int64_t until) = 0;
 };
 
 // What the planner knows of the track besides its packets, in the track's ticks.
@@ -83,6 +83,7 @@ struct PlanDecision {
     PlanResult::Kind kind = PlanResult::Kind::Failed;
     ClipPlan plan;
     PlanProblem problem = PlanProblem::None;
+    QString error; // for Unreadable: the reader's reason
 };
 
 // How a clip from the first frame shown at or after `start` up to the first shown at or
@@ -90,7 +91,7 @@ struct PlanDecision {
 // onKeyframes, each end moves to the clean keyframe at or before it and nothing is
 // encoded. Times are ticks of the track.
 PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t start, std::optional<int64_t> end,
-                      bool onKeyframes);
+                      bool keyframesOnly);
 
 // How many frames a clip planned so holds, and how many of them are encoded again,
 // from the video track's packets in decode order.
@@ -122,8 +123,8 @@ public:
 private:
     ClipPlanner() = default;
     QString problem(const QString& what) const;
-    QString unreadableProblem() const;
-    std::vector<ScannedPacket> read(int64_t from, int64_t until, bool* failed) override;
+    Outcome<std::vector<ScannedPacket>> read(int64_t from, int64_t until) override;
+    Outcome<void> reopen();
     bool isClean(const AVPacket* packet) const;
     int64_t toTicks(double seconds) const;
     TrackTiming timing() const;
@@ -134,6 +135,5 @@ private:
     AVRational base{1, 1};
     int64_t origin = 0;
     int lengthSize = 4; // 0: start codes
-    bool noShownTimes = false;
     bool mayDropLeading = false;
 };

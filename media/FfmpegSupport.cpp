@@ -41,11 +41,6 @@ QString displayName(const QString& path)
     return QFileInfo(path).fileName();
 }
 
-QString cutProblem(const QString& name, const QString& what)
-{
-    return QCoreApplication::translate("FfmpegSupport", "Could not cut '%1': %2").arg(name, what);
-}
-
 namespace {
 
 constexpr int WRITE_BUFFER_BYTES = 256 * 1024;
@@ -174,32 +169,25 @@ Outcome<void> checkRegularFile(const QString& path)
         "FfmpegSupport", "it is a device or a socket, not a file. Trimora opens only regular files."));
 }
 
-InputFormat openInput(const QString& path, QString* error)
+Outcome<InputFormat> openInput(const QString& path)
 {
     // Opening a pipe or a device could wait forever, and cutting reads a file more than
     // once: only regular files are let through, checked before anything opens them.
-    const Outcome<void> regular = checkRegularFile(path);
-    if (!regular) {
-        if (error)
-            *error = regular.error();
-        return nullptr;
-    }
+    if (const Outcome<void> regular = checkRegularFile(path); !regular)
+        return Outcome<InputFormat>::failure(regular.error());
+    auto unreadable = [&path](const QString& why) {
+        return Outcome<InputFormat>::failure(
+            QCoreApplication::translate("FfmpegSupport", "Could not read video '%1': %2").arg(displayName(path), why));
+    };
     AVFormatContext* raw = avformat_alloc_context();
-    if (!raw) {
-        if (error)
-            *error = QCoreApplication::translate("FfmpegSupport", "Could not read video '%1': out of memory.")
-                         .arg(displayName(path));
-        return nullptr;
-    }
+    if (!raw)
+        return unreadable(QCoreApplication::translate("FfmpegSupport", "out of memory."));
     raw->interrupt_callback = {&interruptWhenStopped, nullptr};
     const QByteArray encoded = fileNameBytes(path);
     int status = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
     if (status < 0) {
         qCDebug(lcMedia) << "avformat_open_input failed for" << path << ffmpegErrorText(status);
-        if (error)
-            *error = QCoreApplication::translate("FfmpegSupport", "Could not read video '%1': %2")
-                         .arg(displayName(path), ffmpegErrorText(status));
-        return nullptr;
+        return unreadable(ffmpegErrorText(status));
     }
     InputFormat input(raw);
     // Reading the stream information decodes a few pictures: of bounded size only.
@@ -211,10 +199,7 @@ InputFormat openInput(const QString& path, QString* error)
         av_dict_free(&options);
     if (status < 0) {
         qCDebug(lcMedia) << "avformat_find_stream_info failed for" << path << ffmpegErrorText(status);
-        if (error)
-            *error = QCoreApplication::translate("FfmpegSupport", "Could not read video '%1': %2")
-                         .arg(displayName(path), ffmpegErrorText(status));
-        return nullptr;
+        return unreadable(ffmpegErrorText(status));
     }
     return input;
 }

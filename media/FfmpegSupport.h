@@ -65,10 +65,6 @@ QString ffmpegErrorText(int error);
 // The name of a file as a user would recognise it in a message.
 QString displayName(const QString& path);
 
-// Why a clip of the video shown as `name` could not be cut: "Could not cut 'NAME':
-// WHAT", WHAT a sentence of its own.
-QString cutProblem(const QString& name, const QString& what);
-
 // Whether path names a regular file (following links), without opening it: a pipe,
 // a device or a socket is refused with a message that says what it is.
 Outcome<void> checkRegularFile(const QString& path);
@@ -79,7 +75,7 @@ void stopAllMediaReads();
 
 // Opens a regular media file for reading and reads its stream information, or says why not.
 // The error is complete ("Could not read video 'x.mp4': ...").
-InputFormat openInput(const QString& path, QString* error);
+Outcome<InputFormat> openInput(const QString& path);
 
 // The stream a player would show: the default video stream, else the first, never a
 // cover picture. -1 when there is none.

@@ -188,40 +188,13 @@ bool FrameReencoder::decodesAlone(const AVStream* stream, const AVPacket* keyfra
         && !picture->decode_error_flags;
 }
 
-QString FrameReencoder::problem(const QString& what, int status) const
-{
-    return cutProblem(sourceName, QStringLiteral("%1 (%2).").arg(what, ffmpegErrorText(status)));
-}
+namespace {
 
-Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* source, int parameterSetId,
-                                                              const QString& sourceName)
+// The encoder's pictures described as the source's are: size, pixel aspect and
+// format, colours, field order and frame times.
+void describeLike(AVCodecContext* context, const AVStream* source)
 {
     const AVCodecParameters* parameters = source->codecpar;
-    std::unique_ptr<FrameReencoder> self(new FrameReencoder);
-    self->codec = parameters->codec_id;
-    self->sourceName = sourceName;
-    const char* name = encoderName(parameters->codec_id);
-    const AVCodec* encoderCodec = name ? avcodec_find_encoder_by_name(name) : nullptr;
-    const AVCodec* decoderCodec = avcodec_find_decoder(parameters->codec_id);
-    if (!encoderCodec || !decoderCodec)
-        return Outcome<std::unique_ptr<FrameReencoder>>::failure(
-            QCoreApplication::translate("FrameReencoder", "no encoder for %1")
-                .arg(QString::fromUtf8(avcodec_get_name(parameters->codec_id))));
-
-    self->decoder.reset(avcodec_alloc_context3(decoderCodec));
-    self->encoder.reset(avcodec_alloc_context3(encoderCodec));
-    if (!self->decoder || !self->encoder || !self->frame
-        || avcodec_parameters_to_context(self->decoder.get(), parameters) < 0)
-        return Outcome<std::unique_ptr<FrameReencoder>>::failure(
-            QCoreApplication::translate("FrameReencoder", "out of memory"));
-    self->decoder->pkt_timebase = source->time_base;
-    limitCodec(self->decoder.get(), 2);
-    int status = avcodec_open2(self->decoder.get(), decoderCodec, nullptr);
-    if (status < 0)
-        return Outcome<std::unique_ptr<FrameReencoder>>::failure(
-            self->problem(QCoreApplication::translate("FrameReencoder", "the video cannot be decoded"), status));
-
-    AVCodecContext* context = self->encoder.get();
     context->width = parameters->width;
     context->height = parameters->height;
     context->pix_fmt = AVPixelFormat(parameters->format);
@@ -237,6 +210,40 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
         context->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
     context->time_base = source->time_base;
     context->framerate = source->avg_frame_rate;
+}
+
+} // namespace
+
+Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* source, int parameterSetId,
+                                                              const QString& sourceName)
+{
+    const AVCodecParameters* parameters = source->codecpar;
+    std::unique_ptr<FrameReencoder> self(new FrameReencoder);
+    self->codec = parameters->codec_id;
+    self->problem = CutProblem(sourceName);
+    const CutProblem& problem = self->problem;
+    const char* name = encoderName(parameters->codec_id);
+    const AVCodec* encoderCodec = name ? avcodec_find_encoder_by_name(name) : nullptr;
+    const AVCodec* decoderCodec = avcodec_find_decoder(parameters->codec_id);
+    if (!encoderCodec || !decoderCodec)
+        return problem.fail<std::unique_ptr<FrameReencoder>>(
+            QCoreApplication::translate("FrameReencoder", "this FFmpeg has no encoder for its %1 video")
+                .arg(QString::fromUtf8(avcodec_get_name(parameters->codec_id))));
+
+    self->decoder.reset(avcodec_alloc_context3(decoderCodec));
+    self->encoder.reset(avcodec_alloc_context3(encoderCodec));
+    if (!self->decoder || !self->encoder || !self->frame
+        || avcodec_parameters_to_context(self->decoder.get(), parameters) < 0)
+        return Outcome<std::unique_ptr<FrameReencoder>>::failure(problem.outOfMemory());
+    self->decoder->pkt_timebase = source->time_base;
+    limitCodec(self->decoder.get(), 2);
+    int status = avcodec_open2(self->decoder.get(), decoderCodec, nullptr);
+    if (status < 0)
+        return problem.fail<std::unique_ptr<FrameReencoder>>(
+            QCoreApplication::translate("FrameReencoder", "the video cannot be decoded"), status);
+
+    AVCodecContext* context = self->encoder.get();
+    describeLike(context, source);
     context->gop_size = 100000;
     context->max_b_frames = 0;
     limitCodec(context, 2);
@@ -248,11 +255,11 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
     status = avcodec_open2(context, encoderCodec, &raw);
     options.reset(raw);
     if (status < 0)
-        return Outcome<std::unique_ptr<FrameReencoder>>::failure(
-            self->problem(QCoreApplication::translate(
-                              "FrameReencoder", "its %1 video cannot be encoded again with the same picture format")
-                              .arg(QString::fromUtf8(avcodec_get_name(parameters->codec_id))),
-                status));
+        return problem.fail<std::unique_ptr<FrameReencoder>>(
+            QCoreApplication::translate("FrameReencoder",
+                                        "its %1 video cannot be encoded again with the same picture format")
+                .arg(QString::fromUtf8(avcodec_get_name(parameters->codec_id))),
+            status);
 
     if (parameters->codec_id == AV_CODEC_ID_H264 || parameters->codec_id == AV_CODEC_ID_HEVC)
         self->lengthSize = unitFraming(parameters).value_or(4);
@@ -270,78 +277,66 @@ void FrameReencoder::setRange(int64_t first, int64_t end)
     until = end;
 }
 
-bool FrameReencoder::decode(const AVPacket* packet, QString* error)
+Outcome<void> FrameReencoder::decode(const AVPacket* packet)
 {
+    const QString undecodable
+        = QCoreApplication::translate("FrameReencoder", "a frame that has to be encoded again cannot be decoded");
     int status = avcodec_send_packet(decoder.get(), packet);
-    if (status < 0 && status != AVERROR_EOF) {
-        *error = problem(
-            QCoreApplication::translate("FrameReencoder", "a frame that has to be encoded again cannot be decoded"),
-            status);
-        return false;
-    }
+    if (status < 0 && status != AVERROR_EOF)
+        return problem.fail(undecodable, status);
     for (;;) {
         status = avcodec_receive_frame(decoder.get(), frame.get());
         if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
-            return true;
-        if (status < 0) {
-            *error = problem(
-                QCoreApplication::translate("FrameReencoder", "a frame that has to be encoded again cannot be decoded"),
-                status);
-            return false;
-        }
+            return {};
+        if (status < 0)
+            return problem.fail(undecodable, status);
         const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
-        const bool wanted = pts != AV_NOPTS_VALUE && pts >= from && pts < until;
-        bool ok = true;
-        if (wanted) {
+        Outcome<void> sent;
+        if (pts != AV_NOPTS_VALUE && pts >= from && pts < until) {
             frame->pts = pts;
-            ok = encode(frame.get(), error);
+            sent = encode(frame.get());
         }
         av_frame_unref(frame.get());
-        if (!ok)
-            return false;
+        if (!sent)
+            return sent;
     }
 }
 
-bool FrameReencoder::encode(AVFrame* picture, QString* error)
+Outcome<void> FrameReencoder::encode(AVFrame* picture)
 {
-    if (picture->format != encoder->pix_fmt || picture->width != encoder->width || picture->height != encoder->height) {
-        *error = cutProblem(sourceName, QCoreApplication::translate("FrameReencoder",
-            "its frames change format, so the frames at the split cannot be encoded again."));
-        return false;
-    }
+    if (picture->format != encoder->pix_fmt || picture->width != encoder->width || picture->height != encoder->height)
+        return problem.fail(QCoreApplication::translate(
+            "FrameReencoder", "its frames change format, so the frames at the split cannot be encoded again."));
     // The decoder's picture types would be taken as orders; the encoder chooses, apart
     // from the keyframe that starts the run.
     picture->pict_type = started ? AV_PICTURE_TYPE_NONE : AV_PICTURE_TYPE_I;
     picture->key_frame = started ? 0 : 1;
     started = true;
     const int status = avcodec_send_frame(encoder.get(), picture);
-    if (status < 0) {
-        *error = problem(
-            QCoreApplication::translate("FrameReencoder", "the frames at the split could not be encoded again"),
-            status);
-        return false;
-    }
-    return drainEncoder(error);
+    if (status < 0)
+        return problem.fail(unencodable(), status);
+    return drainEncoder();
 }
 
-bool FrameReencoder::drainEncoder(QString* error)
+QString FrameReencoder::unencodable()
+{
+    return QCoreApplication::translate("FrameReencoder", "the frames at the split could not be encoded again");
+}
+
+Outcome<void> FrameReencoder::drainEncoder()
 {
     for (;;) {
         Packet packet(av_packet_alloc());
+        if (!packet)
+            return Outcome<void>::failure(problem.outOfMemory());
         const int status = avcodec_receive_packet(encoder.get(), packet.get());
         if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
-            return true;
-        if (status < 0) {
-            *error = problem(
-                QCoreApplication::translate("FrameReencoder", "the frames at the split could not be encoded again"),
-                status);
-            return false;
-        }
+            return {};
+        if (status < 0)
+            return problem.fail(unencodable(), status);
         Packet framed = reframe(std::move(packet));
-        if (!framed) {
-            *error = problem(QCoreApplication::translate("FrameReencoder", "there is not enough memory"), AVERROR(ENOMEM));
-            return false;
-        }
+        if (!framed)
+            return Outcome<void>::failure(problem.outOfMemory());
         ++encodedCount;
         encoded.push_back(std::move(framed));
     }
@@ -364,16 +359,12 @@ Packet FrameReencoder::reframe(Packet packet) const
     return out;
 }
 
-bool FrameReencoder::finish(QString* error)
+Outcome<void> FrameReencoder::finish()
 {
-    if (!decode(nullptr, error))
-        return false;
+    if (Outcome<void> decoded = decode(nullptr); !decoded)
+        return decoded;
     const int status = avcodec_send_frame(encoder.get(), nullptr);
-    if (status < 0 && status != AVERROR_EOF) {
-        *error = problem(
-            QCoreApplication::translate("FrameReencoder", "the frames at the split could not be encoded again"),
-            status);
-        return false;
-    }
-    return drainEncoder(error);
+    if (status < 0 && status != AVERROR_EOF)
+        return problem.fail(unencodable(), status);
+    return drainEncoder();
 }

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "CutProblem.h"
 #include "FfmpegSupport.h"
 #include "Outcome.h"
 
@@ -45,10 +46,10 @@ public:
 
     // Frames shown in [from, until) (the source stream's time base) are encoded.
     void setRange(int64_t from, int64_t until);
-    // Feeds one source packet in decode order; false with *error set on failure.
-    bool decode(const AVPacket* packet, QString* error);
+    // Feeds one source packet in decode order.
+    Outcome<void> decode(const AVPacket* packet);
     // Drains the decoder and the encoder: after it, output() holds every packet.
-    bool finish(QString* error);
+    Outcome<void> finish();
 
     // Encoded packets, in decode order, with shown times in the source's time base.
     std::deque<Packet>& output() { return encoded; }
@@ -56,10 +57,10 @@ public:
 
 private:
     FrameReencoder() = default;
-    bool encode(AVFrame* frame, QString* error);
-    bool drainEncoder(QString* error);
+    Outcome<void> encode(AVFrame* frame);
+    Outcome<void> drainEncoder();
     Packet reframe(Packet packet) const;
-    QString problem(const QString& what, int status) const;
+    static QString unencodable();
 
     CodecContext decoder;
     CodecContext encoder;
@@ -70,6 +71,6 @@ private:
     int64_t until = 0;
     int encodedCount = 0;
     bool started = false;
-    QString sourceName;
+    CutProblem problem{QString()};
     std::deque<Packet> encoded;
 };

@@ -112,12 +112,43 @@ int rotationFromDisplayMatrix(const int32_t* matrix)
     return int(quarter * 90);
 }
 
+namespace {
+
+std::vector<StreamInfo> streamsOf(const AVFormatContext* input)
+{
+    std::vector<StreamInfo> streams;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVStream* stream = input->streams[i];
+        StreamInfo info;
+        info.index = int(i);
+        info.kind = kindOf(stream->codecpar->codec_type);
+        info.codecName = QString::fromUtf8(avcodec_get_name(stream->codecpar->codec_id));
+        if (const AVDictionaryEntry* language = av_dict_get(stream->metadata, "language", nullptr, 0))
+            info.language = QString::fromUtf8(language->value);
+        streams.push_back(info);
+    }
+    return streams;
+}
+
+// The picture as shown: its pixels' aspect applied to the width, and turned.
+QSize displaySizeOf(const AVStream* video, QSize coded, int rotation)
+{
+    int width = coded.width();
+    const AVRational aspect = video->sample_aspect_ratio.num > 0 ? video->sample_aspect_ratio
+                                                                 : video->codecpar->sample_aspect_ratio;
+    if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den)
+        width = int(std::lround(width * av_q2d(aspect)));
+    return (rotation == 90 || rotation == 270) ? QSize(coded.height(), width) : QSize(width, coded.height());
+}
+
+} // namespace
+
 Outcome<VideoInfo> probeVideo(const QString& path)
 {
-    QString error;
-    InputFormat input = openInput(path, &error);
-    if (!input)
-        return Outcome<VideoInfo>::failure(error);
+    Outcome<InputFormat> opened = openInput(path);
+    if (!opened)
+        return Outcome<VideoInfo>::failure(opened.error());
+    const InputFormat input = std::move(opened).value();
 
     const QString name = displayName(path);
     auto refuse = [&name](const QString& why) {
@@ -128,16 +159,7 @@ Outcome<VideoInfo> probeVideo(const QString& path)
     VideoInfo info;
     info.path = path;
     info.formatName = QString::fromUtf8(input->iformat->name);
-    for (unsigned i = 0; i < input->nb_streams; ++i) {
-        const AVStream* stream = input->streams[i];
-        StreamInfo streamInfo;
-        streamInfo.index = int(i);
-        streamInfo.kind = kindOf(stream->codecpar->codec_type);
-        streamInfo.codecName = QString::fromUtf8(avcodec_get_name(stream->codecpar->codec_id));
-        if (const AVDictionaryEntry* language = av_dict_get(stream->metadata, "language", nullptr, 0))
-            streamInfo.language = QString::fromUtf8(language->value);
-        info.streams.push_back(streamInfo);
-    }
+    info.streams = streamsOf(input.get());
 
     // Cover art in a music file is a "video" stream of one picture: not a video.
     const int best = bestVideoStream(input.get());
@@ -164,13 +186,7 @@ Outcome<VideoInfo> probeVideo(const QString& path)
         ? rotationFromDisplayMatrix(reinterpret_cast<const int32_t*>(matrix))
         : 0;
 
-    int width = info.codedSize.width();
-    const AVRational aspect = video->sample_aspect_ratio.num > 0 ? video->sample_aspect_ratio
-                                                                 : video->codecpar->sample_aspect_ratio;
-    if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den)
-        width = int(std::lround(width * av_q2d(aspect)));
-    info.displaySize = (info.rotation == 90 || info.rotation == 270) ? QSize(info.codedSize.height(), width)
-                                                                      : QSize(width, info.codedSize.height());
+    info.displaySize = displaySizeOf(video, info.codedSize, info.rotation);
 
     const AVRational rate = video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate;
     if (rate.num > 0 && rate.den > 0)

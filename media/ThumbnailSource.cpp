@@ -40,10 +40,10 @@ ThumbnailSource::~ThumbnailSource() = default;
 Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& path)
 {
     using Result = Outcome<std::shared_ptr<ThumbnailSource>>;
-    QString error;
-    InputFormat opened = openInput(path, &error);
-    if (!opened)
-        return Result::failure(error);
+    Outcome<InputFormat> readable = openInput(path);
+    if (!readable)
+        return Result::failure(readable.error());
+    InputFormat opened = std::move(readable).value();
 
     std::shared_ptr<ThumbnailSource> source(new ThumbnailSource);
     source->path = path;

@@ -1,3 +1,5 @@
+#include <utility>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -45,8 +47,9 @@ double nearestFrame(const QImage& picture, const QString& file, double from, dou
 
 // A video track written as its packets in decode order: "I" a keyframe a decoder can
 // start at (H.264 IDR, HEVC IDR or CRA), "K" one it cannot (an open-GOP I picture),
-// anything else a frame that is no keyframe; the number is the frame's shown time.
-// Decode times count up from -2, so that no frame decodes after it is shown.
+// "X" a packet that cannot be read, anything else a frame that is no keyframe; the
+// number is the frame's shown time. Decode times count up from -2, so that no frame
+// decodes after it is shown.
 class ListedPackets final : public PacketReader {
 public:
     explicit ListedPackets(const QString& track)
@@ -54,13 +57,15 @@ public:
         int64_t dts = -2;
         for (const QString& word : track.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             const QChar kind = word.at(0);
-            packets.push_back({word.mid(1).toLongLong(), dts++, kind == 'I' || kind == 'K', kind == 'I', false});
+            packets.push_back({word.mid(1).toLongLong(), dts++, kind == 'I' || kind == 'K', kind == 'I', kind == 'X'});
         }
+        for (ScannedPacket& packet : packets)
+            damaged.push_back(std::exchange(packet.leading, false));
         markLeading(packets);
     }
 
     // As a seek and a read of the file would give them.
-    std::vector<ScannedPacket> read(int64_t from, int64_t until, bool*) override
+    Outcome<std::vector<ScannedPacket>> read(int64_t from, int64_t until) override
     {
         size_t start = 0;
         for (size_t i = 0; i < packets.size(); ++i) {
@@ -71,6 +76,8 @@ public:
             ++start;
         std::vector<ScannedPacket> read;
         for (size_t i = start; i < packets.size(); ++i) {
+            if (damaged[i])
+                return Outcome<std::vector<ScannedPacket>>::failure(QStringLiteral("unreadable"));
             read.push_back(packets[i]);
             if (packets[i].dts > until)
                 break;
@@ -80,6 +87,7 @@ public:
 
 private:
     std::vector<ScannedPacket> packets;
+    std::vector<bool> damaged;
 };
 
 QString optionalTicks(const std::optional<ScannedPacket>& packet)
@@ -156,6 +164,8 @@ private slots:
         QTest::newRow("leading pictures kept: no copy") << cra << "exact" << 4LL << 11LL << "from 4 open 0 copy - until -";
         QTest::newRow("keyframes: a CRA with leading pictures is passed") << cra << "keyframes, dropping" << 8LL << -1LL
                                                                           << "from 0 open 0 copy 0 until -";
+        QTest::newRow("keyframes: the end's keyframe unreadable") << "I0 P1 P2 X3 P4 I5 P6 K7 P8 P9 P10 P11" << "keyframes"
+                                                                  << 5LL << 9LL << "failed: unreadable";
         QTest::newRow("no keyframe a decoder can start at") << "K0 P1 P2" << "exact" << 1LL << -1LL << "failed: no first keyframe";
     }
 

@@ -1,0 +1,292 @@
+#include "ClipMuxer.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+extern "C" {
+#include <libavutil/timecode.h>
+}
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+
+#include "FrameReencoder.h"
+#include "ParameterSets.h"
+
+namespace {
+
+// The size of the box header libavformat's MP4 writer puts between the room it keeps
+// for the movie box and the media data ("wide" and "mdat").
+constexpr int64_t MDAT_HEADER_BYTES = 16;
+
+bool isMovFamily(const AVInputFormat* format)
+{
+    return std::strstr(format->name, "mov") || std::strstr(format->name, "mp4");
+}
+
+// Galleries sort clips by their creation time, and a timecode names the clip's first
+// frame: both move to the clip's start.
+QByteArray movedValue(const QByteArray& key, QByteArray value, double clipStart, AVRational frameRate)
+{
+    if (key == "creation_time") {
+        const QDateTime time = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODateWithMs);
+        if (time.isValid())
+            value = time.addMSecs(qint64(std::llround(clipStart * 1000)))
+                        .toUTC()
+                        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz000Z"))
+                        .toLatin1();
+    } else if (key == "timecode" && frameRate.num > 0) {
+        AVTimecode timecode{};
+        if (av_timecode_init_from_string(&timecode, frameRate, value.constData(), nullptr) == 0) {
+            std::array<char, AV_TIMECODE_STR_SIZE> text{};
+            const auto frames = int(std::llround(clipStart * av_q2d(frameRate)));
+            value = av_timecode_make_string(&timecode, text.data(), frames);
+        }
+    }
+    return value;
+}
+
+void copyMetadata(const AVDictionary* from, AVDictionary** to, double clipStart, AVRational frameRate)
+{
+    const AVDictionaryEntry* entry = nullptr;
+    while ((entry = av_dict_get(from, "", entry, AV_DICT_IGNORE_SUFFIX))) {
+        const QByteArray key(entry->key);
+        if (key == "major_brand" || key == "minor_version" || key == "compatible_brands" || key == "encoder")
+            continue;
+        av_dict_set(to, entry->key, movedValue(key, entry->value, clipStart, frameRate).constData(), 0);
+    }
+}
+
+} // namespace
+
+bool Container::isMp4Family() const
+{
+    return muxer == QLatin1String("mp4") || muxer == QLatin1String("mov");
+}
+
+Container chooseContainer(const AVFormatContext* input, const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (isMovFamily(input->iformat)
+        && (suffix == QLatin1String("mp4") || suffix == QLatin1String("m4v") || suffix == QLatin1String("mov")))
+        return {suffix == QLatin1String("mov") ? QStringLiteral("mov") : QStringLiteral("mp4"), suffix};
+    if (std::strstr(input->iformat->name, "matroska")) {
+        if (suffix == QLatin1String("webm"))
+            return {QStringLiteral("webm"), suffix};
+        return {QStringLiteral("matroska"), QStringLiteral("mkv")};
+    }
+    return {QStringLiteral("mp4"), QStringLiteral("mp4")};
+}
+
+Outcome<std::vector<StreamChoice>> chooseStreams(
+    const AVFormatContext* input, const Container& container, const CutProblem& problem)
+{
+    using Result = Outcome<std::vector<StreamChoice>>;
+    const AVOutputFormat* format = av_guess_format(container.muxer.toLatin1().constData(), nullptr, nullptr);
+    if (!format)
+        return problem.fail<std::vector<StreamChoice>>(
+            QCoreApplication::translate("StreamCopyCutter", "this FFmpeg cannot write %1 files.").arg(container.muxer));
+    const int best = bestVideoStream(input);
+    if (best < 0)
+        return problem.fail<std::vector<StreamChoice>>(
+            QCoreApplication::translate("StreamCopyCutter", "it has no video track."));
+    std::vector<StreamChoice> chosen;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVStream* stream = input->streams[i];
+        const AVCodecParameters* codec = stream->codecpar;
+        const bool isPicture
+            = codec->codec_type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC);
+        const bool isSound = codec->codec_type == AVMEDIA_TYPE_AUDIO;
+        const bool isText = codec->codec_type == AVMEDIA_TYPE_SUBTITLE;
+        if (!isPicture && !isSound && !isText)
+            continue;
+        if (avformat_query_codec(format, codec->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
+            if (isText)
+                continue;
+            return Result::failure(problem(
+                QCoreApplication::translate("StreamCopyCutter", "its %1 format (%2) cannot be stored in an %3 file.")
+                    .arg(isPicture ? QCoreApplication::translate("StreamCopyCutter", "video")
+                                   : QCoreApplication::translate("StreamCopyCutter", "sound"),
+                        QString::fromUtf8(avcodec_get_name(codec->codec_id)), container.muxer.toUpper())));
+        }
+        const Role role = int(i) == best ? Role::Picture
+            : isPicture                  ? Role::OtherPicture
+            : isSound                    ? Role::Sound
+                                         : Role::Text;
+        chosen.push_back({int(i), role});
+    }
+    return chosen;
+}
+
+// About 20 bytes of index per frame and sound packet, from the streams' own rates.
+// Too little room is retried with more.
+int64_t movieReserve(const AVFormatContext* input, const std::vector<StreamChoice>& streams, double seconds)
+{
+    double samplesPerSecond = 0.0;
+    for (const StreamChoice& chosen : streams) {
+        const AVStream* stream = input->streams[chosen.input];
+        const AVCodecParameters* codec = stream->codecpar;
+        if (codec->codec_type == AVMEDIA_TYPE_VIDEO && stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0)
+            samplesPerSecond += av_q2d(stream->avg_frame_rate);
+        else if (codec->codec_type == AVMEDIA_TYPE_AUDIO && codec->sample_rate > 0)
+            samplesPerSecond += double(codec->sample_rate) / (codec->frame_size > 0 ? codec->frame_size : 1024);
+        else
+            samplesPerSecond += 60.0;
+    }
+    const double estimate = 8192.0 + 20.0 * samplesPerSecond * (seconds + 2.0);
+    return int64_t(std::min(estimate, 256.0 * 1024 * 1024));
+}
+
+ClipMuxer::ClipMuxer(const CutProblem& cutProblem)
+    : problem(cutProblem)
+{
+}
+
+Outcome<std::unique_ptr<ClipMuxer>> ClipMuxer::open(
+    int descriptor, const Container& container, const CutProblem& problem)
+{
+    using Result = Outcome<std::unique_ptr<ClipMuxer>>;
+    std::unique_ptr<ClipMuxer> self(new ClipMuxer(problem));
+    AVFormatContext* raw = nullptr;
+    const int status = avformat_alloc_output_context2(&raw, nullptr, container.muxer.toLatin1().constData(), nullptr);
+    if (status < 0)
+        return problem.fail<std::unique_ptr<ClipMuxer>>(
+            QCoreApplication::translate("StreamCopyCutter", "the clip could not be set up"), status);
+    self->output.reset(raw);
+    self->mp4 = container.isMp4Family();
+    errno = 0;
+    self->output->pb = openDescriptorWriter(descriptor);
+    if (!self->output->pb)
+        return problem.fail<std::unique_ptr<ClipMuxer>>(
+            QCoreApplication::translate("StreamCopyCutter", "the clip could not be created"),
+            AVERROR(errno ? errno : ENOMEM));
+    self->output->flags |= AVFMT_FLAG_CUSTOM_IO;
+    return Result(std::move(self));
+}
+
+void ClipMuxer::copyFileMetadata(const AVDictionary* from, double clipStart, AVRational frameRate)
+{
+    copyMetadata(from, &output->metadata, clipStart, frameRate);
+}
+
+Outcome<AVStream*> ClipMuxer::addStream(const AVStream* from, double clipStart, AVRational frameRate)
+{
+    AVStream* to = avformat_new_stream(output.get(), nullptr);
+    if (!to || avcodec_parameters_copy(to->codecpar, from->codecpar) < 0)
+        return Outcome<AVStream*>::failure(problem.outOfMemory());
+    // Keep the source's tag where the container knows it for this codec: "hvc1" must
+    // not turn into "hev1", which some players refuse.
+    unsigned tag = from->codecpar->codec_tag;
+    unsigned known = 0;
+    if (!output->oformat->codec_tag
+        || (av_codec_get_id(output->oformat->codec_tag, tag) != from->codecpar->codec_id
+            && av_codec_get_tag2(output->oformat->codec_tag, from->codecpar->codec_id, &known)))
+        tag = 0;
+    to->codecpar->codec_tag = tag;
+    to->time_base = from->time_base;
+    to->disposition = from->disposition;
+    to->avg_frame_rate = from->avg_frame_rate;
+    to->sample_aspect_ratio = from->sample_aspect_ratio;
+    copyMetadata(from->metadata, &to->metadata, clipStart, frameRate);
+    // The display matrix (rotation), HDR and stereo information live here.
+    for (int s = 0; s < from->nb_side_data; ++s) {
+        const AVPacketSideData& data = from->side_data[s];
+        uint8_t* copy = av_stream_new_side_data(to, data.type, data.size);
+        if (!copy)
+            return Outcome<AVStream*>::failure(problem.outOfMemory());
+        std::memcpy(copy, data.data, data.size);
+    }
+    return to;
+}
+
+// The source's parameter sets and ours side by side, told apart by their ids. A source
+// framed with start codes (MPEG-TS) states its sets the same way, and the MP4 writer
+// builds the record from both.
+Outcome<void> ClipMuxer::addH264Headers(AVStream* stream, const QByteArray& encoderHeaders)
+{
+    AVCodecParameters* codec = stream->codecpar;
+    const QByteArray sourceSets = QByteArray(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size);
+    QByteArray record;
+    if (FrameReencoder::unitFraming(codec) == 0) {
+        record = sourceSets + encoderHeaders;
+    } else {
+        std::optional<AvcConfig> config = AvcConfig::parse(sourceSets);
+        if (!config)
+            return problem.fail(QCoreApplication::translate(
+                "StreamCopyCutter", "its H.264 video has no decoder configuration that can be extended."));
+        for (const QByteArray& unit :
+            annexBNalUnits(reinterpret_cast<const uint8_t*>(encoderHeaders.constData()), int(encoderHeaders.size()))) {
+            if (h264NalType(unit) == 7)
+                config->sequenceSets.push_back(unit);
+            else if (h264NalType(unit) == 8)
+                config->pictureSets.push_back(unit);
+        }
+        record = config->serialize();
+    }
+    av_freep(&codec->extradata);
+    codec->extradata_size = 0;
+    codec->extradata = static_cast<uint8_t*>(av_mallocz(size_t(record.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!codec->extradata)
+        return Outcome<void>::failure(problem.outOfMemory());
+    std::memcpy(codec->extradata, record.constData(), size_t(record.size()));
+    codec->extradata_size = int(record.size());
+    return {};
+}
+
+Outcome<void> ClipMuxer::writeHeader(const AVDictionary* sourceMetadata, AVRational videoBase, int64_t moovReserve)
+{
+    Dictionary options;
+    AVDictionary* raw = nullptr;
+    if (mp4) {
+        if (av_dict_get(sourceMetadata, "com.apple.", nullptr, AV_DICT_IGNORE_SUFFIX))
+            av_dict_set(&raw, "movflags", "+use_metadata_tags", 0);
+        // Decode times before the first shown time are the ordinary reordering delay;
+        // the muxer states it in the edit list instead of shifting the frames.
+        av_dict_set(&raw, "avoid_negative_ts", "disabled", 0);
+        int64_t movieScale = videoBase.num == 1 ? videoBase.den : 0;
+        while (movieScale > 0 && movieScale < 10000)
+            movieScale *= 2;
+        if (movieScale > 0 && movieScale <= std::numeric_limits<int>::max())
+            av_dict_set_int(&raw, "movie_timescale", movieScale, 0);
+        av_dict_set_int(&raw, "moov_size", moovReserve, 0);
+    }
+    const int status = avformat_write_header(output.get(), &raw);
+    options.reset(raw);
+    if (status < 0)
+        return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be started"), status);
+    if (mp4) {
+        reserve = moovReserve;
+        reserveStart = avio_tell(output->pb) - moovReserve - MDAT_HEADER_BYTES;
+    }
+    return {};
+}
+
+Outcome<void> ClipMuxer::write(AVPacket* packet)
+{
+    const int status = av_interleaved_write_frame(output.get(), packet);
+    if (status < 0)
+        return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), status);
+    return {};
+}
+
+Outcome<ClipMuxer::Ending> ClipMuxer::finish()
+{
+    int status = av_write_trailer(output.get());
+    // The MP4 writer refuses a movie box that does not fit the room kept for it after
+    // writing it there: then the file's position is past that room's end.
+    if (status == AVERROR(EINVAL) && mp4 && reserveStart >= 0 && avio_tell(output->pb) - reserveStart > reserve - 8)
+        return Ending::NeedsMoreRoom;
+    if (status < 0)
+        return problem.fail<Ending>(
+            QCoreApplication::translate("StreamCopyCutter", "the clip could not be finished"), status);
+    status = closeDescriptorWriter(&output->pb);
+    if (status < 0)
+        return problem.fail<Ending>(
+            QCoreApplication::translate("StreamCopyCutter", "the clip could not be saved"), status);
+    return Ending::Finished;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+#include "CutProblem.h"
+#include "FfmpegSupport.h"
+#include "Outcome.h"
+
+// What a clip's file is written as: the source's own container where we can write
+// it (MP4, M4V, MOV, Matroska, WebM), MP4 for any other.
+struct Container {
+    QString muxer;
+    QString extension;
+
+    bool isMp4Family() const;
+};
+Container chooseContainer(const AVFormatContext* input, const QString& path);
+
+// What a copied stream is to the clip: its main picture, another angle, sound or text.
+enum class Role { Picture, OtherPicture, Sound, Text };
+
+struct StreamChoice {
+    int input = -1;
+    Role role = Role::Sound;
+};
+
+// The source's streams that go into the clip, the main picture among them. The
+// container takes only what it can carry; cover pictures, data and subtitle tracks it
+// cannot hold stay behind, and a picture or sound it cannot hold is named in the error.
+Outcome<std::vector<StreamChoice>> chooseStreams(const AVFormatContext* input, const Container& container,
+                                                 const CutProblem& problem);
+
+// Room for an MP4's movie box at the front of a clip `seconds` long, so that the
+// muxer never has to rewrite the file to move it there.
+int64_t movieReserve(const AVFormatContext* input, const std::vector<StreamChoice>& streams, double seconds);
+
+// The clip's file as libavformat writes it, through the descriptor it was given.
+class ClipMuxer final {
+public:
+    // Empties the file behind descriptor and sets up the container's writer.
+    static Outcome<std::unique_ptr<ClipMuxer>> open(int descriptor, const Container& container,
+                                                    const CutProblem& problem);
+    Q_DISABLE_COPY_MOVE(ClipMuxer)
+
+    // The source's metadata, with what describes the old file dropped and the times
+    // moved to the clip's start, `clipStart` seconds into the source.
+    void copyFileMetadata(const AVDictionary* from, double clipStart, AVRational frameRate);
+    // A stream of the clip, described as `from` is.
+    Outcome<AVStream*> addStream(const AVStream* from, double clipStart, AVRational frameRate);
+    // The sample description of an H.264 stream, extended with the parameter sets of
+    // the frames we encode (start-code framed).
+    Outcome<void> addH264Headers(AVStream* stream, const QByteArray& encoderHeaders);
+
+    // The file's header; for MP4, with `moovReserve` bytes kept for the movie box.
+    // `sourceMetadata`: Apple's keys in it are written as such.
+    Outcome<void> writeHeader(const AVDictionary* sourceMetadata, AVRational videoBase, int64_t moovReserve);
+    // One packet, already on the clip's timeline and in its stream's time base. The
+    // muxer takes the packet's data; the packet itself stays the caller's.
+    Outcome<void> write(AVPacket* packet);
+
+    enum class Ending { Finished, NeedsMoreRoom };
+    // The trailer (the movie box), and everything written out; NeedsMoreRoom when the
+    // movie box did not fit the room kept for it.
+    Outcome<Ending> finish();
+
+private:
+    ClipMuxer(const CutProblem& problem);
+
+    OutputFormat output;
+    CutProblem problem;
+    bool mp4 = false;
+    int64_t reserve = 0;
+    int64_t reserveStart = -1; // where the movie box goes
+};
