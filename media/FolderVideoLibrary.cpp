@@ -296,6 +296,31 @@ QString FolderVideoLibrary::State::claimByRename(const QString& fileName, const 
 
 namespace {
 
+// Why the library's folder could not be locked to name a clip.
+QString lockProblem(const QString& root, int error)
+{
+    if (error == ECANCELED)
+        return QCoreApplication::translate("FolderVideoLibrary", "saving was stopped");
+    if (error == ETIMEDOUT)
+        return QCoreApplication::translate(
+                   "FolderVideoLibrary", "another program has kept the folder '%1' locked (its file %2) for over %n "
+                                         "second(s); close it, or remove that file if no Trimora is running",
+                   nullptr, int(FolderVideoLibrary::LOCK_WAIT_LIMIT.count()))
+            .arg(shown(root), QLatin1String(LOCK_NAME));
+    return QCoreApplication::translate("FolderVideoLibrary", "the folder '%1' cannot be locked (%2)")
+        .arg(shown(root), systemError(error));
+}
+
+// Why a finished clip could not be given its name in the folder.
+QString namingProblem(const QString& root, int error)
+{
+    if (error == ENOSPC || error == EDQUOT)
+        return QCoreApplication::translate("FolderVideoLibrary", "there is not enough space in '%1'").arg(shown(root));
+    if (error == EEXIST)
+        return QCoreApplication::translate("FolderVideoLibrary", "every name for it is taken");
+    return QStringLiteral("'%1': %2").arg(shown(root), systemError(error));
+}
+
 class FolderWorkingFile final : public VideoLibrary::WorkingFile {
 public:
     // Either an unnamed file or the named one `part`, open as fd.
@@ -359,18 +384,8 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
     // process (or a slow server) holding the lock.
     FileDescriptor naming;
     if (!partName.isEmpty()) {
-        const int error = state->lockForNaming(naming);
-        if (error == ECANCELED)
-            return refuse(QCoreApplication::translate("FolderVideoLibrary", "saving was stopped"));
-        if (error == ETIMEDOUT)
-            return refuse(QCoreApplication::translate(
-                "FolderVideoLibrary", "another program has kept the folder '%1' locked (its file %2) for over %n "
-                                      "second(s); close it, or remove that file if no Trimora is running",
-                nullptr, int(FolderVideoLibrary::LOCK_WAIT_LIMIT.count()))
-                              .arg(shown(state->root), QLatin1String(LOCK_NAME)));
-        if (error != 0)
-            return refuse(QCoreApplication::translate("FolderVideoLibrary", "the folder '%1' cannot be locked (%2)")
-                              .arg(shown(state->root), systemError(error)));
+        if (const int error = state->lockForNaming(naming); error != 0)
+            return refuse(lockProblem(state->root, error));
     }
 
     int error = 0;
@@ -392,12 +407,7 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
     }
     if (placed.isEmpty()) {
         qCInfo(lcMedia) << "naming a clip failed in" << state->root << systemError(error);
-        if (error == ENOSPC || error == EDQUOT)
-            return refuse(QCoreApplication::translate("FolderVideoLibrary", "there is not enough space in '%1'")
-                              .arg(shown(state->root)));
-        if (error == EEXIST)
-            return refuse(QCoreApplication::translate("FolderVideoLibrary", "every name for it is taken"));
-        return refuse(QStringLiteral("'%1': %2").arg(shown(state->root), systemError(error)));
+        return refuse(namingProblem(state->root, error));
     }
     published = true;
     flushFolder(state->root);
@@ -504,6 +514,38 @@ Outcome<void> FolderVideoLibrary::prepare(qint64 bytes)
     return {};
 }
 
+namespace {
+
+// An unnamed working file in the folder: its descriptor, or -1 with errno set, to 0
+// when the folder's filesystem cannot make one that can be named later.
+int openUnnamed(const QString& root)
+{
+    const int fd = ::open(encoded(root).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+            errno = 0;
+        return -1;
+    }
+    // Naming it later goes through /proc; without /proc, a named file it is.
+    if (::access(QStringLiteral("/proc/self/fd/%1").arg(fd).toLatin1().constData(), F_OK) == 0)
+        return fd;
+    ::close(fd);
+    errno = 0;
+    return -1;
+}
+
+// A working file's name without its suffix: this machine's and this process's, and a
+// random part.
+QString newPartBase(const QString& root)
+{
+    return root + QLatin1Char('/') + QLatin1String(PART_PREFIX) + QLatin1String(machineTag()) + QLatin1Char('-')
+        + QString::number(::getpid()) + QLatin1Char('-')
+        + QString::number(QRandomGenerator::global()->bounded(Q_UINT64_C(2821109907456)), 36)
+              .rightJustified(8, QLatin1Char('0'));
+}
+
+} // namespace
+
 Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> FolderVideoLibrary::createWorkingFile()
 {
     using Result = Outcome<std::unique_ptr<WorkingFile>>;
@@ -522,25 +564,16 @@ Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> FolderVideoLibrary::createWo
                                    .arg(shown(root), systemError(error)));
     };
     if (state->unnamedFiles) {
-        const int fd = ::open(encoded(root).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            // Naming it later goes through /proc; without /proc, a named file it is.
-            if (::access(QStringLiteral("/proc/self/fd/%1").arg(fd).toLatin1().constData(), F_OK) == 0)
-                return Result(std::make_unique<FolderWorkingFile>(state, fd, QString()));
-            ::close(fd);
-            state->unnamedFiles = false;
-        } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
-            state->unnamedFiles = false;
-        } else {
+        const int fd = openUnnamed(root);
+        if (fd >= 0)
+            return Result(std::make_unique<FolderWorkingFile>(state, fd, QString()));
+        if (errno != 0)
             return refuse(errno);
-        }
+        state->unnamedFiles = false;
     }
 
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString base = root + QLatin1Char('/') + QLatin1String(PART_PREFIX) + QLatin1String(machineTag())
-            + QLatin1Char('-') + QString::number(::getpid()) + QLatin1Char('-')
-            + QString::number(QRandomGenerator::global()->bounded(Q_UINT64_C(2821109907456)), 36)
-                  .rightJustified(8, QLatin1Char('0'));
+        const QString base = newPartBase(root);
         const QByteArray claim = encoded(base + QLatin1String(CLAIM_SUFFIX));
         const QByteArray part = encoded(base + QLatin1String(PART_SUFFIX));
         const std::lock_guard lock(state->mutex);
