@@ -28,6 +28,7 @@
 #include "FolderVideoLibrary.h"
 #include "MailComposer.h"
 #include "CutterViewController.h"
+#include "MainThread.h"
 #include "QtMediaPlayer.h"
 #include "QuitGuard.h"
 #include "ReviewsHelper.h"
@@ -35,8 +36,8 @@
 #include "ScreenStack.h"
 #include "SettingsUserDefaults.h"
 #include "StopSignals.h"
-#include "TaskPool.h"
 #include "Translations.h"
+#include "VideoFrameScaler.h"
 #include "VideoGenerator.h"
 #include "ViewController.h"
 
@@ -165,6 +166,7 @@ int runDesktopApp(int& argc, char** argv)
     editorServices.library = &library;
     editorServices.countReviewAction = [] { ReviewsHelper::shared().addActions(1); };
     editorServices.showInFolder = &showInFileManager;
+    editorServices.makeFrameScaler = [] { return std::make_unique<VideoFrameScaler>(); };
     auto settings = std::make_shared<SettingsUserDefaults>();
     editorServices.cutAtKeyframesOnly = [settings] {
         return settings->boolForKey(QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY));

@@ -26,10 +26,10 @@
 #include "FfmpegSupport.h"
 #include "FileNames.h"
 #include "FolderVideoLibrary.h"
+#include "MainThread.h"
 #include "MediaProbe.h"
 #include "StopSignals.h"
 #include "StreamCopyCutter.h"
-#include "TaskPool.h"
 #include "TimeText.h"
 #include "VideoGenerator.h"
 

@@ -29,11 +29,12 @@
 #include "ExportPlan.h"
 #include "ExportRun.h"
 #include "FileNames.h"
+#include "FrameScaler.h"
+#include "MainThread.h"
 #include "Player.h"
 #include "Playhead.h"
 #include "StripGeometry.h"
 #include "StripViews.h"
-#include "TaskPool.h"
 #include "TimeText.h"
 #include "VideoAsset.h"
 #include "VideoView.h"
@@ -86,7 +87,7 @@ CutterViewController::CutterViewController(EditorServices editorServices, QWidge
     pointerConstraint = new PointerConstraint(pointerView, ui->videosWorkspaceView, this);
     pointerConstraint->setObjectName(QStringLiteral("pointerViewLeadingConstraint"));
 
-    video = new VideoView(ui->previewBackView);
+    video = new VideoView(services.makeFrameScaler ? services.makeFrameScaler() : nullptr, ui->previewBackView);
     video->setObjectName(QStringLiteral("videoView"));
     ui->previewLayout->addWidget(video);
 

@@ -542,7 +542,7 @@ private:
 
     EditorServices services()
     {
-        return {{}, {}, generator.get(), library.get(), {}, {}, [this](const QStringList& files) { shown = files; }, {}};
+        return {{}, {}, generator.get(), library.get(), {}, {}, [this](const QStringList& files) { shown = files; }, {}, {}};
     }
 
     std::unique_ptr<QTemporaryDir> dir;

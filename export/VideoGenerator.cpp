@@ -5,7 +5,8 @@
 #include <mutex>
 
 #include "ClipCutter.h"
-#include "PlatformLog.h"
+#include "ExportLog.h"
+#include "MainThread.h"
 #include "TaskPool.h"
 #include "VideoLibrary.h"
 
@@ -125,7 +126,7 @@ void VideoGenerator::splitVideo(const QUrl& url, std::optional<double> startTime
         if (stopped && answer.kind == Answer::Failure)
             answer.kind = Answer::None;
         if (answer.kind == Answer::Failure)
-            qCInfo(lcPlatform) << "cut failed:" << answer.text;
+            qCInfo(lcExport) << "cut failed:" << answer.text;
         // The callbacks belong to the screens that gave them: they are let go there too,
         // whatever became of the cut.
         postToMainThread([callbacks = std::move(callbacks), answer] {
