@@ -21,7 +21,6 @@
 #include "AppIdentity.h"
 #include "DesktopStoreReview.h"
 #include "ExportPlan.h"
-#include "FfmpegSupport.h"
 #include "FfmpegVideoAsset.h"
 #include "FileManager.h"
 #include "FileNames.h"
@@ -109,14 +108,14 @@ void nameApplication()
 }
 
 // A logout's SIGTERM does not wait for saving, as closing the window does: every export
-// stops at once and its working files go, and the clips already saved stay.
+// stops at once and its working files go, and the clips already saved stay. The process
+// is ending, so every export's cuts are cancelled at once, whoever started them.
 void stopOnSignals(StopSignals& stopSignals, FolderVideoLibrary& library, bool& stopped)
 {
     QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&library, &stopped](int signalNumber) {
         stopped = true;
         library.stop();
-        VideoGenerator::current().stop();
-        stopAllMediaReads();
+        VideoGenerator::current().cancelAll();
         QCoreApplication::exit(StopSignals::exitStatus(signalNumber));
     });
 }

@@ -335,12 +335,13 @@ PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t st
 
 ClipPlanner::~ClipPlanner() = default;
 
-Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source)
+Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, const CancelToken* cancel)
 {
     std::unique_ptr<ClipPlanner> self(new ClipPlanner);
     self->source = source;
+    self->cancel = cancel;
     QString error;
-    self->input = openInput(source, &error);
+    self->input = openInput(source, &error, cancel);
     if (!self->input)
         return Outcome<std::unique_ptr<ClipPlanner>>::failure(error);
     self->video = bestVideoStream(self->input.get());
@@ -424,7 +425,7 @@ std::vector<ScannedPacket> ClipPlanner::read(int64_t from, int64_t until, bool* 
     int status = 0;
     if (from <= fileStart || !seekToKeyBefore(input.get(), video, from, from)) {
         QString error;
-        input = openInput(source, &error);
+        input = openInput(source, &error, cancel);
         if (!input) {
             *failed = true;
             return packets;

@@ -141,13 +141,14 @@ struct Attempt {
 
 class ClipJob {
 public:
-    ClipJob(QString sourcePath, double start, double end, CutOutput output, CutMode cutMode)
+    ClipJob(QString sourcePath, double start, double end, CutOutput output, CutMode cutMode, CancelToken cancelled)
         : source(std::move(sourcePath))
         , startTime(start)
         , endTime(end)
         , outputFolder(std::move(output.folder))
         , outputDescriptor(output.descriptor)
         , mode(cutMode)
+        , cancel(std::move(cancelled))
     {
     }
 
@@ -204,6 +205,7 @@ private:
     QString outputFolder;
     int outputDescriptor; // the caller's: written through, never opened by name
     CutMode mode;
+    CancelToken cancel; // outlives every input the job opens
 
     InputFormat input;
     ClipPlan plan;
@@ -222,11 +224,11 @@ private:
 CutResult ClipJob::run()
 {
     sourceStamp = stampOf(source);
-    Outcome<std::unique_ptr<ClipPlanner>> planner = ClipPlanner::open(source);
+    Outcome<std::unique_ptr<ClipPlanner>> planner = ClipPlanner::open(source, &cancel);
     if (!planner)
         return CutResult::failed(planner.error());
     QString error;
-    input = openInput(source, &error);
+    input = openInput(source, &error, &cancel);
     if (!input)
         return CutResult::failed(error);
     container = chooseContainer(input.get(), source);
@@ -622,7 +624,7 @@ bool ClipJob::position()
     if (startTime > 0.0 && earliest > fileStart && seekToKeyBefore(input.get(), picture->input, earliest, plan.openKey.dts))
         return true;
     QString error;
-    input = openInput(source, &error);
+    input = openInput(source, &error, &cancel);
     if (!input)
         return false;
     discardOthers();
@@ -988,9 +990,9 @@ Outcome<void> ClipJob::checkComplete() const
 } // namespace
 
 CutResult StreamCopyCutter::cut(const QString& source, double startTime, double endTime, const CutOutput& output,
-                                CutMode mode)
+                                CutMode mode, const CancelToken& cancel)
 {
-    return ClipJob(source, startTime, endTime, output, mode).run();
+    return ClipJob(source, startTime, endTime, output, mode, cancel).run();
 }
 
 Outcome<StreamCopyCutter::Preview> StreamCopyCutter::preview(const QString& source,
