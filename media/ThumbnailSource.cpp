@@ -25,15 +25,15 @@ ThumbnailSource::ThumbnailSource()
 
 ThumbnailSource::~ThumbnailSource() = default;
 
-Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& path)
+Outcome<std::unique_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& path)
 {
-    using Result = Outcome<std::shared_ptr<ThumbnailSource>>;
+    using Result = Outcome<std::unique_ptr<ThumbnailSource>>;
     QString error;
     InputFormat opened = openInput(path, &error);
     if (!opened)
         return Result::failure(error);
 
-    std::shared_ptr<ThumbnailSource> source(new ThumbnailSource);
+    std::unique_ptr<ThumbnailSource> source(new ThumbnailSource);
     source->path = path;
     source->stream = bestVideoStream(opened.get());
     if (source->stream < 0)
