@@ -21,13 +21,13 @@
 #include "AppIdentity.h"
 #include "DesktopStoreReview.h"
 #include "ExportPlan.h"
-#include "FfmpegSupport.h"
 #include "FfmpegVideoAsset.h"
 #include "FileManager.h"
 #include "FileNames.h"
 #include "FolderVideoLibrary.h"
 #include "MailComposer.h"
 #include "CutterViewController.h"
+#include "MainThread.h"
 #include "QtMediaPlayer.h"
 #include "QuitGuard.h"
 #include "ReviewsHelper.h"
@@ -35,8 +35,8 @@
 #include "ScreenStack.h"
 #include "SettingsUserDefaults.h"
 #include "StopSignals.h"
-#include "TaskPool.h"
 #include "Translations.h"
+#include "VideoFrameScaler.h"
 #include "VideoGenerator.h"
 #include "ViewController.h"
 
@@ -108,14 +108,14 @@ void nameApplication()
 }
 
 // A logout's SIGTERM does not wait for saving, as closing the window does: every export
-// stops at once and its working files go, and the clips already saved stay.
+// stops at once and its working files go, and the clips already saved stay. The process
+// is ending, so every export's cuts are cancelled at once, whoever started them.
 void stopOnSignals(StopSignals& stopSignals, FolderVideoLibrary& library, bool& stopped)
 {
     QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&library, &stopped](int signalNumber) {
         stopped = true;
         library.stop();
-        VideoGenerator::current().stop();
-        stopAllMediaReads();
+        VideoGenerator::current().cancelAll();
         QCoreApplication::exit(StopSignals::exitStatus(signalNumber));
     });
 }
@@ -165,6 +165,7 @@ int runDesktopApp(int& argc, char** argv)
     editorServices.library = &library;
     editorServices.countReviewAction = [] { ReviewsHelper::shared().addActions(1); };
     editorServices.showInFolder = &showInFileManager;
+    editorServices.makeFrameScaler = [] { return std::make_unique<VideoFrameScaler>(); };
     auto settings = std::make_shared<SettingsUserDefaults>();
     editorServices.cutAtKeyframesOnly = [settings] {
         return settings->boolForKey(QString::fromLatin1(CUT_AT_KEYFRAMES_ONLY_KEY));

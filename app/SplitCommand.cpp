@@ -23,13 +23,12 @@
 #include "CutModel.h"
 #include "ExportPlan.h"
 #include "ExportRun.h"
-#include "FfmpegSupport.h"
 #include "FileNames.h"
 #include "FolderVideoLibrary.h"
+#include "MainThread.h"
 #include "MediaProbe.h"
 #include "StopSignals.h"
 #include "StreamCopyCutter.h"
-#include "TaskPool.h"
 #include "TimeText.h"
 #include "VideoGenerator.h"
 
@@ -665,6 +664,7 @@ int SplitCommand::runExport(const SplitRequest& request, VideoJob& job, VideoGen
     ExportSummary result;
     QEventLoop loop;
     int stoppedBy = 0;
+    const CancelToken cancel;
     ExportHandlers handlers;
     handlers.clipDone = [&](const ClipReport& report, const ExportSummary&) {
         if (!stoppedBy || report.result == ClipReport::Result::InLibrary)
@@ -674,15 +674,14 @@ int SplitCommand::runExport(const SplitRequest& request, VideoJob& job, VideoGen
         result = summary;
         loop.quit();
     };
-    // A stop ends every cut and names nothing more; the working files go once their
-    // cuts let them go, or after a moment whatever they do.
+    // A stop ends every cut of this export and names nothing more; the working files go
+    // once their cuts let them go, or after a moment whatever they do.
     auto stopExport = [&](int signalNumber) {
         if (stoppedBy)
             return;
         stoppedBy = signalNumber;
         folder.stop();
-        generator.stop();
-        stopAllMediaReads();
+        cancel.cancel();
         loop.quit();
     };
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &loop, stopExport);
@@ -700,7 +699,7 @@ int SplitCommand::runExport(const SplitRequest& request, VideoJob& job, VideoGen
     });
 
     const Outcome<void> started = startExport(job.plan, QUrl::fromLocalFile(QFileInfo(job.path).absoluteFilePath()),
-                                              generator, folder, std::move(handlers));
+                                              generator, folder, std::move(handlers), cancel);
     if (!started) {
         io.err << "trimora split: " << escapeControlCharacters(started.error()) << "\n";
         io.err.flush();
@@ -736,6 +735,9 @@ int SplitCommand::runExport(const SplitRequest& request, VideoJob& job, VideoGen
                       .arg(escapeControlCharacters(QDir::toNativeSeparators(folder.folder())))
                << "\n";
         io.err.flush();
+        // Cancelled, the cuts still running end at their next read: none outlives the
+        // export, nor the library it writes in.
+        generator.waitForCuts();
         return StopSignals::exitStatus(stoppedBy);
     }
     if (!result.succeeded()) {

@@ -106,14 +106,6 @@ int main(int argc, char* argv[])
     }
     const int status = SplitCommand::run(arguments.mid(1), VideoGenerator::current(),
                                          {out, err, ::isatty(STDERR_FILENO) == 1});
-    if (status > 128) {
-        // Stopped by a signal, with the library tidied up: a cut still flushing its
-        // abandoned file to a slow disk must not hold the exit.
-        out.flush();
-        err.flush();
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
     VideoGenerator::current().waitForCuts();
     return status;
 }

@@ -24,6 +24,7 @@
 #include "CutterViewController.h"
 #include "FfmpegVideoAsset.h"
 #include "QtMediaPlayer.h"
+#include "VideoFrameScaler.h"
 #include "VideoView.h"
 
 namespace {
@@ -54,6 +55,7 @@ bool openOnce(const QString& file, Times* times)
     EditorServices services;
     services.openAsset = &FfmpegVideoAsset::open;
     services.makePlayer = [] { return std::unique_ptr<Player>(new QtMediaPlayer); };
+    services.makeFrameScaler = [] { return std::make_unique<VideoFrameScaler>(); };
     CutterViewController editor(services);
     editor.videoURL = QUrl::fromLocalFile(file);
     editor.openedAsset = std::move(asset).value();

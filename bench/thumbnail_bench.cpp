@@ -94,14 +94,14 @@ bool takeStrip(ThumbnailSource& source, double duration, std::vector<QImage>* pi
     return true;
 }
 
-std::shared_ptr<ThumbnailSource> openSource(const QString& file)
+std::unique_ptr<ThumbnailSource> openSource(const QString& file)
 {
-    Outcome<std::shared_ptr<ThumbnailSource>> opened = ThumbnailSource::open(file);
+    Outcome<std::unique_ptr<ThumbnailSource>> opened = ThumbnailSource::open(file);
     if (!opened) {
         std::fprintf(stderr, "trimora_thumbnail_bench: %s\n", qPrintable(opened.error()));
         return nullptr;
     }
-    return opened.value();
+    return std::move(opened).value();
 }
 
 } // namespace
@@ -125,7 +125,7 @@ int main(int argc, char* argv[])
 
     std::vector<QImage> pictures;
     {
-        std::shared_ptr<ThumbnailSource> source = openSource(options.file);
+        std::unique_ptr<ThumbnailSource> source = openSource(options.file);
         if (!source || !takeStrip(*source, duration, &pictures))
             return 1;
     }
@@ -139,14 +139,14 @@ int main(int argc, char* argv[])
     for (int run = 0; run < options.runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        std::shared_ptr<ThumbnailSource> source = openSource(options.file);
+        std::unique_ptr<ThumbnailSource> source = openSource(options.file);
         if (!source || !takeStrip(*source, duration, &pictures))
             return 1;
         cold.push_back(milliseconds(timer));
     }
 
     std::vector<double> warm;
-    std::shared_ptr<ThumbnailSource> source = openSource(options.file);
+    std::unique_ptr<ThumbnailSource> source = openSource(options.file);
     if (!source)
         return 1;
     for (int run = 0; run < options.runs; ++run) {

@@ -3,7 +3,8 @@
 # target's usage requirements; a forbidden include must fail for want of the header,
 # an allowed one must build. The probes are outside "all" and built by CTest.
 set(TRIMORA_LAYER_ROWS
-    # the editor's logic sees the platform's interfaces and Qt Core, nothing else
+    # the editor's logic sees the platform's interfaces, the cut generator and Qt Core,
+    # nothing else
     "trimora_editor_logic|VideoGenerator.h|allowed"
     "trimora_editor_logic|StreamCopyCutter.h|forbidden"
     "trimora_editor_logic|QtMediaPlayer.h|forbidden"
@@ -12,19 +13,33 @@ set(TRIMORA_LAYER_ROWS
     # the platform is the bottom layer
     "trimora_platform|CutModel.h|forbidden"
     "trimora_platform|FfmpegSupport.h|forbidden"
-    # media and desktop implement the platform side by side and never see each other
+    "trimora_platform|VideoGenerator.h|forbidden"
+    # the generator cuts through the platform's interfaces only
+    "trimora_export|ClipCutter.h|allowed"
+    "trimora_export|StreamCopyCutter.h|forbidden"
+    "trimora_export|FolderVideoLibrary.h|forbidden"
+    "trimora_export|CutModel.h|forbidden"
+    # media and desktop implement the platform side by side and never see each other,
+    # nor the generator that uses them
     "trimora_media|Player.h|allowed"
     "trimora_media|QtMediaPlayer.h|forbidden"
     "trimora_media|CutModel.h|forbidden"
+    "trimora_media|VideoGenerator.h|forbidden"
     "trimora_desktop|StreamCopyCutter.h|forbidden"
+    "trimora_desktop|FfmpegVideoAsset.h|forbidden"
     "trimora_desktop|ExportRun.h|forbidden"
-    # shared views know no screen
+    # shared views know no screen and no media engine
     "trimora_views|CutterViewController.h|forbidden"
+    "trimora_views|FfmpegSupport.h|forbidden"
+    "trimora_views|VideoGenerator.h|forbidden"
     # the screens reach media and the desktop only through the platform's interfaces,
     # handed to them by the application
     "trimora_editor|StreamCopyCutter.h|forbidden"
+    "trimora_editor|ThumbnailSource.h|forbidden"
     "trimora_editor|QtMediaPlayer.h|forbidden"
     "trimora_home|FfmpegVideoAsset.h|forbidden"
+    "trimora_home|StreamCopyCutter.h|forbidden"
+    "trimora_home|ThumbnailSource.h|forbidden"
     "trimora_home|DesktopStoreReview.h|forbidden"
 )
 

@@ -8,6 +8,7 @@
 
 #include "Outcome.h"
 
+class FrameScaler;
 class Player;
 class VideoAsset;
 class VideoGenerator;
@@ -29,4 +30,7 @@ struct EditorServices {
     // Keeps the user's choice to cut at keyframes only, as the home screen's Settings do;
     // the editor's More menu offers it when set.
     std::function<void(bool on)> setCutAtKeyframesOnly;
+    // Makes the scaler the video view turns the player's frames into pictures with;
+    // without it, Qt's own conversion does.
+    std::function<std::unique_ptr<FrameScaler>()> makeFrameScaler;
 };

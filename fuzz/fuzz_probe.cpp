@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (!(info->duration > 0.0) || info->videoStream < 0)
         std::abort();
-    if (Outcome<std::shared_ptr<ThumbnailSource>> source = ThumbnailSource::open(path))
+    if (Outcome<std::unique_ptr<ThumbnailSource>> source = ThumbnailSource::open(path))
         source.value()->frameNear(info->duration / 2, QSize(64, 36));
     const QString out = dir.filePath(QStringLiteral("cut"));
     QDir(out).removeRecursively();

@@ -367,10 +367,11 @@ PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t st
 
 ClipPlanner::~ClipPlanner() = default;
 
-Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source)
+Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, const CancelToken* cancel)
 {
     std::unique_ptr<ClipPlanner> self(new ClipPlanner);
     self->source = source;
+    self->cancel = cancel;
     if (const Outcome<void> opened = self->reopen(); !opened)
         return Outcome<std::unique_ptr<ClipPlanner>>::failure(opened.error());
     self->video = bestVideoStream(self->input.get());
@@ -446,7 +447,7 @@ bool ClipPlanner::isClean(const AVPacket* packet) const
 // Opens the file again, for a read from its top.
 Outcome<void> ClipPlanner::reopen()
 {
-    Outcome<InputFormat> opened = openInput(source);
+    Outcome<InputFormat> opened = openInput(source, cancel);
     if (!opened)
         return Outcome<void>::failure(opened.error());
     input = std::move(opened).value();

@@ -105,8 +105,9 @@ FrameCount countClipFrames(const std::vector<ScannedPacket>& packets, const Clip
 // plan clips. Owns its own reader of the file.
 class ClipPlanner final : private PacketReader {
 public:
-    // The error is complete ("Could not read video 'x.mp4': ...").
-    static Outcome<std::unique_ptr<ClipPlanner>> open(const QString& source);
+    // The error is complete ("Could not read video 'x.mp4': ..."). Reads end early
+    // once cancel, when given, is cancelled; it must outlive the planner.
+    static Outcome<std::unique_ptr<ClipPlanner>> open(const QString& source, const CancelToken* cancel = nullptr);
     ~ClipPlanner();
     Q_DISABLE_COPY_MOVE(ClipPlanner)
 
@@ -130,6 +131,7 @@ private:
     TrackTiming timing() const;
 
     QString source;
+    const CancelToken* cancel = nullptr;
     InputFormat input;
     int video = -1;
     AVRational base{1, 1};

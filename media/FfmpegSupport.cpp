@@ -101,11 +101,9 @@ int64_t decoderPixelLimit()
     return MAX_PICTURE_PIXELS + 64 * MAX_PICTURE_SIDE;
 }
 
-std::atomic<bool> readsStopped{false};
-
-int interruptWhenStopped(void*)
+int interruptWhenCancelled(void* cancel)
 {
-    return readsStopped.load(std::memory_order_relaxed) ? 1 : 0;
+    return static_cast<const CancelToken*>(cancel)->isCancelled() ? 1 : 0;
 }
 
 } // namespace
@@ -139,11 +137,6 @@ int closeDescriptorWriter(AVIOContext** writer)
     return status < 0 ? status : 0;
 }
 
-void stopAllMediaReads()
-{
-    readsStopped = true;
-}
-
 Outcome<void> checkRegularFile(const QString& path)
 {
     // Named by its whole path: a pipe's name ("63" for /dev/fd/63) says nothing.
@@ -169,7 +162,7 @@ Outcome<void> checkRegularFile(const QString& path)
         "FfmpegSupport", "it is a device or a socket, not a file. Trimora opens only regular files."));
 }
 
-Outcome<InputFormat> openInput(const QString& path)
+Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel)
 {
     // Opening a pipe or a device could wait forever, and cutting reads a file more than
     // once: only regular files are let through, checked before anything opens them.
@@ -182,7 +175,8 @@ Outcome<InputFormat> openInput(const QString& path)
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         return unreadable(QCoreApplication::translate("FfmpegSupport", "out of memory."));
-    raw->interrupt_callback = {&interruptWhenStopped, nullptr};
+    if (cancel)
+        raw->interrupt_callback = {&interruptWhenCancelled, const_cast<CancelToken*>(cancel)};
     const QByteArray encoded = fileNameBytes(path);
     int status = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
     if (status < 0) {

@@ -9,6 +9,7 @@ extern "C" {
 
 #include <QString>
 
+#include "CancelToken.h"
 #include "Outcome.h"
 
 // Owners for the FFmpeg objects we use, each freed by its own function.
@@ -69,13 +70,11 @@ QString displayName(const QString& path);
 // a device or a socket is refused with a message that says what it is.
 Outcome<void> checkRegularFile(const QString& path);
 
-// Makes every read through an input from openInput fail at once, in every thread:
-// for a stop asked by the system, so that cuts under way end within moments.
-void stopAllMediaReads();
-
 // Opens a regular media file for reading and reads its stream information, or says why not.
 // The error is complete ("Could not read video 'x.mp4': ...").
-Outcome<InputFormat> openInput(const QString& path);
+// Once cancel, when given, is cancelled, every read through the input fails at once;
+// it must outlive the input.
+Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel = nullptr);
 
 // The stream a player would show: the default video stream, else the first, never a
 // cover picture. -1 when there is none.

@@ -2,11 +2,13 @@
 
 #include "ThumbnailSource.h"
 
-FfmpegVideoAsset::FfmpegVideoAsset(VideoInfo probed, std::shared_ptr<ThumbnailSource> pictures)
+FfmpegVideoAsset::FfmpegVideoAsset(VideoInfo probed, std::unique_ptr<ThumbnailSource> pictures)
     : info(std::move(probed))
     , source(std::move(pictures))
 {
 }
+
+FfmpegVideoAsset::~FfmpegVideoAsset() = default;
 
 Outcome<std::shared_ptr<VideoAsset>> FfmpegVideoAsset::open(const QString& path)
 {
@@ -14,7 +16,7 @@ Outcome<std::shared_ptr<VideoAsset>> FfmpegVideoAsset::open(const QString& path)
     Outcome<VideoInfo> probed = probeVideo(path);
     if (!probed)
         return Result::failure(probed.error());
-    Outcome<std::shared_ptr<ThumbnailSource>> pictures = ThumbnailSource::open(path);
+    Outcome<std::unique_ptr<ThumbnailSource>> pictures = ThumbnailSource::open(path);
     if (!pictures)
         return Result::failure(pictures.error());
     return std::shared_ptr<VideoAsset>(new FfmpegVideoAsset(std::move(probed).value(), std::move(pictures).value()));

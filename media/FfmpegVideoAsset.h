@@ -12,6 +12,7 @@ class ThumbnailSource;
 // A video opened with FFmpeg: probed once, pictures from one open file.
 class FfmpegVideoAsset final : public VideoAsset {
 public:
+    ~FfmpegVideoAsset() override;
     // Refuses files that cannot be shown (no video, no length, unreadable) with a
     // message for the user.
     static Outcome<std::shared_ptr<VideoAsset>> open(const QString& path);
@@ -22,8 +23,8 @@ public:
     Outcome<QImage> thumbnailImage(double seconds, QSize size) override;
 
 private:
-    FfmpegVideoAsset(VideoInfo probed, std::shared_ptr<ThumbnailSource> pictures);
+    FfmpegVideoAsset(VideoInfo probed, std::unique_ptr<ThumbnailSource> pictures);
 
     VideoInfo info;
-    std::shared_ptr<ThumbnailSource> source;
+    std::unique_ptr<ThumbnailSource> source;
 };

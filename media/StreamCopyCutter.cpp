@@ -58,12 +58,14 @@ SourceStamp stampOf(const QString& path)
 // room for the movie box, if an MP4's index outgrew it).
 class ClipJob final {
 public:
-    ClipJob(QString sourcePath, double start, double end, const CutOutput& output, CutMode cutMode)
+    ClipJob(QString sourcePath, double start, double end, const CutOutput& output, CutMode cutMode,
+            CancelToken cancelled)
         : source(std::move(sourcePath))
         , startTime(start)
         , endTime(end)
         , outputDescriptor(output.descriptor)
         , mode(cutMode)
+        , cancel(std::move(cancelled))
         , problem(displayName(source), output.folder)
     {
     }
@@ -87,6 +89,7 @@ private:
     const double endTime;
     const int outputDescriptor; // the caller's: written through, never opened by name
     const CutMode mode;
+    const CancelToken cancel; // outlives every input the job opens
     const CutProblem problem;
 
     // Known once the clip is planned, and unchanged after.
@@ -127,10 +130,10 @@ CutResult ClipJob::run()
 Outcome<PlanResult> ClipJob::prepare()
 {
     sourceStamp = stampOf(source);
-    Outcome<std::unique_ptr<ClipPlanner>> planner = ClipPlanner::open(source);
+    Outcome<std::unique_ptr<ClipPlanner>> planner = ClipPlanner::open(source, &cancel);
     if (!planner)
         return Outcome<PlanResult>::failure(planner.error());
-    Outcome<InputFormat> opened = openInput(source);
+    Outcome<InputFormat> opened = openInput(source, &cancel);
     if (!opened)
         return Outcome<PlanResult>::failure(opened.error());
     input = std::move(opened).value();
@@ -244,7 +247,7 @@ Outcome<void> ClipJob::position()
     // priming); for the first clip, reopening is the only exact start.
     if (startTime > 0.0 && earliest > fileStart && seekToKeyBefore(input.get(), video, earliest, plan.openKey.dts))
         return {};
-    Outcome<InputFormat> reopened = openInput(source);
+    Outcome<InputFormat> reopened = openInput(source, &cancel);
     if (!reopened)
         return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the video could not be read again."));
     input = std::move(reopened).value();
@@ -341,10 +344,10 @@ Outcome<void> ClipJob::checkComplete(const SpliceTally& tally) const
 
 } // namespace
 
-CutResult StreamCopyCutter::cut(
-    const QString& source, double startTime, double endTime, const CutOutput& output, CutMode mode)
+CutResult StreamCopyCutter::cut(const QString& source, double startTime, double endTime, const CutOutput& output,
+                                CutMode mode, const CancelToken& cancel)
 {
-    return ClipJob(source, startTime, endTime, output, mode).run();
+    return ClipJob(source, startTime, endTime, output, mode, cancel).run();
 }
 
 Outcome<StreamCopyCutter::Preview> StreamCopyCutter::preview(

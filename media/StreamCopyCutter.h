@@ -48,5 +48,5 @@ public:
                                     CutMode mode, bool countFrames);
 
     CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output,
-                  CutMode mode = CutMode::Exact) override;
+                  CutMode mode = CutMode::Exact, const CancelToken& cancel = CancelToken()) override;
 };

@@ -3,11 +3,6 @@
 #include <cmath>
 #include <limits>
 
-extern "C" {
-#include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
-}
-
 #include <QCoreApplication>
 #include <QThread>
 #include <QTransform>
@@ -15,19 +10,12 @@ extern "C" {
 #include "FfmpegSupport.h"
 #include "MediaProbe.h"
 #include "MediaLog.h"
-
-namespace {
-
-struct ScalerFreer {
-    void operator()(SwsContext* context) const { sws_freeContext(context); }
-};
-
-} // namespace
+#include "PictureScaler.h"
 
 struct ThumbnailSource::Decoder {
     InputFormat input;
     CodecContext codec;
-    std::unique_ptr<SwsContext, ScalerFreer> scaler;
+    PictureScaler scaler{PictureScaler::Filter::Bilinear};
 };
 
 ThumbnailSource::ThumbnailSource()
@@ -37,15 +25,15 @@ ThumbnailSource::ThumbnailSource()
 
 ThumbnailSource::~ThumbnailSource() = default;
 
-Outcome<std::shared_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& path)
+Outcome<std::unique_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& path)
 {
-    using Result = Outcome<std::shared_ptr<ThumbnailSource>>;
+    using Result = Outcome<std::unique_ptr<ThumbnailSource>>;
     Outcome<InputFormat> readable = openInput(path);
     if (!readable)
         return Result::failure(readable.error());
     InputFormat opened = std::move(readable).value();
 
-    std::shared_ptr<ThumbnailSource> source(new ThumbnailSource);
+    std::unique_ptr<ThumbnailSource> source(new ThumbnailSource);
     source->path = path;
     source->stream = bestVideoStream(opened.get());
     if (source->stream < 0)
@@ -190,24 +178,18 @@ Outcome<QImage> ThumbnailSource::toImage(const AVFrame* frame, QSize size)
         size = displaySize;
     // Scale to the size the picture has before it is turned upright.
     const QSize stored = (rotation == 90 || rotation == 270) ? size.transposed() : size;
-    // sws_getCachedContext frees the context it is given when it makes a new one.
-    SwsContext* scaler = sws_getCachedContext(decoder->scaler.release(), frame->width, frame->height, AVPixelFormat(frame->format),
-                                  stored.width(), stored.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR,
-                                  nullptr, nullptr, nullptr);
-    decoder->scaler.reset(scaler);
-    if (!scaler) {
-        return Outcome<QImage>::failure(QCoreApplication::translate(
-            "ThumbnailSource", "Could not make a picture of '%1': its pixel format cannot be converted.")
-                                            .arg(displayName(path)));
-    }
     QImage image(stored, QImage::Format_RGB32);
     if (image.isNull())
         return Outcome<QImage>::failure(
             QCoreApplication::translate("ThumbnailSource", "Could not make a picture of '%1': out of memory.")
                 .arg(displayName(path)));
-    uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
-    int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    if (!decoder->scaler.scale({AVPixelFormat(frame->format), QSize(frame->width, frame->height), frame->data,
+                                frame->linesize},
+                               image)) {
+        return Outcome<QImage>::failure(QCoreApplication::translate(
+            "ThumbnailSource", "Could not make a picture of '%1': its pixel format cannot be converted.")
+                                            .arg(displayName(path)));
+    }
     if (rotation != 0)
         image = image.transformed(QTransform().rotate(rotation));
     return image;

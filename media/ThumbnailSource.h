@@ -17,7 +17,7 @@ struct AVFrame;
 // tens of milliseconds on a 1080p file. Not thread-safe: one owner at a time.
 class ThumbnailSource final {
 public:
-    static Outcome<std::shared_ptr<ThumbnailSource>> open(const QString& path);
+    static Outcome<std::unique_ptr<ThumbnailSource>> open(const QString& path);
     ~ThumbnailSource();
     Q_DISABLE_COPY_MOVE(ThumbnailSource)
 

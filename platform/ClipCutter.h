@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "CancelToken.h"
+
 // What came of cutting one clip.
 struct CutResult {
     enum class Kind {
@@ -40,7 +42,9 @@ class ClipCutter {
 public:
     virtual ~ClipCutter() = default;
 
-    // Writes the clip [startTime, endTime) of source into output.descriptor.
+    // Writes the clip [startTime, endTime) of source into output.descriptor. Once
+    // cancel is cancelled the cut ends at its next read of the source, with a result
+    // nobody needs to read.
     virtual CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output,
-                          CutMode mode = CutMode::Exact) = 0;
+                          CutMode mode = CutMode::Exact, const CancelToken& cancel = CancelToken()) = 0;
 };

@@ -36,7 +36,7 @@ public:
     };
 
     CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output,
-                  CutMode mode = CutMode::Exact) override
+                  CutMode mode = CutMode::Exact, const CancelToken& = CancelToken()) override
     {
         const bool main = QThread::currentThread() == QCoreApplication::instance()->thread();
         std::this_thread::sleep_for(delay);

@@ -266,7 +266,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(double, time);
 
-        const Outcome<std::shared_ptr<ThumbnailSource>> source = ThumbnailSource::open(fixture(file));
+        const Outcome<std::unique_ptr<ThumbnailSource>> source = ThumbnailSource::open(fixture(file));
         QVERIFY2(source.ok(), qPrintable(source.error()));
         const QSize size = probeVideo(fixture(file))->displaySize / 2;
         const Outcome<QImage> picture = source.value()->frameNear(time, size);

@@ -7,6 +7,7 @@
 #include "MediaOracle.h"
 #include "QtMediaPlayer.h"
 #include "StreamCopyCutter.h"
+#include "VideoFrameScaler.h"
 #include "VideoGenerator.h"
 #include "VideoView.h"
 
@@ -24,7 +25,7 @@ private slots:
 
     void playerLoadsPlaysSeeksAndEnds()
     {
-        VideoView view;
+        VideoView view(std::make_unique<VideoFrameScaler>());
         view.resize(320, 240);
         view.show();
         QtMediaPlayer player;
@@ -64,7 +65,8 @@ private slots:
         FolderVideoLibrary library{dir.filePath(QStringLiteral("library"))};
         int reviews = 0;
         CutterViewController editor({&FfmpegVideoAsset::open, [] { return std::unique_ptr<Player>(new QtMediaPlayer); },
-                                     &generator, &library, [&reviews] { ++reviews; }, {}, {}, {}});
+                                     &generator, &library, [&reviews] { ++reviews; }, {}, {}, {},
+                                     [] { return std::make_unique<VideoFrameScaler>(); }});
         editor.videoURL = QUrl::fromLocalFile(fixture(QStringLiteral("rotated.mp4")));
         editor.resize(1280, 800);
         editor.show();

@@ -28,13 +28,13 @@ private slots:
         VideoGenerator generator(cutter);
         QStringList written;
         int failed = 0;
-        // The name is taken at the call; no start is the beginning and no end the end.
+        // No start is the beginning and no end the end.
         const std::vector<std::pair<QString, std::optional<double>>> cuts{
             {"good", 1.0}, {"bad", std::nullopt}, {"good", 2.0}, {"refused", 3.0}};
+        const QUrl video = QUrl::fromLocalFile(QStringLiteral("/v.mp4"));
         for (const auto& [name, start] : cuts) {
-            generator.fileName = name;
-            generator.splitVideo(QUrl::fromLocalFile(QStringLiteral("/v.mp4")), start, start ? std::optional(*start + 1) : std::nullopt,
-                                 library, [&](const QUrl& clip) { written << clip.toLocalFile(); },
+            generator.splitVideo({video, start, start ? std::optional(*start + 1) : std::nullopt, name, CutMode::Exact, &library, {}},
+                                 [&](const QUrl& clip) { written << clip.toLocalFile(); },
                                  [&](const QString&) { ++failed; }, [] {});
         }
         generator.waitForCuts();
@@ -54,17 +54,26 @@ private slots:
         QCOMPARE(written, (QStringList{library.folder() + "/good.mp4", library.folder() + "/good.mp4"}));
         QCOMPARE(QDir(library.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 
-        // After a stop, what had not started never starts, and nothing answers.
+        // After a stop, what had not started never starts, and nothing answers; an
+        // export started after it runs as usual.
         cutter.delay = std::chrono::milliseconds(100);
         int answers = 0;
+        const CancelToken stopped;
         for (int i = 0; i < 50; ++i)
-            generator.splitVideo(QUrl::fromLocalFile(QStringLiteral("/v.mp4")), i + 10.0, i + 11.0, library,
+            generator.splitVideo({video, i + 10.0, i + 11.0, QStringLiteral("stopped"), CutMode::Exact, &library, stopped},
                                  [&](const QUrl&) { ++answers; }, [&](const QString&) { ++answers; }, [&] { ++answers; });
-        generator.stop();
+        generator.cancelAll();
+        QVERIFY(stopped.isCancelled());
         generator.waitForCuts();
         QTest::qWait(20);
         QVERIFY2(cutter.recorded().size() < 4 + 10, "cuts queued before the stop still ran");
         QCOMPARE(answers, 0);
+        generator.splitVideo({video, 70.0, 71.0, QStringLiteral("later"), CutMode::KeyframesOnly, &library, {}},
+                             [&](const QUrl& clip) { written << clip.toLocalFile(); }, [&](const QString&) { ++failed; },
+                             [] {});
+        QTRY_COMPARE(written.size(), 3);
+        QCOMPARE(written.last(), library.folder() + "/later.mp4");
+        QCOMPARE(cutter.recorded().back().mode, CutMode::KeyframesOnly);
     }
 
     // A stop signal is the program's own only while a watcher lives: it arrives as a Qt

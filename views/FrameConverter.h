@@ -11,16 +11,17 @@
 #include <QSize>
 #include <QVideoFrame>
 
-struct SwsContext;
+class FrameScaler;
 
 // Turns the player's frames into RGB pictures of the size they are shown, on a thread
-// of its own. Frames may be handed in from any thread; only the newest one waiting is
-// converted, so a converter that falls behind skips frames rather than queueing them.
+// of its own, with the scaler it is given (else with Qt's own conversion). Frames may
+// be handed in from any thread; only the newest one waiting is converted, so a
+// converter that falls behind skips frames rather than queueing them.
 // The two pictures are reused from frame to frame: memory stays flat while playing.
 class FrameConverter final {
 public:
     // ready runs on the converter's thread after each new picture.
-    explicit FrameConverter(std::function<void()> ready);
+    FrameConverter(std::unique_ptr<FrameScaler> scaler, std::function<void()> ready);
     ~FrameConverter();
     Q_DISABLE_COPY_MOVE(FrameConverter)
 
@@ -38,6 +39,8 @@ private:
     void convert(const QVideoFrame& frame, QSize size);
 
     std::function<void()> ready;
+    // Used on the converter's thread only.
+    std::unique_ptr<FrameScaler> scaler;
     mutable std::mutex mutex;
     std::condition_variable wake;
     std::optional<QVideoFrame> pending;
@@ -48,9 +51,5 @@ private:
     QImage front;
     // Touched by the converter's thread only.
     QImage back;
-    struct SwsFree {
-        void operator()(SwsContext* context) const;
-    };
-    std::unique_ptr<SwsContext, SwsFree> scaler;
     std::thread worker;
 };

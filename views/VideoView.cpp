@@ -9,7 +9,8 @@
 #include <QVideoSink>
 
 #include "FrameConverter.h"
-#include "TaskPool.h"
+#include "FrameScaler.h"
+#include "MainThread.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ bool sideways(int turn)
 
 } // namespace
 
-VideoView::VideoView(QWidget* parent)
+VideoView::VideoView(std::unique_ptr<FrameScaler> scaler, QWidget* parent)
     : QWidget(parent)
     , sink(new QVideoSink(this))
 {
@@ -28,7 +29,7 @@ VideoView::VideoView(QWidget* parent)
     // The converter's thread asks for a repaint; many asks before the main thread gets
     // to them are one repaint.
     auto asked = std::make_shared<std::atomic_bool>(false);
-    converter = std::make_unique<FrameConverter>([this, asked] {
+    converter = std::make_unique<FrameConverter>(std::move(scaler), [this, asked] {
         // The view outlives its converter's thread (the destructor joins it), so a
         // pointer to it can be taken here; it is null by the time the task runs if the
         // view went meanwhile.

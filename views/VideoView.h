@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class FrameConverter;
+class FrameScaler;
 class QVideoFrame;
 class QVideoSink;
 
@@ -22,7 +23,8 @@ class VideoView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit VideoView(QWidget* parent = nullptr);
+    // The scaler turns frames into pictures; without one, Qt's own conversion does.
+    explicit VideoView(std::unique_ptr<FrameScaler> scaler, QWidget* parent = nullptr);
     ~VideoView() override;
 
     QVideoSink* videoSink() const { return sink; }

@@ -38,7 +38,7 @@ struct ExportState {
 } // namespace
 
 Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& source, VideoGenerator& generator,
-                          VideoLibrary& library, ExportHandlers handlers)
+                          VideoLibrary& library, ExportHandlers handlers, const CancelToken& cancel)
 {
     // The clips together hold what the source holds, copied: its size, and a little
     // for each clip's own index and headers.
@@ -63,10 +63,9 @@ Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& sourc
         ClipReport base;
         base.index = cut.index;
         base.fileName = cut.fileName;
-        generator.fileName = cut.fileName;
-        generator.cutMode = cut.keyframesOnly ? CutMode::KeyframesOnly : CutMode::Exact;
+        const CutMode mode = cut.keyframesOnly ? CutMode::KeyframesOnly : CutMode::Exact;
         generator.splitVideo(
-            source, cut.startTime, cut.endTime, library,
+            {source, cut.startTime, cut.endTime, cut.fileName, mode, &library, cancel},
             [state, base](const QUrl& clip) {
                 ClipReport report = base;
                 report.result = ClipReport::Result::InLibrary;

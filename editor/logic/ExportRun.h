@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "CancelToken.h"
 #include "ExportPlan.h"
 #include "Outcome.h"
 
@@ -48,11 +49,12 @@ struct ExportHandlers {
 
 // Checks that the library can take the clips (it is, or can be made, a folder we may
 // write in, with room for about the source's size), then starts every cut of the plan
-// at once, in timeline order, naming each through the generator's fileName just before
-// its cut; each clip is written straight into the library. Returns at once. When the
+// at once, in timeline order, each under its planned name; each clip is written
+// straight into the library. Every cut carries the export's token: cancelling it
+// stops this export alone. Returns at once. When the
 // library cannot take the clips, nothing is cut and the failure says why, in words to
 // show the user once: finished runs at once (every clip counted failed, so that a
 // count of running exports stays right) and clipDone never does. The handlers run on
 // the main thread. The export keeps its own count, so several can run side by side.
 Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& source, VideoGenerator& generator,
-                          VideoLibrary& library, ExportHandlers handlers);
+                          VideoLibrary& library, ExportHandlers handlers, const CancelToken& cancel = CancelToken());

@@ -1,26 +1,40 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 #include <QString>
 #include <QUrl>
 
+#include "CancelToken.h"
 #include "ClipCutter.h"
 
 class TaskPool;
 class VideoLibrary;
 
+// One clip to cut: [start, end) of the video at source, into library under fileName.
+struct CutRequest {
+    QUrl source;
+    std::optional<double> start; // absent: the beginning of the video
+    std::optional<double> end;   // absent: its end
+    QString fileName;            // the clip's name, without the container's extension
+    CutMode mode = CutMode::Exact;
+    VideoLibrary* library = nullptr; // must outlive the cut
+    // The token of the export the cut belongs to: once it is cancelled, the cut does not
+    // start, or ends at its next read, and stays silent (see cancelAll).
+    CancelToken cancel;
+};
+
 // Cuts clips out of videos in the background, each straight into a working file of
 // the library it is for, which is published under the clip's name once whole.
 //
-// The clip's name is the value of fileName at the moment splitVideo is called.
 // splitVideo returns at once; exactly one of its callbacks runs for each cut, on the
 // main thread, once the cut is done and the clip is in the library (or not) - unless
-// stop() comes first.
+// the cut's token is cancelled first.
 class VideoGenerator final {
 public:
     using Success = std::function<void(const QUrl& clip)>; // the clip in the library
@@ -37,22 +51,13 @@ public:
     static VideoGenerator& current();
     static bool provideCurrentCutter(std::unique_ptr<ClipCutter> cutter);
 
-    QString fileName;
-    // How the cuts started from now on place their ends (read, like fileName, when
-    // splitVideo is called).
-    CutMode cutMode = CutMode::Exact;
+    void splitVideo(CutRequest request, Success success, Failure failure, Empty empty);
 
-    // Cuts [startTime, endTime) of the video at url into the library; an absent start
-    // is the beginning and an absent end the end of the video. The library must
-    // outlive the cut.
-    void splitVideo(const QUrl& url, std::optional<double> startTime, std::optional<double> endTime,
-                    VideoLibrary& library, Success success, Failure failure, Empty empty);
-
-    // Abandons every cut, for a stop asked by the system: those not started never
-    // start, and those under way stay silent unless their clip was in the library
-    // before the stop (then success says so). They end on their own, soonest when their
-    // reads are stopped too; their working files go with them.
-    void stop();
+    // Cancels the token of every cut not yet over, for a stop asked by the system as
+    // the process ends: those not started never start, and those under way stay silent
+    // unless their clip was in the library before the stop (then success says so).
+    // Cuts asked for later run as usual.
+    void cancelAll();
 
     // Blocks until every cut started so far has run its course (its callback may still
     // be queued for the main thread). For orderly shutdown and tests.
@@ -62,6 +67,8 @@ public:
 
 private:
     ClipCutter& cutter;
-    std::atomic<bool> stopped{false};
+    // The tokens of the cuts asked for and not yet over, one entry a cut.
+    std::mutex liveMutex;
+    std::vector<CancelToken> live;
     std::unique_ptr<TaskPool> pool;
 };

@@ -1,11 +1,13 @@
 #include "VideoGenerator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <mutex>
 
 #include "ClipCutter.h"
-#include "PlatformLog.h"
+#include "ExportLog.h"
+#include "MainThread.h"
 #include "TaskPool.h"
 #include "VideoLibrary.h"
 
@@ -36,27 +38,23 @@ struct Answer {
     QString text; // the clip's path in the library, or why it is not there
 };
 
-struct ClipRequest {
-    QString source;
-    double start = 0.0;
-    double end = 0.0;
-    QString name;
-    CutMode mode = CutMode::Exact;
-};
-
 // Cuts into a working file of the library and publishes it under the clip's name,
-// unless a stop came meanwhile.
-Answer cutInto(ClipCutter& cutter, VideoLibrary& library, const ClipRequest& clip, const std::atomic<bool>& stopped)
+// unless the cut was cancelled meanwhile.
+Answer cutInto(ClipCutter& cutter, const CutRequest& clip)
 {
+    VideoLibrary& library = *clip.library;
     Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> file = library.createWorkingFile();
     if (!file)
         return {Answer::Failure, file.error()};
-    const CutResult result = cutter.cut(clip.source, clip.start, clip.end, {file.value()->descriptor(), library.folder()}, clip.mode);
-    if (stopped)
+    const QString source = clip.source.isLocalFile() ? clip.source.toLocalFile() : clip.source.toString();
+    const CutResult result = cutter.cut(source, clip.start.value_or(0.0),
+                                        clip.end.value_or(std::numeric_limits<double>::infinity()),
+                                        {file.value()->descriptor(), library.folder()}, clip.mode, clip.cancel);
+    if (clip.cancel.isCancelled())
         return {};
     switch (result.kind) {
     case CutResult::Kind::Written: {
-        const Outcome<QString> placed = file.value()->publish(clip.name + QLatin1Char('.') + result.extension);
+        const Outcome<QString> placed = file.value()->publish(clip.fileName + QLatin1Char('.') + result.extension);
         if (!placed)
             return {Answer::Failure, placed.error()};
         return {Answer::Success, placed.value()};
@@ -107,25 +105,28 @@ VideoGenerator& VideoGenerator::current()
     return generator;
 }
 
-void VideoGenerator::splitVideo(const QUrl& url, std::optional<double> startTime, std::optional<double> endTime,
-                                VideoLibrary& library, Success success, Failure failure, Empty empty)
+void VideoGenerator::splitVideo(CutRequest request, Success success, Failure failure, Empty empty)
 {
-    const QString name = fileName;
-    const CutMode mode = cutMode;
-    const QString source = url.isLocalFile() ? url.toLocalFile() : url.toString();
-    const double start = startTime.value_or(0.0);
-    const double end = endTime.value_or(std::numeric_limits<double>::infinity());
+    Q_ASSERT(request.library);
+    {
+        const std::lock_guard lock(liveMutex);
+        live.push_back(request.cancel);
+    }
     Callbacks callbacks{std::move(success), std::move(failure), std::move(empty)};
-    pool->run([this, &library, name, mode, source, start, end, callbacks = std::move(callbacks)]() mutable {
+    pool->run([this, request = std::move(request), callbacks = std::move(callbacks)]() mutable {
         Answer answer;
-        if (!stopped)
-            answer = cutInto(cutter, library, {source, start, end, name, mode}, stopped);
+        if (!request.cancel.isCancelled())
+            answer = cutInto(cutter, request);
         // A stopped library refuses clips: that is no failure of theirs. A clip named
         // before the stop is in the library, and is said to be.
-        if (stopped && answer.kind == Answer::Failure)
+        if (request.cancel.isCancelled() && answer.kind == Answer::Failure)
             answer.kind = Answer::None;
         if (answer.kind == Answer::Failure)
-            qCInfo(lcPlatform) << "cut failed:" << answer.text;
+            qCInfo(lcExport) << "cut failed:" << answer.text;
+        {
+            const std::lock_guard lock(liveMutex);
+            live.erase(std::find(live.begin(), live.end(), request.cancel));
+        }
         // The callbacks belong to the screens that gave them: they are let go there too,
         // whatever became of the cut.
         postToMainThread([callbacks = std::move(callbacks), answer] {
@@ -146,9 +147,11 @@ void VideoGenerator::splitVideo(const QUrl& url, std::optional<double> startTime
     });
 }
 
-void VideoGenerator::stop()
+void VideoGenerator::cancelAll()
 {
-    stopped = true;
+    const std::lock_guard lock(liveMutex);
+    for (const CancelToken& token : live)
+        token.cancel();
 }
 
 void VideoGenerator::waitForCuts()

@@ -36,8 +36,3 @@ private:
     bool stopping = false;
     std::vector<std::thread> threads;
 };
-
-// Runs the task on the main thread, from its event loop, after what is already
-// queued there. From any thread. Tasks posted when there is no application object
-// (or after it is gone) are dropped.
-void postToMainThread(std::function<void()> task);
