@@ -599,13 +599,14 @@ int SplitCommand::run(const QStringList& arguments, VideoGenerator& generator, I
         for (const PlannedCut& cut : job.plan)
             ranges.emplace_back(cut.startTime, cut.endTime);
         Outcome<StreamCopyCutter::Preview> preview = StreamCopyCutter::preview(job.path, ranges, mode, countFrames);
-        if (preview) {
-            job.preview = std::move(preview.value());
-            continue;
+        if (!preview) {
+            // None of its clips could be cut: said before anything is.
+            io.err << "trimora split: " << escapeControlCharacters(preview.error()) << "\n"
+                   << SplitCommand::tr("Nothing was cut.") << "\n";
+            io.err.flush();
+            return BadUsage;
         }
-        // Each clip will say what is wrong, as its cut would.
-        for (const auto& [start, end] : ranges)
-            job.preview.clips.push_back({ClipPreview::Kind::Failed, start, end, 0, 0, preview.error()});
+        job.preview = std::move(preview.value());
     }
 
     int status = Success;

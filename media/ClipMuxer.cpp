@@ -66,19 +66,36 @@ void copyMetadata(const AVDictionary* from, AVDictionary** to, double clipStart,
 
 bool Container::isMp4Family() const
 {
-    return muxer == QLatin1String("mp4") || muxer == QLatin1String("mov");
+    return muxer == QLatin1String("mp4") || muxer == QLatin1String("mov") || muxer == QLatin1String("3gp")
+        || muxer == QLatin1String("3g2");
 }
 
 Container chooseContainer(const AVFormatContext* input, const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (isMovFamily(input->iformat)
-        && (suffix == QLatin1String("mp4") || suffix == QLatin1String("m4v") || suffix == QLatin1String("mov")))
-        return {suffix == QLatin1String("mov") ? QStringLiteral("mov") : QStringLiteral("mp4"), suffix};
+    if (isMovFamily(input->iformat)) {
+        if (suffix == QLatin1String("mp4") || suffix == QLatin1String("m4v"))
+            return {QStringLiteral("mp4"), suffix};
+        // A phone's 3GP keeps its own brand: the MP4 writer refuses its H.263 pictures.
+        if (suffix == QLatin1String("mov") || suffix == QLatin1String("3gp") || suffix == QLatin1String("3g2"))
+            return {suffix, suffix};
+    }
     if (std::strstr(input->iformat->name, "matroska")) {
         if (suffix == QLatin1String("webm"))
             return {QStringLiteral("webm"), suffix};
         return {QStringLiteral("matroska"), QStringLiteral("mkv")};
+    }
+    // Other containers: MP4 where it holds the pictures and the sound, which every
+    // player reads; else Matroska, which holds nearly any codec (WMV, FLV, Ogg, AVI
+    // with PCM sound).
+    const AVOutputFormat* mp4 = av_guess_format("mp4", nullptr, nullptr);
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVStream* stream = input->streams[i];
+        const AVMediaType type = stream->codecpar->codec_type;
+        const bool carried = type == AVMEDIA_TYPE_AUDIO
+            || (type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC));
+        if (carried && mp4 && avformat_query_codec(mp4, stream->codecpar->codec_id, FF_COMPLIANCE_NORMAL) != 1)
+            return {QStringLiteral("matroska"), QStringLiteral("mkv")};
     }
     return {QStringLiteral("mp4"), QStringLiteral("mp4")};
 }
@@ -91,6 +108,10 @@ Outcome<std::vector<StreamChoice>> chooseStreams(
     if (!format)
         return problem.fail<std::vector<StreamChoice>>(
             QCoreApplication::translate("StreamCopyCutter", "this FFmpeg cannot write %1 files.").arg(container.muxer));
+    // Matroska carries any picture or sound its own codec list lacks in its
+    // compatibility modes (as Windows' codec tags: WMV, FLV, MPEG-4 in AVI).
+    const int compliance
+        = container.muxer == QLatin1String("matroska") ? FF_COMPLIANCE_UNOFFICIAL : FF_COMPLIANCE_NORMAL;
     const int best = bestVideoStream(input);
     if (best < 0)
         return problem.fail<std::vector<StreamChoice>>(
@@ -105,7 +126,7 @@ Outcome<std::vector<StreamChoice>> chooseStreams(
         const bool isText = codec->codec_type == AVMEDIA_TYPE_SUBTITLE;
         if (!isPicture && !isSound && !isText)
             continue;
-        if (avformat_query_codec(format, codec->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
+        if (avformat_query_codec(format, codec->codec_id, compliance) != 1) {
             if (isText)
                 continue;
             return Result::failure(problem(
@@ -191,7 +212,11 @@ Outcome<AVStream*> ClipMuxer::addStream(const AVStream* from, double clipStart, 
     to->time_base = from->time_base;
     to->disposition = from->disposition;
     to->avg_frame_rate = from->avg_frame_rate;
-    to->sample_aspect_ratio = from->sample_aspect_ratio;
+    // The container's pixel aspect where it states one, else the codec's: the MP4
+    // writer refuses the two when they differ.
+    to->sample_aspect_ratio = from->sample_aspect_ratio.num > 0 ? from->sample_aspect_ratio
+                                                                : from->codecpar->sample_aspect_ratio;
+    to->codecpar->sample_aspect_ratio = to->sample_aspect_ratio;
     copyMetadata(from->metadata, &to->metadata, clipStart, frameRate);
     // The display matrix (rotation), HDR and stereo information live here.
     for (int s = 0; s < from->nb_side_data; ++s) {

@@ -510,6 +510,12 @@ Outcome<std::vector<ScannedPacket>> ClipPlanner::allPackets()
     return read(std::numeric_limits<int64_t>::min() / 2, std::numeric_limits<int64_t>::max() / 2);
 }
 
+Outcome<void> ClipPlanner::checkReadable()
+{
+    const Outcome<std::vector<ScannedPacket>> first = read(std::numeric_limits<int64_t>::min() / 2, toTicks(2.0));
+    return first ? Outcome<void>() : Outcome<void>::failure(first.error());
+}
+
 double ClipPlanner::secondsOf(int64_t pts) const
 {
     return std::max(0.0, double(pts - origin) * av_q2d(base));

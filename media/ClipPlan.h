@@ -115,6 +115,9 @@ public:
 
     // Every packet of the video track, in decode order, from its first keyframe on.
     Outcome<std::vector<ScannedPacket>> allPackets();
+    // Whether the track's first seconds read as planning needs them (with the times
+    // each frame is shown), or why not.
+    Outcome<void> checkReadable();
 
     // A time of the video track in seconds from the video's start.
     double secondsOf(int64_t pts) const;

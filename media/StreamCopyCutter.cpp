@@ -342,6 +342,21 @@ Outcome<void> ClipJob::checkComplete(const SpliceTally& tally) const
     return {};
 }
 
+// What stops every clip of a source alike, found before any is cut: a track its clips'
+// container cannot carry, or frames without the times they are shown at.
+Outcome<void> checkCuttable(const QString& source, ClipPlanner& planner)
+{
+    Outcome<InputFormat> input = openInput(source);
+    if (!input)
+        return Outcome<void>::failure(input.error());
+    const Container container = chooseContainer(input.value().get(), source);
+    const Outcome<std::vector<StreamChoice>> streams
+        = chooseStreams(input.value().get(), container, CutProblem(displayName(source)));
+    if (!streams)
+        return Outcome<void>::failure(streams.error());
+    return planner.checkReadable();
+}
+
 } // namespace
 
 CutResult StreamCopyCutter::cut(const QString& source, double startTime, double endTime, const CutOutput& output,
@@ -357,6 +372,8 @@ Outcome<StreamCopyCutter::Preview> StreamCopyCutter::preview(
     if (!opened)
         return Outcome<Preview>::failure(opened.error());
     ClipPlanner& planner = *opened.value();
+    if (const Outcome<void> cuttable = checkCuttable(source, planner); !cuttable)
+        return Outcome<Preview>::failure(cuttable.error());
     Preview preview;
     preview.reencodable = FrameReencoder::supports(planner.codec());
     preview.codec = QString::fromUtf8(avcodec_get_name(planner.codec()->codec_id));

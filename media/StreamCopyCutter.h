@@ -18,8 +18,9 @@
 // Sound and the other tracks are copied, each packet into the clip its time falls in,
 // so neighbouring clips neither overlap nor leave a gap.
 //
-// Containers. MP4, M4V and MOV keep their container, Matroska and WebM theirs. Others
-// are written as MP4; a track MP4 cannot carry is named in the error. Every video and audio
+// Containers. MP4, M4V, MOV and 3GP keep their container, Matroska and WebM theirs.
+// Others are written as MP4 where it can carry their picture and sound, else as
+// Matroska. Every video and audio
 // stream is kept with its language, title and disposition, the rotation, the file's
 // metadata (Apple's keys included) and the codec tag (an HEVC "hvc1" stays "hvc1"). An
 // MP4's movie box is written at the front, in space reserved for it.
@@ -43,7 +44,8 @@ public:
     };
     // With countFrames, every packet of the video track is read once to count frames;
     // without it, and in exact mode for a video we can encode, nothing is planned and
-    // each clip is its range as asked.
+    // each clip is its range as asked. Fails for a source none of whose clips could be
+    // cut (a track the clips' container cannot carry, frames with no shown times).
     static Outcome<Preview> preview(const QString& source, const std::vector<std::pair<double, double>>& ranges,
                                     CutMode mode, bool countFrames);
 

@@ -85,8 +85,8 @@ inline QStringList trimora(const QStringList& arguments)
 }
 
 // Files nobody can split, or that only look odd, and what happens to each: the exit
-// status of `trimora split` (2: it cannot be read, 1: its clips cannot be cut, 0: it
-// splits) and words of the message. Run once through the engine, once through the
+// status of `trimora split` (2: it cannot be read, or none of its clips could be cut;
+// 1: its clips cannot be cut; 0: it splits) and words of the message. Run once through the engine, once through the
 // command line. A file with copyAs is the fixture copied to that name.
 inline void addBadFileRows()
 {
@@ -112,7 +112,7 @@ inline void addBadFileRows()
         << "huge.mp4" << "" << 2 << QString::fromUtf8("its pictures are 16384×8192; Trimora handles pictures up to 7680×4320");
     QTest::newRow("first chunk runs past the end of the file")
         << "farchunk.mp4" << "" << 1 << "some of its pictures cannot be read; the file is damaged";
-    QTest::newRow("AVI: no presentation times") << "h264.avi" << "" << 1 << "no presentation times";
+    QTest::newRow("AVI: no presentation times") << "h264.avi" << "" << 2 << "no presentation times";
     QTest::newRow("accents, spaces and a newline in the name")
         << "h264.mp4" << QString::fromUtf8("Été à Kyōto/mon film\nd'été.mp4") << 0 << "";
     // The bytes "bad\xFF\xE9t\xE9.mp4" (Latin-1 accents, not UTF-8): the file is found under that name.

@@ -60,6 +60,14 @@ printf '1\n00:00:01,000 --> 00:00:04,000\nFirst\n\n2\n00:00:06,000 --> 00:00:09,
 ff -i h264.mp4 -i subs.srt -map 0 -map 1 -c copy -c:s mov_text subs.mp4
 # Matroska with a codec MP4 cannot carry well here (Theora).
 ff -f lavfi -i "$video" -c:v libtheora -q:v 5 theora.mkv
+# Older containers a desktop still meets, with codecs whose clips start at keyframes:
+# Windows Media, Flash video, Ogg Theora and a phone's 3GP with H.263.
+old="testsrc2=size=176x144:rate=25:duration=6"
+oldsound="sine=frequency=440:beep_factor=2:sample_rate=44100:duration=6"
+ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v wmv2 -c:a wmav2 wmv2.wmv
+ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v flv1 -c:a mp3 flv1.flv
+ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v libtheora -c:a libvorbis theora.ogv
+ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v h263 -c:a aac -ar 8000 -ac 1 h263.3gp
 # AVI: its packets carry no presentation times, so no exact cut is possible.
 ff -i h264.mp4 -c copy h264.avi
 # The first half of a video whose index is at the front: a download that stopped.
