@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <set>
@@ -32,11 +31,7 @@ public:
     {
         // Called off the main thread, one call at a time; read when the editor is gone
         // or has shown the picture.
-        if (int(asked.size()) == slowCall) {
-            // A slow picture: the test closes the editor while it is being made.
-            inSlowCall = true;
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-        }
+        std::this_thread::sleep_for(delay);
         asked.push_back(seconds);
         if (failAt.count(seconds))
             return Outcome<QImage>::failure(QStringLiteral("no picture at %1").arg(seconds));
@@ -46,8 +41,7 @@ public:
     }
 
     double length;
-    int slowCall = -1; // which call (from 0) takes a second
-    std::atomic<bool> inSlowCall{false};
+    std::chrono::milliseconds delay{0};
     std::set<double> failAt;
     std::vector<double> asked;
 };
