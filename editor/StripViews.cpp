@@ -90,12 +90,6 @@ void StripView::showThumbnails(const std::vector<QImage>& pictures, double durat
     placeThumbnails();
 }
 
-void StripView::showThumbnail(size_t index, const QImage& picture)
-{
-    if (index < thumbnails.size())
-        thumbnails[index]->setImage(picture);
-}
-
 void StripView::placeThumbnails()
 {
     const std::vector<strip::ThumbnailSlot> places = strip::thumbnailSlots(width(), height(), videoDuration);
@@ -156,12 +150,6 @@ ThumbnailView::ThumbnailView(const QImage& image, strip::RoundedCorners corners,
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setViewTag(this, 0);
-}
-
-void ThumbnailView::setImage(const QImage& image)
-{
-    picture = image;
-    update();
 }
 
 void ThumbnailView::paintEvent(QPaintEvent*)

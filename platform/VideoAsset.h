@@ -6,8 +6,7 @@
 #include "Outcome.h"
 
 // An opened video as the editor uses it: its length and shape, and pictures of it
-// for the timeline strip. The pictures may be asked for off the main thread, by one
-// thread at a time; the rest never changes and may be read from any thread.
+// for the timeline strip.
 class VideoAsset {
 public:
     virtual ~VideoAsset() = default;

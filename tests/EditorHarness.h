@@ -1,9 +1,7 @@
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <set>
-#include <thread>
 
 #include <QApplication>
 #include <QLabel>
@@ -29,9 +27,6 @@ public:
     double frameDuration() const override { return 0.04; }
     Outcome<QImage> thumbnailImage(double seconds, QSize size) override
     {
-        // Called off the main thread, one call at a time; read when the editor is gone
-        // or has shown the picture.
-        std::this_thread::sleep_for(delay);
         asked.push_back(seconds);
         if (failAt.count(seconds))
             return Outcome<QImage>::failure(QStringLiteral("no picture at %1").arg(seconds));
@@ -41,7 +36,6 @@ public:
     }
 
     double length;
-    std::chrono::milliseconds delay{0};
     std::set<double> failAt;
     std::vector<double> asked;
 };
