@@ -326,17 +326,27 @@ void CutterViewController::touchPause()
     fadeToPlayButton();
     const bool wasPlaying = timer && timer->isActive();
     pause();
-    // The playhead comes to rest on the frame the player stopped at, so that the
-    // readout, a split and the next step all start from the frame on screen.
+    // The playhead comes to rest on the frame the player's clock stopped at, and the
+    // player is sent there too: the picture left on screen may be a frame off the
+    // clock. The readout, a split and the next step then all start from the frame on
+    // screen.
     const double now = videoPlayer ? videoPlayer->currentTime() : 0.0;
     if (wasPlaying && std::isfinite(now))
-        showPlayhead(frames().timeOf(frames().frameAt(now)));
+        goToFrame(frames().frameAt(now));
     showReadout();
 }
 
 void CutterViewController::playerDidFinishPlaying()
 {
-    touchPause();
+    // Playback that reaches the end comes to rest on the last frame, the picture left on
+    // screen, whatever the player's clock says there: a split then gives the last frame
+    // a clip of its own, never an empty clip at the start. Play goes on from the start.
+    const bool wasPlaying = timer && timer->isActive();
+    fadeToPlayButton();
+    pause();
+    if (wasPlaying)
+        goToFrame(frames().lastFrame());
+    showReadout();
 }
 
 void CutterViewController::fadeToPauseButton()

@@ -155,14 +155,15 @@ private slots:
         QVERIFY(!h.player->playing);
         QTRY_COMPARE(ViewAlpha::alpha(h.outlet("playButton")), 1.0);
         // Play at the end, or within a frame of it, starts again from the start.
-        const auto playFrom = [&h](double time) {
+        const auto playFrom = [&h](double time, bool ended = false) {
             h.player->time = time;
+            h.player->ended = ended;
             h.player->calls.clear();
             h.editor->touchPlay();
             h.editor->touchPause();
             return h.player->calls.first();
         };
-        QCOMPARE(playFrom(199.5), QStringLiteral("seek 0")); // the player said it ended
+        QCOMPARE(playFrom(199.5, true), QStringLiteral("seek 0")); // the player said it ended
         QCOMPARE(playFrom(199.99), QStringLiteral("seek 0"));
         QCOMPARE(playFrom(199.5), QStringLiteral("play"));
         // Play, then pause inside the play button's fade-out: the first cross-fade's
@@ -386,13 +387,14 @@ private slots:
 
     void positioning_data()
     {
+        // An empty key sequence: the video plays to its end there.
         QTest::addColumn<QList<QKeySequence>>("keys");
         QTest::addColumn<bool>("playing");
         QTest::addColumn<int>("frame"); // of 25 per second, where the playhead comes to rest
 
         const QKeySequence right(Qt::Key_Right);
         QTest::newRow("15 frames on") << QList<QKeySequence>(15, right) << false << 15;
-        QTest::newRow("a frame on while playing pauses first") << QList<QKeySequence>{right} << true << 51;
+        QTest::newRow("a frame on while playing pauses first") << QList<QKeySequence>{right} << true << 52;
         QTest::newRow("two seconds on, a frame back")
             << QList<QKeySequence>{QKeySequence(Qt::SHIFT | Qt::Key_Right), QKeySequence(Qt::SHIFT | Qt::Key_Right),
                                    QKeySequence(Qt::Key_Left)}
@@ -402,9 +404,16 @@ private slots:
             << QList<QKeySequence>{QKeySequence(Qt::SHIFT | Qt::Key_Right), QKeySequence(Qt::SHIFT | Qt::Key_Right),
                                    QKeySequence(Qt::Key_J)}
             << false << 25;
-        QTest::newRow("K: pause where it plays") << QList<QKeySequence>{QKeySequence(Qt::Key_K)} << true << 50;
+        QTest::newRow("K: pause where it plays") << QList<QKeySequence>{QKeySequence(Qt::Key_K)} << true << 51;
         QTest::newRow("back past the first frame stays on it")
             << QList<QKeySequence>{right, QKeySequence(Qt::Key_Home), QKeySequence(Qt::Key_Left)} << false << 0;
+        QTest::newRow("the last frame, then the first")
+            << QList<QKeySequence>{QKeySequence(Qt::Key_End), QKeySequence(Qt::Key_Home)} << false << 0;
+        QTest::newRow("played to the end: it rests on the last frame") << QList<QKeySequence>{QKeySequence()} << true << 249;
+        QTest::newRow("played to the end, then a frame back")
+            << QList<QKeySequence>{QKeySequence(), QKeySequence(Qt::Key_Left)} << true << 248;
+        QTest::newRow("played to the end, then the first frame")
+            << QList<QKeySequence>{QKeySequence(), QKeySequence(Qt::Key_Home)} << true << 0;
     }
 
     void positioning()
@@ -416,12 +425,16 @@ private slots:
         EditorHarness h(10.0, services());
         QApplication::setActiveWindow(h.editor.get());
         h.editor->setFocus();
+        // Played from a clock between two frames' starts: paused, the player is sent to
+        // the frame the playhead rests on, whichever picture it last showed.
         if (playing) {
-            h.player->time = 2.0;
+            h.player->time = 2.01;
             h.editor->touchPlay();
         }
+        // The player's clock is not to be trusted at the end: here it still reads where
+        // playing started.
         for (const QKeySequence& key : keys)
-            QTest::keySequence(h.editor.get(), key);
+            key.isEmpty() ? h.player->finish() : QTest::keySequence(h.editor.get(), key);
         QVERIFY(!h.player->playing);
         // The player shows the frame, the readout names it, the label keeps its format.
         QCOMPARE(h.player->time, std::floor(frame * 40.0) / 1000.0);
