@@ -48,8 +48,9 @@ constexpr int TICK_MS = 100;
 // More clips than anyone splits a video into by hand; keeps a typo from making
 // thousands.
 constexpr int MAX_PARTS = 500;
-// A failure alert lists this many clips in its text, the rest under its details.
-constexpr int LISTED_FAILURES = 10;
+// A failure alert lists this many clips in its text; more go under its details, which
+// scroll, so that the alert stays on the screen however many clips failed.
+constexpr int LISTED_FAILURES = 2;
 
 // The play and pause buttons' cross-fades: a linear first half, the second half
 // starting when the first ends, whether or not it ran to its end.

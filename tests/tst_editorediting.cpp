@@ -230,6 +230,8 @@ private slots:
         QTest::newRow("failed middle clip") << "fails" << "split-1" << "could not be cut";
         QTest::newRow("library refuses the last clip") << "refused" << "split-2" << "refused split-2";
         QTest::newRow("two clips fail: one alert names both") << "fails" << "split-0 split-2" << "2 of 3 clips";
+        QTest::newRow("three clips fail: the last under the details")
+            << "fails" << "split-0 split-1 split-2" << "3 of 3 clips";
         QTest::newRow("empty clip is skipped") << "empty" << "split-0" << "";
         QTest::newRow("the keyframes-only setting reaches every cut") << "keyframes" << "" << "";
     }
@@ -284,7 +286,19 @@ private slots:
         QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
         for (const QString& name : clip.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             if (!errors.isEmpty())
-                QVERIFY2(errors.first()->text().contains(name + QLatin1Char(':')), qPrintable(errors.first()->text()));
+                QVERIFY2((errors.first()->text() + errors.first()->detailedText()).contains(name + QLatin1Char(':')),
+                         qPrintable(errors.first()->text()));
+        }
+        // Every alert shows the whole of its text, wrapped where it is long, never cut.
+        for (QMessageBox* alert : openAlerts(QStringLiteral("Error")) + openAlerts(QStringLiteral("Finished"))) {
+            const auto* label = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            QVERIFY(label && label->text() == alert->text());
+            const QSize needed = label->wordWrap() ? QSize(0, label->heightForWidth(label->width())) : label->sizeHint();
+            QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height()
+                         && alert->rect().contains(label->geometry()),
+                     qPrintable(QStringLiteral("%1 needs %2x%3 of %4x%5")
+                                    .arg(alert->text()).arg(needed.width()).arg(needed.height())
+                                    .arg(label->width()).arg(label->height())));
         }
         if (!errors.isEmpty())
             QVERIFY2(errors.first()->text().contains(error), qPrintable(errors.first()->text()));
