@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QKeySequence>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
@@ -240,7 +241,10 @@ void CutterViewController::viewDidLoad()
     }
     mainAsset = std::move(asset).value();
     model.setDuration(mainAsset->duration());
-    ui->titleLabel->setText(shownFileName(videoURL.fileName()));
+    videoTitle = shownFileName(videoURL.fileName());
+    ui->titleLabel->setToolTip(videoTitle);
+    ui->titleLabel->installEventFilter(this);
+    showTitle();
     ui->currentTimeLabel->setText(timeLabelText(0.0, model.duration()));
     showReadout();
 
@@ -582,8 +586,18 @@ void CutterViewController::dragMarker(double x, bool release)
     showSplits();
 }
 
+void CutterViewController::showTitle()
+{
+    // The title gives way to the buttons beside it on a narrow window: shortened in the
+    // middle, where a name keeps its start and its extension.
+    QLabel* label = ui->titleLabel;
+    label->setText(label->fontMetrics().elidedText(videoTitle, Qt::ElideMiddle, label->width()));
+}
+
 bool CutterViewController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == ui->titleLabel && event->type() == QEvent::Resize)
+        showTitle();
     if (watched != ui->videosWorkspaceView)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {

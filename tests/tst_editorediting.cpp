@@ -130,6 +130,17 @@ private slots:
         QVERIFY(std::abs(h.pointer() - width / 4) <= 1.0);
         h.editor->touchSplit();
         QVERIFY(std::abs(h.editor->cutModel().splitPoints().back() - 0.25) < 0.01);
+
+        // As small as a window gets on a screen of 720 x 480, with room for its frame:
+        // every control still on it.
+        h.editor->resize(640, 440);
+        QTRY_COMPARE(h.editor->size(), QSize(640, 440));
+        for (const char* name : {"closeButton", "moreButton", "doneButton", "playButton", "splitButton", "undoButton",
+                                 "undoButtonLabel", "splitPointsNumbersView"}) {
+            QWidget* control = h.outlet(name);
+            const QRect place(control->mapTo(h.editor.get(), QPoint()), control->size());
+            QVERIFY2(h.editor->rect().contains(place), name);
+        }
     }
 
     void playback()
