@@ -143,12 +143,16 @@ int runDesktopApp(int& argc, char** argv)
 
     ScreenStack window;
     window.setWindowTitle(QStringLiteral("Trimora"));
-    window.setMinimumSize(800, 600);
-    // Where the user left it last time; at first 1280 x 800, or as much of a smaller
-    // screen as there is.
+    // No minimum size of its own: its screens' forms hold what they need, which fits a
+    // screen of 720 x 480 with room for the window's frame.
+    // Where the user left it last time; at first 1280 x 800, or all of a smaller screen:
+    // maximised, so that the window manager fits the frame in too.
+    bool fillScreen = false;
     if (!window.restoreGeometry(QSettings().value(WINDOW_GEOMETRY_KEY).toByteArray())) {
-        const QRect screen = window.screen()->availableGeometry();
-        window.resize(std::max(800, std::min(1280, screen.width())), std::max(600, std::min(800, screen.height())));
+        const QSize screen = window.screen()->availableGeometry().size();
+        const QSize preferred(1280, 800);
+        window.resize(preferred.boundedTo(screen));
+        fillScreen = screen.width() < preferred.width() || screen.height() < preferred.height();
     }
 
     ReviewsHelper::provideSharedServices(std::make_unique<SettingsUserDefaults>(),
@@ -220,7 +224,10 @@ int runDesktopApp(int& argc, char** argv)
         QSettings().setValue(WINDOW_GEOMETRY_KEY, window.saveGeometry());
         return true;
     };
-    window.show();
+    if (fillScreen)
+        window.showMaximized();
+    else
+        window.show();
 
     if (!arguments->videos.isEmpty())
         postToMainThread([home, path = arguments->videos.first()] { home->openVideo(path); });

@@ -25,11 +25,19 @@ QtMediaPlayer::QtMediaPlayer(QObject* parent)
     }
     connect(player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
         if (status == QMediaPlayer::EndOfMedia) {
-            ended = true;
-            emit playedToEnd();
-        } else if (status == QMediaPlayer::LoadedMedia && player->playbackState() == QMediaPlayer::StoppedState) {
+            // A paused player that shows one of the last frames reads on to the end and
+            // reports it too, sometimes late, after the next seek: only the end of
+            // playing counts.
+            if (playing) {
+                ended = true;
+                emit playedToEnd();
+            }
+        } else if (status == QMediaPlayer::LoadedMedia && player->playbackState() == QMediaPlayer::StoppedState
+                   && !opened) {
             // A stopped player shows nothing; a paused one shows the frame where it
-            // stands, which is what a screen that opens on a video wants.
+            // stands, which is what a screen that opens on a video wants. Only once: a
+            // seek that stops the player pauses it where it goes.
+            opened = true;
             player->pause();
         }
     });
@@ -56,6 +64,9 @@ void QtMediaPlayer::chooseBackend()
 void QtMediaPlayer::setSource(const QUrl& url)
 {
     ended = false;
+    playing = false;
+    opened = false;
+    pausedAt = -1;
     const int previous = openedSource;
     openedSource = -1;
     QUrl source = url;
@@ -81,32 +92,51 @@ void QtMediaPlayer::setVideoSink(QVideoSink* sink)
 void QtMediaPlayer::play()
 {
     ended = false;
+    playing = true;
+    pausedAt = -1;
     player->play();
 }
 
 void QtMediaPlayer::pause()
 {
-    player->pause();
+    playing = false;
+    // Pausing after the end would take the player back to the start without showing
+    // it: the last frame stays on screen while the position says 0.
+    if (player->mediaStatus() != QMediaPlayer::EndOfMedia)
+        player->pause();
 }
 
 void QtMediaPlayer::seek(double seconds)
 {
     if (!std::isfinite(seconds))
         return;
-    if (player->mediaStatus() == QMediaPlayer::EndOfMedia) {
-        // After the end the FFmpeg backend shows no new frame for a bare seek; a
-        // moment of playing wakes it.
-        player->play();
-        player->pause();
-    }
     ended = false;
-    player->setPosition(qint64(std::llround(seconds * 1000.0)));
+    const qint64 position = qint64(std::llround(seconds * 1000.0));
+    const bool paused
+        = player->playbackState() == QMediaPlayer::PausedState || player->mediaStatus() == QMediaPlayer::EndOfMedia;
+    if (playing || !paused) {
+        // Playing, or still loading: the player goes there itself.
+        player->setPosition(position);
+        return;
+    }
+    // Once the FFmpeg backend has read a paused video to its end (after showing one of
+    // its last frames, or after playing to the end) it shows no new frame for a seek,
+    // whether or not it reported the end, and a moment of playing wakes it only now and
+    // then. Stopped, it starts afresh: it shows the frame where it stands when paused
+    // again. The view ignores the empty picture a stop sends.
+    pausedAt = position;
+    player->stop();
+    player->setPosition(position);
+    player->pause();
 }
 
 double QtMediaPlayer::currentTime() const
 {
     if (player->mediaStatus() == QMediaPlayer::NoMedia || player->mediaStatus() == QMediaPlayer::InvalidMedia)
         return std::numeric_limits<double>::quiet_NaN();
+    // An end reported late moves the position to the end, not the picture.
+    if (!playing && pausedAt >= 0)
+        return double(pausedAt) / 1000.0;
     return double(player->position()) / 1000.0;
 }
 

@@ -35,6 +35,13 @@ private:
     QMediaPlayer* player = nullptr;
     QAudioOutput* audio = nullptr;
     bool ended = false;
+    // Asked to play, and not paused since: an end reached while paused is not the end
+    // of playing.
+    bool playing = false;
+    bool opened = false; // shown, paused, since the source was set
+    // Where a seek while paused sent the player, in milliseconds; -1: none since it
+    // last played.
+    qint64 pausedAt = -1;
     // The source as this process opened it, when its name is not UTF-8: the player reads
     // it as /proc/self/fd/N, since Qt Multimedia would open another name. -1: none.
     int openedSource = -1;

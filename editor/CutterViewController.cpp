@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QKeySequence>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
@@ -47,8 +48,9 @@ constexpr int TICK_MS = 100;
 // More clips than anyone splits a video into by hand; keeps a typo from making
 // thousands.
 constexpr int MAX_PARTS = 500;
-// A failure alert lists this many clips in its text, the rest under its details.
-constexpr int LISTED_FAILURES = 10;
+// A failure alert lists this many clips in its text; more go under its details, which
+// scroll, so that the alert stays on the screen however many clips failed.
+constexpr int LISTED_FAILURES = 2;
 
 // The play and pause buttons' cross-fades: a linear first half, the second half
 // starting when the first ends, whether or not it ran to its end.
@@ -234,7 +236,10 @@ void CutterViewController::viewDidLoad()
     }
     mainAsset = std::move(asset).value();
     model.setDuration(mainAsset->duration());
-    ui->titleLabel->setText(shownFileName(videoURL.fileName()));
+    videoTitle = shownFileName(videoURL.fileName());
+    ui->titleLabel->setToolTip(videoTitle);
+    ui->titleLabel->installEventFilter(this);
+    showTitle();
     ui->currentTimeLabel->setText(timeLabelText(0.0, model.duration()));
     showReadout();
 
@@ -305,17 +310,27 @@ void CutterViewController::touchPause()
     fadeToPlayButton();
     const bool wasPlaying = timer && timer->isActive();
     pause();
-    // The playhead comes to rest on the frame the player stopped at, so that the
-    // readout, a split and the next step all start from the frame on screen.
+    // The playhead comes to rest on the frame the player's clock stopped at, and the
+    // player is sent there too: the picture left on screen may be a frame off the
+    // clock. The readout, a split and the next step then all start from the frame on
+    // screen.
     const double now = videoPlayer ? videoPlayer->currentTime() : 0.0;
     if (wasPlaying && std::isfinite(now))
-        showPlayhead(frames().timeOf(frames().frameAt(now)));
+        goToFrame(frames().frameAt(now));
     showReadout();
 }
 
 void CutterViewController::playerDidFinishPlaying()
 {
-    touchPause();
+    // Playback that reaches the end comes to rest on the last frame, the picture left on
+    // screen, whatever the player's clock says there: a split then gives the last frame
+    // a clip of its own, never an empty clip at the start. Play goes on from the start.
+    const bool wasPlaying = timer && timer->isActive();
+    fadeToPlayButton();
+    pause();
+    if (wasPlaying)
+        goToFrame(frames().lastFrame());
+    showReadout();
 }
 
 void CutterViewController::fadeToPauseButton()
@@ -550,8 +565,18 @@ void CutterViewController::dragMarker(double x, bool release)
     showSplits();
 }
 
+void CutterViewController::showTitle()
+{
+    // The title gives way to the buttons beside it on a narrow window: shortened in the
+    // middle, where a name keeps its start and its extension.
+    QLabel* label = ui->titleLabel;
+    label->setText(label->fontMetrics().elidedText(videoTitle, Qt::ElideMiddle, label->width()));
+}
+
 bool CutterViewController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == ui->titleLabel && event->type() == QEvent::Resize)
+        showTitle();
     if (watched != ui->videosWorkspaceView)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {

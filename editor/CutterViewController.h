@@ -129,6 +129,7 @@ private:
     // Shows a time: label, pointer and, while paused, the precise readout.
     void showPlayhead(double time);
     void showReadout();
+    void showTitle();
     // Markers, clip numbers and controls, after any change to the split points.
     void showSplits();
     bool pressOnMarker(double x);
@@ -150,6 +151,7 @@ private:
     void showProgress();
     void showSaving();
     QString libraryNotice; // what holds the saving up, while it runs
+    QString videoTitle;    // the video's name, shown shortened when the window is narrow
     QWidget* alertParent();
 
     std::unique_ptr<Ui::CutterViewController> ui;

@@ -118,6 +118,17 @@ private slots:
         QVERIFY(std::abs(h.pointer() - width / 4) <= 1.0);
         h.editor->touchSplit();
         QVERIFY(std::abs(h.editor->cutModel().splitPoints().back() - 0.25) < 0.01);
+
+        // As small as a window gets on a screen of 720 x 480, with room for its frame:
+        // every control still on it.
+        h.editor->resize(640, 440);
+        QTRY_COMPARE(h.editor->size(), QSize(640, 440));
+        for (const char* name : {"closeButton", "moreButton", "doneButton", "playButton", "splitButton", "undoButton",
+                                 "undoButtonLabel", "splitPointsNumbersView"}) {
+            QWidget* control = h.outlet(name);
+            const QRect place(control->mapTo(h.editor.get(), QPoint()), control->size());
+            QVERIFY2(h.editor->rect().contains(place), name);
+        }
     }
 
     void playback()
@@ -143,14 +154,15 @@ private slots:
         QVERIFY(!h.player->playing);
         QTRY_COMPARE(ViewAlpha::alpha(h.outlet("playButton")), 1.0);
         // Play at the end, or within a frame of it, starts again from the start.
-        const auto playFrom = [&h](double time) {
+        const auto playFrom = [&h](double time, bool ended = false) {
             h.player->time = time;
+            h.player->ended = ended;
             h.player->calls.clear();
             h.editor->touchPlay();
             h.editor->touchPause();
             return h.player->calls.first();
         };
-        QCOMPARE(playFrom(199.5), QStringLiteral("seek 0")); // the player said it ended
+        QCOMPARE(playFrom(199.5, true), QStringLiteral("seek 0")); // the player said it ended
         QCOMPARE(playFrom(199.99), QStringLiteral("seek 0"));
         QCOMPARE(playFrom(199.5), QStringLiteral("play"));
         // Play, then pause inside the play button's fade-out: the first cross-fade's
@@ -217,6 +229,8 @@ private slots:
         QTest::newRow("failed middle clip") << "fails" << "split-1" << "could not be cut";
         QTest::newRow("library refuses the last clip") << "refused" << "split-2" << "refused split-2";
         QTest::newRow("two clips fail: one alert names both") << "fails" << "split-0 split-2" << "2 of 3 clips";
+        QTest::newRow("three clips fail: the last under the details")
+            << "fails" << "split-0 split-1 split-2" << "3 of 3 clips";
         QTest::newRow("empty clip is skipped") << "empty" << "split-0" << "";
         QTest::newRow("the keyframes-only setting reaches every cut") << "keyframes" << "" << "";
     }
@@ -271,7 +285,19 @@ private slots:
         QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
         for (const QString& name : clip.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             if (!errors.isEmpty())
-                QVERIFY2(errors.first()->text().contains(name + QLatin1Char(':')), qPrintable(errors.first()->text()));
+                QVERIFY2((errors.first()->text() + errors.first()->detailedText()).contains(name + QLatin1Char(':')),
+                         qPrintable(errors.first()->text()));
+        }
+        // Every alert shows the whole of its text, wrapped where it is long, never cut.
+        for (QMessageBox* alert : openAlerts(QStringLiteral("Error")) + openAlerts(QStringLiteral("Finished"))) {
+            const auto* label = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            QVERIFY(label && label->text() == alert->text());
+            const QSize needed = label->wordWrap() ? QSize(0, label->heightForWidth(label->width())) : label->sizeHint();
+            QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height()
+                         && alert->rect().contains(label->geometry()),
+                     qPrintable(QStringLiteral("%1 needs %2x%3 of %4x%5")
+                                    .arg(alert->text()).arg(needed.width()).arg(needed.height())
+                                    .arg(label->width()).arg(label->height())));
         }
         if (!errors.isEmpty())
             QVERIFY2(errors.first()->text().contains(error), qPrintable(errors.first()->text()));
@@ -374,13 +400,14 @@ private slots:
 
     void positioning_data()
     {
+        // An empty key sequence: the video plays to its end there.
         QTest::addColumn<QList<QKeySequence>>("keys");
         QTest::addColumn<bool>("playing");
         QTest::addColumn<int>("frame"); // of 25 per second, where the playhead comes to rest
 
         const QKeySequence right(Qt::Key_Right);
         QTest::newRow("15 frames on") << QList<QKeySequence>(15, right) << false << 15;
-        QTest::newRow("a frame on while playing pauses first") << QList<QKeySequence>{right} << true << 51;
+        QTest::newRow("a frame on while playing pauses first") << QList<QKeySequence>{right} << true << 52;
         QTest::newRow("two seconds on, a frame back")
             << QList<QKeySequence>{QKeySequence(Qt::SHIFT | Qt::Key_Right), QKeySequence(Qt::SHIFT | Qt::Key_Right),
                                    QKeySequence(Qt::Key_Left)}
@@ -390,9 +417,16 @@ private slots:
             << QList<QKeySequence>{QKeySequence(Qt::SHIFT | Qt::Key_Right), QKeySequence(Qt::SHIFT | Qt::Key_Right),
                                    QKeySequence(Qt::Key_J)}
             << false << 25;
-        QTest::newRow("K: pause where it plays") << QList<QKeySequence>{QKeySequence(Qt::Key_K)} << true << 50;
+        QTest::newRow("K: pause where it plays") << QList<QKeySequence>{QKeySequence(Qt::Key_K)} << true << 51;
         QTest::newRow("back past the first frame stays on it")
             << QList<QKeySequence>{right, QKeySequence(Qt::Key_Home), QKeySequence(Qt::Key_Left)} << false << 0;
+        QTest::newRow("the last frame, then the first")
+            << QList<QKeySequence>{QKeySequence(Qt::Key_End), QKeySequence(Qt::Key_Home)} << false << 0;
+        QTest::newRow("played to the end: it rests on the last frame") << QList<QKeySequence>{QKeySequence()} << true << 249;
+        QTest::newRow("played to the end, then a frame back")
+            << QList<QKeySequence>{QKeySequence(), QKeySequence(Qt::Key_Left)} << true << 248;
+        QTest::newRow("played to the end, then the first frame")
+            << QList<QKeySequence>{QKeySequence(), QKeySequence(Qt::Key_Home)} << true << 0;
     }
 
     void positioning()
@@ -404,12 +438,16 @@ private slots:
         EditorHarness h(10.0, services());
         QApplication::setActiveWindow(h.editor.get());
         h.editor->setFocus();
+        // Played from a clock between two frames' starts: paused, the player is sent to
+        // the frame the playhead rests on, whichever picture it last showed.
         if (playing) {
-            h.player->time = 2.0;
+            h.player->time = 2.01;
             h.editor->touchPlay();
         }
+        // The player's clock is not to be trusted at the end: here it still reads where
+        // playing started.
         for (const QKeySequence& key : keys)
-            QTest::keySequence(h.editor.get(), key);
+            key.isEmpty() ? h.player->finish() : QTest::keySequence(h.editor.get(), key);
         QVERIFY(!h.player->playing);
         // The player shows the frame, the readout names it, the label keeps its format.
         QCOMPARE(h.player->time, std::floor(frame * 40.0) / 1000.0);

@@ -293,6 +293,7 @@ private slots:
         QTest::newRow("clock a little short of the probe") << 9.97 << 0.04 << false << true;
         QTest::newRow("clock a little past the probe") << 10.02 << 0.04 << false << true;
         QTest::newRow("two frames before the end plays on") << 9.92 << 0.04 << false << false;
+        QTest::newRow("sent to the last frame, in whole milliseconds") << 9.966 << 1.0 / 30 << false << true;
         QTest::newRow("player said end of media") << 9.5 << 0.04 << true << true;
         QTest::newRow("unknown frame rate: exact end only") << 9.99 << NaN << false << false;
         QTest::newRow("unknown player time") << NaN << 0.04 << false << false;

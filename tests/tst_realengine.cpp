@@ -1,5 +1,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QVideoFrame>
+#include <QVideoSink>
 
 #include "EditorHarness.h"
 #include "FfmpegVideoAsset.h"
@@ -31,6 +33,11 @@ private slots:
         QtMediaPlayer player;
         QSignalSpy ended(&player, &Player::playedToEnd);
         player.setVideoSink(view.videoSink());
+        // The start of the picture on screen, in seconds.
+        double shown = -1.0;
+        connect(view.videoSink(), &QVideoSink::videoFrameChanged, this,
+                [&shown](const QVideoFrame& frame) { shown = double(frame.startTime()) / 1e6; });
+        const auto shows = [&shown](double time) { return std::abs(shown - time) < FRAME / 2; };
         player.setSource(QUrl::fromLocalFile(fixture(QStringLiteral("h264.mp4"))));
         player.seek(0.0);
         // Loaded, paused on its first picture.
@@ -53,6 +60,16 @@ private slots:
         player.play();
         QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
         QVERIFY(player.reachedEnd());
+        // After the end, and after a paused seek onto the last frame, each seek shows its
+        // frame (the backend once kept the last one on screen); only playing ends.
+        player.pause();
+        for (double time : {0.0, 9.96, 4.0, 9.96, 9.92, 0.0}) {
+            player.seek(time);
+            QTRY_VERIFY2_WITH_TIMEOUT(shows(time), qPrintable(QStringLiteral("%1 for %2").arg(shown).arg(time)), 5000);
+        }
+        QTest::qWait(300);
+        QVERIFY(shows(0.0));
+        QCOMPARE(ended.count(), 1);
     }
 
     void splitTwiceAndSave()

@@ -15,8 +15,11 @@ QMessageBox* makeBox(QWidget* screen, const QString& title, const QString& messa
     box->setObjectName(QStringLiteral("alert"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
-    // Wide enough that a window manager does not cut the title short.
-    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 300px; }"));
+    // Wide enough that a window manager does not cut the title short. Set on the
+    // buttons' row, not on the text: a minimum width given to the text stands in for
+    // the width its words need, and the box, which sizes itself from the text's
+    // minimum, then cut the text at that width instead of wrapping it.
+    box->setStyleSheet(QStringLiteral("QDialogButtonBox#qt_msgbox_buttonbox { min-width: 300px; }"));
     return box;
 }
 

@@ -5,6 +5,9 @@
 
 namespace {
 
+// A player's clock counts whole milliseconds.
+constexpr double CLOCK_SLACK = 0.001;
+
 bool usableDuration(double duration)
 {
     return std::isfinite(duration) && duration > 0.0;
@@ -39,8 +42,10 @@ bool standsAtEnd(double currentTime, double duration, double frameDuration, bool
         return true;
     if (!std::isfinite(currentTime) || !std::isfinite(duration))
         return false;
+    // A player sent to the last frame stands at its start rounded down to the
+    // millisecond, a little more than a frame before the end.
     const double tolerance = std::isfinite(frameDuration) && frameDuration > 0.0 ? frameDuration : 0.0;
-    return currentTime >= duration - tolerance;
+    return currentTime >= duration - tolerance - CLOCK_SLACK;
 }
 
 namespace {
@@ -48,9 +53,6 @@ namespace {
 constexpr double FALLBACK_FRAME_DURATION = 1.0 / 30.0;
 // Far below any frame duration, far above the rounding of a time in seconds.
 constexpr double FRAME_TOLERANCE = 1e-6;
-// A player's clock counts whole milliseconds.
-constexpr double CLOCK_SLACK = 0.001;
-
 } // namespace
 
 FrameGrid::FrameGrid(double frameDuration, double duration)

@@ -28,7 +28,8 @@ std::optional<ScrubStep> scrub(double x, double stripWidth, double duration);
 
 // Whether the player counts as standing at the end of the video, so that play starts
 // again from the beginning. The player's clock and the probed duration come from
-// different sources and rarely agree to the last digit: within one frame counts.
+// different sources and rarely agree to the last digit: within one frame (and the
+// millisecond a clock rounds to) counts.
 bool standsAtEnd(double currentTime, double duration, double frameDuration, bool reachedEndOfMedia);
 
 // The video's frames as the editor steps through them: frame n starts at n times the
