@@ -1,6 +1,6 @@
-// How long the editor's timeline strip takes to fill: the eight pictures at k*D/8
-// (k = 0..7), each scaled to the strip's 160x90, through the same ThumbnailSource the
-// editor uses. Two figures:
+// How long the editor's timeline strip takes to fill: the eight pictures of the
+// stretches [k*D/8, (k+1)*D/8) (k = 0..7), each cut to the strip's 160x90, through the
+// same ThumbnailSource the editor uses. Two figures:
 //   cold  - opening the video and taking the eight pictures, what a user waits for
 //           after choosing a video;
 //   warm  - the eight pictures from a source already open, what a strip redraw costs.
@@ -78,7 +78,7 @@ bool takeStrip(ThumbnailSource& source, double duration, std::vector<QImage>* pi
     pictures->clear();
     for (int k = 0; k < STRIP_PICTURES; ++k) {
         const double at = duration * k / STRIP_PICTURES;
-        Outcome<QImage> picture = source.frameNear(at, STRIP_PICTURE_SIZE);
+        Outcome<QImage> picture = source.frameWithin(at, duration * (k + 1) / STRIP_PICTURES, STRIP_PICTURE_SIZE);
         if (!picture) {
             std::fprintf(stderr, "trimora_thumbnail_bench: %s\n", qPrintable(picture.error()));
             return false;

@@ -275,11 +275,13 @@ void CutterViewController::buildThumbnailStrip(const std::shared_ptr<VideoAsset>
         // Twice the slot's pixels, so the picture stays sharp when the window grows.
         const QSize pixels(int(std::ceil(slot.frame.width() * dpr * 2)), int(std::ceil(slot.frame.height() * dpr * 2)));
         // The task holds the asset: the editor may let go of it first.
-        thumbnailWork->run([asset, time = slot.requestTime, pixels, index, wanted = thumbnailsWanted,
-                            editor = QPointer<CutterViewController>(this)] {
+        // One worker, the slots queued left to right: the asset decodes on from one
+        // slot's picture to the next where they share a keyframe.
+        thumbnailWork->run([asset, from = slot.requestTime, until = slot.requestEnd, pixels, index,
+                            wanted = thumbnailsWanted, editor = QPointer<CutterViewController>(this)] {
             if (wanted.isCancelled())
                 return;
-            const Outcome<QImage> picture = asset->thumbnailImage(time, pixels);
+            const Outcome<QImage> picture = asset->thumbnailImage(from, until, pixels);
             if (!picture)
                 qWarning().noquote() << QStringLiteral("*** Error generating thumbnail: ") + picture.error();
             postToMainThread([editor, wanted, index, image = picture ? picture.value() : QImage()] {
