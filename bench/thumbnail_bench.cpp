@@ -1,13 +1,19 @@
-// How long the editor's timeline strip takes to fill: the eight pictures at k*D/8
-// (k = 0..7), each scaled to the strip's 160x90, through the same ThumbnailSource the
-// editor uses. Two figures:
+// How long the editor's timeline strip takes to fill: the eight slots' pictures, each
+// from its own eighth of the video (the stretches the editor asks for) and cut to the
+// strip's 160x90, through the same ThumbnailSource the editor uses. Two figures:
 //   cold  - opening the video and taking the eight pictures, what a user waits for
 //           after choosing a video;
 //   warm  - the eight pictures from a source already open, what a strip redraw costs.
 // The video's length is read once beforehand, untimed: the editor knows it from the
 // probe it makes when the video is chosen, whatever the strip does.
 //
-// Usage: trimora_thumbnail_bench FILE [--runs N] [--save DIR]
+// Usage: trimora_thumbnail_bench (FILE | --sources DIR) [--runs N] [--save DIR]
+// With --sources, it makes its own videos in DIR with the ffmpeg command (once; kept
+// for later runs): a minute of 1080p H.264 at 30 fps, as a camera writes it, with a
+// keyframe every 2 s and with one every 10 s, and times the strip of each against its
+// target and against ffmpeg run once a slot. With 10 s between keyframes two of the
+// eight slots hold none, and their pictures are decoded on from the keyframe before
+// (2.5 s of frames each).
 // Prints the median of N runs (default 7) after one untimed run that brings the
 // decoder's code and the file's index into memory. --save writes the strip's pictures
 // as PNG files, to look at what was timed.
@@ -22,22 +28,35 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
+#include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include "MediaProbe.h"
+#include "StripGeometry.h"
 #include "ThumbnailSource.h"
 
 namespace {
 
-constexpr int STRIP_PICTURES = 8;
 const QSize STRIP_PICTURE_SIZE(160, 90);
 
 struct Options {
     QString file;
+    QString sourcesFolder;
     int runs = 7;
     QString saveFolder;
 };
+
+// The videos --sources makes: their keyframe spacing and the strip's target time.
+struct MadeSource {
+    const char* name;
+    int keyframeSeconds;
+    double targetMs;
+};
+constexpr MadeSource MADE_SOURCES[] = {{"keyframes-2s.mp4", 2, 150.0}, {"keyframes-10s.mp4", 10, 400.0}};
+constexpr int MADE_SECONDS = 60;
 
 bool parseArguments(const QStringList& arguments, Options* options)
 {
@@ -50,13 +69,15 @@ bool parseArguments(const QStringList& arguments, Options* options)
                 return false;
         } else if (argument == QLatin1String("--save") && i + 1 < arguments.size()) {
             options->saveFolder = arguments.at(++i);
+        } else if (argument == QLatin1String("--sources") && i + 1 < arguments.size()) {
+            options->sourcesFolder = arguments.at(++i);
         } else if (argument.startsWith(QLatin1String("--")) || !options->file.isEmpty()) {
             return false;
         } else {
             options->file = argument;
         }
     }
-    return !options->file.isEmpty();
+    return options->file.isEmpty() != options->sourcesFolder.isEmpty();
 }
 
 double median(std::vector<double> values)
@@ -71,27 +92,60 @@ double milliseconds(const QElapsedTimer& timer)
     return static_cast<double>(timer.nsecsElapsed()) / 1.0e6;
 }
 
-// Takes the strip's pictures from an open source; false (with the reason printed) when
-// one cannot be made or has the wrong size, which would make the timing meaningless.
+// Takes the strip's pictures from an open source, left to right as the editor asks for
+// them; false (with the reason printed) when one cannot be made or has the wrong size,
+// which would make the timing meaningless.
+std::vector<strip::ThumbnailSlot> stripSlots(double duration)
+{
+    return strip::thumbnailSlots(STRIP_PICTURE_SIZE.width() * strip::THUMBNAIL_COUNT, STRIP_PICTURE_SIZE.height(),
+                                 duration);
+}
+
 bool takeStrip(ThumbnailSource& source, double duration, std::vector<QImage>* pictures)
 {
     pictures->clear();
-    for (int k = 0; k < STRIP_PICTURES; ++k) {
-        const double at = duration * k / STRIP_PICTURES;
-        Outcome<QImage> picture = source.frameNear(at, STRIP_PICTURE_SIZE);
+    for (const strip::ThumbnailSlot& slot : stripSlots(duration)) {
+        Outcome<QImage> picture = source.frameWithin(slot.requestTime, slot.requestEnd, STRIP_PICTURE_SIZE);
         if (!picture) {
             std::fprintf(stderr, "trimora_thumbnail_bench: %s\n", qPrintable(picture.error()));
             return false;
         }
         if (picture.value().size() != STRIP_PICTURE_SIZE) {
-            std::fprintf(stderr, "trimora_thumbnail_bench: the picture at %.3f s is %dx%d, not %dx%d\n", at,
-                         picture.value().width(), picture.value().height(), STRIP_PICTURE_SIZE.width(),
-                         STRIP_PICTURE_SIZE.height());
+            std::fprintf(stderr, "trimora_thumbnail_bench: the picture at %.3f s is %dx%d, not %dx%d\n",
+                         slot.requestTime, picture.value().width(), picture.value().height(),
+                         STRIP_PICTURE_SIZE.width(), STRIP_PICTURE_SIZE.height());
             return false;
         }
         pictures->push_back(std::move(picture).value());
     }
     return true;
+}
+
+// Makes one of --sources' videos unless it is there: 1080p H.264 (x264 "veryfast", High
+// profile with B-frames, 17 Mbit/s as a phone's camera writes) with the keyframe spacing
+// asked for and no others. Written under a temporary name, so a stopped run leaves no
+// short video behind.
+bool makeSource(const QString& path, int keyframeSeconds)
+{
+    if (QFileInfo::exists(path))
+        return true;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString partial = path + QStringLiteral(".partial.mp4");
+    const QString spacing = QString::number(keyframeSeconds * 30);
+    std::fprintf(stderr, "making %s\n", qPrintable(path));
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                  QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=%1").arg(MADE_SECONDS), "-c:v", "libx264",
+                  "-preset", "veryfast", "-b:v", "17M", "-g", spacing, "-keyint_min", spacing, "-sc_threshold", "0",
+                  "-pix_fmt", "yuv420p", partial});
+    if (!ffmpeg.waitForFinished(-1) || ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0) {
+        std::fprintf(stderr, "trimora_thumbnail_bench: ffmpeg could not make %s\n", qPrintable(path));
+        QFile::remove(partial);
+        return false;
+    }
+    return QFile::rename(partial, path);
 }
 
 std::unique_ptr<ThumbnailSource> openSource(const QString& file)
@@ -104,6 +158,109 @@ std::unique_ptr<ThumbnailSource> openSource(const QString& file)
     return std::move(opened).value();
 }
 
+// What a script without Trimora does for the same strip: ffmpeg once per slot, seeking
+// on input (which decodes on to the time asked for, as the strip does where its slot
+// holds no keyframe), scaled to the strip's size. False when ffmpeg fails.
+bool ffmpegStrip(const QString& file, double duration, std::vector<double>* times)
+{
+    QTemporaryDir folder;
+    QElapsedTimer timer;
+    timer.start();
+    for (const strip::ThumbnailSlot& slot : stripSlots(duration)) {
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+                     {"-nostdin", "-hide_banner", "-v", "error", "-y", "-ss", QString::number(slot.requestTime, 'f', 3),
+                      "-i", file, "-frames:v", "1", "-s", "160x90",
+                      folder.filePath(QStringLiteral("strip-%1.png").arg(slot.index))});
+        if (!ffmpeg.waitForFinished(-1) || ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0)
+            return false;
+    }
+    times->push_back(milliseconds(timer));
+    return true;
+}
+
+struct StripTimes {
+    std::vector<double> cold;
+    std::vector<double> warm;
+};
+
+// Times the strip of one file; empty times when a picture could not be made.
+StripTimes timeStrip(const QString& file, double duration, const Options& options)
+{
+    std::vector<QImage> pictures;
+    {
+        std::unique_ptr<ThumbnailSource> source = openSource(file);
+        if (!source || !takeStrip(*source, duration, &pictures))
+            return {};
+    }
+    if (!options.saveFolder.isEmpty()) {
+        const QDir folder(QDir(options.saveFolder).filePath(QFileInfo(file).completeBaseName()));
+        QDir().mkpath(folder.path());
+        for (size_t k = 0; k < pictures.size(); ++k)
+            pictures[k].save(folder.filePath(QStringLiteral("strip-%1.png").arg(k)));
+    }
+
+    StripTimes times;
+    for (int run = 0; run < options.runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        std::unique_ptr<ThumbnailSource> source = openSource(file);
+        if (!source || !takeStrip(*source, duration, &pictures))
+            return {};
+        times.cold.push_back(milliseconds(timer));
+    }
+    std::unique_ptr<ThumbnailSource> source = openSource(file);
+    if (!source)
+        return {};
+    for (int run = 0; run < options.runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        if (!takeStrip(*source, duration, &pictures))
+            return {};
+        times.warm.push_back(milliseconds(timer));
+    }
+    return times;
+}
+
+void printTimes(const char* key, const std::vector<double>& times, const char* what)
+{
+    std::printf("%s %.2f (%s; min %.2f, max %.2f)\n", key, median(times), what,
+                *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()));
+}
+
+// Times one file's strip and prints it: false when a picture could not be made.
+bool benchFile(const QString& file, const Options& options, double targetMs)
+{
+    const Outcome<VideoInfo> info = probeVideo(file);
+    if (!info) {
+        std::fprintf(stderr, "trimora_thumbnail_bench: %s\n", qPrintable(info.error()));
+        return false;
+    }
+    const StripTimes times = timeStrip(file, info->duration, options);
+    if (times.cold.empty())
+        return false;
+    std::printf("file: %s (%.1f s, %dx%d %s)\n", qPrintable(file), info->duration, info->displaySize.width(),
+                info->displaySize.height(), qPrintable(info->videoCodec));
+    std::printf("pictures: %d at %dx%d, %d runs each\n", strip::THUMBNAIL_COUNT, STRIP_PICTURE_SIZE.width(),
+                STRIP_PICTURE_SIZE.height(), options.runs);
+    printTimes("cold_ms", times.cold, "open + 8 pictures");
+    printTimes("warm_ms", times.warm, "8 pictures, source open");
+    if (targetMs <= 0.0)
+        return true;
+    std::printf("target_ms %.0f (cold at %.2f of it)\n", targetMs, median(times.cold) / targetMs);
+    std::vector<double> peer;
+    for (int run = 0; run < options.runs; ++run) {
+        if (!ffmpegStrip(file, info->duration, &peer)) {
+            std::fprintf(stderr, "trimora_thumbnail_bench: ffmpeg could not take the strip of %s\n", qPrintable(file));
+            return true;
+        }
+    }
+    printTimes("ffmpeg_ms", peer, "ffmpeg -ss T -i FILE -frames:v 1, once a slot");
+    std::printf("ratio cold/ffmpeg %.2f, warm/ffmpeg %.2f\n", median(times.cold) / median(peer),
+                median(times.warm) / median(peer));
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -112,58 +269,17 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     Options options;
     if (!parseArguments(QCoreApplication::arguments().mid(1), &options)) {
-        std::fprintf(stderr, "Usage: trimora_thumbnail_bench FILE [--runs N] [--save DIR]\n");
+        std::fprintf(stderr, "Usage: trimora_thumbnail_bench (FILE | --sources DIR) [--runs N] [--save DIR]\n");
         return 2;
     }
-
-    const Outcome<VideoInfo> info = probeVideo(options.file);
-    if (!info) {
-        std::fprintf(stderr, "trimora_thumbnail_bench: %s\n", qPrintable(info.error()));
-        return 2;
-    }
-    const double duration = info->duration;
-
-    std::vector<QImage> pictures;
-    {
-        std::unique_ptr<ThumbnailSource> source = openSource(options.file);
-        if (!source || !takeStrip(*source, duration, &pictures))
+    if (!options.file.isEmpty())
+        return benchFile(options.file, options, 0.0) ? 0 : 1;
+    for (const MadeSource& made : MADE_SOURCES) {
+        const QString file = QDir(options.sourcesFolder).filePath(QString::fromLatin1(made.name));
+        if (!makeSource(file, made.keyframeSeconds))
+            return 2;
+        if (!benchFile(file, options, made.targetMs))
             return 1;
     }
-    if (!options.saveFolder.isEmpty()) {
-        QDir().mkpath(options.saveFolder);
-        for (size_t k = 0; k < pictures.size(); ++k)
-            pictures[k].save(QDir(options.saveFolder).filePath(QStringLiteral("strip-%1.png").arg(k)));
-    }
-
-    std::vector<double> cold;
-    for (int run = 0; run < options.runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        std::unique_ptr<ThumbnailSource> source = openSource(options.file);
-        if (!source || !takeStrip(*source, duration, &pictures))
-            return 1;
-        cold.push_back(milliseconds(timer));
-    }
-
-    std::vector<double> warm;
-    std::unique_ptr<ThumbnailSource> source = openSource(options.file);
-    if (!source)
-        return 1;
-    for (int run = 0; run < options.runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        if (!takeStrip(*source, duration, &pictures))
-            return 1;
-        warm.push_back(milliseconds(timer));
-    }
-
-    std::printf("file: %s (%.1f s, %dx%d %s)\n", qPrintable(options.file), duration, info->displaySize.width(),
-                info->displaySize.height(), qPrintable(info->videoCodec));
-    std::printf("pictures: %d at %dx%d, %d runs each\n", STRIP_PICTURES, STRIP_PICTURE_SIZE.width(),
-                STRIP_PICTURE_SIZE.height(), options.runs);
-    std::printf("cold_ms %.2f (open + 8 pictures; min %.2f, max %.2f)\n", median(cold),
-                *std::min_element(cold.begin(), cold.end()), *std::max_element(cold.begin(), cold.end()));
-    std::printf("warm_ms %.2f (8 pictures, source open; min %.2f, max %.2f)\n", median(warm),
-                *std::min_element(warm.begin(), warm.end()), *std::max_element(warm.begin(), warm.end()));
     return 0;
 }

@@ -266,7 +266,7 @@ void CutterViewController::buildThumbnailStrip(VideoAsset& asset)
     for (const strip::ThumbnailSlot& slot : strip::thumbnailSlots(strip->width(), strip->height(), asset.duration())) {
         // Twice the slot's pixels, so the picture stays sharp when the window grows.
         const QSize pixels(int(std::ceil(slot.frame.width() * dpr * 2)), int(std::ceil(slot.frame.height() * dpr * 2)));
-        const Outcome<QImage> picture = asset.thumbnailImage(slot.requestTime, pixels);
+        const Outcome<QImage> picture = asset.thumbnailImage(slot.requestTime, slot.requestEnd, pixels);
         if (!picture)
             qWarning().noquote() << QStringLiteral("*** Error generating thumbnail: ") + picture.error();
         pictures.push_back(picture ? picture.value() : QImage());

@@ -1,5 +1,6 @@
 #include "StripViews.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QFontMetricsF>
@@ -160,8 +161,15 @@ void ThumbnailView::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setClipPath(slotOutline(QRectF(rect()), rounded, radius));
-    // Stretched to fill the slot, as a strip of film frames would be.
-    painter.drawImage(rect(), picture);
+    // The picture keeps its shape: the slot shows its middle. It was made for the slot's
+    // shape, which a resize since may have changed.
+    QRectF shown(picture.rect());
+    if (shown.width() * height() > width() * shown.height())
+        shown.setWidth(shown.height() * width() / std::max(1, height()));
+    else
+        shown.setHeight(shown.width() * height() / std::max(1, width()));
+    shown.moveCenter(QRectF(picture.rect()).center());
+    painter.drawImage(QRectF(rect()), picture, shown);
 }
 
 PointerConstraint::PointerConstraint(QWidget* pointerView, QWidget* stripView, QObject* parent)

@@ -60,8 +60,8 @@ private:
     std::vector<SplitMarkerView*> markers;
 };
 
-// One thumbnail: a picture stretched to fill its slot, drawn only inside the slot's
-// outline (rounded on the strip's outer corners).
+// One thumbnail: a picture filling its slot with its shape kept (the middle shown),
+// drawn only inside the slot's outline (rounded on the strip's outer corners).
 class ThumbnailView final : public QWidget {
     Q_OBJECT
 

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!(info->duration > 0.0) || info->videoStream < 0)
         std::abort();
     if (Outcome<std::unique_ptr<ThumbnailSource>> source = ThumbnailSource::open(path))
-        source.value()->frameNear(info->duration / 2, QSize(64, 36));
+        source.value()->frameWithin(info->duration / 2, info->duration * 5 / 8, QSize(64, 36));
     const QString out = dir.filePath(QStringLiteral("cut"));
     QDir(out).removeRecursively();
     QDir().mkpath(out);

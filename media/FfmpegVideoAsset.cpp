@@ -22,7 +22,7 @@ Outcome<std::shared_ptr<VideoAsset>> FfmpegVideoAsset::open(const QString& path)
     return std::shared_ptr<VideoAsset>(new FfmpegVideoAsset(std::move(probed).value(), std::move(pictures).value()));
 }
 
-Outcome<QImage> FfmpegVideoAsset::thumbnailImage(double seconds, QSize size)
+Outcome<QImage> FfmpegVideoAsset::thumbnailImage(double from, double until, QSize size)
 {
-    return source->frameNear(seconds, size);
+    return source->frameWithin(from, until, size);
 }

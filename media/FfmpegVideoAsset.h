@@ -20,7 +20,7 @@ public:
     double duration() const override { return info.duration; }
     int rotation() const override { return info.rotation; }
     double frameDuration() const override { return info.frameDuration; }
-    Outcome<QImage> thumbnailImage(double seconds, QSize size) override;
+    Outcome<QImage> thumbnailImage(double from, double until, QSize size) override;
 
 private:
     FfmpegVideoAsset(VideoInfo probed, std::unique_ptr<ThumbnailSource> pictures);

@@ -130,7 +130,8 @@ std::vector<StreamInfo> streamsOf(const AVFormatContext* input)
     return streams;
 }
 
-// The picture as shown: its pixels' aspect applied to the width, and turned.
+} // namespace
+
 QSize displaySizeOf(const AVStream* video, QSize coded, int rotation)
 {
     int width = coded.width();
@@ -140,8 +141,6 @@ QSize displaySizeOf(const AVStream* video, QSize coded, int rotation)
         width = int(std::lround(width * av_q2d(aspect)));
     return (rotation == 90 || rotation == 270) ? QSize(coded.height(), width) : QSize(width, coded.height());
 }
-
-} // namespace
 
 Outcome<VideoInfo> probeVideo(const QString& path)
 {

@@ -7,6 +7,8 @@
 
 #include "Outcome.h"
 
+struct AVStream;
+
 struct StreamInfo {
     enum class Kind { Video, Audio, Subtitle, Data, Attachment, Other };
 
@@ -38,3 +40,6 @@ Outcome<VideoInfo> probeVideo(const QString& path);
 // The display rotation of a stream's display matrix, as clockwise degrees rounded to
 // a quarter turn; 0 when there is no matrix.
 int rotationFromDisplayMatrix(const int32_t* matrix);
+
+// A stream's picture as shown: its pixels' aspect applied to the width, and turned.
+QSize displaySizeOf(const AVStream* video, QSize coded, int rotation);

@@ -17,6 +17,8 @@ public:
     virtual int rotation() const = 0;
     // Seconds per frame; 0 when the file does not say.
     virtual double frameDuration() const = 0;
-    // The picture near a time, upright, scaled to size; or why there is none.
-    virtual Outcome<QImage> thumbnailImage(double seconds, QSize size) = 0;
+    // A picture from the stretch of time [from, until) in seconds, upright, filling
+    // size with its shape kept (its middle shown, what overhangs cut off); or why there
+    // is none. Stretches asked for left to right may cost less than in any other order.
+    virtual Outcome<QImage> thumbnailImage(double from, double until, QSize size) = 0;
 };

@@ -2,10 +2,13 @@
 
 #include <memory>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QTest>
 
 #include "CutterViewController.h"
@@ -13,7 +16,8 @@
 #include "StripViews.h"
 #include "VideoAsset.h"
 
-// A video of a given length whose pictures are plain colours, one per time asked;
+// A video of a given length whose pictures are plain colours, one per stretch asked,
+// with a black square in the middle;
 // pictures can be made to fail at chosen times.
 class FakeAsset final : public VideoAsset {
 public:
@@ -25,19 +29,22 @@ public:
     double duration() const override { return length; }
     int rotation() const override { return 0; }
     double frameDuration() const override { return 0.04; }
-    Outcome<QImage> thumbnailImage(double seconds, QSize size) override
+    Outcome<QImage> thumbnailImage(double from, double until, QSize size) override
     {
-        asked.push_back(seconds);
-        if (failAt.count(seconds))
-            return Outcome<QImage>::failure(QStringLiteral("no picture at %1").arg(seconds));
+        asked.push_back({from, until});
+        if (failAt.count(from))
+            return Outcome<QImage>::failure(QStringLiteral("no picture at %1").arg(from));
         QImage image(size, QImage::Format_RGB32);
-        image.fill(QColor::fromHsv(int(seconds * 10) % 360, 200, 200));
+        image.fill(QColor::fromHsv(int(from * 10) % 360, 200, 200));
+        // A black square in the middle, to see that the strip keeps the picture's shape.
+        const int side = size.height() / 2;
+        QPainter(&image).fillRect(QRect((size.width() - side) / 2, (size.height() - side) / 2, side, side), Qt::black);
         return image;
     }
 
     double length;
     std::set<double> failAt;
-    std::vector<double> asked;
+    std::vector<std::pair<double, double>> asked; // the stretches, in the order asked
 };
 
 // A player that plays nothing: the test sets where it stands and reads what it was

@@ -308,16 +308,30 @@ private slots:
         QCOMPARE(::standsAtEnd(time, 10.0, frame, endOfMedia), atEnd);
     }
 
+    void thumbnailSlots_data()
+    {
+        QTest::addColumn<double>("duration");
+        QTest::addColumn<QList<double>>("bounds"); // of the slots' stretches, as asked for
+
+        QTest::newRow("8 s: a second each") << 8.0 << QList<double>{0, 1, 2, 3, 4, 5, 6, 7, 8};
+        // Each stretch ends where the next one's snapped start is, and the last at the end.
+        QTest::newRow("7.01 s: stretches meet at the 1/40 s steps")
+            << 7.01 << QList<double>{0, 0.875, 1.75, 2.625, 3.5, 4.375, 5.25, 6.125, 7.01};
+    }
+
     void thumbnailSlots()
     {
-        // An 8-second video on a strip of 320 x 50: eight slots tiling it, one a second,
-        // rounded on the strip's outer corners.
-        const std::vector<strip::ThumbnailSlot> placed = strip::thumbnailSlots(320.0, 50.0, 8.0);
+        QFETCH(double, duration);
+        QFETCH(QList<double>, bounds);
+        // On a strip of 320 x 50: eight slots tiling it, rounded on its outer corners.
+        const std::vector<strip::ThumbnailSlot> placed = strip::thumbnailSlots(320.0, 50.0, duration);
         QCOMPARE(int(placed.size()), strip::THUMBNAIL_COUNT);
         for (int i = 0; i < strip::THUMBNAIL_COUNT; ++i) {
             const strip::ThumbnailSlot& slot = placed[size_t(i)];
             QCOMPARE(slot.index, i);
-            QCOMPARE(slot.time, double(i));
+            QVERIFY(std::abs(slot.time - duration * i / 8) < 1e-9);
+            QCOMPARE(slot.requestTime, bounds[i]);
+            QCOMPARE(slot.requestEnd, bounds[i + 1]);
             QCOMPARE(slot.frame, QRectF(40.0 * i, 0, 40, 50));
             QCOMPARE(slot.corners, i == 0 ? strip::RoundedCorners::Left : i == 7 ? strip::RoundedCorners::Right : strip::RoundedCorners::None);
         }

@@ -16,11 +16,15 @@
 // The FFmpeg engine on real files, with the ffmpeg command as the judge.
 namespace {
 
-// Mean absolute difference of two pictures, 0 to 255, the second scaled to the first.
+// Mean absolute difference of two pictures, 0 to 255: the second's middle, of the
+// first's shape, scaled to the first.
 double difference(const QImage& a, const QImage& b)
 {
     const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32).scaled(x.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QSize middle = x.size().scaled(b.size(), Qt::KeepAspectRatio);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32)
+                         .copy(QRect(QPoint((b.width() - middle.width()) / 2, (b.height() - middle.height()) / 2), middle))
+                         .scaled(x.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     double sum = 0.0;
     for (int row = 0; row < x.height(); ++row) {
         for (int column = 0; column < x.width(); ++column) {
@@ -32,17 +36,43 @@ double difference(const QImage& a, const QImage& b)
     return sum / (3.0 * x.width() * x.height());
 }
 
-// The least difference between a picture and ffmpeg's pictures of a file from a time
-// on, as a player seeks (by the file's own timeline, where the picture may start late).
-double nearestFrame(const QImage& picture, const QString& file, double from, double length)
+struct ShownFrame {
+    double time = 0.0; // seconds from the file's start
+    QImage picture;
+};
+
+// Every picture ffmpeg shows of a file up to a time, upright, with its time.
+std::vector<ShownFrame> shownFrames(const QString& file, double until)
 {
     QTemporaryDir dir;
-    run({"ffmpeg", "-v", "error", "-nostdin", "-ss", QString::number(from, 'f', 3), "-i", file, "-t",
-         QString::number(length, 'f', 3), "-fps_mode", "passthrough", dir.filePath(QStringLiteral("f%03d.png"))});
-    double best = 1e9;
-    for (const QString& png : QDir(dir.path()).entryList({QStringLiteral("*.png")}))
-        best = std::min(best, difference(picture, QImage(dir.filePath(png))));
-    return best;
+    run({"ffmpeg", "-v", "error", "-nostdin", "-i", file, "-map", "0:v:0", "-fps_mode", "passthrough", "-to",
+         QString::number(until, 'f', 3), dir.filePath(QStringLiteral("f%04d.png"))});
+    const QList<oracle::Frame> times = oracle::videoFrames(file);
+    const QStringList pngs = QDir(dir.path()).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
+    std::vector<ShownFrame> frames;
+    for (qsizetype i = 0; i < pngs.size() && i < times.size(); ++i)
+        frames.push_back({times[i].time, QImage(dir.filePath(pngs[i]))});
+    return frames;
+}
+
+// The length of the run of dark pixels through a picture's middle, across and down.
+QSize darkMiddle(const QImage& picture)
+{
+    const auto dark = [&](int x, int y) {
+        const QRgb pixel = picture.pixel(x, y);
+        return std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)}) < 64;
+    };
+    const QPoint middle(picture.width() / 2, picture.height() / 2);
+    int left = middle.x(), right = middle.x(), top = middle.y(), bottom = middle.y();
+    while (left > 0 && dark(left - 1, middle.y()))
+        --left;
+    while (right + 1 < picture.width() && dark(right + 1, middle.y()))
+        ++right;
+    while (top > 0 && dark(middle.x(), top - 1))
+        --top;
+    while (bottom + 1 < picture.height() && dark(middle.x(), bottom + 1))
+        ++bottom;
+    return dark(middle.x(), middle.y()) ? QSize(right - left + 1, bottom - top + 1) : QSize();
 }
 
 // A video track written as its packets in decode order: "I" a keyframe a decoder can
@@ -250,33 +280,68 @@ private slots:
     void thumbnailsAreUprightAndNear_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<double>("time");
+        QTest::addColumn<QList<double>>("bounds"); // of stretches asked for in turn of one source
+        QTest::addColumn<QSize>("size");           // empty: half the video's own
 
-        QTest::newRow("H.264 between keyframes") << "h264.mp4" << 7.5;
-        QTest::newRow("rotated") << "rotated.mp4" << 2.0;
-        QTest::newRow("HEVC") << "hevc.mp4" << 6.0;
-        QTest::newRow("open GOP") << "opengop.mp4" << 3.0;
-        QTest::newRow("Matroska") << "h264.mkv" << 8.75;
+        // Slots of a 10 s video: a keyframe (2 s apart) inside the slot, or none.
+        QTest::newRow("H.264, keyframe in the slot") << "h264.mp4" << QList<double>{7.5, 8.75} << QSize();
+        QTest::newRow("H.264, decoded on from the keyframe before") << "h264.mp4" << QList<double>{2.5, 3.75} << QSize();
+        QTest::newRow("rotated") << "rotated.mp4" << QList<double>{2.5, 3.75} << QSize();
+        QTest::newRow("HEVC") << "hevc.mp4" << QList<double>{6.25, 7.5} << QSize();
+        QTest::newRow("open GOP") << "opengop.mp4" << QList<double>{3.75, 5.0, 6.25} << QSize();
+        QTest::newRow("Matroska") << "h264.mkv" << QList<double>{8.75, 10.0} << QSize();
         // Times count from the file's start, as a split's do, not from the picture's.
-        QTest::newRow("picture starting 1.5 s after the sound") << "late.mkv" << 3.0;
+        QTest::newRow("picture starting 1.5 s after the sound") << "late.mkv" << QList<double>{3.0, 4.25} << QSize();
+        // A whole strip decoded from one keyframe, each picture from its own eighth.
+        QTest::newRow("3 s, one keyframe") << "onekey.mp4" << QList<double>{0, .375, .75, 1.125, 1.5, 1.875, 2.25, 2.625, 3}
+                                           << QSize();
+        // Keyframes 10 s apart: some slots hold one, others are decoded on to.
+        QTest::newRow("60 s") << "minute.mp4" << QList<double>{0, 7.5, 15, 22.5, 30, 37.5, 45, 52.5, 60}
+                              << QSize(160, 120);
+        // Upright in a landscape slot: its middle, not the whole picture squeezed in.
+        QTest::newRow("portrait") << "portrait.mp4" << QList<double>{0.75, 1.125} << QSize(160, 90);
     }
 
     void thumbnailsAreUprightAndNear()
     {
         QFETCH(QString, file);
-        QFETCH(double, time);
+        QFETCH(QList<double>, bounds);
+        QFETCH(QSize, size);
 
         const Outcome<std::unique_ptr<ThumbnailSource>> source = ThumbnailSource::open(fixture(file));
         QVERIFY2(source.ok(), qPrintable(source.error()));
-        const QSize size = probeVideo(fixture(file))->displaySize / 2;
-        const Outcome<QImage> picture = source.value()->frameNear(time, size);
-        QVERIFY2(picture.ok(), qPrintable(picture.error()));
-        QCOMPARE(picture->size(), size);
-        // One the player would show within a keyframe interval (2 s) before the time, and
-        // upright: ffmpeg turns its pictures as the file says.
-        const double from = std::max(0.0, time - 2.0);
-        const double best = nearestFrame(picture.value(), fixture(file), from, time - from + 0.01);
-        QVERIFY2(best < 6.0, qPrintable(QStringLiteral("closest frame differs by %1").arg(best)));
+        if (size.isEmpty())
+            size = probeVideo(fixture(file))->displaySize / 2;
+        // ffmpeg turns its pictures as the file says: the one most like each picture
+        // must be upright and shown within the picture's own stretch.
+        const std::vector<ShownFrame> frames = shownFrames(fixture(file), bounds.last());
+        for (qsizetype k = 0; k + 1 < bounds.size(); ++k) {
+            const Outcome<QImage> picture = source.value()->frameWithin(bounds[k], bounds[k + 1], size);
+            QVERIFY2(picture.ok(), qPrintable(picture.error()));
+            QCOMPARE(picture->size(), size);
+            const ShownFrame* best = nullptr;
+            double least = 1e9;
+            for (const ShownFrame& frame : frames) {
+                // Only from a keyframe interval (10 s at the most) before: the frames
+                // a thumbnail taken too early would show.
+                if (frame.time < bounds[k] - 10.0)
+                    continue;
+                if (const double d = difference(picture.value(), frame.picture); d < least) {
+                    least = d;
+                    best = &frame;
+                }
+            }
+            QVERIFY(best);
+            QVERIFY2(least < 6.0 && best->time >= bounds[k] - 1e-3 && best->time < bounds[k + 1],
+                     qPrintable(QStringLiteral("stretch %1-%2 s shows the frame at %3 s (difference %4)")
+                                    .arg(bounds[k]).arg(bounds[k + 1]).arg(best->time).arg(least)));
+        }
+        if (file == QLatin1String("portrait.mp4")) {
+            // Its black square in the middle stays square.
+            const QSize square = darkMiddle(source.value()->frameWithin(bounds[0], bounds[1], size).value());
+            QVERIFY2(std::abs(square.width() - square.height()) <= 3 && square.width() > 40,
+                     qPrintable(QStringLiteral("%1x%2").arg(square.width()).arg(square.height())));
+        }
     }
 
     void adjacentClipsHoldEveryFrameOnce_data()

@@ -1,5 +1,6 @@
 #include "StripGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace strip {
@@ -26,6 +27,9 @@ std::vector<ThumbnailSlot> thumbnailSlots(double stripWidth, double stripHeight,
         // running strip would see, rounding included.
         time += step;
     }
+    for (size_t i = 0; i + 1 < thumbnails.size(); ++i)
+        thumbnails[i].requestEnd = thumbnails[i + 1].requestTime;
+    thumbnails.back().requestEnd = std::max(thumbnails.back().requestTime, duration);
     return thumbnails;
 }
 

@@ -40,6 +40,7 @@ struct ThumbnailSlot {
     int index = 0;
     double time = 0.0;        // seconds, by repeated addition of a step of D / 8
     double requestTime = 0.0; // the time snapped to the thumbnail time scale
+    double requestEnd = 0.0;  // where the slot's stretch ends: the next slot's request time, or the duration
     QRectF frame;             // in strip coordinates
     RoundedCorners corners = RoundedCorners::None;
 };
@@ -56,8 +57,9 @@ struct ClipNumberLabel {
     double clipWidth = 0; // of the clip's stretch: a number wider than it is not shown
 };
 
-// The eight slots, left to right. The last slot shows the frame at 7/8 of the
-// duration, not the last frame.
+// The eight slots, left to right. Each shows a picture from its own stretch of the
+// video, [requestTime, requestEnd): the stretches meet, so every picture is of its own
+// eighth and none of a neighbour's. The last stretch runs to the end.
 std::vector<ThumbnailSlot> thumbnailSlots(double stripWidth, double stripHeight, double duration);
 
 // A time as it is asked of the frame extractor: rounded to the nearest step of 1/40 s.

@@ -27,6 +27,15 @@ ff -f lavfi -i "$video" -f lavfi -i "$audio" $x264 -g 50 -keyint_min 50 -sc_thre
 # HEVC tagged hvc1, as phones write it.
 ff -f lavfi -i "$video" -f lavfi -i "$audio" -c:v libx265 -preset ultrafast -tag:v hvc1 -pix_fmt yuv420p $aac \
    -x265-params log-level=error:keyint=50:min-keyint=50:bframes=3 hevc.mp4
+# One keyframe in 3 s: a strip's pictures are all decoded on from the first frame.
+ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=3" $x264 -g 1000 -keyint_min 1000 -sc_threshold 0 -bf 2 \
+   onekey.mp4
+# A minute with a keyframe every 10 s; small and at 10 fps, so it is made in a moment.
+ff -f lavfi -i "testsrc2=size=160x120:rate=10:duration=60" $x264 -g 100 -keyint_min 100 -sc_threshold 0 -bf 2 \
+   minute.mp4
+# Filmed upright: taller than wide, with a black square in the middle.
+ff -f lavfi -i "testsrc2=size=180x320:rate=25:duration=3" -vf "drawbox=x=50:y=120:w=80:h=80:color=black:t=fill" \
+   $x264 -g 50 portrait.mp4
 # Shot upright on a phone held sideways: stored landscape, shown turned a quarter.
 ff -i h264.mp4 -c copy -metadata:s:v:0 rotate=90 rotated.mp4
 # Variable frame rate: frame times stretch and shrink along the video.
