@@ -123,6 +123,8 @@ public:
     double secondsOf(int64_t pts) const;
 
     const AVCodecParameters* codec() const { return input->streams[video]->codecpar; }
+    // The file as the planner reads it: its container and streams.
+    const AVFormatContext* file() const { return input.get(); }
 
 private:
     ClipPlanner() = default;

@@ -346,12 +346,9 @@ Outcome<void> ClipJob::checkComplete(const SpliceTally& tally) const
 // container cannot carry, or frames without the times they are shown at.
 Outcome<void> checkCuttable(const QString& source, ClipPlanner& planner)
 {
-    Outcome<InputFormat> input = openInput(source);
-    if (!input)
-        return Outcome<void>::failure(input.error());
-    const Container container = chooseContainer(input.value().get(), source);
+    const Container container = chooseContainer(planner.file(), source);
     const Outcome<std::vector<StreamChoice>> streams
-        = chooseStreams(input.value().get(), container, CutProblem(displayName(source)));
+        = chooseStreams(planner.file(), container, CutProblem(displayName(source)));
     if (!streams)
         return Outcome<void>::failure(streams.error());
     return planner.checkReadable();
