@@ -99,7 +99,9 @@ struct EditorHarness {
     std::shared_ptr<FakeAsset> asset;
     FakePlayer* player = nullptr;
     std::unique_ptr<CutterViewController> editor;
-    int reviewActions = 0;
+    // Counted on the main queue after "Finished", maybe once the harness is gone: the
+    // count outlives it.
+    std::shared_ptr<int> reviewActions = std::make_shared<int>(0);
 
     explicit EditorHarness(double duration, EditorServices services = {}, bool show = true)
         : asset(std::make_shared<FakeAsset>(duration))
@@ -110,7 +112,7 @@ struct EditorHarness {
             player = made.get();
             return std::unique_ptr<Player>(std::move(made));
         };
-        services.countReviewAction = [this] { ++reviewActions; };
+        services.countReviewAction = [count = reviewActions] { ++*count; };
         editor = std::make_unique<CutterViewController>(services);
         editor->videoURL = QUrl::fromLocalFile(QStringLiteral("/videos/holiday.mp4"));
         editor->resize(1280, 800);

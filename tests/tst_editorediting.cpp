@@ -315,7 +315,7 @@ private slots:
             QVERIFY2(errors.first()->text().contains(error), qPrintable(errors.first()->text()));
         // "Finished" and the review count, once, only when every clip is in.
         QCOMPARE(openAlerts(QStringLiteral("Finished")).size(), error.isEmpty() ? 1 : 0);
-        QCOMPARE(h.reviewActions, error.isEmpty() ? 1 : 0);
+        QCOMPARE(*h.reviewActions, error.isEmpty() ? 1 : 0);
         // "Finished" names the folder and how many were saved, and shows the clips in it.
         if (error.isEmpty()) {
             QMessageBox* finished = openAlerts(QStringLiteral("Finished")).value(0);
@@ -354,7 +354,7 @@ private slots:
         QVERIFY(editor);
         QTRY_VERIFY(!editor);
         QTRY_COMPARE(quit.count(), 1);
-        QTRY_COMPARE(h.reviewActions, 1);
+        QTRY_COMPARE(*h.reviewActions, 1);
         QCOMPARE(int(library->taken().size()), 2);
     }
 
@@ -384,8 +384,8 @@ private slots:
         QCOMPARE(h.editor->runningExports(), 1);
         // While the "Finished" alert is open, keys do not reach the editor behind it.
         QTRY_COMPARE(openAlerts(QStringLiteral("Finished")).size(), 1);
-        // Counted after "Finished", from the main queue: waited for, as the count lives in h.
-        QTRY_COMPARE(h.reviewActions, 1);
+        // Counted after "Finished", from the main queue.
+        QTRY_COMPARE(*h.reviewActions, 1);
         QTest::keyClick(h.editor.get(), Qt::Key_S);
         QTest::keyClick(h.editor.get(), Qt::Key_Return);
         QCOMPARE(h.editor->cutModel().splitPointCount(), 1);
