@@ -36,6 +36,7 @@
 #include "Playhead.h"
 #include "StripGeometry.h"
 #include "StripViews.h"
+#include "TaskPool.h"
 #include "TimeText.h"
 #include "VideoAsset.h"
 #include "VideoView.h"
@@ -188,6 +189,10 @@ void CutterViewController::buildMoreMenu()
 CutterViewController::~CutterViewController()
 {
     fadeGeneration.reset();
+    // Pictures still queued are not decoded; the one under way ends before the editor
+    // does, and its hand-over to the main thread finds no editor.
+    thumbnailsWanted.cancel();
+    thumbnailWork.reset();
 }
 
 void CutterViewController::showEvent(QShowEvent* event)
@@ -243,7 +248,7 @@ void CutterViewController::viewDidLoad()
     ui->currentTimeLabel->setText(timeLabelText(0.0, model.duration()));
     showReadout();
 
-    buildThumbnailStrip(*mainAsset);
+    buildThumbnailStrip(mainAsset);
 
     ui->videosWorkspaceView->installEventFilter(this);
     connect(ui->videosWorkspaceView, &StripView::resized, this, &CutterViewController::relayoutStrip);
@@ -258,20 +263,36 @@ void CutterViewController::viewDidLoad()
     videoPlayer->seek(0.0);
 }
 
-void CutterViewController::buildThumbnailStrip(VideoAsset& asset)
+void CutterViewController::buildThumbnailStrip(const std::shared_ptr<VideoAsset>& asset)
 {
     StripView* strip = ui->videosWorkspaceView;
     const double dpr = devicePixelRatioF();
-    std::vector<QImage> pictures;
-    for (const strip::ThumbnailSlot& slot : strip::thumbnailSlots(strip->width(), strip->height(), asset.duration())) {
+    const std::vector<strip::ThumbnailSlot> places = strip::thumbnailSlots(strip->width(), strip->height(), asset->duration());
+    // Pictures still to come for a video shown before are not wanted any more.
+    thumbnailsWanted.cancel();
+    thumbnailsWanted = CancelToken();
+    // The slots first, empty; each picture as it is decoded, left to right.
+    strip->showThumbnails(std::vector<QImage>(places.size()), asset->duration());
+    if (!thumbnailWork)
+        thumbnailWork = std::make_unique<TaskPool>(1);
+    for (size_t index = 0; index < places.size(); ++index) {
+        const strip::ThumbnailSlot& slot = places[index];
         // Twice the slot's pixels, so the picture stays sharp when the window grows.
         const QSize pixels(int(std::ceil(slot.frame.width() * dpr * 2)), int(std::ceil(slot.frame.height() * dpr * 2)));
-        const Outcome<QImage> picture = asset.thumbnailImage(slot.requestTime, slot.requestEnd, pixels);
-        if (!picture)
-            qWarning().noquote() << QStringLiteral("*** Error generating thumbnail: ") + picture.error();
-        pictures.push_back(picture ? picture.value() : QImage());
+        // The task holds the asset: the editor may let go of it first.
+        thumbnailWork->run([asset, from = slot.requestTime, until = slot.requestEnd, pixels, index, wanted = thumbnailsWanted,
+                            editor = QPointer<CutterViewController>(this)] {
+            if (wanted.isCancelled())
+                return;
+            const Outcome<QImage> picture = asset->thumbnailImage(from, until, pixels);
+            if (!picture)
+                qWarning().noquote() << QStringLiteral("*** Error generating thumbnail: ") + picture.error();
+            postToMainThread([editor, wanted, index, image = picture ? picture.value() : QImage()] {
+                if (editor && !wanted.isCancelled())
+                    editor->ui->videosWorkspaceView->showThumbnail(index, image);
+            });
+        });
     }
-    strip->showThumbnails(pictures, asset.duration());
 }
 
 void CutterViewController::relayoutStrip(QSize oldSize, QSize newSize)

@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "CancelToken.h"
 #include "CutModel.h"
 #include "EditorServices.h"
 #include "ExportRun.h"
@@ -23,6 +24,7 @@ class QMenu;
 class QMessageBox;
 class QTimer;
 class StripView;
+class TaskPool;
 class VideoView;
 class Player;
 class VideoAsset;
@@ -123,7 +125,7 @@ private:
     void addShortcuts();
     void buildMoreMenu();
     void viewDidLoad();
-    void buildThumbnailStrip(VideoAsset& asset);
+    void buildThumbnailStrip(const std::shared_ptr<VideoAsset>& asset);
     void relayoutStrip(QSize oldSize, QSize newSize);
     FrameGrid frames() const;
     // Shows a time: label, pointer and, while paused, the precise readout.
@@ -158,6 +160,10 @@ private:
     EditorServices services;
     CutModel model;
     std::shared_ptr<VideoAsset> mainAsset;
+    // The strip's pictures are decoded here, off the main thread, one at a time; the
+    // token, cancelled as the editor goes, drops those not yet decoded.
+    std::unique_ptr<TaskPool> thumbnailWork;
+    CancelToken thumbnailsWanted;
     std::unique_ptr<Player> videoPlayer;
     QTimer* timer = nullptr;
     PointerConstraint* pointerConstraint = nullptr;

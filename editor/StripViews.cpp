@@ -91,6 +91,12 @@ void StripView::showThumbnails(const std::vector<QImage>& pictures, double durat
     placeThumbnails();
 }
 
+void StripView::showThumbnail(size_t index, const QImage& picture)
+{
+    if (index < thumbnails.size())
+        thumbnails[index]->setImage(picture);
+}
+
 void StripView::placeThumbnails()
 {
     const std::vector<strip::ThumbnailSlot> places = strip::thumbnailSlots(width(), height(), videoDuration);
@@ -151,6 +157,12 @@ ThumbnailView::ThumbnailView(const QImage& image, strip::RoundedCorners corners,
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setViewTag(this, 0);
+}
+
+void ThumbnailView::setImage(const QImage& image)
+{
+    picture = image;
+    update();
 }
 
 void ThumbnailView::paintEvent(QPaintEvent*)

@@ -35,6 +35,8 @@ public:
     // The pictures of the thumbnail slots, left to right (a null image leaves its
     // slot empty), for a video of this duration.
     void showThumbnails(const std::vector<QImage>& pictures, double duration);
+    // The picture of one slot, as it arrives.
+    void showThumbnail(size_t index, const QImage& picture);
     // One marker per split point, in the cut model's order (the tag of the marker of
     // positions[k] is k + 1); the selected one is drawn highlighted.
     void showMarkers(const std::vector<double>& positions, std::optional<int> selected);
@@ -69,6 +71,7 @@ public:
     ThumbnailView(const QImage& image, strip::RoundedCorners corners, double radius, QWidget* parent = nullptr);
 
     const QImage& image() const { return picture; }
+    void setImage(const QImage& image);
     double cornerRadius() const { return radius; }
 
 protected:

@@ -6,7 +6,8 @@
 #include "Outcome.h"
 
 // An opened video as the editor uses it: its length and shape, and pictures of it
-// for the timeline strip.
+// for the timeline strip. The pictures may be asked for off the main thread, by one
+// thread at a time; the rest never changes and may be read from any thread.
 class VideoAsset {
 public:
     virtual ~VideoAsset() = default;

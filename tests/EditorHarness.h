@@ -1,7 +1,10 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <set>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -31,6 +34,13 @@ public:
     double frameDuration() const override { return 0.04; }
     Outcome<QImage> thumbnailImage(double from, double until, QSize size) override
     {
+        // Called off the main thread, one call at a time; read when the editor is gone
+        // or has shown the picture.
+        if (int(asked.size()) == slowCall) {
+            // A slow picture: the test closes the editor while it is being made.
+            inSlowCall = true;
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
         asked.push_back({from, until});
         if (failAt.count(from))
             return Outcome<QImage>::failure(QStringLiteral("no picture at %1").arg(from));
@@ -43,6 +53,8 @@ public:
     }
 
     double length;
+    int slowCall = -1; // which call (from 0) takes a second
+    std::atomic<bool> inSlowCall{false};
     std::set<double> failAt;
     std::vector<std::pair<double, double>> asked; // the stretches, in the order asked
 };

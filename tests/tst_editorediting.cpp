@@ -47,9 +47,11 @@ private slots:
         QCOMPARE(ViewAlpha::alpha(h.outlet("enabledPinkGradient")), 0.0);
         QVERIFY(!h.outlet("doneButton")->isEnabled() && !h.outlet("undoButton")->isEnabled());
 
-        // Eight pictures from the strip's slots; the one that failed leaves its slot empty.
+        // Eight pictures from the strip's slots, each shown as it comes; the one that
+        // failed leaves its slot empty.
         const QList<ThumbnailView*> thumbnails = h.children<ThumbnailView>();
         QCOMPARE(thumbnails.size(), 8);
+        QTRY_VERIFY(!thumbnails[7]->image().isNull());
         // Each slot's own second, left to right.
         const std::vector<std::pair<double, double>> seconds{{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}, {7, 8}};
         QCOMPARE(h.asset->asked, seconds);
@@ -58,6 +60,16 @@ private slots:
             QCOMPARE(thumbnails[i]->height(), h.strip()->height());
             QCOMPARE(thumbnails[i]->image().isNull(), i == 3);
         }
+
+        // An editor closed while its pictures are being made does not wait for them
+        // all, and what was under way finds no editor to show it in.
+        EditorHarness closing(8.0, services(), false);
+        closing.asset->slowCall = 1;
+        closing.editor->show();
+        QTRY_VERIFY(closing.asset->inSlowCall);
+        closing.editor.reset();
+        QCOMPARE(closing.asset->asked.size(), size_t(2));
+        QTest::qWait(40);
     }
 
     void splitUndoAndResize()
