@@ -215,6 +215,8 @@ QString resultLine(const ClipReport& report)
         return QStringLiteral("%1: %2").arg(report.fileName, escapeControlCharacters(report.libraryPath));
     case ClipReport::Result::Empty:
         return SplitCommand::tr("%1: empty, skipped").arg(report.fileName);
+    case ClipReport::Result::Stopped:
+        return SplitCommand::tr("%1: stopped").arg(report.fileName);
     case ClipReport::Result::CutFailed:
         break;
     }
@@ -440,6 +442,9 @@ QJsonObject clipJson(const VideoJob& job, size_t k, bool dryRun)
             break;
         case ClipReport::Result::Empty:
             result = QStringLiteral("empty");
+            break;
+        case ClipReport::Result::Stopped:
+            result = QStringLiteral("stopped");
             break;
         case ClipReport::Result::CutFailed:
             result = QStringLiteral("failed");

@@ -29,12 +29,13 @@ struct Callbacks {
     VideoGenerator::Success success;
     VideoGenerator::Failure failure;
     VideoGenerator::Empty empty;
+    VideoGenerator::Stopped stopped;
 };
 
 // Which callback a cut calls, with what.
 struct Answer {
-    enum Kind { None, Success, Failure, Empty };
-    Kind kind = None;
+    enum Kind { Stopped, Success, Failure, Empty };
+    Kind kind = Stopped;
     QString text; // the clip's path in the library, or why it is not there
 };
 
@@ -49,7 +50,8 @@ Answer cutInto(ClipCutter& cutter, const CutRequest& clip)
     const QString source = clip.source.isLocalFile() ? clip.source.toLocalFile() : clip.source.toString();
     const CutResult result = cutter.cut(source, clip.start.value_or(0.0),
                                         clip.end.value_or(std::numeric_limits<double>::infinity()),
-                                        {file.value()->descriptor(), library.folder()}, clip.mode, clip.cancel);
+                                        {file.value()->descriptor(), library.folder()}, clip.mode, clip.cancel,
+                                        clip.progress);
     if (clip.cancel.isCancelled())
         return {};
     switch (result.kind) {
@@ -105,14 +107,14 @@ VideoGenerator& VideoGenerator::current()
     return generator;
 }
 
-void VideoGenerator::splitVideo(CutRequest request, Success success, Failure failure, Empty empty)
+void VideoGenerator::splitVideo(CutRequest request, Success success, Failure failure, Empty empty, Stopped stopped)
 {
     Q_ASSERT(request.library);
     {
         const std::lock_guard lock(liveMutex);
         live.push_back(request.cancel);
     }
-    Callbacks callbacks{std::move(success), std::move(failure), std::move(empty)};
+    Callbacks callbacks{std::move(success), std::move(failure), std::move(empty), std::move(stopped)};
     pool->run([this, request = std::move(request), callbacks = std::move(callbacks)]() mutable {
         Answer answer;
         if (!request.cancel.isCancelled())
@@ -120,7 +122,8 @@ void VideoGenerator::splitVideo(CutRequest request, Success success, Failure fai
         // A stopped library refuses clips: that is no failure of theirs. A clip named
         // before the stop is in the library, and is said to be.
         if (request.cancel.isCancelled() && answer.kind == Answer::Failure)
-            answer.kind = Answer::None;
+            answer.kind = Answer::Stopped;
+        request.progress.set(1.0);
         if (answer.kind == Answer::Failure)
             qCInfo(lcExport) << "cut failed:" << answer.text;
         {
@@ -131,7 +134,9 @@ void VideoGenerator::splitVideo(CutRequest request, Success success, Failure fai
         // whatever became of the cut.
         postToMainThread([callbacks = std::move(callbacks), answer] {
             switch (answer.kind) {
-            case Answer::None:
+            case Answer::Stopped:
+                if (callbacks.stopped)
+                    callbacks.stopped();
                 break;
             case Answer::Success:
                 callbacks.success(QUrl::fromLocalFile(answer.text));

@@ -25,21 +25,24 @@ struct CutRequest {
     CutMode mode = CutMode::Exact;
     VideoLibrary* library = nullptr; // must outlive the cut
     // The token of the export the cut belongs to: once it is cancelled, the cut does not
-    // start, or ends at its next read, and stays silent (see cancelAll).
+    // start, or ends at its next read, and only its stopped callback runs, if any.
     CancelToken cancel;
+    // Moves on as the cut reads its range; 1 once the cut is over, whatever came of it.
+    CutProgress progress;
 };
 
 // Cuts clips out of videos in the background, each straight into a working file of
 // the library it is for, which is published under the clip's name once whole.
 //
 // splitVideo returns at once; exactly one of its callbacks runs for each cut, on the
-// main thread, once the cut is done and the clip is in the library (or not) - unless
-// the cut's token is cancelled first.
+// main thread, once the cut is done and the clip is in the library (or not). A cut
+// whose token is cancelled first calls stopped, or nothing when none is given.
 class VideoGenerator final {
 public:
     using Success = std::function<void(const QUrl& clip)>; // the clip in the library
     using Failure = std::function<void(const QString& error)>;
     using Empty = std::function<void()>;
+    using Stopped = std::function<void()>;
 
     // The generator keeps a reference: the cutter must outlive it.
     explicit VideoGenerator(ClipCutter& cutter);
@@ -51,11 +54,11 @@ public:
     static VideoGenerator& current();
     static bool provideCurrentCutter(std::unique_ptr<ClipCutter> cutter);
 
-    void splitVideo(CutRequest request, Success success, Failure failure, Empty empty);
+    void splitVideo(CutRequest request, Success success, Failure failure, Empty empty, Stopped stopped = {});
 
     // Cancels the token of every cut not yet over, for a stop asked by the system as
-    // the process ends: those not started never start, and those under way stay silent
-    // unless their clip was in the library before the stop (then success says so).
+    // the process ends: those not started never start, and those under way end as
+    // stopped unless their clip was in the library before the stop (then success says so).
     // Cuts asked for later run as usual.
     void cancelAll();
 

@@ -59,13 +59,14 @@ SourceStamp stampOf(const QString& path)
 class ClipJob final {
 public:
     ClipJob(QString sourcePath, double start, double end, const CutOutput& output, CutMode cutMode,
-            CancelToken cancelled)
+            CancelToken cancelled, CutProgress shown)
         : source(std::move(sourcePath))
         , startTime(start)
         , endTime(end)
         , outputDescriptor(output.descriptor)
         , mode(cutMode)
         , cancel(std::move(cancelled))
+        , progress(std::move(shown))
         , problem(displayName(source), output.folder)
     {
     }
@@ -90,6 +91,7 @@ private:
     const int outputDescriptor; // the caller's: written through, never opened by name
     const CutMode mode;
     const CancelToken cancel; // outlives every input the job opens
+    const CutProgress progress;
     const CutProblem problem;
 
     // Known once the clip is planned, and unchanged after.
@@ -292,6 +294,12 @@ Outcome<void> ClipJob::copyPackets(
         if (taken->dts != NO_TIME && splice.finished()
             && double(taken->dts) * av_q2d(input->streams[index]->time_base) > stopAfter)
             break;
+        // How far through the range the pictures are; a second attempt (a bigger movie
+        // box) does not move it back.
+        if (stream->role() == Role::Picture && taken->dts != NO_TIME && seconds() > 0.0) {
+            const double reached = double(taken->dts) * av_q2d(input->streams[index]->time_base) - startTime;
+            progress.set(std::max(progress.fraction(), reached / seconds()));
+        }
         const Outcome<void> used
             = stream->role() == Role::Picture ? splice.take(std::move(taken)) : stream->take(muxer, std::move(taken));
         if (!used)
@@ -357,9 +365,9 @@ Outcome<void> checkCuttable(const QString& source, ClipPlanner& planner)
 } // namespace
 
 CutResult StreamCopyCutter::cut(const QString& source, double startTime, double endTime, const CutOutput& output,
-                                CutMode mode, const CancelToken& cancel)
+                                CutMode mode, const CancelToken& cancel, const CutProgress& progress)
 {
-    return ClipJob(source, startTime, endTime, output, mode, cancel).run();
+    return ClipJob(source, startTime, endTime, output, mode, cancel, progress).run();
 }
 
 Outcome<StreamCopyCutter::Preview> StreamCopyCutter::preview(

@@ -50,5 +50,6 @@ public:
                                     CutMode mode, bool countFrames);
 
     CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output,
-                  CutMode mode = CutMode::Exact, const CancelToken& cancel = CancelToken()) override;
+                  CutMode mode = CutMode::Exact, const CancelToken& cancel = CancelToken(),
+                  const CutProgress& progress = CutProgress()) override;
 };

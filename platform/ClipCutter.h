@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "CancelToken.h"
+#include "CutProgress.h"
 
 // What came of cutting one clip.
 struct CutResult {
@@ -44,7 +45,9 @@ public:
 
     // Writes the clip [startTime, endTime) of source into output.descriptor. Once
     // cancel is cancelled the cut ends at its next read of the source, with a result
-    // nobody needs to read.
+    // nobody needs to read. progress moves on as the range is read.
     virtual CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output,
-                          CutMode mode = CutMode::Exact, const CancelToken& cancel = CancelToken()) = 0;
+                          CutMode mode = CutMode::Exact, const CancelToken& cancel = CancelToken(),
+                          const CutProgress& progress = CutProgress())
+        = 0;
 };

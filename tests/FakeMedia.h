@@ -36,9 +36,12 @@ public:
     };
 
     CutResult cut(const QString& source, double startTime, double endTime, const CutOutput& output,
-                  CutMode mode = CutMode::Exact, const CancelToken& = CancelToken()) override
+                  CutMode mode = CutMode::Exact, const CancelToken& = CancelToken(),
+                  const CutProgress& progress = CutProgress()) override
     {
         const bool main = QThread::currentThread() == QCoreApplication::instance()->thread();
+        // Half way through for as long as the cut takes.
+        progress.set(0.5);
         std::this_thread::sleep_for(delay);
         std::lock_guard lock(mutex);
         calls.push_back({source, startTime, endTime, output, main, mode});

@@ -33,7 +33,7 @@ private slots:
             {"good", 1.0}, {"bad", std::nullopt}, {"good", 2.0}, {"refused", 3.0}};
         const QUrl video = QUrl::fromLocalFile(QStringLiteral("/v.mp4"));
         for (const auto& [name, start] : cuts) {
-            generator.splitVideo({video, start, start ? std::optional(*start + 1) : std::nullopt, name, CutMode::Exact, &library, {}},
+            generator.splitVideo({video, start, start ? std::optional(*start + 1) : std::nullopt, name, CutMode::Exact, &library, {}, {}},
                                  [&](const QUrl& clip) { written << clip.toLocalFile(); },
                                  [&](const QString&) { ++failed; }, [] {});
         }
@@ -54,24 +54,29 @@ private slots:
         QCOMPARE(written, (QStringList{library.folder() + "/good.mp4", library.folder() + "/good.mp4"}));
         QCOMPARE(QDir(library.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 
-        // After a stop, what had not started never starts, and nothing answers; an
-        // export started after it runs as usual.
+        // After a stop, what had not started never starts, and every cut says it
+        // stopped (the ones under way too); an export started after it runs as usual.
         cutter.delay = std::chrono::milliseconds(100);
         int answers = 0;
+        int stops = 0;
         const CancelToken stopped;
         for (int i = 0; i < 50; ++i)
-            generator.splitVideo({video, i + 10.0, i + 11.0, QStringLiteral("stopped"), CutMode::Exact, &library, stopped},
-                                 [&](const QUrl&) { ++answers; }, [&](const QString&) { ++answers; }, [&] { ++answers; });
+            generator.splitVideo({video, i + 10.0, i + 11.0, QStringLiteral("stopped"), CutMode::Exact, &library, stopped, {}},
+                                 [&](const QUrl&) { ++answers; }, [&](const QString&) { ++answers; }, [&] { ++answers; },
+                                 [&] { ++stops; });
         generator.cancelAll();
         QVERIFY(stopped.isCancelled());
         generator.waitForCuts();
-        QTest::qWait(20);
+        QTRY_COMPARE(stops, 50);
         QVERIFY2(cutter.recorded().size() < 4 + 10, "cuts queued before the stop still ran");
         QCOMPARE(answers, 0);
-        generator.splitVideo({video, 70.0, 71.0, QStringLiteral("later"), CutMode::KeyframesOnly, &library, {}},
+        // The cut's progress ends at the whole, whatever the cutter said last.
+        const CutProgress progress;
+        generator.splitVideo({video, 70.0, 71.0, QStringLiteral("later"), CutMode::KeyframesOnly, &library, {}, progress},
                              [&](const QUrl& clip) { written << clip.toLocalFile(); }, [&](const QString&) { ++failed; },
                              [] {});
         QTRY_COMPARE(written.size(), 3);
+        QCOMPARE(progress.fraction(), 1.0);
         QCOMPARE(written.last(), library.folder() + "/later.mp4");
         QCOMPARE(cutter.recorded().back().mode, CutMode::KeyframesOnly);
     }

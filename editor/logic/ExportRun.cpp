@@ -1,5 +1,6 @@
 #include "ExportRun.h"
 
+#include <algorithm>
 #include <memory>
 
 #include <sys/stat.h>
@@ -27,6 +28,9 @@ struct ExportState {
         case ClipReport::Result::CutFailed:
             ++summary.failed;
             break;
+        case ClipReport::Result::Stopped:
+            ++summary.stopped;
+            break;
         }
         if (handlers.clipDone)
             handlers.clipDone(clip, summary);
@@ -37,8 +41,28 @@ struct ExportState {
 
 } // namespace
 
+double ExportProgress::fraction() const
+{
+    double done = 0.0;
+    double total = 0.0;
+    for (const Clip& clip : *clips) {
+        // A clip of no length still takes its turn.
+        const double weight = std::max(clip.seconds, 0.001);
+        done += clip.progress.fraction() * weight;
+        total += weight;
+    }
+    return total > 0.0 ? done / total : 0.0;
+}
+
+CutProgress ExportProgress::addClip(double seconds) const
+{
+    clips->push_back({CutProgress(), seconds});
+    return clips->back().progress;
+}
+
 Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& source, VideoGenerator& generator,
-                          VideoLibrary& library, ExportHandlers handlers, const CancelToken& cancel)
+                          VideoLibrary& library, ExportHandlers handlers, const CancelToken& cancel,
+                          const ExportProgress& progress)
 {
     // The clips together hold what the source holds, copied: its size, and a little
     // for each clip's own index and headers.
@@ -59,13 +83,23 @@ Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& sourc
         return ready;
     }
 
+    const bool reportStopped = state->handlers.reportStopped;
     for (const PlannedCut& cut : plan) {
         ClipReport base;
         base.index = cut.index;
         base.fileName = cut.fileName;
         const CutMode mode = cut.keyframesOnly ? CutMode::KeyframesOnly : CutMode::Exact;
+        VideoGenerator::Stopped stopped;
+        if (reportStopped) {
+            stopped = [state, base] {
+                ClipReport report = base;
+                report.result = ClipReport::Result::Stopped;
+                state->report(report);
+            };
+        }
         generator.splitVideo(
-            {source, cut.startTime, cut.endTime, cut.fileName, mode, &library, cancel},
+            {source, cut.startTime, cut.endTime, cut.fileName, mode, &library, cancel,
+             progress.addClip(cut.endTime - cut.startTime)},
             [state, base](const QUrl& clip) {
                 ClipReport report = base;
                 report.result = ClipReport::Result::InLibrary;
@@ -82,7 +116,8 @@ Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& sourc
                 ClipReport report = base;
                 report.result = ClipReport::Result::Empty;
                 state->report(report);
-            });
+            },
+            std::move(stopped));
     }
     return ready;
 }
