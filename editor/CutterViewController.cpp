@@ -46,6 +46,8 @@
 namespace {
 
 constexpr int TICK_MS = 100;
+// How often the saving bar moves on while clips are written.
+constexpr int PROGRESS_INTERVAL_MS = 100;
 // More clips than anyone splits a video into by hand; keeps a typo from making
 // thousands.
 constexpr int MAX_PARTS = 500;
@@ -807,6 +809,15 @@ void CutterViewController::setDoneGradientAlphas(double gray, double pink)
     ViewAlpha::animate(ui->enabledPinkGradient, {pink, duration, 0, STANDARD});
 }
 
+void CutterViewController::touchCancelSaving()
+{
+    for (auto& [id, count] : exports) {
+        count.stopping = true;
+        count.cancel.cancel();
+    }
+    showProgress();
+}
+
 void CutterViewController::touchDone()
 {
     // One export per editor at a time: a second Save while one runs would save every
@@ -829,7 +840,12 @@ void CutterViewController::exportClips()
     const bool keyframesOnly = services.cutAtKeyframesOnly && services.cutAtKeyframesOnly();
     const std::vector<PlannedCut> plan = exportPlan(model.splitPoints(), model.duration(), keyframesOnly);
     const int id = nextExport++;
-    exports[id] = {0, int(plan.size()), {}, {}};
+    ExportCount& count = exports[id];
+    count.total = int(plan.size());
+    // Copies: a library that cannot take the clips ends the export before startExport
+    // returns, and its count with it.
+    const CancelToken cancel = count.cancel;
+    const ExportProgress progress = count.progress;
     showProgress();
 
     QPointer<CutterViewController> self(this);
@@ -842,7 +858,10 @@ void CutterViewController::exportClips()
         if (self)
             self->exportFinished(id, summary);
     };
-    const Outcome<void> started = startExport(plan, videoURL, *services.generator, *services.library, std::move(handlers));
+    // Cancel waits for every clip's course to end, stopped ones included.
+    handlers.reportStopped = true;
+    const Outcome<void> started
+        = startExport(plan, videoURL, *services.generator, *services.library, std::move(handlers), cancel, progress);
     if (!started) {
         // Nothing was cut: the library cannot take clips. The splits stay unsaved.
         showErrorAlert(alertParent(), started.error());
@@ -870,7 +889,11 @@ void CutterViewController::exportFinished(int id, const ExportSummary& summary)
     showProgress();
     if (!count.failures.empty())
         showFailureAlert(summary, std::move(count.failures));
-    if (summary.succeeded()) {
+    if (summary.stopped > 0) {
+        // Not every clip was saved: closing asks before these splits are lost.
+        savedSplits.clear();
+        showFinishedAlert(summary, count.inLibrary);
+    } else if (summary.succeeded()) {
         showFinishedAlert(summary, count.inLibrary);
         // Counted after "Finished", on the main queue, once per export that brought
         // every clip home.
@@ -891,7 +914,11 @@ void CutterViewController::showFinishedAlert(const ExportSummary& summary, const
         ? tr("Your videos were saved to %1.").arg(folder)
         : tr("%n videos were saved to %1.", "", summary.inLibrary).arg(folder) + QLatin1Char(' ')
             + tr("%n empty clips were skipped: their ranges hold no frame.", "", summary.empty);
-    QMessageBox* alert = showAlert(alertParent(), tr("Finished"), text);
+    if (summary.stopped > 0) {
+        text = clips.isEmpty() ? tr("Stopped: no clip was saved.")
+                               : tr("Stopped: %1 of %2 clips saved to %3.").arg(clips.size()).arg(summary.total).arg(folder);
+    }
+    QMessageBox* alert = showAlert(alertParent(), summary.stopped > 0 ? tr("Stopped") : tr("Finished"), text);
     if (!services.showInFolder || clips.isEmpty())
         return;
     QAbstractButton* show = alert->addButton(tr("Show in Folder"), QMessageBox::ActionRole);
@@ -917,18 +944,46 @@ void CutterViewController::showFailureAlert(const ExportSummary& summary, std::v
         alert->setDetailedText(shownFileName(lines.join(QLatin1Char('\n'))));
 }
 
+// How much of what this editor is saving is written, from 0 to 1, each export
+// weighted by its number of clips.
+double CutterViewController::savedFraction() const
+{
+    double done = 0.0;
+    int total = 0;
+    for (const auto& [id, count] : exports) {
+        done += count.progress.fraction() * count.total;
+        total += count.total;
+    }
+    return total > 0 ? done / total : 0.0;
+}
+
 void CutterViewController::showProgress()
 {
     int done = 0;
     int total = 0;
+    bool stopping = false;
     for (const auto& [id, count] : exports) {
         done += count.done;
         total += count.total;
+        stopping = stopping || count.stopping;
     }
     if (total == 0)
         libraryNotice.clear();
+    if (!progressTimer) {
+        progressTimer = new QTimer(this);
+        progressTimer->setInterval(PROGRESS_INTERVAL_MS);
+        connect(progressTimer, &QTimer::timeout, this, &CutterViewController::showProgress);
+    }
+    if (total > 0 && !progressTimer->isActive())
+        progressTimer->start();
+    else if (total == 0)
+        progressTimer->stop();
+    ui->savingRow->setVisible(total > 0);
+    ui->exportProgressBar->setValue(int(std::lround(savedFraction() * ui->exportProgressBar->maximum())));
+    ui->cancelExportButton->setEnabled(!stopping);
+    const QString saving = stopping ? tr("Stopping…") : tr("Saving clips… %1 of %2").arg(done).arg(total);
     ui->exportProgressLabel->setVisible(total > 0);
-    ui->exportProgressLabel->setText(total > 0 ? tr("Saving clips… %1 of %2").arg(done).arg(total) : QString());
+    ui->exportProgressLabel->setText(total > 0 ? saving : QString());
     ui->exportProgressLabel->setToolTip(libraryNotice);
     if (!libraryNotice.isEmpty())
         ui->exportProgressLabel->setText(ui->exportProgressLabel->text() + QStringLiteral(" · ") + libraryNotice);

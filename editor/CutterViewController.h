@@ -87,6 +87,9 @@ public slots:
     void touchUndo();
     void touchRedo();
     void touchDone();
+    // Stops this editor's saving: clips already in the library stay, the rest are not
+    // written, and an alert says how many were saved.
+    void touchCancelSaving();
     void touchClose();
     // Deletes the selected split.
     void touchDelete();
@@ -152,6 +155,7 @@ private:
     void showFailureAlert(const ExportSummary& summary, std::vector<ClipReport> failures);
     void showProgress();
     void showSaving();
+    double savedFraction() const;
     QString libraryNotice; // what holds the saving up, while it runs
     QString videoTitle;    // the video's name, shown shortened when the window is narrow
     QWidget* alertParent();
@@ -192,7 +196,11 @@ private:
         int total = 0;
         std::vector<ClipReport> failures;
         QStringList inLibrary;
+        CancelToken cancel;
+        ExportProgress progress;
+        bool stopping = false;
     };
     std::map<int, ExportCount> exports;
+    QTimer* progressTimer = nullptr; // moves the progress bar on while exports run
     int nextExport = 0;
 };

@@ -6,9 +6,11 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
 #include <QMimeDatabase>
+#include <QScopeGuard>
 #include <QShortcut>
 
 #include "Alerts.h"
@@ -118,8 +120,14 @@ void ViewController::openVideo(const QString& path)
         });
         return;
     }
+    // Opening reads the file's index, which takes a moment on a big video: the pointer
+    // says so until the editor is on the screen (or the alert says why not).
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     Outcome<std::shared_ptr<VideoAsset>> asset = services.openAsset(path);
     if (!asset) {
+        restoreCursor.dismiss();
+        QGuiApplication::restoreOverrideCursor();
         showErrorAlert(window(), asset.error());
         return;
     }

@@ -1,6 +1,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -338,6 +339,35 @@ private slots:
             QCOMPARE(text.contains(QLatin1String("2 videos were saved")) && text.contains(QLatin1String("1 empty clip")),
                      fault == "empty");
         }
+    }
+
+    void cancelSaving()
+    {
+        // Half a second a cut, two at a time: both first clips (3 s each of 10 s) are
+        // half-way while the last waits.
+        cutter->delay = std::chrono::milliseconds(500);
+        EditorHarness h(10.0, services());
+        h.splitAt(0.6);
+        h.splitAt(0.3);
+        h.editor->touchDone();
+        QTRY_COMPARE(h.outlet<QProgressBar>("exportProgressBar")->value(), 300);
+        auto* cancel = h.outlet<QPushButton>("cancelExportButton");
+        QVERIFY(cancel->isVisibleTo(h.editor.get()));
+        cancel->click();
+        QVERIFY(!cancel->isEnabled());
+        QCOMPARE(h.outlet<QLabel>("exportProgressLabel")->text(), QStringLiteral("Stopping…"));
+        QTRY_COMPARE(h.editor->runningExports(), 0);
+        // The cuts under way end unsaved and the last never starts; the splits stay,
+        // unsaved, and can be saved again.
+        QCOMPARE(int(cutter->recorded().size()), 2);
+        QVERIFY(library->taken().empty());
+        const QList<QMessageBox*> stopped = openAlerts(QStringLiteral("Stopped"));
+        QCOMPARE(stopped.size(), 1);
+        QCOMPARE(stopped.first()->text(), QStringLiteral("Stopped: no clip was saved."));
+        QVERIFY(openAlerts(QStringLiteral("Finished")).isEmpty() && openAlerts(QStringLiteral("Error")).isEmpty());
+        QVERIFY(h.editor->hasUnsavedSplits());
+        QVERIFY(h.outlet<QPushButton>("doneButton")->isEnabled());
+        QVERIFY(h.outlet("savingRow")->isHidden());
     }
 
     void closingOrQuittingWaitsForExports()
