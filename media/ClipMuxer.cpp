@@ -270,8 +270,13 @@ Outcome<void> ClipMuxer::writeHeader(const AVDictionary* sourceMetadata, AVRatio
     if (mp4) {
         if (av_dict_get(sourceMetadata, "com.apple.", nullptr, AV_DICT_IGNORE_SUFFIX))
             av_dict_set(&raw, "movflags", "+use_metadata_tags", 0);
+        // A picture shown before it is decoded (B-frames) gets a negative composition
+        // offset, and the edit list starts at the first shown time. Stated instead as
+        // an edit list that starts a few frames in, VLC drops the pictures decoded in
+        // those frames: the first ones of a clip whose head is encoded again.
+        av_dict_set(&raw, "movflags", "+negative_cts_offsets", AV_DICT_APPEND);
         // Decode times before the first shown time are the ordinary reordering delay;
-        // the muxer states it in the edit list instead of shifting the frames.
+        // the frames are not shifted for them.
         av_dict_set(&raw, "avoid_negative_ts", "disabled", 0);
         int64_t movieScale = videoBase.num == 1 ? videoBase.den : 0;
         while (movieScale > 0 && movieScale < 10000)

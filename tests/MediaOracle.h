@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QtEndian>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -271,6 +272,67 @@ inline QByteArray head(const QString& path, qint64 size = 1 << 22)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.read(size) : QByteArray();
+}
+
+// Where the video track's edits start in its media (empty edits left out), read from
+// an MP4-family file's index; an index at the end of a big file is not read. VLC drops
+// the pictures decoded before an edit's start.
+inline QList<qint64> videoEditStarts(const QString& path)
+{
+    const QByteArray data = head(path);
+    struct Box {
+        QByteArray type;
+        qsizetype body = 0;
+        qsizetype end = 0;
+    };
+    const auto children = [&data](qsizetype from, qsizetype end) {
+        QList<Box> boxes;
+        while (from + 8 <= end) {
+            quint64 size = qFromBigEndian<quint32>(data.constData() + from);
+            qsizetype header = 8;
+            if (size == 1 && from + 16 <= end) {
+                size = qFromBigEndian<quint64>(data.constData() + from + 8);
+                header = 16;
+            } else if (size == 0) {
+                size = quint64(end - from);
+            }
+            if (size < quint64(header) || quint64(end - from) < size)
+                break;
+            boxes.append({data.mid(from + 4, 4), from + header, from + qsizetype(size)});
+            from += qsizetype(size);
+        }
+        return boxes;
+    };
+    const auto child = [&children](const Box& parent, const char* type) {
+        for (const Box& box : children(parent.body, parent.end)) {
+            if (box.type == type)
+                return box;
+        }
+        return Box();
+    };
+    QList<qint64> starts;
+    for (const Box& moov : children(0, data.size())) {
+        if (moov.type != "moov")
+            continue;
+        for (const Box& trak : children(moov.body, moov.end)) {
+            const Box hdlr = child(child(trak, "mdia"), "hdlr");
+            if (trak.type != "trak" || hdlr.end < hdlr.body + 12 || data.mid(hdlr.body + 8, 4) != "vide")
+                continue;
+            const Box elst = child(child(trak, "edts"), "elst");
+            if (elst.end < elst.body + 8)
+                continue;
+            const bool wide = data.at(elst.body) == 1;
+            const quint32 count = qFromBigEndian<quint32>(data.constData() + elst.body + 4);
+            const qsizetype entry = wide ? 20 : 12;
+            for (quint32 i = 0; i < count && elst.body + 8 + qsizetype(i + 1) * entry <= elst.end; ++i) {
+                const char* at = data.constData() + elst.body + 8 + qsizetype(i) * entry + (wide ? 8 : 4);
+                const qint64 media = wide ? qFromBigEndian<qint64>(at) : qFromBigEndian<qint32>(at);
+                if (media != -1)
+                    starts << media;
+            }
+        }
+    }
+    return starts;
 }
 
 } // namespace oracle

@@ -423,6 +423,10 @@ private slots:
             QCOMPARE(int(clip.size()), end - first);
             QCOMPARE(oracle::videoPackets(path), int(clip.size()));
             QCOMPARE(oracle::gstreamerPictures(path), int(clip.size()));
+            // The picture's edit starts at the first sample's shown time, whatever the
+            // reordering: VLC drops the pictures decoded in an edit that starts later.
+            if (extension != QLatin1String("mkv") && extension != QLatin1String("webm"))
+                QCOMPARE(oracle::videoEditStarts(path), QList<qint64>{0});
             // The clip's timeline starts at its first picture; the first clip's at the
             // source's, which keeps any sound before the first picture. FFmpeg reports
             // Matroska and MPEG-TS sources' pictures from their own start, not the
