@@ -279,8 +279,16 @@ Outcome<void> findCopyEnd(Search& search, ClipPlan& plan)
             return copyNothing();
         const auto [stop, copyUntil] = copyablePrefix(packets, end);
         plan.copyUntil = copyUntil;
-        if (plan.copyUntil >= end)
-            return {};
+        if (plan.copyUntil >= end) {
+            if (atCopyKey || packets.front().pts <= end)
+                return {};
+            // Unless that keyframe is shown after the end (a seek by decode time lands
+            // on it when the end is a frame or two before it): then the frames decoded
+            // before it may be shown after the end too, or need one that is. The window
+            // starts at the keyframe before.
+            from = packets.front().dts - 1;
+            continue;
+        }
         for (size_t i = stop; i-- > 0;) {
             if (packets[i].clean) {
                 plan.tailKey = packets[i];

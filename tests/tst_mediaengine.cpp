@@ -174,6 +174,9 @@ private slots:
         QTest::newRow("on a keyframe, to the next") << closed << "exact" << 6LL << 12LL << "from 6 open 6 copy 6 until 12";
         QTest::newRow("between keyframes: head and tail") << closed << "exact" << 4LL << 14LL << "from 4 open 0 copy 6 until 13 tail 12";
         QTest::newRow("one tick after a frame") << closed << "exact" << 7LL << 15LL << "from 7 open 6 copy 12 until 15";
+        // One frame before a keyframe that decodes before the end, as an MPEG-TS seek
+        // finds it: the B-frames before the end refer to the frame at it.
+        QTest::newRow("one frame before a keyframe") << closed << "exact" << 6LL << 11LL << "from 6 open 6 copy 6 until 9 tail 6";
         QTest::newRow("before the first frame") << closed << "exact" << -5LL << 3LL << "from 0 open 0 copy 0 until 3";
         QTest::newRow("to the end") << closed << "exact" << 15LL << -1LL << "from 15 open 12 copy - until -";
         QTest::newRow("after the last frame") << closed << "exact" << 18LL << -1LL << "empty";
@@ -366,8 +369,9 @@ private slots:
         QTest::newRow("open GOP") << "opengop.mp4" << QList<double>{1.95, 2.01, 5.5} << false << "mp4" << 0;
         QTest::newRow("QuickTime") << "apple.mov" << QList<double>{3.33, 6.71} << false << "mov" << 60;
         QTest::newRow("Matroska") << "h264.mkv" << QList<double>{3.33, 6.71} << false << "mkv" << 60;
-        // Its picture starts 21 ms after its sound: splits between frames either way.
-        QTest::newRow("MPEG-TS from a camcorder") << "h264.mts" << QList<double>{1.99, 5.03, 7.51} << false << "mp4" << 50;
+        // Its picture starts 21 ms after its sound: splits between frames either way;
+        // 3.95 is a frame before a keyframe, whose B-frames refer to the frame at it.
+        QTest::newRow("MPEG-TS from a camcorder") << "h264.mts" << QList<double>{1.99, 3.95, 7.51} << false << "mp4" << 50;
         QTest::newRow("AV1") << "av1.mp4" << QList<double>{1.3, 2.5} << false << "mp4" << 50;
         QTest::newRow("WebM with VP8") << "vp8.webm" << QList<double>{1.5, 2.0, 4.1} << false << "webm" << 50;
         QTest::newRow("video only") << "videoonly.mp4" << QList<double>{3.33, 6.71} << false << "mp4" << 60;
