@@ -32,6 +32,10 @@ const char* encoderName(AVCodecID codec)
         return "libvpx-vp9";
     case AV_CODEC_ID_AV1:
         return "libaom-av1";
+    case AV_CODEC_ID_FLV1:
+        return "flv";
+    case AV_CODEC_ID_H263:
+        return "h263";
     default:
         return nullptr;
     }
@@ -110,6 +114,13 @@ void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int
         av_dict_set(&raw, "row-mt", "1", 0);
         av_dict_set(&raw, "lag-in-frames", "0", 0);
         av_dict_set(&raw, "crf", "18", 0);
+        context->bit_rate = 0;
+        break;
+    case AV_CODEC_ID_FLV1:
+    case AV_CODEC_ID_H263:
+        // A fixed, fine quantiser: these old codecs have no quality-driven rate control.
+        context->flags |= AV_CODEC_FLAG_QSCALE;
+        context->global_quality = FF_QP2LAMBDA * 1;
         context->bit_rate = 0;
         break;
     default:
