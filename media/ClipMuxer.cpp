@@ -92,6 +92,12 @@ Container chooseContainer(const AVFormatContext* input, const QString& path)
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream* stream = input->streams[i];
         const AVMediaType type = stream->codecpar->codec_type;
+        // MP4 readers disagree on reordered MPEG-2 pictures' times: GStreamer drops the
+        // first frames of a clip with negative composition offsets, VLC those of one
+        // whose edit list starts later. Matroska is read alike by all.
+        const AVCodecID codec = stream->codecpar->codec_id;
+        if (type == AVMEDIA_TYPE_VIDEO && (codec == AV_CODEC_ID_MPEG2VIDEO || codec == AV_CODEC_ID_MPEG1VIDEO))
+            return {QStringLiteral("matroska"), QStringLiteral("mkv")};
         const bool carried = type == AVMEDIA_TYPE_AUDIO
             || (type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC));
         if (carried && mp4 && avformat_query_codec(mp4, stream->codecpar->codec_id, FF_COMPLIANCE_NORMAL) != 1)

@@ -394,9 +394,10 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, c
         return Outcome<std::unique_ptr<ClipPlanner>>::failure(self->problem(tooLarge + QLatin1Char('.')));
     if (codec->codec_id == AV_CODEC_ID_H264 || codec->codec_id == AV_CODEC_ID_HEVC)
         self->lengthSize = FrameReencoder::unitFraming(codec).value_or(4);
-    // HEVC's leading pictures are never references for the pictures after them, so a
-    // copy may start at any IRAP picture and leave them out.
-    self->mayDropLeading = codec->codec_id == AV_CODEC_ID_HEVC;
+    // HEVC's leading pictures are never references for the pictures after them, nor
+    // are MPEG-2's B-frames, so a copy may start at any IRAP picture or I-frame of an
+    // open GOP and leave them out.
+    self->mayDropLeading = codec->codec_id == AV_CODEC_ID_HEVC || codec->codec_id == AV_CODEC_ID_MPEG2VIDEO;
     return Outcome<std::unique_ptr<ClipPlanner>>(std::move(self));
 }
 

@@ -36,6 +36,8 @@ const char* encoderName(AVCodecID codec)
         return "flv";
     case AV_CODEC_ID_H263:
         return "h263";
+    case AV_CODEC_ID_MPEG2VIDEO:
+        return "mpeg2video";
     default:
         return nullptr;
     }
@@ -118,6 +120,7 @@ void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int
         break;
     case AV_CODEC_ID_FLV1:
     case AV_CODEC_ID_H263:
+    case AV_CODEC_ID_MPEG2VIDEO:
         // A fixed, fine quantiser: these old codecs have no quality-driven rate control.
         context->flags |= AV_CODEC_FLAG_QSCALE;
         context->global_quality = FF_QP2LAMBDA * 1;
@@ -255,6 +258,10 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
 
     AVCodecContext* context = self->encoder.get();
     describeLike(context, source);
+    self->sourceBase = source->time_base;
+    // MPEG-2 states its frame rate, and its encoder counts time in frames.
+    if (parameters->codec_id == AV_CODEC_ID_MPEG2VIDEO && context->framerate.num > 0)
+        context->time_base = av_inv_q(context->framerate);
     context->gop_size = 100000;
     context->max_b_frames = 0;
     limitCodec(context, 2);
@@ -323,6 +330,7 @@ Outcome<void> FrameReencoder::encode(AVFrame* picture)
     picture->pict_type = started ? AV_PICTURE_TYPE_NONE : AV_PICTURE_TYPE_I;
     picture->key_frame = started ? 0 : 1;
     started = true;
+    picture->pts = av_rescale_q(picture->pts, sourceBase, encoder->time_base);
     const int status = avcodec_send_frame(encoder.get(), picture);
     if (status < 0)
         return problem.fail(unencodable(), status);
@@ -345,6 +353,7 @@ Outcome<void> FrameReencoder::drainEncoder()
             return {};
         if (status < 0)
             return problem.fail(unencodable(), status);
+        av_packet_rescale_ts(packet.get(), encoder->time_base, sourceBase);
         Packet framed = reframe(std::move(packet));
         if (!framed)
             return Outcome<void>::failure(problem.outOfMemory());

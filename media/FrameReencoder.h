@@ -66,6 +66,9 @@ private:
     CodecContext encoder;
     Frame frame{av_frame_alloc()};
     AVCodecID codec = AV_CODEC_ID_NONE;
+    // The source's time base, in which frames come in and packets go out; the encoder's
+    // own may differ (MPEG-2 counts in frames).
+    AVRational sourceBase{1, 1};
     int lengthSize = 4; // 0: start codes
     int64_t from = 0;
     int64_t until = 0;

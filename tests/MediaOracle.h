@@ -228,8 +228,11 @@ inline QString parameterSetColours(const QString& path)
 // source's, from the source's picture `first` on; infinity when all are identical.
 inline double lowestPsnr(const QString& clip, const QString& source, int first, int count)
 {
-    const QString filter = QStringLiteral("[0:v:0]trim=start_frame=%1:end_frame=%2,setpts=N[s];[1:v:0]setpts=N[c];"
-                                          "[s][c]psnr=stats_file=-").arg(first).arg(first + count);
+    // Both counted in frames on one time base: the files' own bases may differ.
+    const QString filter = QStringLiteral("[0:v:0]trim=start_frame=%1:end_frame=%2,settb=AVTB,setpts=N[s];"
+                                          "[1:v:0]settb=AVTB,setpts=N[c];[s][c]psnr=stats_file=-")
+                               .arg(first)
+                               .arg(first + count);
     const QString out = run({"ffmpeg", "-v", "error", "-nostdin", "-i", source, "-i", clip, "-lavfi", filter, "-f", "null", "-"}).out;
     double lowest = std::numeric_limits<double>::infinity();
     for (const QString& line : out.split(QLatin1Char('\n'))) {
@@ -251,8 +254,9 @@ inline int gstreamerPictures(const QString& path)
 // The video packets a file holds: more than the pictures shown means hidden frames.
 inline int videoPackets(const QString& path)
 {
+    // A stream with side data (MPEG-2's bit rates) gets an empty field after the count.
     return run({"ffprobe", "-v", "error", "-count_packets", "-select_streams", "v:0", "-show_entries", "stream=nb_read_packets",
-                "-of", "csv=p=0", path}).out.trimmed().toInt();
+                "-of", "csv=p=0", path}).out.trimmed().section(QLatin1Char(','), 0, 0).toInt();
 }
 
 // The shown times of a file's keyframes, in seconds.

@@ -77,6 +77,9 @@ ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v wmv2 -c:a wmav2 wmv2.wm
 ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v flv1 -c:a mp3 flv1.flv
 ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v libtheora -c:a libvorbis theora.ogv
 ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v h263 -c:a aac -ar 8000 -ac 1 h263.3gp
+# MPEG-2 in MPEG-TS with open GOPs (FFmpeg's default): each I-frame's first B-frames
+# refer to the GOP before.
+ff -f lavfi -i "$video" -f lavfi -i "$audio" -c:v mpeg2video -q:v 3 -g 12 -bf 2 -c:a mp2 -f mpegts mpeg2.ts
 # AVI: its packets carry no presentation times, so no exact cut is possible.
 ff -i h264.mp4 -c copy h264.avi
 # The first half of a video whose index is at the front: a download that stopped.
