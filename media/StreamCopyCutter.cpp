@@ -172,8 +172,13 @@ double ClipJob::seconds() const
 // the sound being hidden behind an edit list that starts at the picture.
 ClipSpan ClipJob::span() const
 {
-    const AVRational videoBase = input->streams[video]->time_base;
-    ClipSpan span{plan.firstPts, plan.endPts.value_or(LATEST), 0, startTime <= 0.0, videoBase};
+    const AVStream* stream = input->streams[video];
+    const AVRational videoBase = stream->time_base;
+    // The clip that holds the video's first picture keeps the sound before it, whether
+    // it was asked for from 0 or the range before it holds no picture (and is skipped).
+    const bool firstPicture
+        = startTime <= 0.0 || (stream->start_time != NO_TIME && plan.firstPts <= stream->start_time);
+    ClipSpan span{plan.firstPts, plan.endPts.value_or(LATEST), 0, firstPicture, videoBase};
     if (!span.fromTop)
         return span;
     for (const StreamChoice& choice : chosen) {
@@ -246,8 +251,8 @@ Outcome<void> ClipJob::position()
         = input->start_time != NO_TIME ? av_rescale_q(input->start_time, MICROSECONDS, videoBase) : 0;
     // The MP4 demuxer places the other streams at the time of the video sample it
     // seeks to, which skips sound packets before the first picture (the encoder's
-    // priming); for the first clip, reopening is the only exact start.
-    if (startTime > 0.0 && earliest > fileStart && seekToKeyBefore(input.get(), video, earliest, plan.openKey.dts))
+    // priming); for the clip that keeps them, reopening is the only exact start.
+    if (!span().fromTop && earliest > fileStart && seekToKeyBefore(input.get(), video, earliest, plan.openKey.dts))
         return {};
     Outcome<InputFormat> reopened = openInput(source, &cancel);
     if (!reopened)
