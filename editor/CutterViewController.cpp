@@ -254,6 +254,8 @@ void CutterViewController::viewDidLoad()
 
     ui->videosWorkspaceView->installEventFilter(this);
     connect(ui->videosWorkspaceView, &StripView::resized, this, &CutterViewController::relayoutStrip);
+    connect(ui->videosWorkspaceView, &StripView::playheadRequested, this,
+            [this](double seconds) { goToFrame(frames().frameAt(seconds)); });
 
     videoPlayer = services.makePlayer();
     videoPlayer->setParent(nullptr);
@@ -400,6 +402,7 @@ void CutterViewController::playTimerTick()
 void CutterViewController::showPlayhead(double time)
 {
     playhead = time;
+    ui->videosWorkspaceView->setPlayhead(time);
     ui->currentTimeLabel->setText(timeLabelText(time, model.duration()));
     if (const std::optional<double> position = pointerPosition(time, model.duration(), stripWidth()))
         pointerConstraint->setConstant(*position);

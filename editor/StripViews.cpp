@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
+
+#include "TimeText.h"
 
 namespace {
 
@@ -31,6 +36,49 @@ QPainterPath slotOutline(const QRectF& bounds, strip::RoundedCorners corners, do
     return path.united(plain);
 }
 
+// The strip as screen readers see it: a slider whose value is the playhead's time,
+// with the split markers as its items.
+class StripAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit StripAccessible(StripView* strip)
+        : QAccessibleWidget(strip, QAccessible::Slider)
+    {
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                   : QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return QCoreApplication::translate("StripView", "Timeline");
+        if (kind == QAccessible::Value)
+            return timeLabelText(strip()->playhead(), strip()->duration());
+        return QAccessibleWidget::text(kind);
+    }
+
+    QVariant currentValue() const override { return strip()->playhead(); }
+    void setCurrentValue(const QVariant& value) override { emit strip()->playheadRequested(value.toDouble()); }
+    QVariant maximumValue() const override { return strip()->duration(); }
+    QVariant minimumValue() const override { return 0.0; }
+    QVariant minimumStepSize() const override { return 0.0; }
+
+private:
+    StripView* strip() const { return static_cast<StripView*>(widget()); }
+};
+
+QAccessibleInterface* stripAccessibles(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("StripView") && object && object->isWidgetType())
+        return new StripAccessible(static_cast<StripView*>(object));
+    if (className == QLatin1String("SplitMarkerView") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::ListItem);
+    return nullptr;
+}
+
 } // namespace
 
 int viewTag(const QWidget* view)
@@ -47,6 +95,11 @@ StripView::StripView(QWidget* parent)
     : QWidget(parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    static const bool accessible = [] {
+        QAccessible::installFactory(stripAccessibles);
+        return true;
+    }();
+    Q_UNUSED(accessible)
 }
 
 void StripView::setCornerRadius(double value)
@@ -118,10 +171,23 @@ void StripView::showMarkers(const std::vector<double>& positions, std::optional<
     for (size_t k = 0; k < positions.size(); ++k) {
         SplitMarkerView* marker = markers[k];
         setViewTag(marker, int(k) + 1);
+        marker->setAccessibleName(
+            QCoreApplication::translate("StripView", "Split at %1").arg(preciseTimeText(positions[k] * videoDuration)));
         marker->setPosition(positions[k]);
         marker->setSelected(selected && *selected == int(k));
         marker->place(width(), height());
         marker->raise();
+    }
+}
+
+void StripView::setPlayhead(double seconds)
+{
+    if (seconds == playheadTime)
+        return;
+    playheadTime = seconds;
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, seconds);
+        QAccessible::updateAccessibility(&changed);
     }
 }
 

@@ -46,8 +46,16 @@ public:
     // takes presses a few points either side of its bar.
     std::optional<int> markerAt(double x) const;
 
+    // Where the playhead stands, in seconds: screen readers read the strip as a slider
+    // with this value, between 0 and the video's duration.
+    void setPlayhead(double seconds);
+    double playhead() const { return playheadTime; }
+    double duration() const { return videoDuration; }
+
 signals:
     void resized(QSize oldSize, QSize newSize);
+    // A screen reader set the slider's value.
+    void playheadRequested(double seconds);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -58,6 +66,7 @@ private:
 
     double radius = 8.0;
     double videoDuration = 0.0;
+    double playheadTime = 0.0;
     std::vector<ThumbnailView*> thumbnails;
     std::vector<SplitMarkerView*> markers;
 };

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QPointer>
@@ -507,12 +508,26 @@ private slots:
         QCOMPARE(h.player->time, std::floor(frame * 40.0) / 1000.0);
         QCOMPARE(h.outlet<QLabel>("frameReadoutLabel")->text().section(QStringLiteral(" · frame "), 1), QString::number(frame));
         QCOMPARE(h.label(), timeLabelText(frame * 0.04, 10.0));
+        // Screen readers read the strip as a slider at the playhead's time.
+        QAccessibleInterface* slider = QAccessible::queryAccessibleInterface(h.strip());
+        QCOMPARE(slider->role(), QAccessible::Slider);
+        QVERIFY(std::abs(slider->valueInterface()->currentValue().toDouble() - frame * 0.04) < 1e-9);
         // A split there puts exactly the frames stepped over in the first clip.
         QTest::keyClick(h.editor.get(), Qt::Key_S);
         QTest::keyClick(h.editor.get(), Qt::Key_S, Qt::ControlModifier);
         QTRY_COMPARE(h.editor->runningExports(), 0);
         const FakeCutter::Call first = cutter->recorded().front();
         QVERIFY2(std::abs(first.endTime - frame * 0.04) < 1e-9, qPrintable(QString::number(first.endTime, 'g', 17)));
+        // Its marker is an item named with its time; a value the screen reader sets
+        // moves the playhead there.
+        QStringList items;
+        for (int i = 0; i < slider->childCount(); ++i) {
+            if (slider->child(i)->role() == QAccessible::ListItem)
+                items << slider->child(i)->text(QAccessible::Name);
+        }
+        QCOMPARE(items, QStringList{QStringLiteral("Split at ") + preciseTimeText(frame * 0.04)});
+        slider->valueInterface()->setCurrentValue(1.0);
+        QCOMPARE(h.editor->playheadTime(), 1.0);
     }
 
     void resizeKeepsPlayAndPause()
