@@ -3,6 +3,7 @@
 #include <algorithm>
 
 extern "C" {
+#include <libavutil/intreadwrite.h>
 #include <libavutil/mathematics.h>
 }
 
@@ -34,16 +35,23 @@ CopiedStream::CopiedStream(StreamChoice choice, const AVStream* from, AVStream* 
     , origin(av_rescale_q(span.firstPts - span.lead, span.videoBase, from->time_base))
     , clipEnd(span.endPts == LATEST ? LATEST : av_rescale_q(span.endPts, span.videoBase, from->time_base))
     , fromTop(span.fromTop)
+    , keepFrom(clipStart)
 {
+}
+
+void CopiedStream::preRollFrom(int64_t from)
+{
+    keepFrom = std::min(from, clipStart);
+    delay = clipStart - keepFrom;
 }
 
 Outcome<void> CopiedStream::send(ClipMuxer& muxer, Packet packet)
 {
     if (packet) {
         if (packet->pts != NO_TIME)
-            packet->pts -= origin;
+            packet->pts += delay - origin;
         if (packet->dts != NO_TIME)
-            packet->dts -= origin;
+            packet->dts += delay - origin;
         packet->flags &= ~AV_PKT_FLAG_DISCARD;
     }
     Packet written = std::exchange(waiting, std::move(packet));
@@ -82,7 +90,7 @@ Outcome<void> CopiedStream::take(ClipMuxer& muxer, Packet packet)
         started = started || ((packet->flags & AV_PKT_FLAG_KEY) && pts >= clipStart);
         if (!started)
             return {};
-    } else if (pts < clipStart && !fromTop) {
+    } else if (pts < (what.role == Role::Sound ? keepFrom : clipStart) && !fromTop) {
         // A subtitle line shown across the split: this clip shows the rest of it.
         if (what.role != Role::Text || packet->duration <= 0 || pts + packet->duration <= clipStart)
             return {};
@@ -93,5 +101,16 @@ Outcome<void> CopiedStream::take(ClipMuxer& muxer, Packet packet)
     if (what.role == Role::Text && packet->duration > 0 && clipEnd != LATEST
         && packet->pts + packet->duration > clipEnd)
         packet->duration = clipEnd - packet->pts;
+    if (padEnd && packet->duration > 0 && clipEnd != LATEST && pts + packet->duration > clipEnd && codec->sample_rate > 0) {
+        // The next clip plays these samples: this one ends with its picture.
+        const auto past = uint32_t(av_rescale_q(pts + packet->duration - clipEnd, source->time_base, {1, codec->sample_rate}));
+        // Without memory for the note, the clip ends a few milliseconds late; the
+        // write after it says whether memory ran out.
+        if (uint8_t* skip = av_packet_new_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, 10)) {
+            AV_WL32(skip, 0);
+            AV_WL32(skip + 4, past);
+            skip[8] = skip[9] = 0;
+        }
+    }
     return send(muxer, std::move(packet));
 }

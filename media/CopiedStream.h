@@ -41,6 +41,15 @@ public:
     // The packet held back, for a last change before it is written; null when none is.
     Packet& held() { return waiting; }
 
+    // Opus sound in Matroska: the player drops the samples of the last packet past the
+    // clip's end as its padding.
+    void padToEnd() { padEnd = true; }
+    // And the clip's sound is decoded from `from`, before the clip's start, so that its
+    // first samples come out whole (the codec needs a pre-roll); the player drops the
+    // samples before the start as the track's codec delay, which the caller sets.
+    // Matroska counts that delay into the times: the first packet is at 0.
+    void preRollFrom(int64_t from);
+
 private:
     const StreamChoice what;
     const AVStream* const source;
@@ -49,6 +58,9 @@ private:
     const int64_t origin;    // the clip's time 0
     const int64_t clipEnd;   // the first picture after the clip
     const bool fromTop;
+    int64_t keepFrom;        // the first sound packet kept, in this stream's time base
+    int64_t delay = 0;       // how much later than their time packets are written
+    bool padEnd = false;     // the last packet's samples past the end are dropped
     bool started = false;
     bool finished = false;
     Packet waiting;

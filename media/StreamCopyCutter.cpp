@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 
 extern "C" {
+#include <libavutil/intreadwrite.h>
 #include <libavutil/mathematics.h>
 }
 
@@ -37,6 +39,8 @@ constexpr double SUBTITLE_MARGIN_SECONDS = 10.0;
 // Attempts at an MP4 whose movie box outgrew the room kept for it, each with four
 // times the room.
 constexpr int MOVIE_BOX_ATTEMPTS = 3;
+// Opus gives its first samples right only after 80 ms of sound decoded before them.
+constexpr int64_t OPUS_PRE_ROLL_MS = 80;
 
 // What tells that a file was changed: its size and the time of its last change, read
 // by its real name (QFileInfo would read another file for a name that is not UTF-8).
@@ -52,6 +56,37 @@ SourceStamp stampOf(const QString& path)
     if (::stat(fileNameBytes(path).constData(), &info) != 0)
         return {};
     return {qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+// The time of the last packet of the sound stream at least a pre-roll before start
+// (both in its time base), found on a read of its own; none when there is no such
+// packet or the file cannot be read there.
+std::optional<int64_t> preRollPacket(const QString& path, const CancelToken& cancel, int sound, AVRational base,
+                                     int64_t start)
+{
+    Outcome<InputFormat> look = openInput(path, &cancel);
+    if (!look)
+        return std::nullopt;
+    AVFormatContext* format = look.value().get();
+    const int64_t target = start - av_rescale_q(OPUS_PRE_ROLL_MS, AVRational{1, 1000}, base);
+    // A second before: a seek by the picture's index lands on a keyframe at or before.
+    av_seek_frame(format, -1, av_rescale_q(target, base, MICROSECONDS) - AV_TIME_BASE, AVSEEK_FLAG_BACKWARD);
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        format->streams[i]->discard = int(i) == sound ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    Packet packet(av_packet_alloc());
+    if (!packet)
+        return std::nullopt;
+    std::optional<int64_t> found;
+    while (av_read_frame(format, packet.get()) >= 0) {
+        const int64_t pts = packet->stream_index == sound ? packet->pts : NO_TIME;
+        av_packet_unref(packet.get());
+        if (pts == NO_TIME)
+            continue;
+        if (pts > target)
+            break;
+        found = pts;
+    }
+    return found;
 }
 
 // One clip: planned once, then written in one pass over the source (again, with more
@@ -79,6 +114,7 @@ private:
     Outcome<ClipMuxer::Ending> write(int64_t moovReserve);
     ClipSpan span() const;
     Outcome<void> position();
+    void preRollOpus(CopiedStream& sound, const AVStream* from, AVStream* to, const ClipSpan& clip) const;
     Outcome<void> copyPackets(
         ClipMuxer& muxer, std::vector<std::unique_ptr<CopiedStream>>& copied, VideoSplice& splice);
     Outcome<void> checkComplete(const SpliceTally& tally) const;
@@ -222,6 +258,8 @@ Outcome<ClipMuxer::Ending> ClipJob::write(int64_t moovReserve)
         copied.push_back(std::make_unique<CopiedStream>(choice, from, to.value(), clip));
         if (choice.role == Role::Picture)
             picture = copied.back().get();
+        if (choice.role == Role::Sound)
+            preRollOpus(*copied.back(), from, to.value(), clip);
     }
     if (const Outcome<void> started = muxer.writeHeader(input->metadata, videoStream->time_base, moovReserve); !started)
         return Result::failure(started.error());
@@ -229,6 +267,33 @@ Outcome<ClipMuxer::Ending> ClipJob::write(int64_t moovReserve)
     if (const Outcome<void> done = copyPackets(muxer, copied, splice); !done)
         return Result::failure(done.error());
     return muxer.finish();
+}
+
+// A later clip's Opus sound in Matroska starts decoding a pre-roll early; the track's
+// codec delay (in the header and in the codec's own set-up) drops what comes before
+// the clip's first picture, so that neighbouring clips join within a sample.
+void ClipJob::preRollOpus(CopiedStream& sound, const AVStream* from, AVStream* to, const ClipSpan& clip) const
+{
+    AVCodecParameters* codec = to->codecpar;
+    if (codec->codec_id != AV_CODEC_ID_OPUS || codec->sample_rate <= 0
+        || (container.muxer != QLatin1String("matroska") && container.muxer != QLatin1String("webm")))
+        return;
+    sound.padToEnd();
+    if (clip.fromTop)
+        return;
+    const int64_t start = av_rescale_q(clip.firstPts, clip.videoBase, from->time_base);
+    const std::optional<int64_t> first = preRollPacket(source, cancel, from->index, from->time_base, start);
+    if (!first)
+        return;
+    const int64_t delay = av_rescale_q(start - *first, from->time_base, AVRational{1, 48000});
+    if (delay <= 0 || delay > 0xffff)
+        return;
+    codec->initial_padding = int(delay);
+    // OpusHead: the pre-skip is the 16-bit little-endian count after the magic, the
+    // version and the channel count.
+    if (codec->extradata_size >= 19 && std::memcmp(codec->extradata, "OpusHead", 8) == 0)
+        AV_WL16(codec->extradata + 10, uint16_t(delay));
+    sound.preRollFrom(*first);
 }
 
 // Puts the demuxer before the first packet any stream of the clip needs.

@@ -259,6 +259,19 @@ inline int videoPackets(const QString& path)
                 "-of", "csv=p=0", path}).out.trimmed().section(QLatin1Char(','), 0, 0).toInt();
 }
 
+// How many samples (of one channel) a file's first sound track decodes to, as FFmpeg
+// plays it: codec delay and padding dropped.
+inline qint64 audioSamples(const QString& path)
+{
+    QProcess process;
+    process.start(QStringLiteral("ffmpeg"), {"-v", "error", "-nostdin", "-i", path, "-map", "0:a:0", "-ac", "1", "-f", "s16le", "-"});
+    qint64 bytes = 0;
+    while (process.waitForReadyRead(30000) || process.bytesAvailable() > 0)
+        bytes += process.readAllStandardOutput().size();
+    process.waitForFinished(30000);
+    return bytes / 2;
+}
+
 // The shown times of a file's keyframes, in seconds.
 inline QList<double> keyframeTimes(const QString& path)
 {
