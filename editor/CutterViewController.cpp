@@ -913,14 +913,15 @@ void CutterViewController::exportFinished(int id, const ExportSummary& summary)
 void CutterViewController::showFinishedAlert(const ExportSummary& summary, const QStringList& clips)
 {
     const QString folder = clips.isEmpty() ? QString() : homeRelative(QFileInfo(clips.first()).absolutePath());
-    QString text = summary.empty == 0
-        ? tr("Your videos were saved to %1.").arg(folder)
-        : tr("%n videos were saved to %1.", "", summary.inLibrary).arg(folder) + QLatin1Char(' ')
-            + tr("%n empty clips were skipped: their ranges hold no frame.", "", summary.empty);
-    if (summary.stopped > 0) {
+    QString text;
+    if (summary.stopped > 0)
         text = clips.isEmpty() ? tr("Stopped: no clip was saved.")
                                : tr("Stopped: %1 of %2 clips saved to %3.").arg(clips.size()).arg(summary.total).arg(folder);
-    }
+    else if (summary.empty == 0)
+        text = tr("Your videos were saved to %1.").arg(folder);
+    else
+        text = tr("%n videos were saved to %1.", "", summary.inLibrary).arg(folder) + QLatin1Char(' ')
+            + tr("%n empty clips were skipped: their ranges hold no frame.", "", summary.empty);
     QMessageBox* alert = showAlert(alertParent(), summary.stopped > 0 ? tr("Stopped") : tr("Finished"), text);
     if (!services.showInFolder || clips.isEmpty())
         return;
@@ -947,27 +948,16 @@ void CutterViewController::showFailureAlert(const ExportSummary& summary, std::v
         alert->setDetailedText(shownFileName(lines.join(QLatin1Char('\n'))));
 }
 
-// How much of what this editor is saving is written, from 0 to 1, each export
-// weighted by its number of clips.
-double CutterViewController::savedFraction() const
-{
-    double done = 0.0;
-    int total = 0;
-    for (const auto& [id, count] : exports) {
-        done += count.progress.fraction() * count.total;
-        total += count.total;
-    }
-    return total > 0 ? done / total : 0.0;
-}
-
 void CutterViewController::showProgress()
 {
     int done = 0;
     int total = 0;
+    double written = 0.0; // in clips: each export's share weighted by its number of clips
     bool stopping = false;
     for (const auto& [id, count] : exports) {
         done += count.done;
         total += count.total;
+        written += count.progress.fraction() * count.total;
         stopping = stopping || count.stopping;
     }
     if (total == 0)
@@ -982,7 +972,7 @@ void CutterViewController::showProgress()
     else if (total == 0)
         progressTimer->stop();
     ui->savingRow->setVisible(total > 0);
-    ui->exportProgressBar->setValue(int(std::lround(savedFraction() * ui->exportProgressBar->maximum())));
+    ui->exportProgressBar->setValue(total > 0 ? int(std::lround(written / total * ui->exportProgressBar->maximum())) : 0);
     ui->cancelExportButton->setEnabled(!stopping);
     const QString saving = stopping ? tr("Stopping…") : tr("Saving clips… %1 of %2").arg(done).arg(total);
     ui->exportProgressLabel->setVisible(total > 0);

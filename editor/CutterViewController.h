@@ -155,7 +155,6 @@ private:
     void showFailureAlert(const ExportSummary& summary, std::vector<ClipReport> failures);
     void showProgress();
     void showSaving();
-    double savedFraction() const;
     QString libraryNotice; // what holds the saving up, while it runs
     QString videoTitle;    // the video's name, shown shortened when the window is narrow
     QWidget* alertParent();
