@@ -141,7 +141,7 @@ bool moved(double from, double to)
 void keyframeNotes(const VideoJob& job, QTextStream& err)
 {
     const std::vector<ClipPreview>& clips = job.preview.clips;
-    err << SplitCommand::tr("Cutting at keyframes only (nothing is encoded again):") << "\n";
+    err << SplitCommand::tr("Cutting at keyframes only (the frames are copied as they are):") << "\n";
     int notes = 0;
     for (size_t k = 1; k < clips.size(); ++k) {
         if (clips[k].kind == ClipPreview::Kind::Failed || !moved(job.plan[k].startTime, clips[k].start))

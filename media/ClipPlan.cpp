@@ -127,9 +127,10 @@ Outcome<void> scanBack(Search& search, int64_t threshold, Settled settled)
 Outcome<std::optional<ScannedPacket>> keyAtOrBefore(Search& search, int64_t threshold)
 {
     std::optional<ScannedPacket> best;
-    const Outcome<void> scanned = scanBack(search, threshold, [&best, threshold](const Packets& packets, bool fromTop) {
+    const bool mayDropLeading = search.track.mayDropLeading;
+    const Outcome<void> scanned = scanBack(search, threshold, [&](const Packets& packets, bool fromTop) {
         for (const ScannedPacket& packet : packets) {
-            if (packet.clean && !packet.leading && packet.pts <= threshold)
+            if (packet.clean && (!packet.leading || mayDropLeading) && packet.pts <= threshold)
                 best = packet;
         }
         return best || fromTop;
@@ -296,12 +297,11 @@ Outcome<void> findCopyEnd(Search& search, ClipPlan& plan)
             }
         }
         // The last frames before the end are leading pictures of the keyframe this
-        // read began at (decoded after it, shown before it): the clip is encoded again
-        // whole. A tail decoded from an earlier keyframe would do, but GStreamer does
-        // not show the last pictures of such a tail after a copied stretch.
-        if (atCopyKey || packets.front().pts - 1 >= packets.front().dts)
+        // read began at (decoded after it, shown before it): the tail is decoded from
+        // the keyframe before.
+        if (atCopyKey)
             return copyNothing();
-        from = packets.front().pts - 1;
+        from = packets.front().dts - 1;
     }
     return copyNothing();
 }
@@ -321,6 +321,13 @@ PlanDecision onKeyframes(Search& search, ClipPlan plan, int64_t end)
     plan.copyKey = plan.openKey;
     plan.firstPts = plan.openKey.pts;
     plan.copyUntil = plan.endPts.value_or(std::numeric_limits<int64_t>::max());
+    // In an open GOP, the pictures shown before the end's keyframe are decoded after
+    // it: they are encoded again at the end of this clip, and left out of the next.
+    if (search.track.mayDropLeading) {
+        if (const Outcome<void> found = findCopyEnd(search, plan); !found)
+            return {PlanResult::Kind::Failed, {}, PlanProblem::Unreadable, found.error()};
+        plan.dropLeading = plan.copyKey && plan.copyKey->leading;
+    }
     return {PlanResult::Kind::Planned, plan, PlanProblem::None, {}};
 }
 
@@ -418,7 +425,7 @@ int64_t ClipPlanner::toTicks(double seconds) const
 
 // The picture's end as the file states it: the sound may run on after it, and a split
 // there leaves a clip with no picture. And how close to it a split may find no frame.
-TrackTiming ClipPlanner::timing() const
+TrackTiming ClipPlanner::timing(bool canReencode) const
 {
     const AVStream* stream = input->streams[video];
     TrackTiming track;
@@ -430,7 +437,7 @@ TrackTiming ClipPlanner::timing() const
     const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
     const double frame = rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.1;
     track.endSlack = av_rescale_q(std::llround(std::max(0.5, 4.0 * frame) * AV_TIME_BASE), MICROSECONDS, base);
-    track.mayDropLeading = mayDropLeading;
+    track.mayDropLeading = mayDropLeading && canReencode;
     return track;
 }
 
@@ -536,7 +543,7 @@ PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, boo
         startTime = 0.0;
     const std::optional<int64_t> end = std::isfinite(endTime) ? std::optional<int64_t>(toTicks(endTime)) : std::nullopt;
     const PlanDecision decision
-        = planClip(*this, timing(), toTicks(startTime), end, mode == CutMode::KeyframesOnly || !canReencode);
+        = planClip(*this, timing(canReencode), toTicks(startTime), end, mode == CutMode::KeyframesOnly || !canReencode);
     switch (decision.problem) {
     case PlanProblem::None:
         break;

@@ -133,7 +133,7 @@ private:
     Outcome<void> reopen();
     bool isClean(const AVPacket* packet) const;
     int64_t toTicks(double seconds) const;
-    TrackTiming timing() const;
+    TrackTiming timing(bool canReencode) const;
 
     QString source;
     const CancelToken* cancel = nullptr;

@@ -160,11 +160,34 @@ Outcome<void> VideoSplice::take(Packet packet)
         if (!plan.hasHead() && !FrameReencoder::decodesAlone(source, packet.get()))
             return Outcome<void>::failure(undecodableKeyframe(pts));
     }
+    if (keyAwaiting && pts >= plan.copyKey->pts && !(key && pts == plan.copyKey->pts)) {
+        if (Outcome<void> kept = keepAwaitingKey(); !kept)
+            return kept;
+    }
+    if (keyAwaiting && pts < plan.copyKey->pts)
+        leadingDts = dts;
     if (const Outcome<void> fed = feedEncoders(packet.get()); !fed)
         return fed;
     if (stage != Stage::Copy || pts < plan.copyKey->pts || pts >= plan.copyUntil)
         return {}; // encoded in the head or the tail
+    if (plan.dropLeading && key && pts == plan.copyKey->pts) {
+        keyAwaiting = std::move(packet);
+        return {};
+    }
     return keep(std::move(packet));
+}
+
+// The copy's first keyframe, once its leading pictures have been left out: it takes
+// the decode time of the last of them, so the copied frames decode at an even pace
+// (GStreamer loses the last pictures of an MP4 track whose first frame lasts longer).
+Outcome<void> VideoSplice::keepAwaitingKey()
+{
+    Packet key = std::move(keyAwaiting);
+    if (leadingDts != NO_TIME && leadingDts <= key->pts) {
+        key->dts = leadingDts;
+        delay = key->pts - leadingDts;
+    }
+    return keep(std::move(key));
 }
 
 // The head's decoder takes the packets up to the copy's first keyframe, and the
@@ -248,6 +271,10 @@ Outcome<void> VideoSplice::finish()
 {
     if (stage == Stage::Waiting || stage == Stage::Finished)
         return {};
+    if (keyAwaiting) {
+        if (Outcome<void> kept = keepAwaitingKey(); !kept)
+            return kept;
+    }
     stage = Stage::Finished;
     picture.finish();
     if (encoders.head) {

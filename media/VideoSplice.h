@@ -69,6 +69,7 @@ private:
 
     Outcome<void> feedEncoders(const AVPacket* packet);
     Outcome<void> keep(Packet packet);
+    Outcome<void> keepAwaitingKey();
     Outcome<void> sendCopied(Packet packet);
     Outcome<void> closeEncoder(std::unique_ptr<FrameReencoder>& encoder, bool afterCopy);
     Outcome<void> finishHead();
@@ -87,5 +88,7 @@ private:
     int64_t delay = 0;                // decode before show, of the copied frames
     int64_t lastDts = AV_NOPTS_VALUE; // of the last packet sent
     std::vector<Packet> copiedBeforeHeadEnds;
+    Packet keyAwaiting;                   // the copy's first keyframe, until its leading pictures are past
+    int64_t leadingDts = AV_NOPTS_VALUE; // of the last of them
     SpliceTally count;
 };

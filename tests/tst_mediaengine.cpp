@@ -193,10 +193,12 @@ private slots:
         // them to the head.
         const QString cra = "I0 P3 B1 B2 I6 B4 B5 P9 B7 B8 I12 B10 B11 P15 B13 B14";
         QTest::newRow("among a CRA's leading pictures") << cra << "exact, dropping" << 4LL << 8LL << "from 4 open 0 copy 6 until 7 tail 6 dropping";
-        QTest::newRow("ending among a CRA's leading pictures") << cra << "exact, dropping" << 4LL << 11LL << "from 4 open 0 copy - until -";
+        // Ending on a CRA or among its leading pictures: they are decoded after it, so
+        // the tail is decoded from the CRA before.
+        QTest::newRow("ending among a CRA's leading pictures") << cra << "exact, dropping" << 4LL << 11LL << "from 4 open 0 copy 6 until 10 tail 6 dropping";
         QTest::newRow("leading pictures kept: no copy") << cra << "exact" << 4LL << 11LL << "from 4 open 0 copy - until -";
-        QTest::newRow("keyframes: a CRA with leading pictures is passed") << cra << "keyframes, dropping" << 8LL << -1LL
-                                                                          << "from 0 open 0 copy 0 until -";
+        QTest::newRow("keyframes: at CRAs, leading pictures to the clip before") << cra << "keyframes, dropping" << 8LL << 14LL
+                                                                                 << "from 6 open 6 copy 6 until 10 tail 6 dropping";
         QTest::newRow("keyframes: the end's keyframe unreadable") << "I0 P1 P2 X3 P4 I5 P6 K7 P8 P9 P10 P11" << "keyframes"
                                                                   << 5LL << 9LL << "failed: unreadable";
         QTest::newRow("no keyframe a decoder can start at") << "K0 P1 P2" << "exact" << 1LL << -1LL << "failed: no first keyframe";
@@ -360,8 +362,12 @@ private slots:
         QTest::newRow("H.264 with B-frames") << "h264.mp4" << QList<double>{2.0, 3.33, 4.04, 5.00004, 7.96, 9.95} << false << "mp4" << 60;
         // Between keyframes, and on one (it starts the clip).
         QTest::newRow("H.264, keyframes only") << "h264.mp4" << QList<double>{3.33, 4.0, 6.71} << true << "mp4" << 100;
-        // 1.96 is a leading picture of the CRA picture at 2.0: decoded after it, shown before.
-        QTest::newRow("HEVC") << "hevc.mp4" << QList<double>{1.96, 3.33, 6.71, 9.91, 9.95} << false << "mp4" << 60;
+        // 1.96 is a leading picture of the CRA picture at 2.0: decoded after it, shown
+        // before. A clip that ends on a CRA (4.0) encodes the CRA's leading pictures
+        // again; the next one leaves them out.
+        QTest::newRow("HEVC") << "hevc.mp4" << QList<double>{1.96, 3.33, 4.0, 6.71, 9.91, 9.95} << false << "mp4" << 60;
+        // Keyframe mode splits at CRAs too.
+        QTest::newRow("HEVC, keyframes only") << "hevc.mp4" << QList<double>{3.33, 6.0} << true << "mp4" << 90;
         QTest::newRow("HEVC, 10 bits") << "hevc10.mp4" << QList<double>{1.3, 2.5} << false << "mp4" << 50;
         QTest::newRow("variable frame rate") << "vfr.mp4" << QList<double>{1.01, 5.55, 9.0} << false << "mp4" << 50;
         // Every keyframe has pictures decoded after it that refer back across it: only

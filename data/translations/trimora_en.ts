@@ -551,7 +551,7 @@ The command line needs no display: trimora split VIDEO --parts N
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Cutting at keyframes only (nothing is encoded again):</source>
+        <source>Cutting at keyframes only (the frames are copied as they are):</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
