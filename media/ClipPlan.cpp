@@ -37,6 +37,21 @@ bool containsNal(const AVPacket* packet, int lengthSize, bool (*wanted)(int))
     });
 }
 
+// Whether the packet's first H.264 slice is an IDR slice, or an I slice.
+bool startsWithIntraSlice(const AVPacket* packet, int lengthSize)
+{
+    const auto units = lengthSize > 0 ? lengthPrefixedNalUnits(packet->data, packet->size, lengthSize) : std::nullopt;
+    const std::vector<QByteArray> list = units ? *units : annexBNalUnits(packet->data, packet->size);
+    for (const QByteArray& unit : list) {
+        const int type = h264NalType(unit);
+        if (type == 5)
+            return true;
+        if (type == 1)
+            return h264SliceType(unit).value_or(-1) % 5 == 2;
+    }
+    return false;
+}
+
 } // namespace
 
 void markLeading(std::vector<ScannedPacket>& packets)
@@ -402,9 +417,11 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, c
     if (codec->codec_id == AV_CODEC_ID_H264 || codec->codec_id == AV_CODEC_ID_HEVC)
         self->lengthSize = FrameReencoder::unitFraming(codec).value_or(4);
     // HEVC's leading pictures are never references for the pictures after them, nor
-    // are MPEG-2's B-frames, so a copy may start at any IRAP picture or I-frame of an
-    // open GOP and leave them out.
-    self->mayDropLeading = codec->codec_id == AV_CODEC_ID_HEVC || codec->codec_id == AV_CODEC_ID_MPEG2VIDEO;
+    // are MPEG-2's B-frames, nor those of an H.264 recovery point for the pictures
+    // shown after it, so a copy may start at any IRAP picture or I-frame of an open
+    // GOP and leave them out.
+    self->mayDropLeading = codec->codec_id == AV_CODEC_ID_HEVC || codec->codec_id == AV_CODEC_ID_MPEG2VIDEO
+        || codec->codec_id == AV_CODEC_ID_H264;
     return Outcome<std::unique_ptr<ClipPlanner>>(std::move(self));
 }
 
@@ -447,9 +464,10 @@ bool ClipPlanner::isClean(const AVPacket* packet) const
         return false;
     switch (input->streams[video]->codecpar->codec_id) {
     case AV_CODEC_ID_H264:
-        // An open-GOP I picture is marked as a keyframe too, but the pictures after
-        // it may refer to pictures before it; only an IDR starts afresh.
-        return containsNal(packet, lengthSize, [](int header) { return (header & 0x1f) == 5; });
+        // An IDR picture, or the I picture of an open GOP, which the file marks as a
+        // keyframe (a recovery point): a copy that starts there is made to start
+        // with an IDR picture.
+        return startsWithIntraSlice(packet, lengthSize);
     case AV_CODEC_ID_HEVC:
         return containsNal(packet, lengthSize, [](int header) {
             const int type = (header >> 1) & 0x3f;

@@ -145,6 +145,19 @@ std::optional<int> h264ParameterSetId(const QByteArray& unit)
     return std::nullopt;
 }
 
+std::optional<int> h264SliceType(const QByteArray& unit)
+{
+    const int type = h264NalType(unit);
+    if ((type != 1 && type != 5) || unit.size() < 2)
+        return std::nullopt;
+    BitReader reader(unit, 1);
+    const std::optional<unsigned> firstMacroblock = reader.unsignedGolomb();
+    const std::optional<unsigned> sliceType = firstMacroblock ? reader.unsignedGolomb() : std::nullopt;
+    if (!sliceType || *sliceType > 9)
+        return std::nullopt;
+    return int(*sliceType);
+}
+
 std::optional<AvcConfig> AvcConfig::parse(const QByteArray& record)
 {
     const auto* data = reinterpret_cast<const uint8_t*>(record.constData());

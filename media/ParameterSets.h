@@ -24,6 +24,9 @@ int hevcNalType(const QByteArray& unit);
 // The id an H.264 SPS or PPS declares (seq_parameter_set_id, pic_parameter_set_id).
 std::optional<int> h264ParameterSetId(const QByteArray& unit);
 
+// An H.264 slice's slice_type (0-9).
+std::optional<int> h264SliceType(const QByteArray& unit);
+
 // An H.264 decoder configuration record (avcC), as MP4 and Matroska store it.
 struct AvcConfig {
     uint8_t profile = 0;

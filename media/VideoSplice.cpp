@@ -157,24 +157,79 @@ Outcome<void> VideoSplice::take(Packet packet)
     if (plan.copyKey && key && pts == plan.copyKey->pts) {
         stage = Stage::Copy;
         delay = std::max<int64_t>(0, pts - dts);
-        if (!plan.hasHead() && !FrameReencoder::decodesAlone(source, packet.get()))
+        const std::vector<QByteArray> units = unitsOf(packet.get());
+        if (source->codecpar->codec_id == AV_CODEC_ID_H264
+            && std::none_of(units.begin(), units.end(), [](const QByteArray& unit) { return h264NalType(unit) == 5; }))
+            restarted.emplace(sourceParameterSets());
+        else if (!plan.hasHead() && !FrameReencoder::decodesAlone(source, packet.get()))
             return Outcome<void>::failure(undecodableKeyframe(pts));
     }
     if (keyAwaiting && pts >= plan.copyKey->pts && !(key && pts == plan.copyKey->pts)) {
         if (Outcome<void> kept = keepAwaitingKey(); !kept)
             return kept;
     }
-    if (keyAwaiting && pts < plan.copyKey->pts)
+    if (stage == Stage::Copy && pts < plan.copyKey->pts && dts > plan.copyKey->dts) {
         leadingDts = dts;
+        if (restarted)
+            restarted->leaveOut(unitsOf(packet.get()));
+    }
     if (const Outcome<void> fed = feedEncoders(packet.get()); !fed)
         return fed;
     if (stage != Stage::Copy || pts < plan.copyKey->pts || pts >= plan.copyUntil)
         return {}; // encoded in the head or the tail
+    if (restarted) {
+        if (Outcome<void> renumbered = restart(packet); !renumbered)
+            return renumbered;
+    }
     if (plan.dropLeading && key && pts == plan.copyKey->pts) {
         keyAwaiting = std::move(packet);
         return {};
     }
     return keep(std::move(packet));
+}
+
+std::vector<QByteArray> VideoSplice::unitsOf(const AVPacket* packet) const
+{
+    const int lengthSize = hevcLengthSize(source->codecpar);
+    if (lengthSize == 0)
+        return annexBNalUnits(packet->data, packet->size);
+    return lengthPrefixedNalUnits(packet->data, packet->size, lengthSize).value_or(std::vector<QByteArray>{});
+}
+
+std::vector<QByteArray> VideoSplice::sourceParameterSets() const
+{
+    const AVCodecParameters* codec = source->codecpar;
+    if (hevcLengthSize(codec) == 0)
+        return annexBNalUnits(codec->extradata, codec->extradata_size);
+    const std::optional<AvcConfig> config = AvcConfig::parse(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size));
+    if (!config)
+        return {};
+    std::vector<QByteArray> sets = config->sequenceSets;
+    sets.insert(sets.end(), config->pictureSets.begin(), config->pictureSets.end());
+    return sets;
+}
+
+// A copied H.264 picture numbered on from the copy's first, made an IDR picture.
+Outcome<void> VideoSplice::restart(Packet& packet)
+{
+    const std::optional<std::vector<QByteArray>> units = restarted->rewrite(unitsOf(packet.get()));
+    if (!units) {
+        const int64_t start = source->start_time != NO_TIME ? source->start_time : 0;
+        return encoders.problem.fail<void>(
+            QCoreApplication::translate("StreamCopyCutter",
+                                        "the pictures after its keyframe at %1 s refer to others in a way Trimora "
+                                        "cannot follow; cut it at an earlier keyframe.")
+                .arg(double(plan.copyKey->pts - start) * av_q2d(source->time_base), 0, 'f', 2));
+    }
+    Packet rebuilt(av_packet_alloc());
+    const QByteArray framed = lengthPrefixed(*units, hevcLengthSize(source->codecpar));
+    if (!rebuilt || av_new_packet(rebuilt.get(), int(framed.size())) < 0 || av_packet_copy_props(rebuilt.get(), packet.get()) < 0)
+        return Outcome<void>::failure(encoders.problem.outOfMemory());
+    std::memcpy(rebuilt->data, framed.constData(), size_t(framed.size()));
+    rebuilt->stream_index = packet->stream_index;
+    packet = std::move(rebuilt);
+    return {};
 }
 
 // The copy's first keyframe, once its leading pictures have been left out: it takes

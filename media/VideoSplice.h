@@ -12,6 +12,7 @@
 #include "CutProblem.h"
 #include "FfmpegSupport.h"
 #include "FrameReencoder.h"
+#include "H264Restart.h"
 
 // The encoders a clip's plan needs, opened before the clip's file is begun: the file's
 // header carries the parameter sets of the frames they make. The head's encoder is
@@ -70,6 +71,9 @@ private:
     Outcome<void> feedEncoders(const AVPacket* packet);
     Outcome<void> keep(Packet packet);
     Outcome<void> keepAwaitingKey();
+    std::vector<QByteArray> unitsOf(const AVPacket* packet) const;
+    std::vector<QByteArray> sourceParameterSets() const;
+    Outcome<void> restart(Packet& packet);
     Outcome<void> sendCopied(Packet packet);
     Outcome<void> closeEncoder(std::unique_ptr<FrameReencoder>& encoder, bool afterCopy);
     Outcome<void> finishHead();
@@ -90,5 +94,7 @@ private:
     std::vector<Packet> copiedBeforeHeadEnds;
     Packet keyAwaiting;                   // the copy's first keyframe, until its leading pictures are past
     int64_t leadingDts = AV_NOPTS_VALUE; // of the last of them
+    // The copy starts at an H.264 I picture of an open GOP, made an IDR picture.
+    std::optional<H264Restart> restarted;
     SpliceTally count;
 };

@@ -180,10 +180,15 @@ struct Frame {
 
 // Every picture of the first video stream, decoded as a player shows it (rotation
 // applied, edit lists honoured), in presentation order.
-inline QList<Frame> videoFrames(const QString& path)
+// With complaints, what the decoder said was wrong with the stream (a reference it
+// could not find, say).
+inline QList<Frame> videoFrames(const QString& path, QString* complaints = nullptr)
 {
-    const QString out = run({"ffmpeg", "-v", "error", "-nostdin", "-i", path, "-map", "0:v:0", "-fps_mode",
-                             "passthrough", "-enc_time_base", "-1", "-f", "framemd5", "-"}).out;
+    const Run decoded = run({"ffmpeg", "-v", "error", "-nostdin", "-i", path, "-map", "0:v:0", "-fps_mode",
+                             "passthrough", "-enc_time_base", "-1", "-f", "framemd5", "-"});
+    const QString& out = decoded.out;
+    if (complaints)
+        *complaints = decoded.err;
     QList<Frame> frames;
     double timeBase = 1.0;
     for (const QString& line : out.split(QLatin1Char('\n'))) {
@@ -276,10 +281,14 @@ inline qint64 audioSamples(const QString& path)
 inline QList<double> keyframeTimes(const QString& path)
 {
     QList<double> times;
-    const QString out = run({"ffprobe", "-v", "error", "-select_streams", "v:0", "-skip_frame", "nokey", "-show_entries",
-                             "frame=pts_time", "-of", "csv=p=0", path}).out;
-    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        times << line.toDouble();
+    // As the file marks them: decoding only keyframes shows an open GOP's out of order.
+    const QString out = run({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "packet=pts_time,flags",
+                             "-of", "csv=p=0", path}).out;
+    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (line.section(QLatin1Char(','), 1).startsWith(QLatin1Char('K')))
+            times << line.section(QLatin1Char(','), 0, 0).toDouble();
+    }
+    std::sort(times.begin(), times.end());
     return times;
 }
 

@@ -185,12 +185,13 @@ private slots:
         QTest::newRow("keyframes: ends exactly on keyframes") << closed << "keyframes" << 6LL << 12LL << "from 6 open 6 copy 6 until 12";
         QTest::newRow("keyframes: both ends on one keyframe") << closed << "keyframes" << 7LL << 10LL << "empty at 6";
         QTest::newRow("keyframes: before the first") << closed << "keyframes" << -3LL << 4LL << "empty at 0";
-        // An open GOP (H.264): only the first I picture starts afresh.
+        // Keyframes a decoder cannot start at (marked so, but not I pictures): only the
+        // first starts afresh.
         const QString open = "I0 P3 B1 B2 K6 B4 B5 P9 B7 B8 K12 B10 B11 P15 B13 B14";
-        QTest::newRow("open GOP: all encoded again") << open << "exact" << 7LL << 13LL << "from 7 open 0 copy - until -";
-        QTest::newRow("open GOP, keyframes: back to the IDR") << open << "keyframes" << 7LL << -1LL << "from 0 open 0 copy 0 until -";
-        // HEVC CRA pictures with leading pictures: a copy may start at one and leave
-        // them to the head.
+        QTest::newRow("no keyframe to copy from: all encoded again") << open << "exact" << 7LL << 13LL << "from 7 open 0 copy - until -";
+        QTest::newRow("keyframes: back to the first") << open << "keyframes" << 7LL << -1LL << "from 0 open 0 copy 0 until -";
+        // HEVC CRA pictures, and H.264 I pictures of open GOPs, with leading pictures:
+        // a copy may start at one and leave them to the head.
         const QString cra = "I0 P3 B1 B2 I6 B4 B5 P9 B7 B8 I12 B10 B11 P15 B13 B14";
         QTest::newRow("among a CRA's leading pictures") << cra << "exact, dropping" << 4LL << 8LL << "from 4 open 0 copy 6 until 7 tail 6 dropping";
         // Ending on a CRA or among its leading pictures: they are decoded after it, so
@@ -370,9 +371,13 @@ private slots:
         QTest::newRow("HEVC, keyframes only") << "hevc.mp4" << QList<double>{3.33, 6.0} << true << "mp4" << 90;
         QTest::newRow("HEVC, 10 bits") << "hevc10.mp4" << QList<double>{1.3, 2.5} << false << "mp4" << 50;
         QTest::newRow("variable frame rate") << "vfr.mp4" << QList<double>{1.01, 5.55, 9.0} << false << "mp4" << 50;
-        // Every keyframe has pictures decoded after it that refer back across it: only
-        // an IDR picture starts a copy, so all is encoded again.
-        QTest::newRow("open GOP") << "opengop.mp4" << QList<double>{1.95, 2.01, 5.5} << false << "mp4" << 0;
+        // Every keyframe but the first has pictures decoded after it that refer back
+        // across it: a copy starts at one as an IDR picture and leaves them to the
+        // head; 3.96 ends a frame before a keyframe, 6.0 on one.
+        QTest::newRow("open GOP") << "opengop.mp4" << QList<double>{1.95, 2.01, 3.96, 6.0, 7.5} << false << "mp4" << 60;
+        QTest::newRow("open GOP, keyframes only") << "opengop.mp4" << QList<double>{3.3, 6.0} << true << "mp4" << 90;
+        // Its picture starts 21 ms after its sound: splits between frames either way.
+        QTest::newRow("open GOP in MPEG-TS") << "opengop.ts" << QList<double>{1.03, 2.51, 3.95} << false << "mp4" << 50;
         QTest::newRow("QuickTime") << "apple.mov" << QList<double>{3.33, 6.71} << false << "mov" << 60;
         QTest::newRow("Matroska") << "h264.mkv" << QList<double>{3.33, 6.71} << false << "mkv" << 60;
         // Its picture starts 21 ms after its sound: splits between frames either way;
@@ -442,8 +447,10 @@ private slots:
             }
             QVERIFY2(result.kind == CutResult::Kind::Written, qPrintable(result.error));
             QCOMPARE(result.extension, extension);
-            const QList<oracle::Frame> clip = oracle::videoFrames(path);
+            QString complaints;
+            const QList<oracle::Frame> clip = oracle::videoFrames(path, &complaints);
             QCOMPARE(int(clip.size()), end - first);
+            QVERIFY2(complaints.isEmpty(), qPrintable(complaints));
             QCOMPARE(oracle::videoPackets(path), int(clip.size()));
             QCOMPARE(oracle::gstreamerPictures(path), int(clip.size()));
             // The picture's edit starts at the first sample's shown time, whatever the

@@ -44,6 +44,10 @@ ff -f lavfi -i "testsrc2=size=320x240:rate=30:duration=10" -f lavfi -i "$audio" 
 # Open GOPs: pictures after a keyframe may refer back across it.
 ff -f lavfi -i "$video" -f lavfi -i "$audio" $x264 -x264-params open-gop=1:keyint=50:min-keyint=50:scenecut=0 \
    -bf 3 $aac opengop.mp4
+# The same in MPEG-TS, as a broadcast recording: parameter sets in band, CAVLC
+# entropy coding and weighted prediction.
+ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" -f lavfi -i "$audio" -t 6 $x264 \
+   -x264-params open-gop=1:keyint=50:min-keyint=50:scenecut=0:cabac=0:weightp=2 -bf 3 $aac opengop.ts
 # A QuickTime movie with Apple's own metadata keys, its colours said to be BT.709 as a
 # phone's are.
 ff -f lavfi -i "$video" -f lavfi -i "$audio" $x264 -g 50 -bf 2 $aac -movflags +use_metadata_tags \
