@@ -333,12 +333,20 @@ PlanDecision onKeyframes(Search& search, ClipPlan plan, int64_t end)
         if (*plan.endPts <= plan.firstPts) // both ends on one frame: said where
             return {PlanResult::Kind::Empty, plan, PlanProblem::None, {}};
     }
-    plan.copyKey = plan.openKey;
-    plan.firstPts = plan.openKey.pts;
+    // A keyframe the file's edit list hides (a video cut mid-GOP by another tool): the
+    // frames from the first one shown up to the next keyframe are encoded again.
+    const bool hidden = plan.openKey.pts < search.track.shownFrom && search.track.mayEncode;
     plan.copyUntil = plan.endPts.value_or(std::numeric_limits<int64_t>::max());
+    if (hidden) {
+        if (const Outcome<void> found = findCopyKey(search, plan); !found)
+            return {PlanResult::Kind::Failed, {}, PlanProblem::Unreadable, found.error()};
+    } else {
+        plan.copyKey = plan.openKey;
+        plan.firstPts = plan.openKey.pts;
+    }
     // In an open GOP, the pictures shown before the end's keyframe are decoded after
     // it: they are encoded again at the end of this clip, and left out of the next.
-    if (search.track.mayDropLeading) {
+    if (search.track.mayDropLeading || hidden) {
         if (const Outcome<void> found = findCopyEnd(search, plan); !found)
             return {PlanResult::Kind::Failed, {}, PlanProblem::Unreadable, found.error()};
         plan.dropLeading = plan.copyKey && plan.copyKey->leading;
@@ -364,7 +372,7 @@ PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t st
         const Outcome<std::optional<ScannedPacket>> key = keyAtOrBefore(search, threshold);
         if (!key)
             return unreadable(key.error());
-        threshold = key.value() ? key.value()->pts : EARLIEST;
+        threshold = key.value() ? std::max(key.value()->pts, track.shownFrom) : EARLIEST;
     }
     const PlanDecision first = planStart(search, threshold);
     if (first.kind == PlanResult::Kind::Failed)
@@ -455,6 +463,8 @@ TrackTiming ClipPlanner::timing(bool canReencode) const
     const double frame = rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.1;
     track.endSlack = av_rescale_q(std::llround(std::max(0.5, 4.0 * frame) * AV_TIME_BASE), MICROSECONDS, base);
     track.mayDropLeading = mayDropLeading && canReencode;
+    track.mayEncode = canReencode;
+    track.shownFrom = origin;
     return track;
 }
 

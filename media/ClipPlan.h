@@ -74,6 +74,9 @@ struct TrackTiming {
     int64_t knownEnd = std::numeric_limits<int64_t>::max(); // the picture's end as the file states it
     int64_t endSlack = 0; // a split this close to knownEnd may find no frame after it
     bool mayDropLeading = false; // a copy may start at a keyframe and leave out its leading pictures
+    bool mayEncode = false;      // frames may be encoded again, even in keyframe mode
+    // The first time shown: frames before it are hidden by the file's edit list.
+    int64_t shownFrom = std::numeric_limits<int64_t>::min() / 2;
 };
 
 // Why a clip could not be planned.

@@ -378,6 +378,10 @@ private slots:
         QTest::newRow("open GOP, keyframes only") << "opengop.mp4" << QList<double>{3.3, 6.0} << true << "mp4" << 90;
         // Its picture starts 21 ms after its sound: splits between frames either way.
         QTest::newRow("open GOP in MPEG-TS") << "opengop.ts" << QList<double>{1.03, 2.51, 3.95} << false << "mp4" << 50;
+        // Its edit list hides the first 1.3 s of its first GOP: keyframe mode encodes the
+        // frames from the first one shown to the next keyframe.
+        QTest::newRow("edit list starting mid-GOP") << "editlist.mp4" << QList<double>{0.5, 3.0} << false << "mp4" << 50;
+        QTest::newRow("edit list starting mid-GOP, keyframes only") << "editlist.mp4" << QList<double>{0.5, 3.0} << true << "mp4" << 80;
         QTest::newRow("QuickTime") << "apple.mov" << QList<double>{3.33, 6.71} << false << "mov" << 60;
         QTest::newRow("Matroska") << "h264.mkv" << QList<double>{3.33, 6.71} << false << "mkv" << 60;
         // Its picture starts 21 ms after its sound: splits between frames either way;

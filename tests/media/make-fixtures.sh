@@ -63,6 +63,8 @@ ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" -f lavfi -i "$audio" -
 # AV1 in MP4, keyframes a second apart.
 SVT_LOG=1 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=4" -f lavfi -i "$audio" -t 4 -c:v libsvtav1 -preset 12 -g 25 \
    $aac av1.mp4
+# Cut by another tool 1.3 s into a GOP: an edit list hides the frames before.
+ff -ss 1.3 -i h264.mp4 -c copy editlist.mp4
 # Matroska with H.264 and AAC.
 ff -i h264.mp4 -c copy h264.mkv
 # MPEG-TS as a camcorder records it (AVCHD .mts): start codes, no index, a clock
