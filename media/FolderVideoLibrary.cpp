@@ -586,8 +586,13 @@ Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> FolderVideoLibrary::createWo
             return refuse(errno);
         }
         // Locked for as long as it is open, and only then a ".part" the sweep looks at.
-        // Without working locks on this filesystem the sweep waits a day instead.
-        if (const int error = tryLock(fd.get()); error != 0)
+        // Without working locks on this filesystem the sweep waits a day instead. Another
+        // Trimora's sweep may take an unlocked claim first (ours, between its making and
+        // its locking, looks like one whose maker was killed there): it removes it, and
+        // we claim another name.
+        if (const int error = tryLock(fd.get()); error == EAGAIN)
+            continue;
+        else if (error != 0)
             qCInfo(lcMedia) << "working files cannot be locked in" << root << systemError(error);
         struct stat existing {};
         const bool renamed =
@@ -597,7 +602,7 @@ Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> FolderVideoLibrary::createWo
         if (!renamed) {
             const int error = errno;
             ::unlink(claim.constData());
-            if (error == EEXIST)
+            if (error == EEXIST || error == ENOENT) // ENOENT: a sweep removed it
                 continue;
             return refuse(error);
         }
@@ -651,12 +656,13 @@ void FolderVideoLibrary::removeLeftovers() const
             || opened.st_ino != named.st_ino)
             continue;
         // Its writer holds its lock while it runs, wherever it runs: a lock we can take
-        // is one nobody holds. A ".new" was killed before it was locked, or is being
-        // made this moment; only a day tells which.
+        // is one nobody holds. An unlocked ".new" was killed before it was locked, or is
+        // being made this moment; its maker, finding it gone or locked by us, claims
+        // another name.
         const int locked = tryLock(file.get());
         if (locked == EAGAIN)
             continue;
-        if ((locked != 0 || kind == WorkingName::Claim) && !untouchedForADay(opened))
+        if (locked != 0 && !untouchedForADay(opened))
             continue;
         qCInfo(lcMedia) << "removing the working file of a stopped export:" << entry->d_name;
         ::unlinkat(folderFd, entry->d_name, 0);

@@ -130,9 +130,11 @@ private slots:
         QTest::newRow("a pipe of that name") << part << "fifo" << false;
         QTest::newRow("a link of that name") << part << "link" << false;
         QTest::newRow("a folder of that name") << part << "folder" << false;
-        // Made and not yet locked: the writer may be this moment between the two.
-        QTest::newRow("a file being made") << ".trimora-MACHINE-4242-a1b2c3d4.new" << "file" << false;
-        QTest::newRow("a file being made a day ago") << ".trimora-MACHINE-4242-a1b2c3d4.new" << "old file" << true;
+        // Made and never locked: its writer was killed between the two (or is there this
+        // moment, and claims another name when it finds it gone). Once locked, it lives.
+        const QString claim = QStringLiteral(".trimora-MACHINE-4242-a1b2c3d4.new");
+        QTest::newRow("a file made and never locked") << claim << "file" << true;
+        QTest::newRow("a file being made") << claim << "locked" << false;
         QTest::newRow("not one of ours") << ".trimora-notes.part" << "file" << false;
         QTest::newRow("a process field with a space") << ".trimora-MACHINE- 999995-a1b2c3d4.part" << "file" << false;
         QTest::newRow("a process field with a sign") << ".trimora-MACHINE-+999994-a1b2c3d4.part" << "file" << false;
