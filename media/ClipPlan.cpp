@@ -203,6 +203,17 @@ PlanDecision planStart(Search& search, int64_t threshold)
     return *result;
 }
 
+// The bytes of the frames shown from `from` up to (not including) `until`.
+int64_t bytesShown(const Packets& packets, int64_t from, int64_t until)
+{
+    int64_t bytes = 0;
+    for (const ScannedPacket& packet : packets) {
+        if (packet.pts >= from && packet.pts < until)
+            bytes += packet.size;
+    }
+    return bytes;
+}
+
 // The first keyframe from the clip's first frame on where copying can begin.
 Outcome<void> findCopyKey(Search& search, ClipPlan& plan)
 {
@@ -222,13 +233,16 @@ Outcome<void> findCopyKey(Search& search, ClipPlan& plan)
                 // its shown time.
                 if (packets.back().dts >= packet.pts || packets.back().dts <= plan.firstPts + ahead) {
                     plan.copyKey = packet;
+                    plan.headBytes = bytesShown(packets, plan.firstPts, packet.pts);
                     return {};
                 }
             }
         }
         const bool reachedEnd = packets.empty() || packets.back().dts <= plan.firstPts + ahead;
-        if (reachedEnd || packets.back().dts >= limit)
+        if (reachedEnd || packets.back().dts >= limit) {
+            plan.headBytes = bytesShown(packets, plan.firstPts, limit);
             return {};
+        }
     }
 }
 
@@ -308,6 +322,7 @@ Outcome<void> findCopyEnd(Search& search, ClipPlan& plan)
         for (size_t i = stop; i-- > 0;) {
             if (packets[i].clean) {
                 plan.tailKey = packets[i];
+                plan.tailBytes = bytesShown(packets, plan.copyUntil, end);
                 return {};
             }
         }
@@ -534,7 +549,7 @@ Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t unti
         const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
         // A seek lands on a keyframe; anything read before one cannot be decoded.
         if (key || !first)
-            packets.push_back({packet->pts, dts, key, isClean(packet.get()), false});
+            packets.push_back({packet->pts, dts, key, isClean(packet.get()), false, packet->size});
         first = first && !key;
         av_packet_unref(packet.get());
         if (dts > until)

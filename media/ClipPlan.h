@@ -27,6 +27,7 @@ struct ScannedPacket {
     bool key = false;     // the container marks it as a keyframe
     bool clean = false;   // a decoder can start here (H.264 IDR, HEVC IRAP, any VP8/VP9 key)
     bool leading = false; // frames decoded after it are shown before it (open GOP)
+    int size = 0;         // bytes
 };
 
 struct ClipPlan {
@@ -39,6 +40,9 @@ struct ClipPlan {
     // The copy leaves out the pictures shown before copyKey that are decoded after it
     // (HEVC leading pictures); the head holds them, encoded again.
     bool dropLeading = false;
+    // The bytes of the source's frames that the head and the tail replace (0: not known).
+    int64_t headBytes = 0;
+    int64_t tailBytes = 0;
 
     bool hasHead() const { return !copyKey || copyKey->pts > firstPts; }
     bool hasTail() const { return copyKey && endPts && copyUntil < *endPts; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -65,17 +66,44 @@ const char* h264ProfileName(int profile)
 // not see where one kind ends. These settings give about 40 dB PSNR or more on camera
 // footage. No reordering (B-frames) and no look-ahead: a frame in, a packet out, so
 // memory stays small and decode times never need to run ahead of shown times.
-void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int parameterSetId, Dictionary& options)
+// The frames encoded again aim at the bytes of the source's frames they replace, so a
+// clip is about the size of its stretch of the source (a little more: the first of
+// them is a keyframe the source did not have there). Every frame stays at or under a
+// quantiser that keeps it near 40 dB, even where that costs more.
+constexpr double BUDGET_SHARE = 1.0;
+constexpr int FINEST_QUALITY_FLOOR = 28;
+
+// The average bit rate that spends the budget, with a buffer that holds all of it.
+bool aimAt(AVCodecContext* context, EncodingBudget budget)
+{
+    if (budget.bytes <= 0 || budget.seconds <= 0.0)
+        return false;
+    const double rate = std::max(100'000.0, double(budget.bytes) * 8.0 * BUDGET_SHARE / budget.seconds);
+    context->bit_rate = int64_t(rate);
+    context->rc_max_rate = int64_t(rate);
+    context->rc_buffer_size = int(std::min(double(std::numeric_limits<int>::max()), rate * std::max(budget.seconds, 0.5)));
+    return true;
+}
+
+void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int parameterSetId,
+                   EncodingBudget budget, Dictionary& options)
 {
     AVDictionary* raw = nullptr;
     switch (source->codec_id) {
     case AV_CODEC_ID_H264: {
-        // Beyond 4K, the quarter-size look-ahead copies CRF needs, weighted references
-        // and half-pixel planes would take over half a gigabyte for an 8K picture: a
-        // constant quantiser and whole-pixel motion search cost bits, not quality.
+        // Beyond 4K, the quarter-size look-ahead copies rate control needs, weighted
+        // references and half-pixel planes would take over half a gigabyte for an 8K
+        // picture: a constant quantiser and whole-pixel motion search cost bits, not
+        // quality.
         const bool large = int64_t(source->width) * source->height > int64_t(3840) * 2160;
         av_dict_set(&raw, "preset", "veryfast", 0);
-        av_dict_set(&raw, large ? "qp" : "crf", "15", 0);
+        if (large) {
+            av_dict_set(&raw, "qp", "15", 0);
+        } else if (aimAt(context, budget)) {
+            context->qmax = FINEST_QUALITY_FLOOR;
+        } else {
+            av_dict_set(&raw, "crf", "15", 0);
+        }
         av_dict_set(&raw, "profile", h264ProfileName(source->profile), 0);
         av_dict_set(&raw, "x264-params",
                     QStringLiteral("sps-id=%1:bframes=0:scenecut=0:rc-lookahead=0:mbtree=0:sync-lookahead=0:sliced-threads=1%2")
@@ -90,9 +118,15 @@ void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int
         // x265's fastest preset: on two cores it encodes 1080p at over 30 frames a
         // second, near 49 dB here; veryfast takes twice as long for 2 dB more.
         av_dict_set(&raw, "preset", "ultrafast", 0);
-        av_dict_set(&raw, "crf", "16", 0);
+        if (!aimAt(context, budget))
+            av_dict_set(&raw, "crf", "16", 0);
         av_dict_set(&raw, "x265-params",
-                    "bframes=0:scenecut=0:open-gop=0:rc-lookahead=1:info=0:log-level=error:repeat-headers=0:aud=0", 0);
+                    QStringLiteral("bframes=0:scenecut=0:open-gop=0:rc-lookahead=1:info=0:log-level=error:repeat-headers=0:"
+                                   "aud=0:qpmax=%1")
+                        .arg(FINEST_QUALITY_FLOOR)
+                        .toLatin1()
+                        .constData(),
+                    0);
         break;
     case AV_CODEC_ID_VP8:
         av_dict_set(&raw, "deadline", "good", 0);
@@ -231,7 +265,7 @@ void describeLike(AVCodecContext* context, const AVStream* source)
 } // namespace
 
 Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* source, int parameterSetId,
-                                                              const QString& sourceName)
+                                                              const QString& sourceName, EncodingBudget budget)
 {
     const AVCodecParameters* parameters = source->codecpar;
     std::unique_ptr<FrameReencoder> self(new FrameReencoder);
@@ -270,7 +304,7 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
     if (parameters->codec_id == AV_CODEC_ID_H264 || parameters->codec_id == AV_CODEC_ID_HEVC)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     Dictionary options;
-    chooseOptions(context, parameters, parameterSetId, options);
+    chooseOptions(context, parameters, parameterSetId, budget, options);
     AVDictionary* raw = options.release();
     status = avcodec_open2(context, encoderCodec, &raw);
     options.reset(raw);

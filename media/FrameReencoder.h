@@ -12,6 +12,13 @@
 #include "FfmpegSupport.h"
 #include "Outcome.h"
 
+// The bytes and seconds of the source's frames that encoded ones replace; where the
+// bytes are not known (0), the encoder aims at a fixed quality instead.
+struct EncodingBudget {
+    int64_t bytes = 0;
+    double seconds = 0.0;
+};
+
 // Decodes a run of a video stream's packets and encodes again the frames whose shown
 // times fall in a range, with the stream's own codec and picture description (size,
 // sample aspect, pixel format, colours, field order, frame times), so that the new
@@ -36,8 +43,9 @@ public:
 
     // parameterSetId: for H.264, the SPS/PPS id the new frames use, so that their
     // parameter sets can sit beside the source's in one sample description.
+    // budget: what H.264 and HEVC encoders aim at.
     static Outcome<std::unique_ptr<FrameReencoder>> open(const AVStream* source, int parameterSetId,
-                                                         const QString& sourceName);
+                                                         const QString& sourceName, EncodingBudget budget = {});
     ~FrameReencoder();
     Q_DISABLE_COPY_MOVE(FrameReencoder)
 

@@ -84,7 +84,10 @@ Outcome<SpliceEncoders> SpliceEncoders::open(const ClipPlan& plan, const AVStrea
         return encoders;
     encoders.parameterSetId = unusedParameterSetId(source->codecpar);
     const int64_t until = plan.copyKey ? plan.copyKey->pts : plan.endPts.value_or(LATEST);
-    Outcome<std::unique_ptr<FrameReencoder>> first = encoders.openOne(plan.firstPts, until);
+    // Without a head, this is the tail's, opened to learn its parameter sets.
+    Outcome<std::unique_ptr<FrameReencoder>> first = plan.hasHead()
+        ? encoders.openOne(plan.firstPts, until, plan.headBytes)
+        : encoders.openOne(plan.copyUntil, plan.endPts.value_or(LATEST), plan.tailBytes);
     if (!first)
         return Outcome<SpliceEncoders>::failure(first.error());
     if (plan.hasHead()) {
@@ -97,11 +100,13 @@ Outcome<SpliceEncoders> SpliceEncoders::open(const ClipPlan& plan, const AVStrea
     return encoders;
 }
 
-Outcome<std::unique_ptr<FrameReencoder>> SpliceEncoders::openOne(int64_t from, int64_t until)
+Outcome<std::unique_ptr<FrameReencoder>> SpliceEncoders::openOne(int64_t from, int64_t until, int64_t bytes)
 {
     if (!turn.owns_lock())
         turn.lock();
-    Outcome<std::unique_ptr<FrameReencoder>> encoder = FrameReencoder::open(source, parameterSetId, problem.name());
+    const double seconds = until == LATEST ? 0.0 : double(until - from) * av_q2d(source->time_base);
+    Outcome<std::unique_ptr<FrameReencoder>> encoder
+        = FrameReencoder::open(source, parameterSetId, problem.name(), {bytes, seconds});
     if (!encoder)
         return encoder;
     encoder.value()->setRange(from, until);
@@ -263,7 +268,7 @@ Outcome<void> VideoSplice::feedEncoders(const AVPacket* packet)
     if (stage != Stage::Copy)
         return {};
     if (plan.hasTail() && !tailFeeding && key && packet->pts == plan.tailKey->pts) {
-        Outcome<std::unique_ptr<FrameReencoder>> opened = encoders.openOne(plan.copyUntil, *plan.endPts);
+        Outcome<std::unique_ptr<FrameReencoder>> opened = encoders.openOne(plan.copyUntil, *plan.endPts, plan.tailBytes);
         if (!opened)
             return Outcome<void>::failure(opened.error());
         tail = std::move(opened.value());

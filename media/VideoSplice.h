@@ -28,7 +28,7 @@ public:
 private:
     friend class VideoSplice;
     SpliceEncoders(const AVStream* source, const CutProblem& problem);
-    Outcome<std::unique_ptr<FrameReencoder>> openOne(int64_t from, int64_t until);
+    Outcome<std::unique_ptr<FrameReencoder>> openOne(int64_t from, int64_t until, int64_t bytes);
 
     const AVStream* source;
     CutProblem problem;

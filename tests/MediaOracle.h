@@ -264,6 +264,16 @@ inline int videoPackets(const QString& path)
                 "-of", "csv=p=0", path}).out.trimmed().section(QLatin1Char(','), 0, 0).toInt();
 }
 
+// The bytes of a file's picture.
+inline qint64 videoBytes(const QString& path)
+{
+    qint64 bytes = 0;
+    const QString out = run({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "packet=size", "-of", "csv=p=0", path}).out;
+    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        bytes += line.section(QLatin1Char(','), 0, 0).toLongLong();
+    return bytes;
+}
+
 // How many samples (of one channel) a file's first sound track decodes to, as FFmpeg
 // plays it: codec delay and padding dropped.
 inline qint64 audioSamples(const QString& path)
