@@ -38,34 +38,50 @@ int unusedParameterSetId(const AVCodecParameters* codec)
     return free == used.end() ? 31 : int(free - used.begin());
 }
 
+// A packet of these bytes, with the timing and flags of another; null when out of
+// memory.
+Packet withData(const AVPacket* packet, const QByteArray& data)
+{
+    Packet out(av_packet_alloc());
+    if (!out || av_new_packet(out.get(), int(data.size())) < 0 || av_packet_copy_props(out.get(), packet) < 0)
+        return nullptr;
+    std::memcpy(out->data, data.constData(), size_t(data.size()));
+    out->stream_index = packet->stream_index;
+    return out;
+}
+
 // A packet with NAL units added before and after its own, in the stream's framing;
 // null when out of memory.
 Packet withUnits(
     const AVPacket* packet, const std::vector<QByteArray>& before, const std::vector<QByteArray>& after, int lengthSize)
 {
-    const QByteArray framed = lengthPrefixed(before, lengthSize)
-        + QByteArray::fromRawData(reinterpret_cast<const char*>(packet->data), packet->size)
-        + lengthPrefixed(after, lengthSize);
-    Packet out(av_packet_alloc());
-    if (!out || av_new_packet(out.get(), int(framed.size())) < 0 || av_packet_copy_props(out.get(), packet) < 0)
-        return nullptr;
-    std::memcpy(out->data, framed.constData(), size_t(framed.size()));
-    out->stream_index = packet->stream_index;
-    return out;
+    return withData(packet, lengthPrefixed(before, lengthSize)
+                                + QByteArray::fromRawData(reinterpret_cast<const char*>(packet->data), packet->size)
+                                + lengthPrefixed(after, lengthSize));
 }
 
-int hevcLengthSize(const AVCodecParameters* codec)
+// The bytes of an H.264 or HEVC NAL unit's length prefix; 0: start codes.
+int unitLengthSize(const AVCodecParameters* codec)
 {
     return FrameReencoder::unitFraming(codec).value_or(4);
 }
 
-std::vector<QByteArray> hevcSourceParameterSets(const AVCodecParameters* codec)
+// The source's own parameter sets (H.264 SPS and PPS, HEVC VPS, SPS and PPS).
+std::vector<QByteArray> sourceParameterSets(const AVCodecParameters* codec)
 {
     if (FrameReencoder::unitFraming(codec) == 0)
         return annexBNalUnits(codec->extradata, codec->extradata_size);
-    const std::optional<HevcConfig> config = HevcConfig::parse(
-        QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size));
-    return config ? config->parameterSets : std::vector<QByteArray>{};
+    const QByteArray record = QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size);
+    if (codec->codec_id == AV_CODEC_ID_HEVC) {
+        const std::optional<HevcConfig> config = HevcConfig::parse(record);
+        return config ? config->parameterSets : std::vector<QByteArray>{};
+    }
+    const std::optional<AvcConfig> config = AvcConfig::parse(record);
+    if (!config)
+        return {};
+    std::vector<QByteArray> sets = config->sequenceSets;
+    sets.insert(sets.end(), config->pictureSets.begin(), config->pictureSets.end());
+    return sets;
 }
 
 } // namespace
@@ -163,9 +179,10 @@ Outcome<void> VideoSplice::take(Packet packet)
         stage = Stage::Copy;
         delay = std::max<int64_t>(0, pts - dts);
         const std::vector<QByteArray> units = unitsOf(packet.get());
+        // An I picture of an open GOP: made an IDR picture, which decodes alone.
         if (source->codecpar->codec_id == AV_CODEC_ID_H264
             && std::none_of(units.begin(), units.end(), [](const QByteArray& unit) { return h264NalType(unit) == 5; }))
-            restarted.emplace(sourceParameterSets());
+            restarted.emplace(sourceParameterSets(source->codecpar));
         else if (!plan.hasHead() && !FrameReencoder::decodesAlone(source, packet.get()))
             return Outcome<void>::failure(undecodableKeyframe(pts));
     }
@@ -195,24 +212,10 @@ Outcome<void> VideoSplice::take(Packet packet)
 
 std::vector<QByteArray> VideoSplice::unitsOf(const AVPacket* packet) const
 {
-    const int lengthSize = hevcLengthSize(source->codecpar);
+    const int lengthSize = unitLengthSize(source->codecpar);
     if (lengthSize == 0)
         return annexBNalUnits(packet->data, packet->size);
     return lengthPrefixedNalUnits(packet->data, packet->size, lengthSize).value_or(std::vector<QByteArray>{});
-}
-
-std::vector<QByteArray> VideoSplice::sourceParameterSets() const
-{
-    const AVCodecParameters* codec = source->codecpar;
-    if (hevcLengthSize(codec) == 0)
-        return annexBNalUnits(codec->extradata, codec->extradata_size);
-    const std::optional<AvcConfig> config = AvcConfig::parse(
-        QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size));
-    if (!config)
-        return {};
-    std::vector<QByteArray> sets = config->sequenceSets;
-    sets.insert(sets.end(), config->pictureSets.begin(), config->pictureSets.end());
-    return sets;
 }
 
 // A copied H.264 picture numbered on from the copy's first, made an IDR picture.
@@ -227,14 +230,8 @@ Outcome<void> VideoSplice::restart(Packet& packet)
                                         "cannot follow; cut it at an earlier keyframe.")
                 .arg(double(plan.copyKey->pts - start) * av_q2d(source->time_base), 0, 'f', 2));
     }
-    Packet rebuilt(av_packet_alloc());
-    const QByteArray framed = lengthPrefixed(*units, hevcLengthSize(source->codecpar));
-    if (!rebuilt || av_new_packet(rebuilt.get(), int(framed.size())) < 0 || av_packet_copy_props(rebuilt.get(), packet.get()) < 0)
-        return Outcome<void>::failure(encoders.problem.outOfMemory());
-    std::memcpy(rebuilt->data, framed.constData(), size_t(framed.size()));
-    rebuilt->stream_index = packet->stream_index;
-    packet = std::move(rebuilt);
-    return {};
+    packet = withData(packet.get(), lengthPrefixed(*units, unitLengthSize(source->codecpar)));
+    return packet ? Outcome<void>() : Outcome<void>::failure(encoders.problem.outOfMemory());
 }
 
 // The copy's first keyframe, once its leading pictures have been left out: it takes
@@ -282,7 +279,7 @@ Outcome<void> VideoSplice::keep(Packet packet)
 {
     const AVCodecParameters* codec = source->codecpar;
     if (plan.hasHead() && codec->codec_id == AV_CODEC_ID_HEVC && packet->pts == plan.copyKey->pts)
-        packet = withUnits(packet.get(), hevcSourceParameterSets(codec), {}, hevcLengthSize(codec));
+        packet = withUnits(packet.get(), sourceParameterSets(codec), {}, unitLengthSize(codec));
     if (!packet)
         return Outcome<void>::failure(encoders.problem.outOfMemory());
     if (encoders.head) {
@@ -356,7 +353,7 @@ Outcome<void> VideoSplice::writeEncoded(FrameReencoder& encoder, bool afterCopy)
     if (afterCopy && lastDts != NO_TIME)
         shift = std::clamp<int64_t>(packets.front()->pts - lastDts - 1, 0, delay);
     if (codec->codec_id == AV_CODEC_ID_HEVC) {
-        const int lengthSize = hevcLengthSize(codec);
+        const int lengthSize = unitLengthSize(codec);
         const QByteArray& headers = encoders.headers();
         const std::vector<QByteArray> ours
             = annexBNalUnits(reinterpret_cast<const uint8_t*>(headers.constData()), int(headers.size()));

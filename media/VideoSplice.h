@@ -72,7 +72,6 @@ private:
     Outcome<void> keep(Packet packet);
     Outcome<void> keepAwaitingKey();
     std::vector<QByteArray> unitsOf(const AVPacket* packet) const;
-    std::vector<QByteArray> sourceParameterSets() const;
     Outcome<void> restart(Packet& packet);
     Outcome<void> sendCopied(Packet packet);
     Outcome<void> closeEncoder(std::unique_ptr<FrameReencoder>& encoder, bool afterCopy);
