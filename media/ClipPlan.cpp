@@ -28,26 +28,33 @@ constexpr double MARGIN_SECONDS = 1.0;
 // Beyond this, the reading starts at the top of the file.
 constexpr int64_t WIDEST = 256;
 
-bool containsNal(const AVPacket* packet, int lengthSize, bool (*wanted)(int))
+std::vector<QByteArray> nalUnits(const AVPacket* packet, int lengthSize)
 {
     const auto units = lengthSize > 0 ? lengthPrefixedNalUnits(packet->data, packet->size, lengthSize) : std::nullopt;
-    const std::vector<QByteArray> list = units ? *units : annexBNalUnits(packet->data, packet->size);
+    return units ? *units : annexBNalUnits(packet->data, packet->size);
+}
+
+bool containsNal(const AVPacket* packet, int lengthSize, bool (*wanted)(int))
+{
+    const std::vector<QByteArray> list = nalUnits(packet, lengthSize);
     return std::any_of(list.begin(), list.end(), [&](const QByteArray& unit) {
         return !unit.isEmpty() && wanted(uint8_t(unit[0]));
     });
 }
 
-// Whether the packet's first H.264 slice is an IDR slice, or an I slice.
-bool startsWithIntraSlice(const AVPacket* packet, int lengthSize)
+// Whether an H.264 picture starts afresh: an IDR picture, or an I picture that says
+// it is a recovery point (every picture shown from it on decodes right).
+bool startsAfresh(const AVPacket* packet, int lengthSize)
 {
-    const auto units = lengthSize > 0 ? lengthPrefixedNalUnits(packet->data, packet->size, lengthSize) : std::nullopt;
-    const std::vector<QByteArray> list = units ? *units : annexBNalUnits(packet->data, packet->size);
-    for (const QByteArray& unit : list) {
+    bool recovers = false;
+    for (const QByteArray& unit : nalUnits(packet, lengthSize)) {
         const int type = h264NalType(unit);
         if (type == 5)
             return true;
+        if (type == 6)
+            recovers = recovers || h264RecoveryFrames(unit) == 0u;
         if (type == 1)
-            return h264SliceType(unit).value_or(-1) % 5 == 2;
+            return recovers && h264SliceType(unit).value_or(-1) % 5 == 2;
     }
     return false;
 }
@@ -489,10 +496,9 @@ bool ClipPlanner::isClean(const AVPacket* packet) const
         return false;
     switch (input->streams[video]->codecpar->codec_id) {
     case AV_CODEC_ID_H264:
-        // An IDR picture, or the I picture of an open GOP, which the file marks as a
-        // keyframe (a recovery point): a copy that starts there is made to start
-        // with an IDR picture.
-        return startsWithIntraSlice(packet, lengthSize);
+        // An IDR picture, or the I picture of an open GOP (a recovery point): a copy
+        // that starts there is made to start with an IDR picture.
+        return startsAfresh(packet, lengthSize);
     case AV_CODEC_ID_HEVC:
         return containsNal(packet, lengthSize, [](int header) {
             const int type = (header >> 1) & 0x3f;

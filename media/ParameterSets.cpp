@@ -158,6 +158,43 @@ std::optional<int> h264SliceType(const QByteArray& unit)
     return int(*sliceType);
 }
 
+std::optional<unsigned> h264RecoveryFrames(const QByteArray& unit)
+{
+    if (h264NalType(unit) != 6)
+        return std::nullopt;
+    BitReader reader(unit, 1);
+    // Each message: its type and size, each a run of 255s and a last byte; then its
+    // payload. Only the recovery point (type 6) is read.
+    auto number = [&reader]() -> std::optional<unsigned> {
+        unsigned value = 0;
+        for (;;) {
+            unsigned byte = 0;
+            for (int i = 0; i < 8; ++i) {
+                const std::optional<unsigned> b = reader.bit();
+                if (!b)
+                    return std::nullopt;
+                byte = byte << 1 | *b;
+            }
+            value += byte;
+            if (byte != 0xff)
+                return value;
+        }
+    };
+    for (int message = 0; message < 64; ++message) {
+        const std::optional<unsigned> type = number();
+        const std::optional<unsigned> size = type ? number() : std::nullopt;
+        if (!size)
+            return std::nullopt;
+        if (*type == 6)
+            return reader.unsignedGolomb();
+        for (unsigned i = 0; i < *size * 8; ++i) {
+            if (!reader.bit())
+                return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<AvcConfig> AvcConfig::parse(const QByteArray& record)
 {
     const auto* data = reinterpret_cast<const uint8_t*>(record.constData());

@@ -27,6 +27,9 @@ std::optional<int> h264ParameterSetId(const QByteArray& unit);
 // An H.264 slice's slice_type (0-9).
 std::optional<int> h264SliceType(const QByteArray& unit);
 
+// The recovery_frame_cnt of an H.264 SEI unit's recovery point message, if it has one.
+std::optional<unsigned> h264RecoveryFrames(const QByteArray& unit);
+
 // An H.264 decoder configuration record (avcC), as MP4 and Matroska store it.
 struct AvcConfig {
     uint8_t profile = 0;
