@@ -195,6 +195,11 @@ Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel)
         qCDebug(lcMedia) << "avformat_find_stream_info failed for" << path << ffmpegErrorText(status);
         return unreadable(ffmpegErrorText(status));
     }
+    // An MPEG program stream (a DVD's or camcorder's .mpg) states the shown time of
+    // some frames only; libavformat derives the others from the picture types, as
+    // every player does.
+    if (std::strcmp(input->iformat->name, "mpeg") == 0)
+        input->flags |= AVFMT_FLAG_GENPTS;
     return input;
 }
 

@@ -366,6 +366,7 @@ Outcome<void> FrameReencoder::encode(AVFrame* picture)
     picture->pict_type = started ? AV_PICTURE_TYPE_NONE : AV_PICTURE_TYPE_I;
     picture->key_frame = started ? 0 : 1;
     started = true;
+    shownTimes.push_back(picture->pts);
     picture->pts = av_rescale_q(picture->pts, sourceBase, encoder->time_base);
     const int status = avcodec_send_frame(encoder.get(), picture);
     if (status < 0)
@@ -390,6 +391,12 @@ Outcome<void> FrameReencoder::drainEncoder()
         if (status < 0)
             return problem.fail(unencodable(), status);
         av_packet_rescale_ts(packet.get(), encoder->time_base, sourceBase);
+        // One packet a frame, in the order they came (nothing is reordered): each
+        // keeps its frame's exact time, which an encoder counting in frames rounds.
+        if (!shownTimes.empty()) {
+            packet->pts = packet->dts = shownTimes.front();
+            shownTimes.pop_front();
+        }
         Packet framed = reframe(std::move(packet));
         if (!framed)
             return Outcome<void>::failure(problem.outOfMemory());

@@ -84,4 +84,5 @@ private:
     bool started = false;
     CutProblem problem{QString()};
     std::deque<Packet> encoded;
+    std::deque<int64_t> shownTimes; // of the frames sent to the encoder and not yet out of it
 };

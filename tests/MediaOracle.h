@@ -292,8 +292,9 @@ inline QList<double> keyframeTimes(const QString& path)
 {
     QList<double> times;
     // As the file marks them: decoding only keyframes shows an open GOP's out of order.
-    const QString out = run({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "packet=pts_time,flags",
-                             "-of", "csv=p=0", path}).out;
+    // An MPEG program stream states some times only; the others follow from the rest.
+    const QString out = run({"ffprobe", "-v", "error", "-fflags", "+genpts", "-select_streams", "v:0", "-show_entries",
+                             "packet=pts_time,flags", "-of", "csv=p=0", path}).out;
     for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         if (line.section(QLatin1Char(','), 1).startsWith(QLatin1Char('K')))
             times << line.section(QLatin1Char(','), 0, 0).toDouble();
