@@ -27,6 +27,10 @@ for name in (b'avcC', b'hvcC'):
         open(sys.argv[2], 'wb').write(data[at + 4:at - 4 + size])
 PY
 done
+# A raw H.264 stream with open GOPs: parameter sets, recovery points and the slice
+# headers a copy from one renumbers.
+ff -f lavfi -i "$src" -frames:v 8 -c:v libx264 -preset ultrafast -bf 2 \
+   -x264-params open-gop=1:keyint=4:min-keyint=4:scenecut=0 -f h264 "$out/parametersets/opengop.h264"
 for t in 75 75.5 1:15 01:15.250 1:02:05 1:02:05.25 40% 12.5% 0 90:00; do
     printf '%s' "$t" > "$out/commandlinetime/$(echo "$t" | tr ':%.' '-pd')"
 done

@@ -210,7 +210,7 @@ void H264Restart::learn(const QByteArray& unit)
         in.ue();  // size
         in.ue();
         sequence.frameMbsOnly = in.bit() != 0;
-        if (in.ok() && id < 32 && sequence.frameNumBits <= 16)
+        if (in.ok() && id < 32 && sequence.frameNumBits <= 16 && sequence.pocLsbBits <= 16)
             sequences[int(id)] = sequence;
     } else if (h264NalType(unit) == PICTURE_SET) {
         PictureSet set;
