@@ -62,10 +62,6 @@ const char* h264ProfileName(int profile)
     }
 }
 
-// Quality first: the new frames stand beside untouched ones, and the viewer should
-// not see where one kind ends. These settings give about 40 dB PSNR or more on camera
-// footage. No reordering (B-frames) and no look-ahead: a frame in, a packet out, so
-// memory stays small and decode times never need to run ahead of shown times.
 // The frames encoded again aim at the bytes of the source's frames they replace, so a
 // clip is about the size of its stretch of the source (a little more: the first of
 // them is a keyframe the source did not have there). Every frame stays at or under a
@@ -85,6 +81,10 @@ bool aimAt(AVCodecContext* context, EncodingBudget budget)
     return true;
 }
 
+// Quality first: the new frames stand beside untouched ones, and the viewer should
+// not see where one kind ends. These settings give about 40 dB PSNR or more on camera
+// footage. No B-frames and no look-ahead: packets come out in their frames' order, so
+// memory stays small and decode times never need to run ahead of shown times.
 void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int parameterSetId,
                    EncodingBudget budget, Dictionary& options)
 {
@@ -105,10 +105,15 @@ void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int
             av_dict_set(&raw, "crf", "15", 0);
         }
         av_dict_set(&raw, "profile", h264ProfileName(source->profile), 0);
+        // The source's reordering depth is declared (every frame is still a P-frame):
+        // a decoder that keeps its picture buffer for the copied frames after the
+        // head, as GStreamer's does for interlaced video, then keeps it for ours too.
         av_dict_set(&raw, "x264-params",
-                    QStringLiteral("sps-id=%1:bframes=0:scenecut=0:rc-lookahead=0:mbtree=0:sync-lookahead=0:sliced-threads=1%2")
+                    QStringLiteral("sps-id=%1:bframes=%3:b-pyramid=none:b-adapt=0:scenecut=0:rc-lookahead=0:mbtree=0:"
+                                   "sync-lookahead=0:sliced-threads=1%2")
                         .arg(parameterSetId)
                         .arg(large ? QStringLiteral(":weightp=0:subme=0") : QString())
+                        .arg(source->video_delay)
                         .toLatin1().constData(), 0);
         if (source->level > 0)
             context->level = source->level;
@@ -361,9 +366,9 @@ Outcome<void> FrameReencoder::encode(AVFrame* picture)
     if (picture->format != encoder->pix_fmt || picture->width != encoder->width || picture->height != encoder->height)
         return problem.fail(QCoreApplication::translate(
             "FrameReencoder", "its frames change format, so the frames at the split cannot be encoded again."));
-    // The decoder's picture types would be taken as orders; the encoder chooses, apart
-    // from the keyframe that starts the run.
-    picture->pict_type = started ? AV_PICTURE_TYPE_NONE : AV_PICTURE_TYPE_I;
+    // A keyframe starts the run, and P-frames follow: never a B-frame, so packets come
+    // out in the frames' order.
+    picture->pict_type = started ? AV_PICTURE_TYPE_P : AV_PICTURE_TYPE_I;
     picture->key_frame = started ? 0 : 1;
     started = true;
     shownTimes.push_back(picture->pts);

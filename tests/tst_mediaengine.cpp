@@ -382,6 +382,10 @@ private slots:
         // frames from the first one shown to the next keyframe.
         QTest::newRow("edit list starting mid-GOP") << "editlist.mp4" << QList<double>{0.5, 3.0} << false << "mp4" << 50;
         QTest::newRow("edit list starting mid-GOP, keyframes only") << "editlist.mp4" << QList<double>{0.5, 3.0} << true << "mp4" << 80;
+        // Heads keep the source's field order and reordering depth, so GStreamer's
+        // decoder keeps its picture buffer across the join.
+        QTest::newRow("interlaced") << "interlaced.mp4" << QList<double>{1.3, 3.5} << false << "mp4" << 50;
+        QTest::newRow("interlaced, MPEG-TS") << "interlaced.ts" << QList<double>{1.35, 3.55} << false << "mp4" << 50;
         QTest::newRow("QuickTime") << "apple.mov" << QList<double>{3.33, 6.71} << false << "mov" << 60;
         QTest::newRow("Matroska") << "h264.mkv" << QList<double>{3.33, 6.71} << false << "mkv" << 60;
         // Its picture starts 21 ms after its sound: splits between frames either way;

@@ -48,6 +48,11 @@ ff -f lavfi -i "$video" -f lavfi -i "$audio" $x264 -x264-params open-gop=1:keyin
 # entropy coding and weighted prediction.
 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" -f lavfi -i "$audio" -t 6 $x264 \
    -x264-params open-gop=1:keyint=50:min-keyint=50:scenecut=0:cabac=0:weightp=2 -bf 3 $aac opengop.ts
+# Interlaced, top field first, as a broadcast or a camcorder records: in MP4, and in
+# MPEG-TS with its clock not at 0.
+ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" -f lavfi -i "$audio" -t 6 -vf setfield=tff $x264 \
+   -flags +ildct+ilme -x264-params tff=1:keyint=50:min-keyint=50:scenecut=0 -bf 2 $aac interlaced.mp4
+ff -i interlaced.mp4 -c copy -output_ts_offset 10 -f mpegts interlaced.ts
 # A QuickTime movie with Apple's own metadata keys, its colours said to be BT.709 as a
 # phone's are.
 ff -f lavfi -i "$video" -f lavfi -i "$audio" $x264 -g 50 -bf 2 $aac -movflags +use_metadata_tags \
