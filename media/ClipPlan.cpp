@@ -541,7 +541,7 @@ Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t unti
         return Result::failure(CutProblem(displayName(source)).outOfMemory());
     bool first = true;
     int status = 0;
-    while ((status = av_read_frame(input.get(), packet.get())) >= 0) {
+    while ((status = readPacket(input.get(), packet.get())) >= 0) {
         if (packet->stream_index != video) {
             av_packet_unref(packet.get());
             continue;

@@ -203,6 +203,17 @@ Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel)
     return input;
 }
 
+int readPacket(AVFormatContext* input, AVPacket* packet)
+{
+    const int status = av_read_frame(input, packet);
+    if (status >= 0 && packet->pts == AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE) {
+        const AVCodecParameters* codec = input->streams[packet->stream_index]->codecpar;
+        if (codec->codec_type == AVMEDIA_TYPE_VIDEO && codec->video_delay == 0)
+            packet->pts = packet->dts;
+    }
+    return status;
+}
+
 bool seekToKeyBefore(AVFormatContext* input, int video, int64_t target, int64_t keyDts)
 {
     const AVRational base = input->streams[video]->time_base;

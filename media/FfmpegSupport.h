@@ -87,6 +87,10 @@ int bestVideoStream(const AVFormatContext* input);
 // lands early enough: the caller reads from the top.
 bool seekToKeyBefore(AVFormatContext* input, int video, int64_t target, int64_t keyDts);
 
+// av_read_frame, and a video frame whose stream never reorders its pictures, but whose
+// container gives it a decode time only (AVI), shown when it is decoded.
+int readPacket(AVFormatContext* input, AVPacket* packet);
+
 // The largest pictures Trimora reads: 8K, 7680×4320 pixels in all, with no side longer
 // than 8192. A decoder's memory and time grow with the picture, and a file of a few
 // kilobytes can declare one of gigabytes.

@@ -344,7 +344,7 @@ Outcome<void> ClipJob::copyPackets(
     if (!packet)
         return Outcome<void>::failure(problem.outOfMemory());
     int status = 0;
-    while (!allDone() && (status = av_read_frame(input.get(), packet.get())) >= 0) {
+    while (!allDone() && (status = readPacket(input.get(), packet.get())) >= 0) {
         const auto index = size_t(packet->stream_index);
         CopiedStream* stream = index < byInput.size() ? byInput[index] : nullptr;
         if (!stream || stream->done()) {

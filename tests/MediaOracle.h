@@ -293,12 +293,13 @@ inline QList<double> keyframeTimes(const QString& path)
 {
     QList<double> times;
     // As the file marks them: decoding only keyframes shows an open GOP's out of order.
-    // An MPEG program stream states some times only; the others follow from the rest.
-    const QString out = run({"ffprobe", "-v", "error", "-fflags", "+genpts", "-select_streams", "v:0", "-show_entries",
-                             "packet=pts_time,flags", "-of", "csv=p=0", path}).out;
+    // A keyframe with no shown time (AVI) is shown when it is decoded.
+    const QString out = run({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                             "packet=pts_time,dts_time,flags", "-of", "csv=p=0", path}).out;
     for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        if (line.section(QLatin1Char(','), 1).startsWith(QLatin1Char('K')))
-            times << line.section(QLatin1Char(','), 0, 0).toDouble();
+        const QStringList fields = line.split(QLatin1Char(','));
+        if (fields.size() >= 3 && fields[2].startsWith(QLatin1Char('K')))
+            times << (fields[0] == QLatin1String("N/A") ? fields[1] : fields[0]).toDouble();
     }
     std::sort(times.begin(), times.end());
     return times;

@@ -408,6 +408,10 @@ private slots:
         // Open GOPs: a copy starts at an I-frame and leaves its first B-frames to the
         // head. Matroska, where MP4 readers disagree on reordered MPEG-2 frames.
         QTest::newRow("MPEG-2 with open GOPs") << "mpeg2.ts" << QList<double>{4.0, 6.1} << false << "mkv" << 50;
+        // Decode times only, and pictures never reordered: each is shown as decoded.
+        // Matroska, which carries PCM sound.
+        QTest::newRow("AVI with PCM sound") << "pcm.avi" << QList<double>{2.5, 4.0} << false << "mkv" << 50;
+        QTest::newRow("AVI with PCM sound, keyframes only") << "pcm.avi" << QList<double>{2.5, 4.0} << true << "mkv" << 100;
         // Only some of its frames state their shown time; its frames are not on a grid
         // of whole frames from the file's start.
         QTest::newRow("MPEG program stream") << "mpeg2.mpg" << QList<double>{2.5, 4.1} << false << "mkv" << 50;

@@ -91,6 +91,9 @@ ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v h263 -c:a aac -ar 8000 
 # MPEG-2 in MPEG-TS with open GOPs (FFmpeg's default): each I-frame's first B-frames
 # refer to the GOP before.
 ff -f lavfi -i "$video" -f lavfi -i "$audio" -c:v mpeg2video -q:v 3 -g 12 -bf 2 -c:a mp2 -f mpegts mpeg2.ts
+# AVI with PCM sound, its H.264 pictures in decode order (no B-frames): AVI states
+# decode times only.
+ff -f lavfi -i "$old" -f lavfi -i "$oldsound" $x264 -bf 0 -g 25 -c:a pcm_s16le pcm.avi
 # MPEG-2 in an MPEG program stream, as a DVD or an old camcorder writes it: only some
 # frames state their shown time.
 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" -f lavfi -i "$oldsound" -t 6 -c:v mpeg2video -g 25 -bf 2 \
