@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -69,15 +68,14 @@ const char* h264ProfileName(int profile)
 constexpr double BUDGET_SHARE = 1.0;
 constexpr int FINEST_QUALITY_FLOOR = 28;
 
-// The average bit rate that spends the budget, with a buffer that holds all of it.
+// The average bit rate that spends the budget. No buffer limit: x264 holds one to the
+// level the source states, which starves a source that breaks it (lossless video).
 bool aimAt(AVCodecContext* context, EncodingBudget budget)
 {
     if (budget.bytes <= 0 || budget.seconds <= 0.0)
         return false;
     const double rate = std::max(100'000.0, double(budget.bytes) * 8.0 * BUDGET_SHARE / budget.seconds);
     context->bit_rate = int64_t(rate);
-    context->rc_max_rate = int64_t(rate);
-    context->rc_buffer_size = int(std::min(double(std::numeric_limits<int>::max()), rate * std::max(budget.seconds, 0.5)));
     return true;
 }
 
