@@ -79,6 +79,15 @@ bool aimAt(AVCodecContext* context, EncodingBudget budget)
     return true;
 }
 
+bool losslessSource(const AVCodecParameters* source)
+{
+    const QByteArray record = QByteArray::fromRawData(reinterpret_cast<const char*>(source->extradata), source->extradata_size);
+    const std::optional<AvcConfig> config = AvcConfig::parse(record);
+    const std::vector<QByteArray> units
+        = config ? config->sequenceSets : annexBNalUnits(source->extradata, source->extradata_size);
+    return std::any_of(units.begin(), units.end(), [](const QByteArray& unit) { return h264Lossless(unit); });
+}
+
 // Quality first: the new frames stand beside untouched ones, and the viewer should
 // not see where one kind ends. These settings give about 40 dB PSNR or more on camera
 // footage. No B-frames and no look-ahead: packets come out in their frames' order, so
@@ -95,7 +104,12 @@ void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int
         // quality.
         const bool large = int64_t(source->width) * source->height > int64_t(3840) * 2160;
         av_dict_set(&raw, "preset", "veryfast", 0);
-        if (large) {
+        if (losslessSource(source)) {
+            // A lossless source's copied frames need the lossless set-up its parameter
+            // sets declare, and a decoder keeps the set-up of the head's: ours are
+            // lossless too.
+            av_dict_set(&raw, "qp", "0", 0);
+        } else if (large) {
             av_dict_set(&raw, "qp", "15", 0);
         } else if (aimAt(context, budget)) {
             context->qmax = FINEST_QUALITY_FLOOR;

@@ -158,6 +158,22 @@ std::optional<int> h264SliceType(const QByteArray& unit)
     return int(*sliceType);
 }
 
+bool h264Lossless(const QByteArray& sequenceSet)
+{
+    // Only the High profiles that allow it say so, after the id, the chroma format
+    // and the bit depths.
+    if (h264NalType(sequenceSet) != 7 || sequenceSet.size() < 5 || uint8_t(sequenceSet[1]) != 244)
+        return false;
+    BitReader reader(sequenceSet, 4);
+    const std::optional<unsigned> id = reader.unsignedGolomb();
+    const std::optional<unsigned> chroma = id ? reader.unsignedGolomb() : std::nullopt;
+    if (!chroma || (*chroma == 3 && !reader.bit()))
+        return false;
+    if (!reader.unsignedGolomb() || !reader.unsignedGolomb())
+        return false;
+    return reader.bit() == 1u;
+}
+
 std::optional<unsigned> h264RecoveryFrames(const QByteArray& unit)
 {
     if (h264NalType(unit) != 6)

@@ -27,6 +27,10 @@ std::optional<int> h264ParameterSetId(const QByteArray& unit);
 // An H.264 slice's slice_type (0-9).
 std::optional<int> h264SliceType(const QByteArray& unit);
 
+// Whether an H.264 SPS lets macroblocks be coded losslessly
+// (qpprime_y_zero_transform_bypass_flag).
+bool h264Lossless(const QByteArray& sequenceSet);
+
 // The recovery_frame_cnt of an H.264 SEI unit's recovery point message, if it has one.
 std::optional<unsigned> h264RecoveryFrames(const QByteArray& unit);
 

@@ -386,6 +386,8 @@ private slots:
         // decoder keeps its picture buffer across the join.
         QTest::newRow("interlaced") << "interlaced.mp4" << QList<double>{1.3, 3.5} << false << "mp4" << 50;
         QTest::newRow("interlaced, MPEG-TS") << "interlaced.ts" << QList<double>{1.35, 3.55} << false << "mp4" << 50;
+        // Its heads are lossless too, so every frame is the source's.
+        QTest::newRow("lossless H.264") << "lossless.mp4" << QList<double>{1.3, 2.5} << false << "mp4" << 100;
         QTest::newRow("QuickTime") << "apple.mov" << QList<double>{3.33, 6.71} << false << "mov" << 60;
         QTest::newRow("Matroska") << "h264.mkv" << QList<double>{3.33, 6.71} << false << "mkv" << 60;
         // Its picture starts 21 ms after its sound: splits between frames either way;

@@ -53,6 +53,8 @@ ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" -f lavfi -i "$audio" -
 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" -f lavfi -i "$audio" -t 6 -vf setfield=tff $x264 \
    -flags +ildct+ilme -x264-params tff=1:keyint=50:min-keyint=50:scenecut=0 -bf 2 $aac interlaced.mp4
 ff -i interlaced.mp4 -c copy -output_ts_offset 10 -f mpegts interlaced.ts
+# Lossless H.264, as a screen recorder or an editor's intermediate file writes it.
+ff -f lavfi -i "testsrc2=size=160x120:rate=25:duration=4" $x264 -qp 0 -g 25 lossless.mp4
 # A QuickTime movie with Apple's own metadata keys, its colours said to be BT.709 as a
 # phone's are.
 ff -f lavfi -i "$video" -f lavfi -i "$audio" $x264 -g 50 -bf 2 $aac -movflags +use_metadata_tags \
