@@ -28,6 +28,8 @@ public:
     // a reference to a picture left out).
     std::optional<std::vector<QByteArray>> rewrite(const std::vector<QByteArray>& units);
 
+private:
+    // What the slice headers' layout depends on, from an SPS and from a PPS.
     struct Sequence {
         int chromaArrayType = 1;
         bool separateColourPlane = false;
@@ -49,8 +51,7 @@ public:
         bool deblockingControl = false;
         bool redundantPicCount = false;
     };
-
-private:
+    // A reference picture the copy holds, by its frame number in the source and ours.
     struct Reference {
         unsigned sourceNumber = 0;
         unsigned number = 0;
