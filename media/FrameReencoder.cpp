@@ -81,10 +81,7 @@ bool aimAt(AVCodecContext* context, EncodingBudget budget)
 
 bool losslessSource(const AVCodecParameters* source)
 {
-    const QByteArray record = QByteArray::fromRawData(reinterpret_cast<const char*>(source->extradata), source->extradata_size);
-    const std::optional<AvcConfig> config = AvcConfig::parse(record);
-    const std::vector<QByteArray> units
-        = config ? config->sequenceSets : annexBNalUnits(source->extradata, source->extradata_size);
+    const std::vector<QByteArray> units = FrameReencoder::parameterSets(source);
     return std::any_of(units.begin(), units.end(), [](const QByteArray& unit) { return h264Lossless(unit); });
 }
 
@@ -208,6 +205,23 @@ std::optional<int> FrameReencoder::unitFraming(const AVCodecParameters* stream)
     }
     const std::optional<HevcConfig> config = HevcConfig::parse(record);
     return config ? std::optional(config->lengthSize) : std::nullopt;
+}
+
+std::vector<QByteArray> FrameReencoder::parameterSets(const AVCodecParameters* codec)
+{
+    if (FrameReencoder::unitFraming(codec) == 0)
+        return annexBNalUnits(codec->extradata, codec->extradata_size);
+    const QByteArray record = QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size);
+    if (codec->codec_id == AV_CODEC_ID_HEVC) {
+        const std::optional<HevcConfig> config = HevcConfig::parse(record);
+        return config ? config->parameterSets : std::vector<QByteArray>{};
+    }
+    const std::optional<AvcConfig> config = AvcConfig::parse(record);
+    if (!config)
+        return {};
+    std::vector<QByteArray> sets = config->sequenceSets;
+    sets.insert(sets.end(), config->pictureSets.begin(), config->pictureSets.end());
+    return sets;
 }
 
 bool FrameReencoder::supports(const AVCodecParameters* stream)

@@ -4,6 +4,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <QByteArray>
 #include <QString>
@@ -33,6 +34,8 @@ public:
     // configuration record (as MP4 and Matroska store them) or start codes (MPEG-TS,
     // as camcorders record it).
     static bool supports(const AVCodecParameters* stream);
+    // The stream's own parameter sets (H.264 SPS and PPS, HEVC VPS, SPS and PPS).
+    static std::vector<QByteArray> parameterSets(const AVCodecParameters* codec);
     // How an H.264 or HEVC stream's packets frame their NAL units: the length prefix's
     // size (1 to 4 bytes), 0 for start codes, nothing for a record that cannot be read.
     static std::optional<int> unitFraming(const AVCodecParameters* stream);

@@ -66,24 +66,6 @@ int unitLengthSize(const AVCodecParameters* codec)
     return FrameReencoder::unitFraming(codec).value_or(4);
 }
 
-// The source's own parameter sets (H.264 SPS and PPS, HEVC VPS, SPS and PPS).
-std::vector<QByteArray> sourceParameterSets(const AVCodecParameters* codec)
-{
-    if (FrameReencoder::unitFraming(codec) == 0)
-        return annexBNalUnits(codec->extradata, codec->extradata_size);
-    const QByteArray record = QByteArray::fromRawData(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size);
-    if (codec->codec_id == AV_CODEC_ID_HEVC) {
-        const std::optional<HevcConfig> config = HevcConfig::parse(record);
-        return config ? config->parameterSets : std::vector<QByteArray>{};
-    }
-    const std::optional<AvcConfig> config = AvcConfig::parse(record);
-    if (!config)
-        return {};
-    std::vector<QByteArray> sets = config->sequenceSets;
-    sets.insert(sets.end(), config->pictureSets.begin(), config->pictureSets.end());
-    return sets;
-}
-
 } // namespace
 
 SpliceEncoders::SpliceEncoders(const AVStream* stream, const CutProblem& cutProblem)
@@ -182,7 +164,7 @@ Outcome<void> VideoSplice::take(Packet packet)
         // An I picture of an open GOP: made an IDR picture, which decodes alone.
         if (source->codecpar->codec_id == AV_CODEC_ID_H264
             && std::none_of(units.begin(), units.end(), [](const QByteArray& unit) { return h264NalType(unit) == 5; }))
-            restarted.emplace(sourceParameterSets(source->codecpar));
+            restarted.emplace(FrameReencoder::parameterSets(source->codecpar));
         else if (!plan.hasHead() && !FrameReencoder::decodesAlone(source, packet.get()))
             return Outcome<void>::failure(undecodableKeyframe(pts));
     }
@@ -279,7 +261,7 @@ Outcome<void> VideoSplice::keep(Packet packet)
 {
     const AVCodecParameters* codec = source->codecpar;
     if (plan.hasHead() && codec->codec_id == AV_CODEC_ID_HEVC && packet->pts == plan.copyKey->pts)
-        packet = withUnits(packet.get(), sourceParameterSets(codec), {}, unitLengthSize(codec));
+        packet = withUnits(packet.get(), FrameReencoder::parameterSets(codec), {}, unitLengthSize(codec));
     if (!packet)
         return Outcome<void>::failure(encoders.problem.outOfMemory());
     if (encoders.head) {
