@@ -38,9 +38,72 @@ const char* encoderName(AVCodecID codec)
         return "h263";
     case AV_CODEC_ID_MPEG2VIDEO:
         return "mpeg2video";
+    case AV_CODEC_ID_WMV2:
+        return "wmv2";
+    case AV_CODEC_ID_THEORA:
+        return "libtheora";
+    case AV_CODEC_ID_MPEG4:
+        return "mpeg4";
     default:
         return nullptr;
     }
+}
+
+// The three headers of a Theora stream's set-up: each after a 16-bit size, or laced as
+// in Xiph's own framing (a count, then sizes in runs of 255). Empty if neither reads.
+std::vector<QByteArray> theoraHeaders(const uint8_t* data, int size)
+{
+    std::vector<QByteArray> headers;
+    const QByteArray all = QByteArray::fromRawData(reinterpret_cast<const char*>(data), size);
+    if (size >= 2 && data[0] == 0) {
+        for (int at = 0; at + 2 <= size && headers.size() < 3;) {
+            const int length = (data[at] << 8) | data[at + 1];
+            if (at + 2 + length > size)
+                return {};
+            headers.push_back(all.mid(at + 2, length));
+            at += 2 + length;
+        }
+    } else if (size >= 1 && data[0] == 2) {
+        int at = 1;
+        std::vector<int> lengths;
+        for (int k = 0; k < 2; ++k) {
+            int length = 0;
+            while (at < size && data[at] == 255)
+                length += data[at++];
+            if (at >= size)
+                return {};
+            lengths.push_back(length + data[at++]);
+        }
+        for (const int length : lengths) {
+            if (at + length > size)
+                return {};
+            headers.push_back(all.mid(at, length));
+            at += length;
+        }
+        headers.push_back(all.mid(at));
+    }
+    return headers.size() == 3 ? headers : std::vector<QByteArray>{};
+}
+
+// What of a Theora stream's headers every frame is decoded under: the version, the
+// coded and shown picture's size and place, the pixel format and the tables.
+bool sameTheoraCoding(const AVCodecParameters* source, const AVCodecContext* ours)
+{
+    const std::vector<QByteArray> theirs = theoraHeaders(source->extradata, source->extradata_size);
+    const std::vector<QByteArray> mine = theoraHeaders(ours->extradata, ours->extradata_size);
+    constexpr int PICTURE_END = 22; // after the version, sizes and picture offsets
+    constexpr int PIXEL_FORMAT = 41;
+    if (theirs.empty() || mine.empty() || theirs[0].size() <= PIXEL_FORMAT || mine[0].size() <= PIXEL_FORMAT)
+        return false;
+    const auto pixelFormat = [](const QByteArray& info) { return (uint8_t(info[PIXEL_FORMAT]) >> 3) & 3; };
+    return theirs[0].left(PICTURE_END) == mine[0].left(PICTURE_END) && pixelFormat(theirs[0]) == pixelFormat(mine[0])
+        && theirs[2] == mine[2];
+}
+
+// Whether a WMV2 stream's header turns its loop filter on, which our encoder can match.
+bool wmv2LoopFilter(const AVCodecParameters* stream)
+{
+    return stream->extradata_size >= 4 && (stream->extradata[2] & 0x40) != 0;
 }
 
 const char* h264ProfileName(int profile)
@@ -171,9 +234,19 @@ void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int
     case AV_CODEC_ID_FLV1:
     case AV_CODEC_ID_H263:
     case AV_CODEC_ID_MPEG2VIDEO:
+    case AV_CODEC_ID_MPEG4:
+    case AV_CODEC_ID_WMV2:
+        if (source->codec_id == AV_CODEC_ID_WMV2 && wmv2LoopFilter(source))
+            context->flags |= AV_CODEC_FLAG_LOOP_FILTER;
         // A fixed, fine quantiser: these old codecs have no quality-driven rate control.
         context->flags |= AV_CODEC_FLAG_QSCALE;
         context->global_quality = FF_QP2LAMBDA * 1;
+        context->bit_rate = 0;
+        break;
+    case AV_CODEC_ID_THEORA:
+        // Theora's quality runs from 0 to 10.
+        context->flags |= AV_CODEC_FLAG_QSCALE;
+        context->global_quality = FF_QP2LAMBDA * 9;
         context->bit_rate = 0;
         break;
     default:
@@ -235,7 +308,37 @@ bool FrameReencoder::supports(const AVCodecParameters* stream)
         const std::optional<int> framing = unitFraming(stream);
         framed = framing == 0 || framing == 4;
     }
-    return framed && encoderName(codec) && avcodec_find_encoder_by_name(encoderName(codec)) && avcodec_find_decoder(codec);
+    return framed && encoderName(codec) && avcodec_find_encoder_by_name(encoderName(codec)) && avcodec_find_decoder(codec)
+        && sameStreamHeader(stream);
+}
+
+// Our frames are decoded under the source's stream header, so where that header sets
+// how frames are coded, the encoder's must say the same. WMV2's states the frame rate
+// and bit rate (16 bits, for information only), then the coding tools every frame uses.
+// Theora's hold the quantiser and code tables, which every libtheora writes alike.
+bool FrameReencoder::sameStreamHeader(const AVCodecParameters* stream)
+{
+    if (stream->codec_id != AV_CODEC_ID_WMV2 && stream->codec_id != AV_CODEC_ID_THEORA)
+        return true;
+    const AVCodec* codec = avcodec_find_encoder_by_name(encoderName(stream->codec_id));
+    CodecContext encoder(codec ? avcodec_alloc_context3(codec) : nullptr);
+    if (!encoder || stream->width <= 0 || stream->height <= 0)
+        return false;
+    encoder->width = stream->width;
+    encoder->height = stream->height;
+    encoder->pix_fmt = stream->codec_id == AV_CODEC_ID_WMV2 ? AV_PIX_FMT_YUV420P : AVPixelFormat(stream->format);
+    encoder->time_base = {1, 25};
+    if (wmv2LoopFilter(stream))
+        encoder->flags |= AV_CODEC_FLAG_LOOP_FILTER;
+    limitCodec(encoder.get(), 1);
+    if (avcodec_open2(encoder.get(), codec, nullptr) < 0)
+        return false;
+    if (stream->codec_id == AV_CODEC_ID_THEORA)
+        return sameTheoraCoding(stream, encoder.get());
+    const auto tools = [](const uint8_t* header, int size) {
+        return size < 4 ? -1 : (header[2] << 1) | (header[3] >> 7);
+    };
+    return tools(stream->extradata, stream->extradata_size) == tools(encoder->extradata, encoder->extradata_size);
 }
 
 // A 1080p encoder and decoder hold tens of megabytes, partly in small blocks that the
@@ -326,8 +429,10 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
     AVCodecContext* context = self->encoder.get();
     describeLike(context, source);
     self->sourceBase = source->time_base;
-    // MPEG-2 states its frame rate, and its encoder counts time in frames.
-    if (parameters->codec_id == AV_CODEC_ID_MPEG2VIDEO && context->framerate.num > 0)
+    // MPEG-2 states its frame rate, and its encoder counts time in frames; so does
+    // MPEG-4's here, whose clock cannot tick faster than 65535 times a second.
+    if ((parameters->codec_id == AV_CODEC_ID_MPEG2VIDEO || parameters->codec_id == AV_CODEC_ID_MPEG4)
+        && context->framerate.num > 0)
         context->time_base = av_inv_q(context->framerate);
     context->gop_size = 100000;
     context->max_b_frames = 0;
@@ -348,6 +453,7 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
 
     if (parameters->codec_id == AV_CODEC_ID_H264 || parameters->codec_id == AV_CODEC_ID_HEVC)
         self->lengthSize = unitFraming(parameters).value_or(4);
+    self->lowDelay = parameters->video_delay == 0;
     return Outcome<std::unique_ptr<FrameReencoder>>(std::move(self));
 }
 
@@ -438,6 +544,11 @@ Outcome<void> FrameReencoder::drainEncoder()
 
 Packet FrameReencoder::reframe(Packet packet) const
 {
+    if (codec == AV_CODEC_ID_MPEG4) {
+        if (!mpeg4SetLowDelay(packet->data, packet->size, lowDelay))
+            return nullptr;
+        return packet;
+    }
     if (codec != AV_CODEC_ID_H264 && codec != AV_CODEC_ID_HEVC)
         return packet;
     std::vector<QByteArray> units;

@@ -68,6 +68,7 @@ public:
 
 private:
     FrameReencoder() = default;
+    static bool sameStreamHeader(const AVCodecParameters* stream);
     Outcome<void> encode(AVFrame* frame);
     Outcome<void> drainEncoder();
     Packet reframe(Packet packet) const;
@@ -81,6 +82,9 @@ private:
     // own may differ (MPEG-2 counts in frames).
     AVRational sourceBase{1, 1};
     int lengthSize = 4; // 0: start codes
+    // MPEG-4 Part 2: whether the source's frames are never reordered. Our frames say the
+    // same, though they never are, so a decoder keeps one output delay across the join.
+    bool lowDelay = true;
     int64_t from = 0;
     int64_t until = 0;
     int encodedCount = 0;

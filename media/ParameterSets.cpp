@@ -295,3 +295,49 @@ std::optional<HevcConfig> HevcConfig::parse(const QByteArray& record)
     }
     return config;
 }
+
+int mpeg4LayerHeader(const uint8_t* data, int size)
+{
+    for (int i = 0; i + 3 < size; ++i) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && (data[i + 3] & 0xf0) == 0x20)
+            return i;
+    }
+    return -1;
+}
+
+bool mpeg4SetLowDelay(uint8_t* data, int size, bool lowDelay)
+{
+    for (int at = mpeg4LayerHeader(data, size); at >= 0;) {
+        // From the header's first bit: random_accessible_vol (1), the object type (8),
+        // is_object_layer_identifier (1) with a version and priority (4 + 3), the
+        // aspect ratio (4) with a width and height (8 + 8) when extended, then
+        // vol_control_parameters (1): chroma_format (2), low_delay (1).
+        const int start = (at + 4) * 8;
+        const auto bitAt = [&](int position) {
+            return position / 8 < size ? (data[position / 8] >> (7 - position % 8)) & 1 : -1;
+        };
+        const auto bitsAt = [&](int position, int count) {
+            int value = 0;
+            for (int k = 0; k < count; ++k) {
+                const int b = bitAt(position + k);
+                if (b < 0)
+                    return -1;
+                value = value << 1 | b;
+            }
+            return value;
+        };
+        int position = start + 9;
+        const int identified = bitAt(position);
+        position += 1 + (identified == 1 ? 7 : 0);
+        const int aspect = bitsAt(position, 4);
+        position += 4 + (aspect == 15 ? 16 : 0);
+        if (identified < 0 || aspect < 0 || bitAt(position) != 1 || bitAt(position + 3) < 0)
+            return false;
+        position += 3;
+        const uint8_t mask = uint8_t(0x80 >> (position % 8));
+        data[position / 8] = lowDelay ? (data[position / 8] | mask) : (data[position / 8] & ~mask);
+        const int next = mpeg4LayerHeader(data + at + 4, size - at - 4);
+        at = next < 0 ? -1 : at + 4 + next;
+    }
+    return true;
+}

@@ -56,3 +56,10 @@ struct HevcConfig {
 
     static std::optional<HevcConfig> parse(const QByteArray& record);
 };
+
+// MPEG-4 Part 2: where a video object layer header (start code 00 00 01 2x) is in a
+// frame's bytes, -1 if none.
+int mpeg4LayerHeader(const uint8_t* data, int size);
+// Sets the low_delay flag of each video object layer header in the bytes (whether
+// frames are never reordered). False if a header does not state it.
+bool mpeg4SetLowDelay(uint8_t* data, int size, bool lowDelay);

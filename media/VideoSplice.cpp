@@ -262,6 +262,12 @@ Outcome<void> VideoSplice::keep(Packet packet)
     const AVCodecParameters* codec = source->codecpar;
     if (plan.hasHead() && codec->codec_id == AV_CODEC_ID_HEVC && packet->pts == plan.copyKey->pts)
         packet = withUnits(packet.get(), FrameReencoder::parameterSets(codec), {}, unitLengthSize(codec));
+    // MPEG-4 Part 2: our frames carry our layer header; the copy goes back to the
+    // source's, which the clip's own header also holds.
+    if (plan.hasHead() && codec->codec_id == AV_CODEC_ID_MPEG4 && packet->pts == plan.copyKey->pts
+        && mpeg4LayerHeader(packet->data, packet->size) < 0)
+        packet = withData(packet.get(), QByteArray(reinterpret_cast<const char*>(codec->extradata), codec->extradata_size)
+                                             + QByteArray::fromRawData(reinterpret_cast<const char*>(packet->data), packet->size));
     if (!packet)
         return Outcome<void>::failure(encoders.problem.outOfMemory());
     if (encoders.head) {

@@ -101,7 +101,7 @@ inline void addBadFileRows()
     QTest::newRow("missing file") << "missing.mp4" << "" << 2 << "'missing.mp4': No such file or directory";
     QTest::newRow("sound only") << "audioonly.m4a" << "" << 2 << "it has no video track";
     QTest::newRow("cut off at half its size") << "truncated.mp4" << "" << 1 << "ends early";
-    QTest::newRow("a codec we cannot encode: cut at keyframes") << "theora.mkv" << "" << 0 << "cannot be encoded again here";
+    QTest::newRow("a codec we cannot encode: cut at keyframes") << "divx3.avi" << "" << 0 << "cannot be encoded again here";
     QTest::newRow("first keyframe damaged") << "badkey.mp4" << "" << 1 << "cannot be decoded";
     QTest::newRow("cut off inside its last clip") << "tailcut.mp4" << "" << 1 << "ends early";
     QTest::newRow("sound running on after the picture") << "soundtail.mp4" << "" << 0 << "split-2: empty, skipped";

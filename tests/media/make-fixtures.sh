@@ -80,16 +80,19 @@ ff -i h264.mp4 -c copy -output_ts_offset 3600 -f mpegts h264.mts
 # Subtitles: lines shown at 1-4 s and 6-9 s.
 printf '1\n00:00:01,000 --> 00:00:04,000\nFirst\n\n2\n00:00:06,000 --> 00:00:09,000\nSecond\n' > subs.srt
 ff -i h264.mp4 -i subs.srt -map 0 -map 1 -c copy -c:s mov_text subs.mp4
-# Matroska with a codec MP4 cannot carry well here (Theora).
-ff -f lavfi -i "$video" -c:v libtheora -q:v 5 theora.mkv
-# Older containers a desktop still meets, with codecs whose clips start at keyframes:
-# Windows Media, Flash video, Ogg Theora and a phone's 3GP with H.263.
+# Older containers a desktop still meets: Windows Media, Flash video, Ogg Theora and a
+# phone's 3GP with H.263.
 old="testsrc2=size=176x144:rate=25:duration=6"
 oldsound="sine=frequency=440:beep_factor=2:sample_rate=44100:duration=6"
 ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v wmv2 -c:a wmav2 wmv2.wmv
 ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v flv1 -c:a mp3 flv1.flv
 ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v libtheora -c:a libvorbis theora.ogv
 ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v h263 -c:a aac -ar 8000 -ac 1 h263.3gp
+# MPEG-4 Part 2 with B-frames and open GOPs: each I-frame's first B-frames refer to
+# the GOP before.
+ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -bf 2 -c:v mpeg4 -c:a aac mpeg4.mp4
+# DivX 3, a codec Trimora does not encode: its clips start at keyframes.
+ff -f lavfi -i "$video" -g 25 -c:v msmpeg4 divx3.avi
 # MPEG-2 in MPEG-TS with open GOPs (FFmpeg's default): each I-frame's first B-frames
 # refer to the GOP before.
 ff -f lavfi -i "$video" -f lavfi -i "$audio" -c:v mpeg2video -q:v 3 -g 12 -bf 2 -c:a mp2 -f mpegts mpeg2.ts
