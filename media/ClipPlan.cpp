@@ -389,6 +389,10 @@ PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t st
     // A split this close to the stated end may find no frame after it; earlier, none
     // means the video is shorter than it says.
     const int64_t lastSplit = track.knownEnd - track.endSlack;
+    // A clip to the video's stated end takes every frame after its start: the frames of
+    // an AVI whose first one is late run past it.
+    if (end && track.knownEnd > 0 && *end >= track.knownEnd)
+        end.reset();
     int64_t threshold = start;
     if (keyframesOnly) {
         const Outcome<std::optional<ScannedPacket>> key = keyAtOrBefore(search, threshold);
@@ -541,7 +545,8 @@ Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t unti
         return Result::failure(CutProblem(displayName(source)).outOfMemory());
     bool first = true;
     int status = 0;
-    while ((status = readPacket(input.get(), packet.get())) >= 0) {
+    SourceReader reader(input.get());
+    while ((status = reader.read(packet.get())) >= 0) {
         if (packet->stream_index != video) {
             av_packet_unref(packet.get());
             continue;

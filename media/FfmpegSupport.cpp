@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 extern "C" {
+#include <libavcodec/bsf.h>
 #include <libavutil/log.h>
 }
 
@@ -200,18 +201,174 @@ Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel)
     // every player does.
     if (std::strcmp(input->iformat->name, "mpeg") == 0)
         input->flags |= AVFMT_FLAG_GENPTS;
+    // The picture of an AVI with packed B-frames starts when its first frame is shown,
+    // which libavformat takes for its first decode time.
+    if (const int video = bestVideoStream(input.get()); video >= 0 && SourceReader::unpacks(input.get(), video)) {
+        Packet packet(av_packet_alloc());
+        SourceReader reader(input.get());
+        while (packet && reader.read(packet.get()) >= 0 && packet->stream_index != video)
+            av_packet_unref(packet.get());
+        AVStream* stream = input->streams[video];
+        if (packet && packet->stream_index == video && packet->pts != AV_NOPTS_VALUE) {
+            const int64_t stated = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+            if (stream->duration != AV_NOPTS_VALUE && stream->duration > packet->pts - stated)
+                stream->duration -= packet->pts - stated; // it ends where it said
+            stream->start_time = packet->pts;
+        }
+        if (av_seek_frame(input.get(), video, 0, AVSEEK_FLAG_BACKWARD) < 0)
+            return unreadable(QCoreApplication::translate("FfmpegSupport", "it cannot be read from its start again."));
+    }
     return input;
 }
 
-int readPacket(AVFormatContext* input, AVPacket* packet)
+namespace {
+
+// The picture type of an MPEG-4 Part 2 frame (0 I, 1 P, 2 B, 3 S), -1 if it has none.
+int mpeg4FrameType(const AVPacket* packet)
 {
-    const int status = av_read_frame(input, packet);
-    if (status >= 0 && packet->pts == AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE) {
-        const AVCodecParameters* codec = input->streams[packet->stream_index]->codecpar;
-        if (codec->codec_type == AVMEDIA_TYPE_VIDEO && codec->video_delay == 0)
-            packet->pts = packet->dts;
+    for (int i = 0; i + 4 < packet->size; ++i) {
+        const uint8_t* at = packet->data + i;
+        if (at[0] == 0 && at[1] == 0 && at[2] == 1 && at[3] == 0xb6)
+            return at[4] >> 6;
     }
-    return status;
+    return -1;
+}
+
+} // namespace
+
+SourceReader::SourceReader(AVFormatContext* format)
+    : input(format)
+{
+    video = bestVideoStream(input);
+    if (video < 0 || !unpacks(input, video))
+        return;
+    const AVBitStreamFilter* filter = av_bsf_get_by_name("mpeg4_unpack_bframes");
+    if (!filter || av_bsf_alloc(filter, &unpacker) < 0)
+        return;
+    unpacker->time_base_in = input->streams[video]->time_base;
+    if (avcodec_parameters_copy(unpacker->par_in, input->streams[video]->codecpar) < 0 || av_bsf_init(unpacker) < 0)
+        av_bsf_free(&unpacker);
+}
+
+SourceReader::~SourceReader()
+{
+    av_bsf_free(&unpacker);
+}
+
+bool SourceReader::unpacks(const AVFormatContext* input, int stream)
+{
+    const AVCodecParameters* codec = input->streams[stream]->codecpar;
+    return codec->codec_id == AV_CODEC_ID_MPEG4 && codec->video_delay > 0
+        && (input->iformat->flags & AVFMT_NOTIMESTAMPS) == 0 && std::strcmp(input->iformat->name, "avi") == 0;
+}
+
+bool SourceReader::unpackedHeader(const AVCodecParameters* in, AVCodecParameters* out)
+{
+    const AVBitStreamFilter* filter = av_bsf_get_by_name("mpeg4_unpack_bframes");
+    AVBSFContext* unpacker = nullptr;
+    if (!filter || av_bsf_alloc(filter, &unpacker) < 0)
+        return false;
+    bool made = avcodec_parameters_copy(unpacker->par_in, in) >= 0 && av_bsf_init(unpacker) >= 0;
+    const AVCodecParameters* unpacked = unpacker->par_out;
+    if (made && unpacked->extradata_size > 0) {
+        av_freep(&out->extradata);
+        out->extradata_size = 0;
+        out->extradata = static_cast<uint8_t*>(av_mallocz(size_t(unpacked->extradata_size) + AV_INPUT_BUFFER_PADDING_SIZE));
+        made = out->extradata != nullptr;
+        if (made) {
+            std::memcpy(out->extradata, unpacked->extradata, size_t(unpacked->extradata_size));
+            out->extradata_size = unpacked->extradata_size;
+        }
+    }
+    av_bsf_free(&unpacker);
+    return made;
+}
+
+int SourceReader::read(AVPacket* packet)
+{
+    while (ready.empty()) {
+        if (const int filled = fill(); filled < 0)
+            return filled;
+    }
+    av_packet_move_ref(packet, ready.front().get());
+    ready.pop_front();
+    return 0;
+}
+
+// Reads on until a packet is ready, or the end: packets of the unpacked stream wait
+// for the next I- or P-frame, whose decode time is the shown time of the one before.
+int SourceReader::fill()
+{
+    if (ended) {
+        release(AV_NOPTS_VALUE);
+        return ready.empty() ? status : 0;
+    }
+    Packet packet(av_packet_alloc());
+    if (!packet)
+        return AVERROR(ENOMEM);
+    const int got = av_read_frame(input, packet.get());
+    if (got < 0) {
+        ended = true;
+        status = got;
+        if (!unpacker)
+            return 0;
+        av_bsf_send_packet(unpacker, nullptr);
+    } else if (packet->stream_index != video || !unpacker) {
+        const AVCodecParameters* codec = input->streams[packet->stream_index]->codecpar;
+        if (packet->pts == AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE && codec->codec_type == AVMEDIA_TYPE_VIDEO
+            && codec->video_delay == 0)
+            packet->pts = packet->dts;
+        ready.push_back(std::move(packet));
+        return 0;
+    } else if (const int sent = av_bsf_send_packet(unpacker, packet.get()); sent < 0) {
+        return sent;
+    }
+    for (;;) {
+        Packet unpacked(av_packet_alloc());
+        if (!unpacked)
+            return AVERROR(ENOMEM);
+        const int received = av_bsf_receive_packet(unpacker, unpacked.get());
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
+            break;
+        if (received < 0)
+            return received;
+        const int type = mpeg4FrameType(unpacked.get());
+        if (type == 2) {
+            unpacked->pts = unpacked->dts;
+        } else if (type >= 0) {
+            release(unpacked->dts);
+        }
+        pending.push_back(std::move(unpacked));
+    }
+    if (ended)
+        release(AV_NOPTS_VALUE);
+    return 0;
+}
+
+// The held I- or P-frame is shown at the given decode time (at the end of the stream:
+// a frame after the last one decoded), and it and the B-frames after it are ready.
+void SourceReader::release(int64_t nextAnchorDts)
+{
+    if (pending.empty())
+        return;
+    AVPacket* anchor = pending.front().get();
+    if (mpeg4FrameType(anchor) == 2)
+        nextAnchorDts = anchor->pts; // read from after a seek that landed on a B-frame
+    else if (nextAnchorDts == AV_NOPTS_VALUE) {
+        const AVPacket* last = pending.back().get();
+        nextAnchorDts = last->dts + std::max<int64_t>(1, last->duration);
+    }
+    anchor->pts = nextAnchorDts;
+    // The empty chunks an encoder's delay leaves in an AVI are gaps in decode times: the
+    // frame before one is decoded just before the next, so frames decode at an even pace
+    // (GStreamer drops pictures after a first frame that lasts longer).
+    const int64_t step = std::max<int64_t>(1, anchor->duration);
+    const int64_t next = pending.size() > 1 ? pending[1]->dts : nextAnchorDts;
+    if (anchor->dts != AV_NOPTS_VALUE && next - anchor->dts > step)
+        anchor->dts = std::min(anchor->pts, next - step);
+    for (Packet& held : pending)
+        ready.push_back(std::move(held));
+    pending.clear();
 }
 
 bool seekToKeyBefore(AVFormatContext* input, int video, int64_t target, int64_t keyDts)

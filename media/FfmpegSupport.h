@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <memory>
 
 extern "C" {
@@ -87,9 +88,39 @@ int bestVideoStream(const AVFormatContext* input);
 // lands early enough: the caller reads from the top.
 bool seekToKeyBefore(AVFormatContext* input, int video, int64_t target, int64_t keyDts);
 
-// av_read_frame, and a video frame whose stream never reorders its pictures, but whose
-// container gives it a decode time only (AVI), shown when it is decoded.
-int readPacket(AVFormatContext* input, AVPacket* packet);
+// Reads a file's packets in decode order (av_read_frame), with shown times where the
+// container gives only decode times (AVI) but the frames' order can be known: a stream
+// that never reorders its pictures shows each as it is decoded; MPEG-4 Part 2 with
+// B-frames (Xvid, DivX) has its packed B-frames unpacked, one frame a packet, and each
+// I- or P-frame is shown as the next one is decoded, as every decoder shows it. Make
+// one after each seek: it holds the frames since the last I- or P-frame.
+class SourceReader final {
+public:
+    explicit SourceReader(AVFormatContext* input);
+    ~SourceReader();
+    Q_DISABLE_COPY_MOVE(SourceReader)
+
+    // av_read_frame's result: 0, AVERROR_EOF once everything is read, or an error.
+    int read(AVPacket* packet);
+
+    // Whether the video stream's packed frames are unpacked here; its clips then carry
+    // the stream header that says so (unpackedHeader).
+    static bool unpacks(const AVFormatContext* input, int stream);
+    // Puts the stream header of in's unpacked frames into out. False if out of memory.
+    static bool unpackedHeader(const AVCodecParameters* in, AVCodecParameters* out);
+
+private:
+    int fill();
+    void release(int64_t nextAnchorDts);
+
+    AVFormatContext* input;
+    int video = -1;
+    struct AVBSFContext* unpacker = nullptr;
+    std::deque<Packet> ready;   // in decode order, with shown times
+    std::deque<Packet> pending; // the last I- or P-frame and the B-frames after it
+    bool ended = false;
+    int status = 0;
+};
 
 // The largest pictures Trimora reads: 8K, 7680×4320 pixels in all, with no side longer
 // than 8192. A decoder's memory and time grow with the picture, and a file of a few

@@ -250,6 +250,10 @@ Outcome<ClipMuxer::Ending> ClipJob::write(int64_t moovReserve)
         const Outcome<AVStream*> to = muxer.addStream(from, clipStart, videoStream->avg_frame_rate);
         if (!to)
             return Result::failure(to.error());
+        // Packed B-frames are unpacked as they are read, and the clip says so.
+        if (choice.role == Role::Picture && SourceReader::unpacks(input.get(), choice.input)
+            && !SourceReader::unpackedHeader(from->codecpar, to.value()->codecpar))
+            return Result::failure(problem.outOfMemory());
         if (choice.role == Role::Picture && from->codecpar->codec_id == AV_CODEC_ID_H264
             && !encoders->headers().isEmpty()) {
             if (const Outcome<void> extended = muxer.addH264Headers(to.value(), encoders->headers()); !extended)
@@ -344,7 +348,8 @@ Outcome<void> ClipJob::copyPackets(
     if (!packet)
         return Outcome<void>::failure(problem.outOfMemory());
     int status = 0;
-    while (!allDone() && (status = readPacket(input.get(), packet.get())) >= 0) {
+    SourceReader reader(input.get());
+    while (!allDone() && (status = reader.read(packet.get())) >= 0) {
         const auto index = size_t(packet->stream_index);
         CopiedStream* stream = index < byInput.size() ? byInput[index] : nullptr;
         if (!stream || stream->done()) {

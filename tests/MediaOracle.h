@@ -293,13 +293,23 @@ inline QList<double> keyframeTimes(const QString& path)
 {
     QList<double> times;
     // As the file marks them: decoding only keyframes shows an open GOP's out of order.
-    // A keyframe with no shown time (AVI) is shown when it is decoded.
     const QString out = run({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
                              "packet=pts_time,dts_time,flags", "-of", "csv=p=0", path}).out;
     for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QStringList fields = line.split(QLatin1Char(','));
         if (fields.size() >= 3 && fields[2].startsWith(QLatin1Char('K')))
-            times << (fields[0] == QLatin1String("N/A") ? fields[1] : fields[0]).toDouble();
+            times << fields[0].toDouble();
+        // No shown time (AVI): the times of the keyframes FFmpeg decodes.
+        if (fields.size() >= 3 && fields[2].startsWith(QLatin1Char('K')) && fields[0] == QLatin1String("N/A")) {
+            times.clear();
+            const QString frames = run({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                                        "frame=key_frame,best_effort_timestamp_time", "-of", "csv=p=0", path}).out;
+            for (const QString& frame : frames.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+                if (frame.startsWith(QLatin1String("1,")))
+                    times << frame.section(QLatin1Char(','), 1, 1).toDouble();
+            }
+            break;
+        }
     }
     std::sort(times.begin(), times.end());
     return times;

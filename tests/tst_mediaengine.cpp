@@ -415,6 +415,9 @@ private slots:
         // Matroska, which carries PCM sound.
         QTest::newRow("AVI with PCM sound") << "pcm.avi" << QList<double>{2.5, 4.0} << false << "mkv" << 50;
         QTest::newRow("AVI with PCM sound, keyframes only") << "pcm.avi" << QList<double>{2.5, 4.0} << true << "mkv" << 100;
+        // Packed B-frames, unpacked; each I- or P-frame is shown as the next is decoded.
+        QTest::newRow("AVI with Xvid B-frames") << "xvid.avi" << QList<double>{1.1, 3.5, 4.96} << false << "mp4" << 50;
+        QTest::newRow("AVI with Xvid B-frames, keyframes only") << "xvid.avi" << QList<double>{1.1, 3.5} << true << "mp4" << 100;
         // Only some of its frames state their shown time; its frames are not on a grid
         // of whole frames from the file's start.
         QTest::newRow("MPEG program stream") << "mpeg2.mpg" << QList<double>{2.5, 4.1} << false << "mkv" << 50;

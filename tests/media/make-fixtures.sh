@@ -91,6 +91,9 @@ ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -c:v h263 -c:a aac -ar 8000 
 # MPEG-4 Part 2 with B-frames and open GOPs: each I-frame's first B-frames refer to
 # the GOP before.
 ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -bf 2 -c:v mpeg4 -c:a aac mpeg4.mp4
+# Xvid in AVI, as its own tools write it: B-frames packed with the frame before them,
+# decode times only, and empty chunks for the encoder's delay.
+ff -f lavfi -i "$old" -f lavfi -i "$oldsound" -g 25 -bf 2 -c:v libxvid -c:a libmp3lame xvid.avi
 # DivX 3, a codec Trimora does not encode: its clips start at keyframes.
 ff -f lavfi -i "$video" -g 25 -c:v msmpeg4 divx3.avi
 # MPEG-2 in MPEG-TS with open GOPs (FFmpeg's default): each I-frame's first B-frames
