@@ -10,6 +10,7 @@
 extern "C" {
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
+#include <libavutil/video_enc_params.h>
 }
 
 #include <QCoreApplication>
@@ -130,6 +131,8 @@ const char* h264ProfileName(int profile)
 // quantiser that keeps it near 40 dB, even where that costs more.
 constexpr double BUDGET_SHARE = 1.0;
 constexpr int FINEST_QUALITY_FLOOR = 28;
+// The coarsest quantiser frames of FFmpeg's own encoders get, whatever their source's.
+constexpr int OLD_CODEC_QUALITY_FLOOR = 6;
 
 // The average bit rate that spends the budget. No buffer limit: x264 holds one to the
 // level the source states, which starves a source that breaks it (lossless video).
@@ -238,9 +241,12 @@ void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int
     case AV_CODEC_ID_WMV2:
         if (source->codec_id == AV_CODEC_ID_WMV2 && wmv2LoopFilter(source))
             context->flags |= AV_CODEC_FLAG_LOOP_FILTER;
-        // A fixed, fine quantiser: these old codecs have no quality-driven rate control.
+        // Each frame is encoded with the quantiser its source frame was decoded with
+        // (sourceQuantiser), which keeps its quality and about its bytes: FFmpeg's
+        // one-pass rate control does not settle within the few dozen frames of a head,
+        // and overshoots by half. This is where frames without one start.
         context->flags |= AV_CODEC_FLAG_QSCALE;
-        context->global_quality = FF_QP2LAMBDA * 1;
+        context->global_quality = FF_QP2LAMBDA * 2;
         context->bit_rate = 0;
         break;
     case AV_CODEC_ID_THEORA:
@@ -420,6 +426,7 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
         || avcodec_parameters_to_context(self->decoder.get(), parameters) < 0)
         return Outcome<std::unique_ptr<FrameReencoder>>::failure(problem.outOfMemory());
     self->decoder->pkt_timebase = source->time_base;
+    self->decoder->export_side_data |= AV_CODEC_EXPORT_DATA_VIDEO_ENC_PARAMS;
     limitCodec(self->decoder.get(), 2);
     int status = avcodec_open2(self->decoder.get(), decoderCodec, nullptr);
     if (status < 0)
@@ -502,6 +509,9 @@ Outcome<void> FrameReencoder::encode(AVFrame* picture)
     // out in the frames' order.
     picture->pict_type = started ? AV_PICTURE_TYPE_P : AV_PICTURE_TYPE_I;
     picture->key_frame = started ? 0 : 1;
+    if (encoder->flags & AV_CODEC_FLAG_QSCALE)
+        picture->quality = sourceQuantiser(picture).value_or(encoder->global_quality / FF_QP2LAMBDA) * FF_QP2LAMBDA;
+
     started = true;
     shownTimes.push_back(picture->pts);
     picture->pts = av_rescale_q(picture->pts, sourceBase, encoder->time_base);
@@ -509,6 +519,23 @@ Outcome<void> FrameReencoder::encode(AVFrame* picture)
     if (status < 0)
         return problem.fail(unencodable(), status);
     return drainEncoder();
+}
+
+// The mean quantiser the source's decoder states for a frame (MPEG-1, MPEG-2, MPEG-4
+// Part 2, H.263 and WMV2), rounded and kept from 2 to the quality floor.
+std::optional<int> FrameReencoder::sourceQuantiser(const AVFrame* picture)
+{
+    const AVFrameSideData* data = av_frame_get_side_data(picture, AV_FRAME_DATA_VIDEO_ENC_PARAMS);
+    if (!data)
+        return std::nullopt;
+    const auto* parameters = reinterpret_cast<const AVVideoEncParams*>(data->data);
+    if (parameters->nb_blocks == 0)
+        return std::nullopt;
+    int64_t sum = 0;
+    for (unsigned i = 0; i < parameters->nb_blocks; ++i)
+        sum += parameters->qp + av_video_enc_params_block(const_cast<AVVideoEncParams*>(parameters), i)->delta_qp;
+    const int mean = int((sum + parameters->nb_blocks / 2) / parameters->nb_blocks);
+    return std::clamp(mean, 2, OLD_CODEC_QUALITY_FLOOR);
 }
 
 QString FrameReencoder::unencodable()

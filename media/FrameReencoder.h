@@ -69,6 +69,7 @@ public:
 private:
     FrameReencoder() = default;
     static bool sameStreamHeader(const AVCodecParameters* stream);
+    static std::optional<int> sourceQuantiser(const AVFrame* picture);
     Outcome<void> encode(AVFrame* frame);
     Outcome<void> drainEncoder();
     Packet reframe(Packet packet) const;
