@@ -102,7 +102,11 @@ Outcome<std::unique_ptr<FrameReencoder>> SpliceEncoders::openOne(int64_t from, i
 {
     if (!turn.owns_lock())
         turn.lock();
-    const double seconds = until == LATEST ? 0.0 : double(until - from) * av_q2d(source->time_base);
+    // Frames to the end of the video last until the stream's stated end.
+    int64_t end = until;
+    if (end == LATEST && source->duration > 0 && source->duration != NO_TIME)
+        end = (source->start_time != NO_TIME ? source->start_time : 0) + source->duration;
+    const double seconds = end == LATEST || end <= from ? 0.0 : double(end - from) * av_q2d(source->time_base);
     Outcome<std::unique_ptr<FrameReencoder>> encoder
         = FrameReencoder::open(source, parameterSetId, problem.name(), {bytes, seconds});
     if (!encoder)
