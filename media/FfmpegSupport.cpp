@@ -187,8 +187,12 @@ Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel)
     InputFormat input(raw);
     // Reading the stream information decodes a few pictures: of bounded size only.
     std::vector<AVDictionary*> decoderOptions(input->nb_streams, nullptr);
-    for (AVDictionary*& options : decoderOptions)
+    // One thread: each of a decoder's frame threads holds pictures of its own, and a
+    // few pictures decode as fast without.
+    for (AVDictionary*& options : decoderOptions) {
         av_dict_set_int(&options, "max_pixels", decoderPixelLimit(), 0);
+        av_dict_set(&options, "threads", "1", 0);
+    }
     status = avformat_find_stream_info(input.get(), decoderOptions.empty() ? nullptr : decoderOptions.data());
     for (AVDictionary*& options : decoderOptions)
         av_dict_free(&options);
