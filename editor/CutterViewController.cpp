@@ -549,10 +549,10 @@ void CutterViewController::handleTap(GestureState state, double x)
     pointerConstraint->setConstant(step->pointerPosition);
     if (!step->seekTime)
         return;
-    videoPlayer->seek(*step->seekTime);
-    playhead = *step->seekTime;
-    ui->currentTimeLabel->setText(timeLabelText(*step->seekTime, model.duration()));
-    showReadout();
+    // The press lands on a frame, as a step does, so that the picture, the readout and
+    // a split made there all name that frame. The strip's right end is the end of the
+    // video, where no frame starts: sent there, the player shows the first frame again.
+    goToFrame(frames().frameAt(*step->seekTime));
 }
 
 bool CutterViewController::pressOnMarker(double x)

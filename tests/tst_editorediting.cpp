@@ -228,19 +228,26 @@ private slots:
         QWidget* strip = h.strip();
         QWidget* play = h.outlet("playButton");
         const int y = strip->height() / 2;
-        // The first touch seeks at once; a drag past the strip's end stops at the last
-        // place inside it.
+        // Where the pointer stands, in seconds.
+        const auto pointerTime = [&h] { return h.pointer() / h.stripWidth() * 200.0; };
+        // The first touch seeks at once, to the start of the frame under it (of 25 a
+        // second), and the player to that frame; a drag past the strip's end stops at
+        // the last place inside it, the last frame, never past it.
         QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(100, y));
-        QCOMPARE(h.pointer(), 100.0);
-        QCOMPARE(h.player->time, 100.0 / h.stripWidth() * 200.0);
+        QVERIFY(h.pointer() >= 100.0 && h.pointer() - 100.0 < 0.04 / 200.0 * h.stripWidth());
+        QVERIFY(std::abs(pointerTime() / 0.04 - std::round(pointerTime() / 0.04)) < 1e-6);
+        QVERIFY(std::abs(h.player->time - pointerTime()) < 0.001);
         QCOMPARE(ViewAlpha::alpha(play), playing ? 1.0 : 0.0);
         QTest::mouseMove(strip, QPoint(strip->width(), y));
-        QCOMPARE(h.label(), QStringLiteral("03:20 / 03:20"));
+        QCOMPARE(h.label(), QStringLiteral("03:19 / 03:20"));
         QTest::mouseMove(strip, QPoint(strip->width() + 40, y));
         QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->width() + 40, y));
-        QCOMPARE(h.pointer(), h.stripWidth());
-        QCOMPARE(h.player->time, 200.0);
+        QVERIFY(std::abs(pointerTime() - 199.96) < 1e-9);
+        QVERIFY(std::abs(h.player->time - 199.96) < 0.001);
         QCOMPARE(ViewAlpha::alpha(play), 1.0);
+        // A split there gives the last frame a clip of its own, not an empty one after it.
+        h.editor->touchSplit();
+        QVERIFY(std::abs(h.editor->cutModel().splitPoints().at(0) * 200.0 - 199.96) < 1e-9);
         // Scrubbing never starts or stops playback.
         QCOMPARE(h.player->playing, playing);
     }

@@ -103,22 +103,29 @@ private slots:
         auto* readout = editor.findChild<QLabel*>(QStringLiteral("frameReadoutLabel"));
         QApplication::setActiveWindow(&editor);
         editor.setFocus();
+        auto* strip = editor.findChild<QWidget*>(QStringLiteral("videosWorkspaceView"));
+        // No keys: a press on the strip's right end, which stands for the end of the video.
         const QList<std::pair<QList<Qt::Key>, int>> steps{{{Qt::Key_End}, 249},
                                                           {{Qt::Key_Home}, 0},
                                                           {{Qt::Key_End, Qt::Key_Left}, 248},
                                                           {{Qt::Key_Space}, 249}, // played to the end
                                                           {{Qt::Key_Home}, 0},
+                                                          {{}, 249},
+                                                          {{Qt::Key_Home}, 0},
                                                           {QList<Qt::Key>(15, Qt::Key_Right), 15}};
         for (const auto& [keys, frame] : steps) {
             for (Qt::Key key : keys)
                 QTest::keyClick(&editor, key);
+            if (keys.isEmpty()) {
+                QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(strip->width(), strip->height() / 2));
+                QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->width(), strip->height() / 2));
+            }
             QTRY_VERIFY2_WITH_TIMEOUT(readout->isVisible() && readout->text().endsWith(QStringLiteral("frame %1").arg(frame))
                                           && std::abs(shown - frame * FRAME) < FRAME / 2,
                                       qPrintable(QStringLiteral("%1 shows %2").arg(readout->text()).arg(shown)), 10000);
         }
         // A split there gives the first clip exactly the frames stepped over.
         QTest::keyClick(&editor, Qt::Key_S);
-        auto* strip = editor.findChild<QWidget*>(QStringLiteral("videosWorkspaceView"));
         // Move the playhead by pressing on the strip, split, again, and save.
         for (double fraction : {0.333, 0.671}) {
             const QPoint at(int(std::lround(fraction * strip->width())), strip->height() / 2);
