@@ -213,7 +213,9 @@ double CutterViewController::stripWidth() const
 
 FrameGrid CutterViewController::frames() const
 {
-    return FrameGrid(mainAsset ? mainAsset->frameDuration() : 0.0, model.duration());
+    if (!mainAsset)
+        return FrameGrid(0.0, model.duration());
+    return FrameGrid(mainAsset->frameDuration(), model.duration(), {mainAsset->picturesStart(), mainAsset->picturesEnd()});
 }
 
 void CutterViewController::viewDidLoad()
@@ -316,8 +318,10 @@ void CutterViewController::touchPlay()
         return;
     timer = timer ? timer : new QTimer(this);
     timer->stop();
-    const double frame = mainAsset ? mainAsset->frameDuration() : 0.0;
-    if (standsAtEnd(videoPlayer->currentTime(), model.duration(), frame, videoPlayer->reachedEnd()))
+    // At the end of the pictures, play starts again from the start: sound running on
+    // after the last picture would otherwise be all that plays.
+    const FrameGrid grid = frames();
+    if (standsAtEnd(videoPlayer->currentTime(), grid.end(), grid.frameDuration(), videoPlayer->reachedEnd()))
         videoPlayer->seek(0.0);
     videoPlayer->play();
     timer->setTimerType(Qt::PreciseTimer);
