@@ -213,7 +213,9 @@ double CutterViewController::stripWidth() const
 
 FrameGrid CutterViewController::frames() const
 {
-    return FrameGrid(mainAsset ? mainAsset->frameDuration() : 0.0, model.duration());
+    if (!mainAsset)
+        return FrameGrid(0.0, model.duration());
+    return FrameGrid(mainAsset->frameDuration(), model.duration(), {mainAsset->picturesStart(), mainAsset->picturesEnd()});
 }
 
 void CutterViewController::viewDidLoad()
@@ -316,8 +318,10 @@ void CutterViewController::touchPlay()
         return;
     timer = timer ? timer : new QTimer(this);
     timer->stop();
-    const double frame = mainAsset ? mainAsset->frameDuration() : 0.0;
-    if (standsAtEnd(videoPlayer->currentTime(), model.duration(), frame, videoPlayer->reachedEnd()))
+    // At the end of the pictures, play starts again from the start: sound running on
+    // after the last picture would otherwise be all that plays.
+    const FrameGrid grid = frames();
+    if (standsAtEnd(videoPlayer->currentTime(), grid.end(), grid.frameDuration(), videoPlayer->reachedEnd()))
         videoPlayer->seek(0.0);
     videoPlayer->play();
     timer->setTimerType(Qt::PreciseTimer);
@@ -549,10 +553,10 @@ void CutterViewController::handleTap(GestureState state, double x)
     pointerConstraint->setConstant(step->pointerPosition);
     if (!step->seekTime)
         return;
-    videoPlayer->seek(*step->seekTime);
-    playhead = *step->seekTime;
-    ui->currentTimeLabel->setText(timeLabelText(*step->seekTime, model.duration()));
-    showReadout();
+    // The press lands on a frame, as a step does, so that the picture, the readout and
+    // a split made there all name that frame. The strip's right end is the end of the
+    // video, where no frame starts: sent there, the player shows the first frame again.
+    goToFrame(frames().frameAt(*step->seekTime));
 }
 
 bool CutterViewController::pressOnMarker(double x)

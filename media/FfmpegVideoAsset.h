@@ -20,6 +20,8 @@ public:
     double duration() const override { return info.duration; }
     int rotation() const override { return info.rotation; }
     double frameDuration() const override { return info.frameDuration; }
+    double picturesStart() const override { return info.picturesStart; }
+    double picturesEnd() const override { return info.picturesEnd; }
     Outcome<QImage> thumbnailImage(double from, double until, QSize size) override;
 
 private:

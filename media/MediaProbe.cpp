@@ -191,6 +191,15 @@ Outcome<VideoInfo> probeVideo(const QString& path)
     if (rate.num > 0 && rate.den > 0)
         info.frameDuration = av_q2d(av_inv_q(rate));
 
+    // The file's length is its longest track's: a sound track often runs on past the
+    // last picture. Matroska and FLV do not say how long the picture lasts.
+    if (video->duration != AV_NOPTS_VALUE && video->duration > 0) {
+        const double fileStart = input->start_time != AV_NOPTS_VALUE ? double(input->start_time) / AV_TIME_BASE : 0.0;
+        const double start = video->start_time != AV_NOPTS_VALUE ? double(video->start_time) * av_q2d(video->time_base) : fileStart;
+        info.picturesStart = std::max(0.0, start - fileStart);
+        info.picturesEnd = info.picturesStart + double(video->duration) * av_q2d(video->time_base);
+    }
+
     const QString problem = firstPictureProblem(input.get(), video);
     if (!problem.isEmpty())
         return refuse(problem);

@@ -29,6 +29,10 @@ struct VideoInfo {
     int rotation = 0;  // degrees clockwise to show it upright: 0, 90, 180 or 270
     QSize displaySize; // upright, with the pixel aspect ratio applied
     double frameDuration = 0.0; // seconds per frame, 0 when the file does not say
+    // Where the video track's pictures lie, in seconds from the file's start (the sound
+    // may run on past them); both 0 when the file does not say.
+    double picturesStart = 0.0;
+    double picturesEnd = 0.0;
     std::vector<StreamInfo> streams;
 };
 

@@ -18,6 +18,11 @@ public:
     virtual int rotation() const = 0;
     // Seconds per frame; 0 when the file does not say.
     virtual double frameDuration() const = 0;
+    // Where the pictures lie, in seconds from the start of the file: the first one's
+    // start and the last one's end. The sound may start before them or run on after
+    // them, so the duration can be longer. Both 0 when the file does not say.
+    virtual double picturesStart() const = 0;
+    virtual double picturesEnd() const = 0;
     // A picture from the stretch of time [from, until) in seconds, upright, filling
     // size with its shape kept (its middle shown, what overhangs cut off); or why there
     // is none. Stretches asked for left to right may cost less than in any other order.

@@ -32,6 +32,8 @@ public:
     double duration() const override { return length; }
     int rotation() const override { return 0; }
     double frameDuration() const override { return 0.04; }
+    double picturesStart() const override { return pictures.first; }
+    double picturesEnd() const override { return pictures.second; }
     Outcome<QImage> thumbnailImage(double from, double until, QSize size) override
     {
         // Called off the main thread, one call at a time; read when the editor is gone
@@ -53,6 +55,7 @@ public:
     }
 
     double length;
+    std::pair<double, double> pictures; // where the pictures start and end; none said
     int slowCall = -1; // which call (from 0) takes a second
     std::atomic<bool> inSlowCall{false};
     std::set<double> failAt;

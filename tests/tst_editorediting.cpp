@@ -191,6 +191,10 @@ private slots:
         QCOMPARE(playFrom(199.5, true), QStringLiteral("seek 0")); // the player said it ended
         QCOMPARE(playFrom(199.99), QStringLiteral("seek 0"));
         QCOMPARE(playFrom(199.5), QStringLiteral("play"));
+        // So does play at the last picture, with sound running on after it.
+        h.asset->pictures = {0.0, 199.0};
+        QCOMPARE(playFrom(198.96), QStringLiteral("seek 0"));
+        h.asset->pictures = {};
         // Play, then pause inside the play button's fade-out: the first cross-fade's
         // second half must not bring the pause button back.
         h.editor->touchPlay();
@@ -228,19 +232,26 @@ private slots:
         QWidget* strip = h.strip();
         QWidget* play = h.outlet("playButton");
         const int y = strip->height() / 2;
-        // The first touch seeks at once; a drag past the strip's end stops at the last
-        // place inside it.
+        // Where the pointer stands, in seconds.
+        const auto pointerTime = [&h] { return h.pointer() / h.stripWidth() * 200.0; };
+        // The first touch seeks at once, to the start of the frame under it (of 25 a
+        // second), and the player to that frame; a drag past the strip's end stops at
+        // the last place inside it, the last frame, never past it.
         QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(100, y));
-        QCOMPARE(h.pointer(), 100.0);
-        QCOMPARE(h.player->time, 100.0 / h.stripWidth() * 200.0);
+        QVERIFY(h.pointer() >= 100.0 && h.pointer() - 100.0 < 0.04 / 200.0 * h.stripWidth());
+        QVERIFY(std::abs(pointerTime() / 0.04 - std::round(pointerTime() / 0.04)) < 1e-6);
+        QVERIFY(std::abs(h.player->time - pointerTime()) < 0.001);
         QCOMPARE(ViewAlpha::alpha(play), playing ? 1.0 : 0.0);
         QTest::mouseMove(strip, QPoint(strip->width(), y));
-        QCOMPARE(h.label(), QStringLiteral("03:20 / 03:20"));
+        QCOMPARE(h.label(), QStringLiteral("03:19 / 03:20"));
         QTest::mouseMove(strip, QPoint(strip->width() + 40, y));
         QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->width() + 40, y));
-        QCOMPARE(h.pointer(), h.stripWidth());
-        QCOMPARE(h.player->time, 200.0);
+        QVERIFY(std::abs(pointerTime() - 199.96) < 1e-9);
+        QVERIFY(std::abs(h.player->time - 199.96) < 0.001);
         QCOMPARE(ViewAlpha::alpha(play), 1.0);
+        // A split there gives the last frame a clip of its own, not an empty one after it.
+        h.editor->touchSplit();
+        QVERIFY(std::abs(h.editor->cutModel().splitPoints().at(0) * 200.0 - 199.96) < 1e-9);
         // Scrubbing never starts or stops playback.
         QCOMPARE(h.player->playing, playing);
     }
@@ -459,29 +470,34 @@ private slots:
         QTest::addColumn<QList<QKeySequence>>("keys");
         QTest::addColumn<bool>("playing");
         QTest::addColumn<int>("frame"); // of 25 per second, where the playhead comes to rest
+        QTest::addColumn<double>("soundAfter"); // seconds of sound after the last picture
 
         const QKeySequence right(Qt::Key_Right);
-        QTest::newRow("15 frames on") << QList<QKeySequence>(15, right) << false << 15;
-        QTest::newRow("a frame on while playing pauses first") << QList<QKeySequence>{right} << true << 52;
+        QTest::newRow("15 frames on") << QList<QKeySequence>(15, right) << false << 15 << 0.0;
+        QTest::newRow("a frame on while playing pauses first") << QList<QKeySequence>{right} << true << 52 << 0.0;
         QTest::newRow("two seconds on, a frame back")
             << QList<QKeySequence>{QKeySequence(Qt::SHIFT | Qt::Key_Right), QKeySequence(Qt::SHIFT | Qt::Key_Right),
                                    QKeySequence(Qt::Key_Left)}
-            << false << 49;
-        QTest::newRow("the last frame") << QList<QKeySequence>{QKeySequence(Qt::Key_End)} << false << 249;
+            << false << 49 << 0.0;
+        QTest::newRow("the last frame") << QList<QKeySequence>{QKeySequence(Qt::Key_End)} << false << 249 << 0.0;
         QTest::newRow("two seconds on, J a second back")
             << QList<QKeySequence>{QKeySequence(Qt::SHIFT | Qt::Key_Right), QKeySequence(Qt::SHIFT | Qt::Key_Right),
                                    QKeySequence(Qt::Key_J)}
-            << false << 25;
-        QTest::newRow("K: pause where it plays") << QList<QKeySequence>{QKeySequence(Qt::Key_K)} << true << 51;
+            << false << 25 << 0.0;
+        QTest::newRow("K: pause where it plays") << QList<QKeySequence>{QKeySequence(Qt::Key_K)} << true << 51 << 0.0;
         QTest::newRow("back past the first frame stays on it")
-            << QList<QKeySequence>{right, QKeySequence(Qt::Key_Home), QKeySequence(Qt::Key_Left)} << false << 0;
+            << QList<QKeySequence>{right, QKeySequence(Qt::Key_Home), QKeySequence(Qt::Key_Left)} << false << 0 << 0.0;
         QTest::newRow("the last frame, then the first")
-            << QList<QKeySequence>{QKeySequence(Qt::Key_End), QKeySequence(Qt::Key_Home)} << false << 0;
-        QTest::newRow("played to the end: it rests on the last frame") << QList<QKeySequence>{QKeySequence()} << true << 249;
+            << QList<QKeySequence>{QKeySequence(Qt::Key_End), QKeySequence(Qt::Key_Home)} << false << 0 << 0.0;
+        QTest::newRow("played to the end: it rests on the last frame") << QList<QKeySequence>{QKeySequence()} << true << 249 << 0.0;
         QTest::newRow("played to the end, then a frame back")
-            << QList<QKeySequence>{QKeySequence(), QKeySequence(Qt::Key_Left)} << true << 248;
+            << QList<QKeySequence>{QKeySequence(), QKeySequence(Qt::Key_Left)} << true << 248 << 0.0;
         QTest::newRow("played to the end, then the first frame")
-            << QList<QKeySequence>{QKeySequence(), QKeySequence(Qt::Key_Home)} << true << 0;
+            << QList<QKeySequence>{QKeySequence(), QKeySequence(Qt::Key_Home)} << true << 0 << 0.0;
+        QTest::newRow("sound after the pictures: the last frame is the last picture")
+            << QList<QKeySequence>{QKeySequence(Qt::Key_End)} << false << 249 << 0.5;
+        QTest::newRow("sound after the pictures: played to the end, the last picture")
+            << QList<QKeySequence>{QKeySequence()} << true << 249 << 0.5;
     }
 
     void positioning()
@@ -489,8 +505,12 @@ private slots:
         QFETCH(QList<QKeySequence>, keys);
         QFETCH(bool, playing);
         QFETCH(int, frame);
+        QFETCH(double, soundAfter);
 
-        EditorHarness h(10.0, services());
+        EditorHarness h(10.0 + soundAfter, services(), false);
+        if (soundAfter > 0.0)
+            h.asset->pictures = {0.0, 10.0};
+        h.editor->show();
         QApplication::setActiveWindow(h.editor.get());
         h.editor->setFocus();
         // Played from a clock between two frames' starts: paused, the player is sent to
@@ -507,7 +527,7 @@ private slots:
         // The player shows the frame, the readout names it, the label keeps its format.
         QCOMPARE(h.player->time, std::floor(frame * 40.0) / 1000.0);
         QCOMPARE(h.outlet<QLabel>("frameReadoutLabel")->text().section(QStringLiteral(" · frame "), 1), QString::number(frame));
-        QCOMPARE(h.label(), timeLabelText(frame * 0.04, 10.0));
+        QCOMPARE(h.label(), timeLabelText(frame * 0.04, h.editor->duration()));
         // Screen readers read the strip as a slider at the playhead's time.
         QAccessibleInterface* slider = QAccessible::queryAccessibleInterface(h.strip());
         QCOMPARE(slider->role(), QAccessible::Slider);

@@ -213,24 +213,33 @@ private slots:
     {
         QTest::addColumn<double>("frameDuration");
         QTest::addColumn<double>("time");
+        QTest::addColumn<QList<double>>("pictures"); // where they start and end; none: not said
         QTest::addColumn<QString>("expected"); // the frame, its start, where a player is sent
 
         // On a 10-second video.
-        QTest::newRow("a frame's own start") << 1.0 / 30.0 << 0.5 << "15 0.5 0.5";
-        QTest::newRow("a hair before it") << 1.0 / 30.0 << std::nextafter(0.5, 0.0) << "15 0.5 0.5";
-        QTest::newRow("a player clock a millisecond past it") << 1.0 / 30.0 << 0.067 << "2 0.0666667 0.066";
-        QTest::newRow("between frames: the next one") << 0.04 << 0.05 << "2 0.08 0.08";
-        QTest::newRow("past the end: the last frame") << 0.04 << 12.0 << "249 9.96 9.96";
-        QTest::newRow("unknown rate: 30 a second") << 0.0 << 1.0 << "30 1 1";
-        QTest::newRow("unknown time: the first frame") << 0.04 << NaN << "0 0 0";
+        const QList<double> none;
+        QTest::newRow("a frame's own start") << 1.0 / 30.0 << 0.5 << none << "15 0.5 0.5";
+        QTest::newRow("a hair before it") << 1.0 / 30.0 << std::nextafter(0.5, 0.0) << none << "15 0.5 0.5";
+        QTest::newRow("a player clock a millisecond past it") << 1.0 / 30.0 << 0.067 << none << "2 0.0666667 0.066";
+        QTest::newRow("between frames: the next one") << 0.04 << 0.05 << none << "2 0.08 0.08";
+        QTest::newRow("past the end: the last frame") << 0.04 << 12.0 << none << "249 9.96 9.96";
+        QTest::newRow("unknown rate: 30 a second") << 0.0 << 1.0 << none << "30 1 1";
+        QTest::newRow("unknown time: the first frame") << 0.04 << NaN << none << "0 0 0";
+        // The last frame is the last picture's, wherever the sound ends.
+        QTest::newRow("sound runs on after the pictures") << 0.04 << 12.0 << QList<double>{0.0, 9.5} << "237 9.48 9.48";
+        QTest::newRow("pictures from 5 s, the last one short")
+            << 0.04 << 12.0 << QList<double>{5.0, 7.99} << "199 7.96 7.96";
+        QTest::newRow("pictures a little after the sound's start")
+            << 0.04 << 12.0 << QList<double>{0.021, 9.921} << "247 9.88 9.88";
     }
 
     void frames()
     {
         QFETCH(double, frameDuration);
         QFETCH(double, time);
+        QFETCH(QList<double>, pictures);
         QFETCH(QString, expected);
-        const FrameGrid grid(frameDuration, 10.0);
+        const FrameGrid grid(frameDuration, 10.0, pictures.isEmpty() ? PictureSpan() : PictureSpan{pictures[0], pictures[1]});
         const std::int64_t frame = grid.frameAt(time);
         QCOMPARE(QStringLiteral("%1 %2 %3").arg(frame).arg(grid.timeOf(frame)).arg(grid.seekTimeOf(frame)), expected);
     }

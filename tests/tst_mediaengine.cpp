@@ -250,13 +250,16 @@ private slots:
         QTest::addColumn<QSize>("display");
         QTest::addColumn<QString>("codec");
         QTest::addColumn<int>("audioStreams");
+        QTest::addColumn<QList<double>>("pictures"); // where they start and end; none: not said
 
-        QTest::newRow("H.264") << "h264.mp4" << 10.0 << 0 << QSize(320, 240) << "h264" << 1;
-        QTest::newRow("HEVC") << "hevc.mp4" << 10.0 << 0 << QSize(320, 240) << "hevc" << 1;
-        QTest::newRow("rotated shows upright") << "rotated.mp4" << 10.0 << 270 << QSize(240, 320) << "h264" << 1;
-        QTest::newRow("Matroska") << "h264.mkv" << 10.0 << 0 << QSize(320, 240) << "h264" << 1;
-        QTest::newRow("video only") << "videoonly.mp4" << 10.0 << 0 << QSize(320, 240) << "h264" << 0;
-        QTest::newRow("picture 45 s after the sound") << "late45.mkv" << 55.0 << 0 << QSize(320, 240) << "h264" << 1;
+        QTest::newRow("H.264") << "h264.mp4" << 10.0 << 0 << QSize(320, 240) << "h264" << 1 << QList<double>{0.0, 10.0};
+        QTest::newRow("HEVC") << "hevc.mp4" << 10.0 << 0 << QSize(320, 240) << "hevc" << 1 << QList<double>{0.0, 10.0};
+        QTest::newRow("rotated shows upright") << "rotated.mp4" << 10.0 << 270 << QSize(240, 320) << "h264" << 1 << QList<double>{0.0, 10.0};
+        QTest::newRow("Matroska") << "h264.mkv" << 10.0 << 0 << QSize(320, 240) << "h264" << 1 << QList<double>{};
+        QTest::newRow("video only") << "videoonly.mp4" << 10.0 << 0 << QSize(320, 240) << "h264" << 0 << QList<double>{0.0, 10.0};
+        QTest::newRow("picture 45 s after the sound") << "late45.mkv" << 55.0 << 0 << QSize(320, 240) << "h264" << 1 << QList<double>{};
+        // Its sound starts 21 ms before the picture, and so ends after it.
+        QTest::newRow("MPEG-TS") << "h264.mts" << 10.0 << 0 << QSize(320, 240) << "h264" << 1 << QList<double>{0.021, 10.021};
     }
 
     void probes()
@@ -267,6 +270,7 @@ private slots:
         QFETCH(QSize, display);
         QFETCH(QString, codec);
         QFETCH(int, audioStreams);
+        QFETCH(QList<double>, pictures);
 
         const Outcome<VideoInfo> info = probeVideo(fixture(file));
         QVERIFY2(info.ok(), qPrintable(info.error()));
@@ -278,6 +282,13 @@ private slots:
         QCOMPARE(info->displaySize, display);
         QCOMPARE(info->videoCodec, codec);
         QVERIFY(info->frameDuration > 0.0 && info->frameDuration < 0.05);
+        const QList<double> span = info->picturesEnd > 0.0 ? QList<double>{info->picturesStart, info->picturesEnd} : QList<double>{};
+        // Where the file does not say, FFmpeg may give the pictures its whole length.
+        if (pictures.isEmpty() && !span.isEmpty())
+            pictures = {0.0, info->duration};
+        QVERIFY2(span.size() == pictures.size()
+                     && std::equal(span.begin(), span.end(), pictures.begin(), [](double a, double b) { return std::abs(a - b) < 0.001; }),
+                 qPrintable(QStringLiteral("%1 to %2").arg(info->picturesStart).arg(info->picturesEnd)));
         QCOMPARE(int(std::count_if(info->streams.begin(), info->streams.end(),
                                [](const StreamInfo& stream) { return stream.kind == StreamInfo::Kind::Audio; })),
                  audioStreams);

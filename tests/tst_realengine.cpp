@@ -91,7 +91,41 @@ private slots:
         const QRect picture = editor.videoView()->pictureRect();
         QVERIFY2(picture.height() > picture.width(), qPrintable(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height())));
         QCOMPARE(editor.findChild<QLabel*>(QStringLiteral("currentTimeLabel"))->text(), QStringLiteral("00:00 / 00:10"));
+        // The picture follows the keys, also after the end was shown or played to (the
+        // backend once kept the last frame on screen for every seek after it): each step
+        // ends with the frame the readout names, the start of the frame sent to the view
+        // telling which one it is.
+        double shown = -1.0;
+        connect(editor.videoView()->videoSink(), &QVideoSink::videoFrameChanged, this, [&shown](const QVideoFrame& frame) {
+            if (frame.isValid())
+                shown = double(frame.startTime()) / 1e6;
+        });
+        auto* readout = editor.findChild<QLabel*>(QStringLiteral("frameReadoutLabel"));
+        QApplication::setActiveWindow(&editor);
+        editor.setFocus();
         auto* strip = editor.findChild<QWidget*>(QStringLiteral("videosWorkspaceView"));
+        // No keys: a press on the strip's right end, which stands for the end of the video.
+        const QList<std::pair<QList<Qt::Key>, int>> steps{{{Qt::Key_End}, 249},
+                                                          {{Qt::Key_Home}, 0},
+                                                          {{Qt::Key_End, Qt::Key_Left}, 248},
+                                                          {{Qt::Key_Space}, 249}, // played to the end
+                                                          {{Qt::Key_Home}, 0},
+                                                          {{}, 249},
+                                                          {{Qt::Key_Home}, 0},
+                                                          {QList<Qt::Key>(15, Qt::Key_Right), 15}};
+        for (const auto& [keys, frame] : steps) {
+            for (Qt::Key key : keys)
+                QTest::keyClick(&editor, key);
+            if (keys.isEmpty()) {
+                QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(strip->width(), strip->height() / 2));
+                QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->width(), strip->height() / 2));
+            }
+            QTRY_VERIFY2_WITH_TIMEOUT(readout->isVisible() && readout->text().endsWith(QStringLiteral("frame %1").arg(frame))
+                                          && std::abs(shown - frame * FRAME) < FRAME / 2,
+                                      qPrintable(QStringLiteral("%1 shows %2").arg(readout->text()).arg(shown)), 10000);
+        }
+        // A split there gives the first clip exactly the frames stepped over.
+        QTest::keyClick(&editor, Qt::Key_S);
         // Move the playhead by pressing on the strip, split, again, and save.
         for (double fraction : {0.333, 0.671}) {
             const QPoint at(int(std::lround(fraction * strip->width())), strip->height() / 2);
@@ -116,7 +150,10 @@ private slots:
 
         const QString folder = library.folder();
         const QStringList clips = QDir(folder).entryList(QDir::Files, QDir::Name);
-        QCOMPARE(clips, (QStringList{"split-0.mp4", "split-1.mp4", "split-2.mp4"}));
+        QCOMPARE(clips, (QStringList{"split-0.mp4", "split-1.mp4", "split-2.mp4", "split-3.mp4"}));
+        const QList<oracle::Frame> first = oracle::videoFrames(folder + QStringLiteral("/split-0.mp4"));
+        QCOMPARE(first.size(), 15);
+        QCOMPARE(first.front().hash, oracle::videoFrames(editor.videoURL.toLocalFile()).front().hash);
         double total = 0.0;
         for (const QString& clip : clips)
             total += double(oracle::videoFrames(folder + QLatin1Char('/') + clip).size()) * FRAME;

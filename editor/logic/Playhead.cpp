@@ -53,11 +53,20 @@ namespace {
 constexpr double FALLBACK_FRAME_DURATION = 1.0 / 30.0;
 // Far below any frame duration, far above the rounding of a time in seconds.
 constexpr double FRAME_TOLERANCE = 1e-6;
+
+// How many frames start within a stretch of time: a stretch of whole frames ends
+// exactly where a next frame would start.
+std::int64_t framesIn(double seconds, double step)
+{
+    return std::max<std::int64_t>(0, std::int64_t(std::ceil(seconds / step - FRAME_TOLERANCE)));
+}
+
 } // namespace
 
-FrameGrid::FrameGrid(double frameDuration, double duration)
+FrameGrid::FrameGrid(double frameDuration, double duration, PictureSpan span)
     : step(std::isfinite(frameDuration) && frameDuration > 0.0 ? frameDuration : FALLBACK_FRAME_DURATION)
     , length(usableDuration(duration) ? duration : 0.0)
+    , pictures(span)
 {
 }
 
@@ -71,9 +80,15 @@ std::int64_t FrameGrid::frameAt(double seconds) const
 
 std::int64_t FrameGrid::lastFrame() const
 {
-    // The last frame starts before the end; a duration of whole frames ends exactly
-    // where a next frame would start.
-    return std::max<std::int64_t>(0, std::int64_t(std::ceil(length / step - FRAME_TOLERANCE)) - 1);
+    const std::int64_t last = std::max<std::int64_t>(0, framesIn(length, step) - 1);
+    if (!(std::isfinite(pictures.start) && std::isfinite(pictures.end) && pictures.end > pictures.start))
+        return last;
+    // Sent to a frame's start, a player shows the first picture at or after it: the
+    // last frame is the latest one starting at or before the last picture, wherever
+    // sound before or after the pictures puts them.
+    const std::int64_t pictureCount = framesIn(pictures.end - pictures.start, step);
+    const double lastPicture = pictures.start + double(std::max<std::int64_t>(0, pictureCount - 1)) * step;
+    return std::clamp<std::int64_t>(std::int64_t(std::floor(lastPicture / step + FRAME_TOLERANCE)), 0, last);
 }
 
 double FrameGrid::timeOf(std::int64_t frame) const

@@ -32,13 +32,20 @@ std::optional<ScrubStep> scrub(double x, double stripWidth, double duration);
 // millisecond a clock rounds to) counts.
 bool standsAtEnd(double currentTime, double duration, double frameDuration, bool reachedEndOfMedia);
 
+// Where a video's pictures lie, in seconds from its start; the sound may run on past
+// them. An empty span (the file does not say) counts as the whole duration.
+struct PictureSpan {
+    double start = 0.0;
+    double end = 0.0;
+};
+
 // The video's frames as the editor steps through them: frame n starts at n times the
 // frame duration, counted from the first frame (0). A split at a frame's start time
 // puts that frame first in the next clip.
 class FrameGrid final {
 public:
     // A file that does not say its frame rate is stepped at 30 frames a second.
-    FrameGrid(double frameDuration, double duration);
+    FrameGrid(double frameDuration, double duration, PictureSpan pictures = {});
 
     double frameDuration() const { return step; }
     // The frame a time stands for: the first one starting at or after it, as the
@@ -46,7 +53,11 @@ public:
     // millisecond past a frame's start (a player's clock in whole milliseconds)
     // still counts as that frame.
     std::int64_t frameAt(double seconds) const;
+    // The frame that shows the last picture, which may come well before the end when
+    // the sound runs on.
     std::int64_t lastFrame() const;
+    // Where the last frame ends: playing stops there.
+    double end() const { return timeOf(lastFrame()) + step; }
     double timeOf(std::int64_t frame) const;
     // Where a player is sent to show the frame: its start, rounded down to the
     // millisecond. Qt's FFmpeg backend takes whole milliseconds and shows the first
@@ -58,4 +69,5 @@ public:
 private:
     double step;
     double length;
+    PictureSpan pictures;
 };
