@@ -451,11 +451,12 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, c
     if (codec->codec_id == AV_CODEC_ID_H264 || codec->codec_id == AV_CODEC_ID_HEVC)
         self->lengthSize = FrameReencoder::unitFraming(codec).value_or(4);
     // HEVC's leading pictures are never references for the pictures after them, nor
-    // are MPEG-2's and MPEG-4's B-frames, nor those of an H.264 recovery point for the pictures
+    // are MPEG-1's, MPEG-2's and MPEG-4's B-frames, nor those of an H.264 recovery point for the pictures
     // shown after it, so a copy may start at any IRAP picture or I-frame of an open
     // GOP and leave them out.
-    self->mayDropLeading = codec->codec_id == AV_CODEC_ID_HEVC || codec->codec_id == AV_CODEC_ID_MPEG2VIDEO
-        || codec->codec_id == AV_CODEC_ID_MPEG4 || codec->codec_id == AV_CODEC_ID_H264;
+    self->mayDropLeading = codec->codec_id == AV_CODEC_ID_HEVC || codec->codec_id == AV_CODEC_ID_MPEG1VIDEO
+        || codec->codec_id == AV_CODEC_ID_MPEG2VIDEO || codec->codec_id == AV_CODEC_ID_MPEG4
+        || codec->codec_id == AV_CODEC_ID_H264;
     return Outcome<std::unique_ptr<ClipPlanner>>(std::move(self));
 }
 

@@ -37,6 +37,8 @@ const char* encoderName(AVCodecID codec)
         return "flv";
     case AV_CODEC_ID_H263:
         return "h263";
+    case AV_CODEC_ID_MPEG1VIDEO:
+        return "mpeg1video";
     case AV_CODEC_ID_MPEG2VIDEO:
         return "mpeg2video";
     case AV_CODEC_ID_WMV2:
@@ -240,6 +242,7 @@ void chooseOptions(AVCodecContext* context, const AVCodecParameters* source, int
         break;
     case AV_CODEC_ID_FLV1:
     case AV_CODEC_ID_H263:
+    case AV_CODEC_ID_MPEG1VIDEO:
     case AV_CODEC_ID_MPEG2VIDEO:
     case AV_CODEC_ID_MPEG4:
     case AV_CODEC_ID_WMV2:
@@ -440,9 +443,10 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
     AVCodecContext* context = self->encoder.get();
     describeLike(context, source);
     self->sourceBase = source->time_base;
-    // MPEG-2 states its frame rate, and its encoder counts time in frames; so does
+    // MPEG-1 and MPEG-2 state their frame rate, and their encoder counts time in frames; so does
     // MPEG-4's here, whose clock cannot tick faster than 65535 times a second.
-    if ((parameters->codec_id == AV_CODEC_ID_MPEG2VIDEO || parameters->codec_id == AV_CODEC_ID_MPEG4)
+    if ((parameters->codec_id == AV_CODEC_ID_MPEG1VIDEO || parameters->codec_id == AV_CODEC_ID_MPEG2VIDEO
+            || parameters->codec_id == AV_CODEC_ID_MPEG4)
         && context->framerate.num > 0)
         context->time_base = av_inv_q(context->framerate);
     context->gop_size = 100000;

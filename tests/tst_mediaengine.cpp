@@ -432,6 +432,7 @@ private slots:
         // Only some of its frames state their shown time; its frames are not on a grid
         // of whole frames from the file's start.
         QTest::newRow("MPEG program stream") << "mpeg2.mpg" << QList<double>{2.5, 4.1} << false << "mkv" << 50;
+        QTest::newRow("MPEG-1 with open GOPs") << "mpeg1.mpg" << QList<double>{1.1, 3.5} << false << "mkv" << 50;
     }
 
     // Clips are exact in FFmpeg and GStreamer: the frames asked for, each bit-identical

@@ -106,6 +106,9 @@ ff -f lavfi -i "$old" -f lavfi -i "$oldsound" $x264 -bf 0 -g 25 -c:a pcm_s16le p
 # frames state their shown time.
 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" -f lavfi -i "$oldsound" -t 6 -c:v mpeg2video -g 25 -bf 2 \
    -c:a mp2 mpeg2.mpg
+# MPEG-1 with open GOPs, as a Video CD or an old capture card wrote it.
+ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" -f lavfi -i "$oldsound" -t 6 -c:v mpeg1video -g 12 -bf 2 \
+   -c:a mp2 mpeg1.mpg
 # AVI: its packets carry no presentation times, so no exact cut is possible.
 ff -i h264.mp4 -c copy h264.avi
 # The first half of a video whose index is at the front: a download that stopped.
