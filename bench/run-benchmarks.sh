@@ -18,7 +18,10 @@
 #   open      - opening the video in the editor (probe, strip, first frame on screen),
 #               against ffprobe plus ffmpeg decoding the first frame;
 #   memory    - the peak resident memory of `trimora split` on the 1 GB video and on a
-#               10 s one: a cutter that streams packets must not grow with the file.
+#               10 s one: a cutter that streams packets must not grow with the file;
+#   open GOPs - the smart cut on 60 s videos whose keyframes start open GOPs (H.264,
+#               HEVC, MPEG-2), four splits a frame after a keyframe, against
+#               `--keyframes` on each: the cost of a split, and the peak memory.
 #
 # Usage: bench/run-benchmarks.sh [BUILD_DIR]
 #   BUILD_DIR holds the `trimora` binary and bench/trimora_thumbnail_bench, from a
@@ -413,6 +416,50 @@ rss_big=$(peak_rss_mb "$big")
 rss_small=$(peak_rss_mb "$small")
 rss_smart=$(peak_rss_mb "$big" "${off_key_arguments[@]}")
 
+# ---------------------------------------------------------------- open GOPs
+# A smart cut in videos whose keyframes let the pictures after them refer back across
+# them (x264 --open-gop, x265's default, broadcast MPEG-2): 60 s of 1080p30 with a
+# keyframe every 2 s, four splits a frame after a keyframe, against --keyframes on the
+# same video. Each split may encode at most one keyframe interval.
+
+echo "open GOPs: H.264, HEVC and MPEG-2, --keyframes and the smart cut, $runs runs each" >&2
+make_open_gop() {
+    local out=$1 partial=$1.partial.${1##*.}
+    shift
+    [ -f "$out" ] && return 0
+    ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=60" \
+        -f lavfi -i "sine=frequency=440:beep_factor=2:sample_rate=48000:duration=60" "$@" -c:a aac "$partial"
+    mv -f "$partial" "$out"
+}
+open_gop_videos=("$work/open-gop-h264.mp4" "$work/open-gop-hevc.mp4" "$work/open-gop-mpeg2.ts")
+make_open_gop "${open_gop_videos[0]}" -c:v libx264 -preset ultrafast -b:v 20M -g 60 -keyint_min 60 -sc_threshold 0 \
+    -x264-params open-gop=1:bframes=3
+make_open_gop "${open_gop_videos[1]}" -c:v libx265 -preset ultrafast -b:v 10M \
+    -x265-params keyint=60:min-keyint=60:scenecut=0:open-gop=1:bframes=3:log-level=error
+make_open_gop "${open_gop_videos[2]}" -c:v mpeg2video -q:v 3 -g 60 -bf 2 -sc_threshold 1000000000
+open_gop_arguments=(--at 10.033 --at 20.033 --at 30.033 --at 40.033)
+declare -A open_gop_keyframes open_gop_smart open_gop_rss
+for video in "${open_gop_videos[@]}"; do
+    keyframe_times=()
+    smart_times=()
+    for ((round = 1; round <= runs; ++round)); do
+        for mode in keyframes smart; do
+            rm -rf "$scratch/open-gop"
+            mkdir -p "$scratch/open-gop"
+            trimora_command "$scratch/open-gop" "$video" "${open_gop_arguments[@]}" $([ $mode = keyframes ] && echo --keyframes)
+            started=$EPOCHREALTIME
+            "${command[@]}" >/dev/null 2>&1 || die "trimora split failed on $video"
+            finished=$EPOCHREALTIME
+            elapsed=$(awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.3f", b - a }')
+            if [ $mode = keyframes ]; then keyframe_times+=("$elapsed"); else smart_times+=("$elapsed"); fi
+        done
+    done
+    open_gop_keyframes[$video]=$(median "${keyframe_times[@]}")
+    open_gop_smart[$video]=$(median "${smart_times[@]}")
+    open_gop_rss[$video]=$(peak_rss_mb "$video" "${open_gop_arguments[@]}")
+done
+rm -rf "$scratch/open-gop"
+
 # ---------------------------------------------------------------- the table
 # Printed, and kept beside the videos so that runs can be compared later.
 
@@ -466,6 +513,14 @@ done
     printf '%-38s %9.1f\n' "$(basename "$small") ($(($(stat -c %s "$small") / 1000000)) MB)" "$rss_small"
     printf '%-38s %9.1f\n' "$(basename "$big"), smart cut" "$rss_smart"
     echo
+    printf '%-38s %9s %9s %9s %9s\n' "open GOPs, 60 s 1080p30, 4 splits" "keys s" "smart s" "per split" "max RSS MB"
+    for video in "${open_gop_videos[@]}"; do
+        printf '%-38s %9.2f %9.2f %9.2f %9.1f\n' "$(basename "$video")" "${open_gop_keyframes[$video]}" \
+            "${open_gop_smart[$video]}" \
+            "$(awk -v s="${open_gop_smart[$video]}" -v k="${open_gop_keyframes[$video]}" 'BEGIN { print (s - k) / 4 }')" \
+            "${open_gop_rss[$video]}"
+    done
+    echo
     echo "targets"
     printf '  %-62s %s\n' "cut + library <= 1.40 x cp (is $(ratio "$trimora_median" "$cp_median") x)" \
         "$(verdict at_most "$trimora_median" "$(awk -v c="$cp_median" 'BEGIN { print c * 1.4 }')")"
@@ -483,6 +538,10 @@ done
     printf '  %-62s %s\n' "open: probe, strip and first frame <= 300 ms (is $frame_ms ms)" "$(verdict at_most "$frame_ms" 300)"
     printf '  %-62s %s\n' "peak memory of the smart cut < 150 MB (is $rss_smart MB)" \
         "$(verdict awk -v a="$rss_smart" 'BEGIN { exit !(a < 150) }')"
+    for video in "${open_gop_videos[@]}"; do
+        printf '  %-62s %s\n' "$(basename "$video"): smart cut <= --keyframes + 1.0 s per split" \
+            "$(verdict at_most "${open_gop_smart[$video]}" "$(awk -v k="${open_gop_keyframes[$video]}" 'BEGIN { print k + 4 }')")"
+    done
     printf '  %-62s %s\n' "peak memory < 100 MB on both videos" \
         "$(verdict awk -v a="$rss_big" -v b="$rss_small" 'BEGIN { exit !(a < 100 && b < 100) }')"
     # Independent of size: the 1 GB video may cost no more than 10 MB above one 24 times
