@@ -135,6 +135,25 @@ public:
     void se(int value) { ue(value > 0 ? unsigned(2 * value - 1) : unsigned(-2 * value)); }
     bool aligned() const { return used == 0; }
     void bytes(const QByteArray& more) { data.append(more); }
+    // Bits [from, end) of a payload, whatever the alignment of either: a byte at a
+    // time, split across the last byte written and a new one.
+    void copyBits(const QByteArray& source, size_t from, size_t end)
+    {
+        const auto bitOf = [&source](size_t at) { return (unsigned(uint8_t(source[qsizetype(at / 8)])) >> (7 - at % 8)) & 1u; };
+        for (; from < end && from % 8 != 0; ++from)
+            bit(bitOf(from));
+        for (; from + 8 <= end; from += 8) {
+            const auto byte = uint8_t(source[qsizetype(from / 8)]);
+            if (used == 0) {
+                data.append(char(byte));
+            } else {
+                data[data.size() - 1] = char(uint8_t(data[data.size() - 1]) | (byte >> used));
+                data.append(char(uint8_t(byte << (8 - used))));
+            }
+        }
+        for (; from < end; ++from)
+            bit(bitOf(from));
+    }
     const QByteArray& payload() const { return data; }
 
 private:
@@ -491,8 +510,7 @@ std::optional<QByteArray> H264Restart::slice(const QByteArray& unit, Marking& ma
         const size_t stop = size_t(last) * 8 + size_t(7 - trailing);
         if (in.at() > stop)
             return std::nullopt;
-        while (in.at() <= stop)
-            out.bit(in.bit());
+        out.copyBits(payload, in.at(), stop + 1);
         while (!out.aligned())
             out.bit(0);
     }
