@@ -391,8 +391,8 @@ PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t st
     const int64_t lastSplit = track.knownEnd - track.endSlack;
     // A clip to the video's stated end takes every frame after its start: the frames of
     // an AVI whose first one is late run past it.
-    if (end && track.knownEnd > 0 && *end >= track.knownEnd)
-        end.reset();
+    const bool toTheEnd = !end || (track.knownEnd > 0 && *end >= track.knownEnd);
+    const int64_t endTicks = toTheEnd ? 0 : *end;
     int64_t threshold = start;
     if (keyframesOnly) {
         const Outcome<std::optional<ScannedPacket>> key = keyAtOrBefore(search, threshold);
@@ -406,20 +406,20 @@ PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t st
     if (first.kind == PlanResult::Kind::Empty)
         return start < lastSplit ? endsEarly : first;
     ClipPlan plan = first.plan;
-    if (end) {
-        if (*end <= start)
+    if (!toTheEnd) {
+        if (endTicks <= start)
             return {PlanResult::Kind::Empty, {}, PlanProblem::None, {}};
-        const Outcome<std::optional<int64_t>> endPts = firstPtsAtOrAfter(search, *end);
+        const Outcome<std::optional<int64_t>> endPts = firstPtsAtOrAfter(search, endTicks);
         if (!endPts)
             return unreadable(endPts.error());
         plan.endPts = endPts.value();
-        if (!plan.endPts && *end < lastSplit)
+        if (!plan.endPts && endTicks < lastSplit)
             return endsEarly;
         if (!keyframesOnly && plan.endPts && *plan.endPts <= plan.firstPts)
             return {PlanResult::Kind::Empty, plan, PlanProblem::None, {}};
     }
     if (keyframesOnly)
-        return onKeyframes(search, plan, end.value_or(0));
+        return onKeyframes(search, plan, endTicks);
     Outcome<void> found = findCopyKey(search, plan);
     if (found)
         found = findCopyEnd(search, plan);
