@@ -24,6 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             h264ParameterSetId(set);
     }
     HevcConfig::parse(bytes);
+    // An MPEG-4 Part 2 frame's layer headers, told that frames may be reordered.
+    QByteArray layer = bytes;
+    mpeg4SetLowDelay(reinterpret_cast<uint8_t*>(layer.data()), int(layer.size()), false);
     // An H.264 stream in start codes: its parameter sets, then one picture a unit from
     // the first that is no IDR picture, renumbered as a copy from an open GOP's I
     // picture is; every second one after the first two left out.
