@@ -341,6 +341,10 @@
         <source>Stopping…</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Done, Save 1 Videos</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DesktopApp</name>
