@@ -221,8 +221,8 @@ private slots:
         QTest::addColumn<QString>("file");     // of data/translations, or none
         QTest::addColumn<QString>("words");    // of `trimora split` without a video
 
-        QTest::newRow("German") << "de_DE" << "trimora_de.ts" << "geben Sie ein Video zum Teilen an.";
-        QTest::newRow("Austrian German reads German") << "de_AT" << "" << "geben Sie ein Video zum Teilen an.";
+        QTest::newRow("German") << "de_DE" << "trimora_de.ts" << "Geben Sie ein Video zum Teilen an.";
+        QTest::newRow("Austrian German reads German") << "de_AT" << "" << "Geben Sie ein Video zum Teilen an.";
         QTest::newRow("English") << "en_GB" << "trimora_en.ts" << "name a video to split.";
         QTest::newRow("no translation reads English") << "fi_FI" << "" << "name a video to split.";
     }

@@ -51,23 +51,23 @@
     <name>ClipPlan</name>
     <message>
         <source>it has no video track.</source>
-        <translation>es hat keine Videospur.</translation>
+        <translation>Es hat keine Videospur.</translation>
     </message>
     <message>
         <source>its frames carry no presentation times, so it cannot be cut exactly.</source>
-        <translation>seine Bilder tragen keine Anzeigezeiten, daher lässt es sich nicht genau schneiden.</translation>
+        <translation>Seine Bilder tragen keine Anzeigezeiten, daher lässt es sich nicht genau schneiden.</translation>
     </message>
     <message>
         <source>the video is damaged or could not be read.</source>
-        <translation>das Video ist beschädigt oder konnte nicht gelesen werden.</translation>
+        <translation>Das Video ist beschädigt oder konnte nicht gelesen werden.</translation>
     </message>
     <message>
         <source>the video ends early; the file may be incomplete or damaged.</source>
-        <translation>das Video endet zu früh; die Datei ist vielleicht unvollständig oder beschädigt.</translation>
+        <translation>Das Video endet zu früh; die Datei ist vielleicht unvollständig oder beschädigt.</translation>
     </message>
     <message>
         <source>its first keyframe cannot be read; the file is damaged.</source>
-        <translation>sein erstes Schlüsselbild lässt sich nicht lesen; die Datei ist beschädigt.</translation>
+        <translation>Sein erstes Schlüsselbild lässt sich nicht lesen; die Datei ist beschädigt.</translation>
     </message>
 </context>
 <context>
@@ -78,27 +78,27 @@
     </message>
     <message>
         <source>it is empty</source>
-        <translation>sie ist leer</translation>
+        <translation>Die Angabe ist leer</translation>
     </message>
     <message>
         <source>use a number of percent such as 25% or 12.5%</source>
-        <translation>geben Sie eine Prozentzahl an, etwa 25% oder 12.5%</translation>
+        <translation>Geben Sie eine Prozentzahl an, etwa 25% oder 12.5%</translation>
     </message>
     <message>
         <source>a share of the video cannot be more than 100%</source>
-        <translation>ein Anteil des Videos kann nicht über 100% liegen</translation>
+        <translation>Ein Anteil des Videos kann nicht über 100% liegen</translation>
     </message>
     <message>
         <source>use a number before the unit, such as 75.5s, 1500ms or 2min</source>
-        <translation>geben Sie eine Zahl vor der Einheit an, etwa 75.5s, 1500ms oder 2min</translation>
+        <translation>Geben Sie eine Zahl vor der Einheit an, etwa 75.5s, 1500ms oder 2min</translation>
     </message>
     <message>
         <source>use seconds, mm:ss or h:mm:ss</source>
-        <translation>geben Sie Sekunden, mm:ss oder h:mm:ss an</translation>
+        <translation>Geben Sie Sekunden, mm:ss oder h:mm:ss an</translation>
     </message>
     <message>
         <source>use seconds, mm:ss or h:mm:ss, with digits and at most one decimal point</source>
-        <translation>geben Sie Sekunden, mm:ss oder h:mm:ss an, mit Ziffern und höchstens einem Dezimalpunkt</translation>
+        <translation>Geben Sie Sekunden, mm:ss oder h:mm:ss an, mit Ziffern und höchstens einem Dezimalpunkt</translation>
     </message>
     <message>
         <source>minutes and seconds after a colon must be below 60</source>
@@ -350,7 +350,7 @@
     <name>DesktopApp</name>
     <message>
         <source>open one video at a time.</source>
-        <translation>öffnen Sie immer nur ein Video.</translation>
+        <translation>Öffnen Sie immer nur ein Video.</translation>
     </message>
     <message>
         <source>--library: &apos;&apos; is not a folder.</source>
@@ -412,27 +412,27 @@ Die Befehlszeile braucht keinen Bildschirm: trimora split VIDEO --parts N
     </message>
     <message>
         <source>it is a folder, not a video.</source>
-        <translation>es ist ein Ordner, kein Video.</translation>
+        <translation>Es ist ein Ordner, kein Video.</translation>
     </message>
     <message>
         <source>it is a pipe, and a pipe cannot be read twice. Trimora opens only regular files: save the video to a file first.</source>
-        <translation>es ist eine Pipe, und eine Pipe lässt sich nicht zweimal lesen. Trimora öffnet nur reguläre Dateien: Speichern Sie das Video zuerst in einer Datei.</translation>
+        <translation>Es ist eine Pipe, und eine Pipe lässt sich nicht zweimal lesen. Trimora öffnet nur reguläre Dateien: Speichern Sie das Video zuerst in einer Datei.</translation>
     </message>
     <message>
         <source>it is a device or a socket, not a file. Trimora opens only regular files.</source>
-        <translation>es ist ein Gerät oder ein Socket, keine Datei. Trimora öffnet nur reguläre Dateien.</translation>
+        <translation>Es ist ein Gerät oder ein Socket, keine Datei. Trimora öffnet nur reguläre Dateien.</translation>
     </message>
     <message>
         <source>out of memory.</source>
-        <translation>nicht genug Arbeitsspeicher.</translation>
+        <translation>Nicht genug Arbeitsspeicher.</translation>
     </message>
     <message>
         <source>it cannot be read from its start again.</source>
-        <translation>es lässt sich nicht erneut von seinem Anfang an lesen.</translation>
+        <translation>Es lässt sich nicht erneut von seinem Anfang an lesen.</translation>
     </message>
     <message>
         <source>its pictures are %1×%2; Trimora handles pictures up to 7680×4320 (8K)</source>
-        <translation>seine Bilder sind %1×%2 groß; Trimora verarbeitet Bilder bis 7680×4320 (8K)</translation>
+        <translation>Seine Bilder sind %1×%2 groß; Trimora verarbeitet Bilder bis 7680×4320 (8K)</translation>
     </message>
 </context>
 <context>
@@ -443,26 +443,26 @@ Die Befehlszeile braucht keinen Bildschirm: trimora split VIDEO --parts N
     </message>
     <message>
         <source>saving was stopped</source>
-        <translation>das Speichern wurde angehalten</translation>
+        <translation>Das Speichern wurde angehalten</translation>
     </message>
     <message numerus="yes">
         <source>another program has kept the folder &apos;%1&apos; locked (its file %2) for over %n second(s); close it, or remove that file if no Trimora is running</source>
         <translation>
             <numerusform>ein anderes Programm hält den Ordner &apos;%1&apos; seit über %n Sekunde gesperrt (seine Datei %2); schließen Sie es, oder entfernen Sie diese Datei, wenn kein Trimora läuft</numerusform>
-            <numerusform>ein anderes Programm hält den Ordner &apos;%1&apos; seit über %n Sekunden gesperrt (seine Datei %2); schließen Sie es, oder entfernen Sie diese Datei, wenn kein Trimora läuft</numerusform>
+            <numerusform>Ein anderes Programm hält den Ordner &apos;%1&apos; seit über %n Sekunden gesperrt (seine Datei %2); schließen Sie es, oder entfernen Sie diese Datei, wenn kein Trimora läuft</numerusform>
         </translation>
     </message>
     <message>
         <source>the folder &apos;%1&apos; cannot be locked (%2)</source>
-        <translation>der Ordner &apos;%1&apos; lässt sich nicht sperren (%2)</translation>
+        <translation>Der Ordner &apos;%1&apos; lässt sich nicht sperren (%2)</translation>
     </message>
     <message>
         <source>there is not enough space in &apos;%1&apos;</source>
-        <translation>in &apos;%1&apos; ist nicht genug Platz</translation>
+        <translation>In &apos;%1&apos; ist nicht genug Platz</translation>
     </message>
     <message>
         <source>every name for it is taken</source>
-        <translation>jeder Name dafür ist vergeben</translation>
+        <translation>Jeder Name dafür ist vergeben</translation>
     </message>
     <message>
         <source>Could not add &apos;%1&apos; to the video library: %2.</source>
@@ -470,7 +470,7 @@ Die Befehlszeile braucht keinen Bildschirm: trimora split VIDEO --parts N
     </message>
     <message>
         <source>it is not a readable video (%1)</source>
-        <translation>es ist kein lesbares Video (%1)</translation>
+        <translation>Es ist kein lesbares Video (%1)</translation>
     </message>
     <message>
         <source>Cannot save clips to &apos;%1&apos;: %2.</source>
@@ -482,7 +482,7 @@ Die Befehlszeile braucht keinen Bildschirm: trimora split VIDEO --parts N
     </message>
     <message>
         <source>it is not a folder</source>
-        <translation>es ist kein Ordner</translation>
+        <translation>Es ist kein Ordner</translation>
     </message>
     <message>
         <source>&apos;%1&apos; is a file, not a folder</source>
@@ -490,11 +490,11 @@ Die Befehlszeile braucht keinen Bildschirm: trimora split VIDEO --parts N
     </message>
     <message>
         <source>the folder &apos;%1&apos; cannot be made (%2)</source>
-        <translation>der Ordner &apos;%1&apos; lässt sich nicht anlegen (%2)</translation>
+        <translation>Der Ordner &apos;%1&apos; lässt sich nicht anlegen (%2)</translation>
     </message>
     <message>
         <source>there is not enough space: the clips need about %1, and %2 is free</source>
-        <translation>nicht genug Platz: Die Clips brauchen etwa %1, frei sind %2</translation>
+        <translation>Nicht genug Platz: Die Clips brauchen etwa %1, frei sind %2</translation>
     </message>
     <message>
         <source>Saving was stopped.</source>
@@ -509,50 +509,50 @@ Die Befehlszeile braucht keinen Bildschirm: trimora split VIDEO --parts N
     <name>FrameReencoder</name>
     <message>
         <source>this FFmpeg has no encoder for its %1 video</source>
-        <translation>dieses FFmpeg hat keinen Encoder für sein %1-Video</translation>
+        <translation>Dieses FFmpeg hat keinen Encoder für sein %1-Video</translation>
     </message>
     <message>
         <source>the video cannot be decoded</source>
-        <translation>das Video lässt sich nicht dekodieren</translation>
+        <translation>Das Video lässt sich nicht dekodieren</translation>
     </message>
     <message>
         <source>its %1 video cannot be encoded again with the same picture format</source>
-        <translation>sein %1-Video lässt sich nicht im selben Bildformat neu kodieren</translation>
+        <translation>Sein %1-Video lässt sich nicht im selben Bildformat neu kodieren</translation>
     </message>
     <message>
         <source>a frame that has to be encoded again cannot be decoded</source>
-        <translation>ein Bild, das neu kodiert werden muss, lässt sich nicht dekodieren</translation>
+        <translation>Ein Bild, das neu kodiert werden muss, lässt sich nicht dekodieren</translation>
     </message>
     <message>
         <source>its frames change format, so the frames at the split cannot be encoded again.</source>
-        <translation>seine Bilder wechseln das Format, daher lassen sich die Bilder am Schnittpunkt nicht neu kodieren.</translation>
+        <translation>Seine Bilder wechseln das Format, daher lassen sich die Bilder am Schnittpunkt nicht neu kodieren.</translation>
     </message>
     <message>
         <source>the frames at the split could not be encoded again</source>
-        <translation>die Bilder am Schnittpunkt konnten nicht neu kodiert werden</translation>
+        <translation>Die Bilder am Schnittpunkt konnten nicht neu kodiert werden</translation>
     </message>
 </context>
 <context>
     <name>MediaProbe</name>
     <message>
         <source>its video format (%1) is not supported</source>
-        <translation>sein Videoformat (%1) wird nicht unterstützt</translation>
+        <translation>Sein Videoformat (%1) wird nicht unterstützt</translation>
     </message>
     <message>
         <source>out of memory</source>
-        <translation>nicht genug Arbeitsspeicher</translation>
+        <translation>Nicht genug Arbeitsspeicher</translation>
     </message>
     <message>
         <source>its video cannot be decoded (%1)</source>
-        <translation>sein Video lässt sich nicht dekodieren (%1)</translation>
+        <translation>Sein Video lässt sich nicht dekodieren (%1)</translation>
     </message>
     <message>
         <source>its first picture cannot be decoded (%1)</source>
-        <translation>sein erstes Bild lässt sich nicht dekodieren (%1)</translation>
+        <translation>Sein erstes Bild lässt sich nicht dekodieren (%1)</translation>
     </message>
     <message>
         <source>no picture found</source>
-        <translation>kein Bild gefunden</translation>
+        <translation>Kein Bild gefunden</translation>
     </message>
     <message>
         <source>Could not open video &apos;%1&apos;: %2.</source>
@@ -560,15 +560,15 @@ Die Befehlszeile braucht keinen Bildschirm: trimora split VIDEO --parts N
     </message>
     <message>
         <source>it has no video track</source>
-        <translation>es hat keine Videospur</translation>
+        <translation>Es hat keine Videospur</translation>
     </message>
     <message>
         <source>its length cannot be read</source>
-        <translation>seine Länge lässt sich nicht lesen</translation>
+        <translation>Seine Länge lässt sich nicht lesen</translation>
     </message>
     <message>
         <source>its picture size cannot be read</source>
-        <translation>seine Bildgröße lässt sich nicht lesen</translation>
+        <translation>Seine Bildgröße lässt sich nicht lesen</translation>
     </message>
 </context>
 <context>
@@ -746,11 +746,11 @@ Bibliothek wird je ersetzt.
     </message>
     <message>
         <source>name a video to split.</source>
-        <translation>geben Sie ein Video zum Teilen an.</translation>
+        <translation>Geben Sie ein Video zum Teilen an.</translation>
     </message>
     <message>
         <source>give exactly one of --at, --parts and --every.</source>
-        <translation>geben Sie genau eine der Optionen --at, --parts und --every an.</translation>
+        <translation>Geben Sie genau eine der Optionen --at, --parts und --every an.</translation>
     </message>
     <message>
         <source>--%1 can be given once.</source>
@@ -815,15 +815,15 @@ Bibliothek wird je ersetzt.
     <name>StreamCopyCutter</name>
     <message>
         <source>this FFmpeg cannot write %1 files.</source>
-        <translation>dieses FFmpeg kann keine %1-Dateien schreiben.</translation>
+        <translation>Dieses FFmpeg kann keine %1-Dateien schreiben.</translation>
     </message>
     <message>
         <source>it has no video track.</source>
-        <translation>es hat keine Videospur.</translation>
+        <translation>Es hat keine Videospur.</translation>
     </message>
     <message>
         <source>its %1 format (%2) cannot be stored in an %3 file.</source>
-        <translation>sein %1-Format (%2) lässt sich nicht in einer %3-Datei speichern.</translation>
+        <translation>Sein %1-Format (%2) lässt sich nicht in einer %3-Datei speichern.</translation>
     </message>
     <message>
         <source>video</source>
@@ -835,87 +835,87 @@ Bibliothek wird je ersetzt.
     </message>
     <message>
         <source>the clip could not be set up</source>
-        <translation>der Clip konnte nicht eingerichtet werden</translation>
+        <translation>Der Clip konnte nicht eingerichtet werden</translation>
     </message>
     <message>
         <source>the clip could not be created</source>
-        <translation>der Clip konnte nicht angelegt werden</translation>
+        <translation>Der Clip konnte nicht angelegt werden</translation>
     </message>
     <message>
         <source>its H.264 video has no decoder configuration that can be extended.</source>
-        <translation>sein H.264-Video hat keine Decoder-Konfiguration, die sich erweitern lässt.</translation>
+        <translation>Sein H.264-Video hat keine Decoder-Konfiguration, die sich erweitern lässt.</translation>
     </message>
     <message>
         <source>the clip could not be started</source>
-        <translation>der Clip konnte nicht begonnen werden</translation>
+        <translation>Der Clip konnte nicht begonnen werden</translation>
     </message>
     <message>
         <source>the clip could not be written</source>
-        <translation>der Clip konnte nicht geschrieben werden</translation>
+        <translation>Der Clip konnte nicht geschrieben werden</translation>
     </message>
     <message>
         <source>the clip could not be finished</source>
-        <translation>der Clip konnte nicht abgeschlossen werden</translation>
+        <translation>Der Clip konnte nicht abgeschlossen werden</translation>
     </message>
     <message>
         <source>the clip could not be saved</source>
-        <translation>der Clip konnte nicht gespeichert werden</translation>
+        <translation>Der Clip konnte nicht gespeichert werden</translation>
     </message>
     <message>
         <source>there is not enough space in &apos;%1&apos;.</source>
-        <translation>in &apos;%1&apos; ist nicht genug Platz.</translation>
+        <translation>In &apos;%1&apos; ist nicht genug Platz.</translation>
     </message>
     <message>
         <source>there is not enough memory.</source>
-        <translation>es ist nicht genug Arbeitsspeicher vorhanden.</translation>
+        <translation>Es ist nicht genug Arbeitsspeicher vorhanden.</translation>
     </message>
     <message>
         <source>the clip&apos;s index does not fit at the front of the file.</source>
-        <translation>der Index des Clips passt nicht an den Anfang der Datei.</translation>
+        <translation>Der Index des Clips passt nicht an den Anfang der Datei.</translation>
     </message>
     <message>
         <source>some of its pictures cannot be read; the file is damaged.</source>
-        <translation>einige seiner Bilder lassen sich nicht lesen; die Datei ist beschädigt.</translation>
+        <translation>Einige seiner Bilder lassen sich nicht lesen; die Datei ist beschädigt.</translation>
     </message>
     <message>
         <source>the video could not be read again.</source>
-        <translation>das Video konnte nicht erneut gelesen werden.</translation>
+        <translation>Das Video konnte nicht erneut gelesen werden.</translation>
     </message>
     <message>
         <source>it was changed while cutting.</source>
-        <translation>es wurde während des Schneidens geändert.</translation>
+        <translation>Es wurde während des Schneidens geändert.</translation>
     </message>
     <message>
         <source>the video ends early or is damaged within the clip; the file may be incomplete.</source>
-        <translation>das Video endet zu früh oder ist innerhalb des Clips beschädigt; die Datei ist vielleicht unvollständig.</translation>
+        <translation>Das Video endet zu früh oder ist innerhalb des Clips beschädigt; die Datei ist vielleicht unvollständig.</translation>
     </message>
     <message>
         <source>the video could not be read to the end of the clip</source>
-        <translation>das Video konnte nicht bis zum Ende des Clips gelesen werden</translation>
+        <translation>Das Video konnte nicht bis zum Ende des Clips gelesen werden</translation>
     </message>
     <message>
         <source>the video ended before the end of the clip; it was changed while cutting.</source>
-        <translation>das Video endete vor dem Ende des Clips; es wurde während des Schneidens geändert.</translation>
+        <translation>Das Video endete vor dem Ende des Clips; es wurde während des Schneidens geändert.</translation>
     </message>
     <message>
         <source>the video ends early; the file may be incomplete or damaged.</source>
-        <translation>das Video endet zu früh; die Datei ist vielleicht unvollständig oder beschädigt.</translation>
+        <translation>Das Video endet zu früh; die Datei ist vielleicht unvollständig oder beschädigt.</translation>
     </message>
     <message>
         <source>the video is damaged within the clip: %1 of its %2 frames could be read.</source>
-        <translation>das Video ist innerhalb des Clips beschädigt: %1 seiner %2 Bilder ließen sich lesen.</translation>
+        <translation>Das Video ist innerhalb des Clips beschädigt: %1 seiner %2 Bilder ließen sich lesen.</translation>
     </message>
     <message>
         <source>the encoder described the frames at the two ends differently.</source>
-        <translation>der Encoder hat die Bilder an den beiden Enden unterschiedlich beschrieben.</translation>
+        <translation>Der Encoder hat die Bilder an den beiden Enden unterschiedlich beschrieben.</translation>
     </message>
     <message>
         <source>its keyframe at %1 s cannot be decoded; the file is damaged.</source>
-        <translation>sein Schlüsselbild bei %1 s lässt sich nicht dekodieren; die Datei ist beschädigt.</translation>
+        <translation>Sein Schlüsselbild bei %1 s lässt sich nicht dekodieren; die Datei ist beschädigt.</translation>
     </message>
     <message>
         <source>the pictures after its keyframe at %1 s refer to others in a way Trimora cannot follow; cut it at an earlier keyframe.</source>
-        <translation>die Bilder nach seinem Schlüsselbild bei %1 s verweisen so auf andere, dass Trimora ihnen nicht folgen kann; schneiden Sie es an einem früheren Schlüsselbild.</translation>
+        <translation>Die Bilder nach seinem Schlüsselbild bei %1 s verweisen so auf andere, dass Trimora ihnen nicht folgen kann; schneiden Sie es an einem früheren Schlüsselbild.</translation>
     </message>
 </context>
 <context>
