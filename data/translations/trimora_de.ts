@@ -339,7 +339,7 @@
     </message>
     <message>
         <source>Saving clips… %1 of %2</source>
-        <translation>Clips werden gespeichert … %1 von %2</translation>
+        <translation>Speichern … %1 von %2</translation>
     </message>
     <message>
         <source>Done, Save 1 Videos</source>
