@@ -109,7 +109,7 @@
     <name>ControlsRules</name>
     <message>
         <source>Done, Save %1 Videos</source>
-        <translation>Fertig, %1 Videos speichern</translation>
+        <translation>%1 Videos speichern</translation>
     </message>
 </context>
 <context>
@@ -343,7 +343,7 @@
     </message>
     <message>
         <source>Done, Save 1 Videos</source>
-        <translation>Fertig, 1 Videos speichern</translation>
+        <translation>1 Videos speichern</translation>
     </message>
 </context>
 <context>
