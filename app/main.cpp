@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -28,8 +29,14 @@ QString versionLine()
 
 QString mainUsage()
 {
-    return QStringLiteral("Usage: trimora [--library DIR] [VIDEO]\n       trimora --version | -V\n       trimora help [split]\n       ")
-        + SplitCommand::usage().mid(QStringLiteral("Usage: ").size());
+    // The split command's usage, from its synopsis on, under the editor's: "Usage:" may
+    // be a word of another length in the user's language.
+    const QString usage = QCoreApplication::translate("main", "Usage:") + QLatin1Char(' ');
+    const QString indent(usage.size(), QLatin1Char(' '));
+    const QString split = SplitCommand::usage();
+    return usage + QStringLiteral("trimora [--library DIR] [VIDEO]\n") + indent + QStringLiteral("trimora --version | -V\n")
+        + indent + QStringLiteral("trimora help [split]\n") + indent
+        + split.mid(std::max(qsizetype(0), split.indexOf(QStringLiteral("trimora split"))));
 }
 
 // What the command line asks before anything else: --help, -h, --version or -V

@@ -24,15 +24,18 @@ void DesktopStoreReview::requestReview()
         return;
     }
     QWidget* parent = window ? window.data() : QApplication::activeWindow();
-    auto* prompt = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Enjoying Trimora?"),
-                                   QStringLiteral("If Trimora saves you time, a rating in your software centre helps "
-                                                  "others find it."),
+    auto* prompt = new QMessageBox(QMessageBox::NoIcon,
+                                   QCoreApplication::translate("DesktopStoreReview", "Enjoying Trimora?"),
+                                   QCoreApplication::translate("DesktopStoreReview",
+                                                               "If Trimora saves you time, a rating in your "
+                                                               "software centre helps others find it."),
                                    QMessageBox::NoButton, parent);
     prompt->setObjectName(QStringLiteral("reviewPrompt"));
     prompt->setAttribute(Qt::WA_DeleteOnClose);
     prompt->setWindowModality(Qt::NonModal);
-    QPushButton* rate = prompt->addButton(QStringLiteral("Rate Trimora"), QMessageBox::AcceptRole);
-    prompt->addButton(QStringLiteral("Not Now"), QMessageBox::RejectRole);
+    QPushButton* rate = prompt->addButton(QCoreApplication::translate("DesktopStoreReview", "Rate Trimora"),
+                                              QMessageBox::AcceptRole);
+    prompt->addButton(QCoreApplication::translate("DesktopStoreReview", "Not Now"), QMessageBox::RejectRole);
     QObject::connect(rate, &QPushButton::clicked, [] {
         const QUrl page(QStringLiteral("appstream://") + QLatin1String(APPLICATION_ID));
         if (!QDesktopServices::openUrl(page))

@@ -301,12 +301,16 @@ QString lockProblem(const QString& root, int error)
 {
     if (error == ECANCELED)
         return QCoreApplication::translate("FolderVideoLibrary", "saving was stopped");
-    if (error == ETIMEDOUT)
+    if (error == ETIMEDOUT) {
+        // Counted apart: lupdate's parser never returns from a cast of a qualified name
+        // among translate()'s arguments.
+        const int seconds = static_cast<int>(FolderVideoLibrary::LOCK_WAIT_LIMIT.count());
         return QCoreApplication::translate(
                    "FolderVideoLibrary", "another program has kept the folder '%1' locked (its file %2) for over %n "
                                          "second(s); close it, or remove that file if no Trimora is running",
-                   nullptr, int(FolderVideoLibrary::LOCK_WAIT_LIMIT.count()))
+                   nullptr, seconds)
             .arg(shown(root), QLatin1String(LOCK_NAME));
+    }
     return QCoreApplication::translate("FolderVideoLibrary", "the folder '%1' cannot be locked (%2)")
         .arg(shown(root), systemError(error));
 }

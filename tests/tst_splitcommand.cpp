@@ -15,6 +15,7 @@
 #include <QSet>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include "CommandLineTime.h"
 #include "MediaOracle.h"
@@ -209,6 +210,86 @@ private slots:
             const Run help = ::run(trimora(command));
             QVERIFY2(help.exitCode == 0 && help.out.startsWith(answer), qPrintable(command.join(QLatin1Char(' ')) + ": " + help.out));
         }
+    }
+
+    // The language comes from the locale: a shipped translation, or the nearest one, or
+    // English. A shipped translation leaves no text in English and keeps every text's
+    // %1 and %n, whose loss would show a wrong number or none.
+    void translations_data()
+    {
+        QTest::addColumn<QString>("language"); // LANGUAGE, as the desktop session sets it
+        QTest::addColumn<QString>("file");     // of data/translations, or none
+        QTest::addColumn<QString>("words");    // of `trimora split` without a video
+
+        QTest::newRow("German") << "de_DE" << "trimora_de.ts" << "Geben Sie ein Video zum Teilen an.";
+        QTest::newRow("Austrian German reads German") << "de_AT" << "" << "Geben Sie ein Video zum Teilen an.";
+        QTest::newRow("English") << "en_GB" << "trimora_en.ts" << "name a video to split.";
+        QTest::newRow("no translation reads English") << "fi_FI" << "" << "name a video to split.";
+    }
+
+    void translations()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, file);
+        QFETCH(QString, words);
+
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LANGUAGE"), language);
+        process.setProcessEnvironment(environment);
+        QStringList command = trimora({"split"});
+        process.start(command.takeFirst(), command);
+        QVERIFY(process.waitForFinished(20000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(err.startsWith(QStringLiteral("trimora split: ") + words), qPrintable(err));
+        if (file.isEmpty())
+            return;
+
+        QFile ts(qEnvironmentVariable("TRIMORA_TRANSLATIONS") + QLatin1Char('/') + file);
+        QVERIFY2(ts.open(QIODevice::ReadOnly), qPrintable(ts.fileName()));
+        // English needs only its plural forms; every other language needs every text.
+        const bool english = file == QLatin1String("trimora_en.ts");
+        const QRegularExpression placeholder(QStringLiteral("%(?:[1-9]|n)"));
+        auto placeholders = [&placeholder](const QString& text) {
+            QStringList found;
+            for (auto match = placeholder.globalMatch(text); match.hasNext();)
+                found << match.next().captured();
+            found.sort();
+            return found;
+        };
+        QXmlStreamReader xml(&ts);
+        QString source;
+        bool numerus = false;
+        int messages = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == QLatin1String("message")) {
+                numerus = xml.attributes().value(QLatin1String("numerus")) == QLatin1String("yes");
+                ++messages;
+            } else if (xml.name() == QLatin1String("source")) {
+                source = xml.readElementText();
+            } else if (xml.name() == QLatin1String("translation")) {
+                const bool unfinished = xml.attributes().value(QLatin1String("type")) == QLatin1String("unfinished");
+                QVERIFY2(!unfinished || (english && !numerus), qPrintable(file + QStringLiteral(": untranslated: ") + source));
+                if (unfinished) {
+                    xml.skipCurrentElement();
+                    continue;
+                }
+                QStringList forms;
+                if (numerus) {
+                    while (xml.readNextStartElement())
+                        forms << xml.readElementText();
+                    QCOMPARE(forms.size(), 2); // the languages shipped have one and many
+                } else {
+                    forms << xml.readElementText();
+                }
+                for (const QString& form : forms)
+                    QVERIFY2(placeholders(form) == placeholders(source), qPrintable(source + QStringLiteral(" -> ") + form));
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY(messages > 0);
     }
 
     void badFiles_data() { addBadFileRows(); }

@@ -17,13 +17,40 @@
     </message>
 </context>
 <context>
-    <name>ClipPlan</name>
+    <name>ClipNamePattern</name>
     <message>
-        <source>it has no video track.</source>
+        <source>&apos;%1&apos; %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Could not cut &apos;%1&apos;: %2</source>
+        <source>has a &apos;}&apos; that closes nothing (write &apos;}}&apos; for one).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>holds a &apos;/&apos;; a clip&apos;s name cannot name a folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>has a &apos;{&apos; that is never closed (write &apos;{{&apos; for one).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>has an unknown field {%1}; the fields are {stem}, {n} and {n:02}.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is no name.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>starts with a dot, which would hide the clips.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ClipPlan</name>
+    <message>
+        <source>it has no video track.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -73,6 +100,10 @@
         <source>minutes and seconds after a colon must be below 60</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>use a number before the unit, such as 75.5s, 1500ms or 2min</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ControlsRules</name>
@@ -83,33 +114,6 @@
 </context>
 <context>
     <name>CutterViewController</name>
-    <message>
-        <source>
-QWidget#CutterViewController { background: #16161b; }
-QWidget#CutterViewController &gt; QLabel { color: #e6e6ec; }
-QWidget#CutterViewController &gt; QLabel:disabled { color: #5c5c66; }
-QLabel#titleLabel { font-size: 15px; font-weight: 600; }
-QLabel#currentTimeLabel { font-size: 15px; font-family: monospace; }
-QPushButton#closeButton { color: #e6e6ec; background: #2a2a31; border: none; border-radius: 8px; padding: 8px 16px; font-size: 14px; }
-QPushButton#closeButton:hover { background: #34343c; }
-QPushButton#doneButton { color: white; background: transparent; border: none; font-size: 15px; font-weight: 600; }
-QPushButton#doneButton:disabled { color: rgba(255,255,255,170); }
-QPushButton#playButton, QPushButton#pauseButton { color: #16161b; background: #f2f2f6; border: none; border-radius: 22px; font-size: 18px; }
-QPushButton#splitButton, QPushButton#undoButton, QPushButton#removeButton { color: #f2f2f6; background: #2a2a31; border: none; border-radius: 28px; font-size: 22px; }
-QPushButton#splitButton:hover, QPushButton#undoButton:hover { background: #393941; }
-QPushButton#undoButton:disabled { color: #5c5c66; background: #202026; }
-QWidget#previewBackView { background: black; border-radius: 10px; }
-QWidget#splitPointsNumbersView { background: #e6e6ec; border-radius: 6px; }
-QLabel#exportProgressLabel { color: #a4a4ae; font-size: 13px; }
-QLabel#frameReadoutLabel { color: #a4a4ae; font-size: 13px; font-family: monospace; }
-QPushButton#moreButton { color: #e6e6ec; background: #2a2a31; border: none; border-radius: 8px; padding: 8px 16px; font-size: 14px; }
-QPushButton#moreButton:hover { background: #34343c; }
-QPushButton#moreButton::menu-indicator { image: none; width: 0; }
-QPushButton#closeButton:focus, QPushButton#moreButton:focus, QPushButton#doneButton:focus, QPushButton#playButton:focus,
-QPushButton#pauseButton:focus, QPushButton#splitButton:focus, QPushButton#undoButton:focus { border: 2px solid #8ab4ff; }
-</source>
-        <translation type="unfinished"></translation>
-    </message>
     <message>
         <source>Close</source>
         <translation type="unfinished"></translation>
@@ -135,10 +139,6 @@ QPushButton#pauseButton:focus, QPushButton#splitButton:focus, QPushButton#undoBu
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Done, Save 1 Videos</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Play</source>
         <translation type="unfinished"></translation>
     </message>
@@ -147,23 +147,11 @@ QPushButton#pauseButton:focus, QPushButton#splitButton:focus, QPushButton#undoBu
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>▶</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Pause</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Pause (Space)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>❚❚</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>00:00 / 00:00</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -179,10 +167,6 @@ QPushButton#pauseButton:focus, QPushButton#splitButton:focus, QPushButton#undoBu
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>✂</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Undo</source>
         <translation type="unfinished"></translation>
     </message>
@@ -191,15 +175,7 @@ QPushButton#pauseButton:focus, QPushButton#splitButton:focus, QPushButton#undoBu
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>↶</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Remove a clip</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>✕</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -329,6 +305,46 @@ QPushButton#pauseButton:focus, QPushButton#splitButton:focus, QPushButton#undoBu
         <source>Saving clips… %1 of %2</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Saving progress</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop saving; the clips saved so far stay</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cut at Keyframes Only (No Re-encoding)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saving…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stopped: no clip was saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stopped: %1 of %2 clips saved to %3.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stopping…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Done, Save 1 Videos</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DesktopApp</name>
@@ -346,6 +362,29 @@ The command line needs no display: trimora split VIDEO --parts N
     </message>
     <message>
         <source>--library: &apos;&apos; is not a folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Try &apos;trimora --help&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DesktopStoreReview</name>
+    <message>
+        <source>Enjoying Trimora?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>If Trimora saves you time, a rating in your software centre helps others find it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rate Trimora</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not Now</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -376,7 +415,19 @@ The command line needs no display: trimora split VIDEO --parts N
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Could not read video &apos;%1&apos;: out of memory.</source>
+        <source>Could not cut &apos;%1&apos;: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>out of memory.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be read from its start again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its pictures are %1×%2; Trimora handles pictures up to 7680×4320 (8K)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -415,10 +466,6 @@ The command line needs no display: trimora split VIDEO --parts N
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the folder cannot be made (%1)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>there is not enough space: the clips need about %1, and %2 is free</source>
         <translation type="unfinished"></translation>
     </message>
@@ -430,21 +477,32 @@ The command line needs no display: trimora split VIDEO --parts N
         <source>Cannot save clips to &apos;%1&apos;: there is not enough space.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Waiting for another Trimora saving into &apos;%1&apos;...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>another program has kept the folder &apos;%1&apos; locked (its file %2) for over %n second(s); close it, or remove that file if no Trimora is running</source>
+        <translation>
+            <numerusform>another program has kept the folder &apos;%1&apos; locked (its file %2) for over %n second; close it, or remove that file if no Trimora is running</numerusform>
+            <numerusform>another program has kept the folder &apos;%1&apos; locked (its file %2) for over %n seconds; close it, or remove that file if no Trimora is running</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is a link to &apos;%2&apos;, which does not exist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is a file, not a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the folder &apos;%1&apos; cannot be made (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>FrameReencoder</name>
-    <message>
-        <source>Could not cut &apos;%1&apos;: %2 (%3).</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>no encoder for %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>out of memory</source>
-        <translation type="unfinished"></translation>
-    </message>
     <message>
         <source>the video cannot be decoded</source>
         <translation type="unfinished"></translation>
@@ -458,11 +516,15 @@ The command line needs no display: trimora split VIDEO --parts N
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Could not cut &apos;%1&apos;: its frames change format, so the frames at the split cannot be encoded again.</source>
+        <source>the frames at the split could not be encoded again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the frames at the split could not be encoded again</source>
+        <source>this FFmpeg has no encoder for its %1 video</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its frames change format, so the frames at the split cannot be encoded again.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -555,10 +617,6 @@ The command line needs no display: trimora split VIDEO --parts N
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 starts at %2 s (asked for %3 s)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>(starts at the keyframe at %1 s, before the split: its %2 video cannot be encoded again here)</source>
         <translation type="unfinished"></translation>
     </message>
@@ -579,36 +637,7 @@ The command line needs no display: trimora split VIDEO --parts N
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Usage: trimora split VIDEO (--at TIME... | --parts N | --every TIME) [--keyframes] [--library DIR]
-
-Cuts VIDEO into clips and adds them to the video library. Clips start and end on the
-frames asked for; only the few frames from a split to the next keyframe are encoded again.
-
-  --at TIME       split at TIME; repeat for more splits. TIME is seconds (75.5),
-                  with a unit (75.5s, 1500ms, 2min, 1h), mm:ss(.fff), h:mm:ss(.fff)
-                  or a share of the video (40%)
-  --parts N       cut into N parts of equal length
-  --every TIME    cut into clips of TIME each (the last one may be shorter)
-  --keyframes     encode nothing: move each split to the keyframe at or before it
-  --library DIR   add the clips to DIR instead of the video library
-                  (%1)
-</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>name one video to split.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>name only one video to split.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>give exactly one of --at, --parts and --every.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>--parts, --every and --library can each be given once.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -648,13 +677,131 @@ frames asked for; only the few frames from a split to the next keyframe are enco
         <source>%1 of %2 clips failed.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the split at %1 s moves to the keyframe at %2 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 holds no frame: both its ends are at the keyframe at %2 s; it is skipped</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>every split is on a keyframe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>empty, skipped</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 s to %2 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 encoded again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: stopped</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>split at TIME; repeat for more splits. TIME is seconds (75.5), with a unit (75.5s, 1500ms, 2min, 1h), mm:ss(.fff), h:mm:ss(.fff) or a share of the video (40%)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cut into N parts of equal length</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cut into clips of TIME each (the last one may be shorter)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>encode nothing: move each split to the keyframe at or before it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>add the clips to DIR instead of the video library (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>name the clips by TEMPLATE: {stem} is the video&apos;s name without its extension, {n} the clip&apos;s number from 0, {n:02} the number with two digits at least (default: split-{n})</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>show the clips that would be cut (times, frames), and cut nothing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>write one JSON document about the clips to standard output; the result lines go to standard error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>say nothing on standard error but errors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>say more: each clip&apos;s times and frames before cutting</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>show this help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>show Trimora&apos;s version</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: trimora split [OPTION]... VIDEO... (--at TIME... | --parts N | --every TIME)
+
+Cuts each VIDEO into clips and adds them to the video library. Clips start and end
+on the frames asked for; only the few frames from a split to the next keyframe are
+encoded again. Nothing in the library is ever replaced.
+
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Try &apos;trimora split --help&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>name a video to split.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--%1 can be given once.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--quiet and --verbose cannot be given together.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--name: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--name: the clips of %1 would be named &apos;%2&apos;, which is no file name.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing more was cut.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Standard output was closed.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>StreamCopyCutter</name>
-    <message>
-        <source>Could not cut &apos;%1&apos;: %2</source>
-        <translation type="unfinished"></translation>
-    </message>
     <message>
         <source>there is not enough space in &apos;%1&apos;.</source>
         <translation type="unfinished"></translation>
@@ -712,10 +859,6 @@ frames asked for; only the few frames from a split to the next keyframe are enco
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>out of memory.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>its H.264 video has no decoder configuration that can be extended.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -749,6 +892,29 @@ frames asked for; only the few frames from a split to the next keyframe are enco
     </message>
     <message>
         <source>the video is damaged within the clip: %1 of its %2 frames could be read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is not enough memory.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>some of its pictures cannot be read; the file is damaged.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the pictures after its keyframe at %1 s refer to others in a way Trimora cannot follow; cut it at an earlier keyframe.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>StripView</name>
+    <message>
+        <source>Timeline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Split at %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -794,19 +960,11 @@ frames asked for; only the few frames from a split to the next keyframe are enco
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Trimora</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Cut one video into clips that start and end on the frames you choose.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Open a video (Ctrl+O)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>+</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -834,24 +992,14 @@ frames asked for; only the few frames from a split to the next keyframe are enco
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>
-QWidget#ViewController { background: #16161b; }
-QWidget#ViewController &gt; QLabel { color: #e6e6ec; }
-QLabel#appTitle { font-size: 34px; font-weight: 700; }
-QLabel#tagline { color: #a4a4ae; font-size: 15px; }
-QLabel#pickLabel { font-size: 16px; font-weight: 600; }
-QLabel#dropHint { color: #7c7c86; font-size: 13px; }
-QPushButton#pickVideoButton { color: white; font-size: 56px; border: none; background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #ff6a95, stop:1 #e91e63); }
-QPushButton#pickVideoButton:hover { background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #ff7ea3, stop:1 #f0357a); }
-QPushButton#settingsButton, QPushButton#supportButton { color: #c9c9d2; background: #2a2a31; border: none; border-radius: 8px; padding: 8px 14px; font-size: 14px; }
-QPushButton#settingsButton:hover, QPushButton#supportButton:hover { background: #34343c; }
-QPushButton#pickVideoButton:focus { border: 3px solid #8ab4ff; }
-QPushButton#settingsButton:focus, QPushButton#supportButton:focus { border: 2px solid #8ab4ff; }
-</source>
+        <source>Cut at Keyframes Only (No Re-encoding)</source>
         <translation type="unfinished"></translation>
     </message>
+</context>
+<context>
+    <name>main</name>
     <message>
-        <source>Cut at Keyframes Only (No Re-encoding)</source>
+        <source>Usage:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
