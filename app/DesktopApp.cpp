@@ -145,14 +145,16 @@ int runDesktopApp(int& argc, char** argv)
     window.setWindowTitle(QStringLiteral("Trimora"));
     // No minimum size of its own: its screens' forms hold what they need, which fits a
     // screen of 720 x 480 with room for the window's frame.
-    // Where the user left it last time; at first 1280 x 800, or all of a smaller screen:
-    // maximised, so that the window manager fits the frame in too.
+    // Where the user left it last time; at first 1280 x 800, or all of a screen without
+    // room for that and the window's frame (a 1280 x 800 one, say): maximised, so that
+    // the window manager fits the frame in too.
     bool fillScreen = false;
     if (!window.restoreGeometry(QSettings().value(WINDOW_GEOMETRY_KEY).toByteArray())) {
         const QSize screen = window.screen()->availableGeometry().size();
         const QSize preferred(1280, 800);
+        constexpr int FRAME_ROOM = 64; // a title bar and borders, with room to spare
         window.resize(preferred.boundedTo(screen));
-        fillScreen = screen.width() < preferred.width() || screen.height() < preferred.height();
+        fillScreen = screen.width() < preferred.width() + FRAME_ROOM || screen.height() < preferred.height() + FRAME_ROOM;
     }
 
     ReviewsHelper::provideSharedServices(std::make_unique<SettingsUserDefaults>(),
