@@ -201,6 +201,8 @@ CutterViewController::~CutterViewController()
     // does, and its hand-over to the main thread finds no editor.
     thumbnailsWanted.cancel();
     thumbnailWork.reset();
+    soundWanted.cancel();
+    soundWork.reset();
 }
 
 void CutterViewController::showEvent(QShowEvent* event)
@@ -314,6 +316,21 @@ void CutterViewController::buildThumbnailStrip(const std::shared_ptr<VideoAsset>
     });
     // The slots first, empty; each picture as it is decoded, left to right.
     strip->showVideo(asset->duration());
+
+    // A video without sound has no waveform, and that is no error.
+    soundWork = std::make_unique<TaskPool>(1);
+    soundWork->run([asset, cancel = soundWanted, editor = QPointer<CutterViewController>(this)] {
+        Outcome<std::vector<std::uint8_t>> peaks = asset->soundPeaks(cancel);
+        if (!peaks) {
+            if (!cancel.isCancelled())
+                qCWarning(lcEditor).noquote() << "no waveform:" << peaks.error();
+            return;
+        }
+        postToMainThread([editor, peaks = std::move(peaks).value()]() mutable {
+            if (editor)
+                editor->ui->videosWorkspaceView->showSoundPeaks(std::move(peaks), VideoAsset::SOUND_PEAKS_PER_SECOND);
+        });
+    });
 }
 
 void CutterViewController::relayoutStrip(QSize oldSize, QSize newSize)

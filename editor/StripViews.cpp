@@ -24,6 +24,8 @@ constexpr char TAG_PROPERTY[] = "tag";
 constexpr size_t KEPT_PICTURES = 400;
 // One notch of a mouse wheel, in Qt's eighths of a degree.
 constexpr int WHEEL_NOTCH = 120;
+// The waveform's share of the strip's height, along its bottom.
+constexpr double WAVEFORM_SHARE = 0.4;
 
 QPainterPath slotOutline(const QRectF& bounds, strip::RoundedCorners corners, double radius)
 {
@@ -135,6 +137,7 @@ void StripView::resizeEvent(QResizeEvent* event)
     view = strip::scrolledTo(view, oldWidth > 0.0 ? view.offset * view.width / oldWidth : 0.0);
     placeThumbnails();
     placeMarkers();
+    placeWaveform();
     syncControls();
     emit resized(event->oldSize(), event->size());
 }
@@ -171,6 +174,28 @@ void StripView::showVideo(double duration)
     view = strip::Viewport{double(width()), 0, 0.0};
     placeThumbnails();
     syncControls();
+}
+
+void StripView::showSoundPeaks(std::vector<std::uint8_t> peaks, int perSecond)
+{
+    soundPeaks = std::move(peaks);
+    peaksPerSecond = perSecond;
+    if (!waveform && !soundPeaks.empty()) {
+        waveform = new WaveformView(this);
+        for (SplitMarkerView* marker : markers)
+            marker->raise();
+    }
+    placeWaveform();
+}
+
+void StripView::placeWaveform()
+{
+    if (!waveform)
+        return;
+    waveform->setVisible(videoShown && !soundPeaks.empty());
+    const int band = int(std::lround(height() * WAVEFORM_SHARE));
+    waveform->setGeometry(0, height() - band, width(), band);
+    waveform->setColumns(strip::soundColumns(soundPeaks, peaksPerSecond, view, videoDuration), radius);
 }
 
 void StripView::attachControls(QScrollBar* bar, QSlider* slider)
@@ -235,6 +260,7 @@ void StripView::moveView(const strip::Viewport& moved)
     view = moved;
     placeThumbnails();
     placeMarkers();
+    placeWaveform();
     syncControls();
     emit viewChanged();
 }
@@ -430,6 +456,39 @@ void ThumbnailView::paintEvent(QPaintEvent*)
         shown.setHeight(shown.width() * height() / std::max(1, width()));
     shown.moveCenter(QRectF(picture.rect()).center());
     painter.drawImage(QRectF(rect()), picture, shown);
+}
+
+WaveformView::WaveformView(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void WaveformView::setColumns(std::vector<std::uint8_t> columns, double cornerRadius)
+{
+    peaks = std::move(columns);
+    radius = cornerRadius;
+    update();
+}
+
+void WaveformView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Only inside the strip's outline: its bottom corners are rounded.
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(0.0, -radius, width(), height() + radius), radius, radius);
+    painter.setClipPath(outline);
+    painter.fillRect(rect(), QColor(0x10, 0x10, 0x14, 170));
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QColor(0x8f, 0xe3, 0xff));
+    const double middle = height() / 2.0;
+    for (size_t x = 0; x < peaks.size(); ++x) {
+        // Half a point at least, so that sound never looks like a pause.
+        const double half = peaks[x] == 0 ? 0.0 : std::max(0.5, peaks[x] / 255.0 * (middle - 1.0));
+        if (half > 0.0)
+            painter.drawLine(QPointF(double(x) + 0.5, middle - half), QPointF(double(x) + 0.5, middle + half));
+    }
 }
 
 PointerConstraint::PointerConstraint(QWidget* pointerView, StripView* stripView, QObject* parent)

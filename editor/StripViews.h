@@ -22,6 +22,7 @@ class QScrollBar;
 class QSlider;
 class SplitMarkerView;
 class ThumbnailView;
+class WaveformView;
 
 // The strip itself (the editor's videosWorkspaceView): a rounded dark band that
 // holds the thumbnails and the markers, and places them again when its size changes.
@@ -48,6 +49,9 @@ public:
     void showVideo(double duration);
     // The picture of one slot, as it arrives (a null image leaves its slot empty).
     void showThumbnail(const strip::ThumbnailSlot& slot, const QImage& picture);
+    // The sound's peaks (perSecond a second from the start), drawn as a waveform along
+    // the strip's bottom; none for a video without sound.
+    void showSoundPeaks(std::vector<std::uint8_t> peaks, int perSecond);
     // The scroll bar and the zoom slider that go with the strip: the strip sets their
     // ranges and follows them.
     void attachControls(QScrollBar* scrollBar, QSlider* zoomSlider);
@@ -105,6 +109,7 @@ private:
     void moveView(const strip::Viewport& moved);
     void placeThumbnails();
     void placeMarkers();
+    void placeWaveform();
     void syncControls();
     // The slot's own picture, else that of the slot holding it at a lower zoom.
     std::optional<QImage> pictureOf(const strip::ThumbnailSlot& slot, bool& own);
@@ -120,6 +125,9 @@ private:
     std::vector<strip::ThumbnailSlot> places;
     std::vector<ThumbnailView*> thumbnails;
     std::vector<SplitMarkerView*> markers;
+    WaveformView* waveform = nullptr;
+    std::vector<std::uint8_t> soundPeaks;
+    int peaksPerSecond = 0;
     std::map<PictureKey, Picture> pictures;
     std::vector<PictureKey> wanted;
     std::uint64_t shown = 0;
@@ -147,6 +155,26 @@ private:
     QImage picture;
     strip::RoundedCorners rounded;
     double radius;
+};
+
+// The sound's waveform along the bottom of the strip, over the thumbnails and under the
+// markers: a dark band with each column's peak drawn up and down from its middle.
+class WaveformView final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit WaveformView(QWidget* parent = nullptr);
+
+    // One peak a column, 0 to 255, from the left.
+    const std::vector<std::uint8_t>& columns() const { return peaks; }
+    void setColumns(std::vector<std::uint8_t> columns, double cornerRadius);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::vector<std::uint8_t> peaks;
+    double radius = 0.0;
 };
 
 // The playhead's place on the timeline, as the distance in points of the pointer's left

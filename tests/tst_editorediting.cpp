@@ -668,13 +668,14 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<double>("playhead"); // seconds, of 100
         QTest::addColumn<int>("notches"); // of the wheel turned down after zooming
+        QTest::addColumn<bool>("sound");  // with a pause of 0.2 s just after the playhead
 
-        QTest::newRow("unzoomed") << "keys" << 0 << 50.0 << 0;
-        QTest::newRow("Ctrl+plus twice") << "keys" << 2 << 53.0 << 0;
-        QTest::newRow("Ctrl+wheel, no deeper than the deepest") << "wheel" << 4 << 53.0 << 0;
-        QTest::newRow("slider, near the start") << "slider" << 3 << 5.0 << 0;
-        QTest::newRow("scrolled a thumbnail on") << "keys" << 2 << 40.0 << 1;
-        QTest::newRow("scrolled to the end, and no further") << "keys" << 3 << 98.0 << 3;
+        QTest::newRow("unzoomed") << "keys" << 0 << 50.0 << 0 << true;
+        QTest::newRow("Ctrl+plus twice") << "keys" << 2 << 53.0 << 0 << true;
+        QTest::newRow("Ctrl+wheel, no deeper than the deepest") << "wheel" << 4 << 53.0 << 0 << true;
+        QTest::newRow("slider, near the start, no sound") << "slider" << 3 << 5.0 << 0 << false;
+        QTest::newRow("scrolled a thumbnail on") << "keys" << 2 << 40.0 << 1 << true;
+        QTest::newRow("scrolled to the end, and no further") << "keys" << 3 << 98.0 << 3 << true;
     }
 
     void zoomedEditing()
@@ -683,11 +684,21 @@ private slots:
         QFETCH(int, level);
         QFETCH(double, playhead);
         QFETCH(int, notches);
+        QFETCH(bool, sound);
 
-        EditorHarness h(100.0, services());
+        EditorHarness h(100.0, services(), false);
+        const int rate = VideoAsset::SOUND_PEAKS_PER_SECOND;
+        if (sound) {
+            h.asset->peaks.assign(size_t(100 * rate), 180);
+            std::fill_n(h.asset->peaks.begin() + std::lround((playhead + 0.2) * rate), int(0.2 * rate), 0);
+        }
+        h.editor->show();
         QApplication::setActiveWindow(h.editor.get());
         h.editor->setFocus();
         auto* strip = static_cast<StripView*>(h.strip());
+        // The waveform comes before the zoom, and follows it.
+        if (sound)
+            QTRY_VERIFY(!h.children<WaveformView>().isEmpty() && h.children<WaveformView>().first()->isVisible());
         QWidget* pointer = h.outlet("pointerView");
         const auto stripX = [strip](QWidget* view) { return view->mapToGlobal(QPoint()).x() - strip->mapToGlobal(QPoint()).x(); };
         h.splitAt((playhead - 0.5) / 100.0);
@@ -738,6 +749,26 @@ private slots:
                 return std::min(std::abs(seen - hue), 360 - std::abs(seen - hue));
             };
             QTRY_VERIFY2(off() <= 1, qPrintable(QStringLiteral("slot %1: hue off by %2").arg(placed[i].index).arg(off())));
+        }
+
+        // The waveform's columns are quiet just where the pause is, at any zoom; a video
+        // without sound has none.
+        if (sound) {
+            const std::vector<std::uint8_t>& columns = h.children<WaveformView>().first()->columns();
+            QCOMPARE(int(columns.size()), strip->width());
+            int quiet = 0;
+            for (int x = 0; x < int(columns.size()); ++x) {
+                const double from = view.fractionAt(x) * 100.0 - playhead;
+                const double to = view.fractionAt(x + 1) * 100.0 - playhead;
+                const bool inPause = from >= 0.2 && to <= 0.4;
+                quiet += inPause;
+                if (to <= 0.2 || from >= 0.4 || inPause)
+                    QVERIFY2((columns[size_t(x)] == 0) == inPause, qPrintable(QString::number(x)));
+            }
+            QVERIFY(quiet >= 1);
+        } else {
+            QTest::qWait(20);
+            QVERIFY(h.children<WaveformView>().isEmpty() || !h.children<WaveformView>().first()->isVisible());
         }
 
         // A dragged marker lands under the mouse, on a frame's start.

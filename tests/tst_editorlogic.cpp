@@ -460,6 +460,42 @@ private slots:
         QVERIFY(holder.requestTime <= from && until <= holder.requestEnd && holder.requestEnd - holder.requestTime == 10.0);
     }
 
+    // The waveform on a strip 320 wide over 10 s of sound at 400 peaks a second, with a
+    // pause from 4 s to 5 s broken by a click at 4.5125 s: its columns are quiet exactly
+    // where the pause is, and the click shows however few peaks a column spans.
+    void soundColumns_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<int>("quietFrom");
+        QTest::addColumn<int>("quietTo");
+        QTest::addColumn<int>("click");
+
+        QTest::newRow("unzoomed: 12.5 peaks a column") << 0 << 0.0 << 128 << 160 << 144;
+        QTest::newRow("level 3: the pause from the middle on") << 3 << 960.0 << 64 << 320 << 195;
+        QTest::newRow("level 4: under a peak a column") << 4 << 2300.0 << 0 << 260 << 11;
+    }
+
+    void soundColumns()
+    {
+        QFETCH(int, level);
+        QFETCH(double, offset);
+        QFETCH(int, quietFrom);
+        QFETCH(int, quietTo);
+        QFETCH(int, click);
+        std::vector<std::uint8_t> peaks(4000, 200);
+        std::fill(peaks.begin() + 1600, peaks.begin() + 2000, 0);
+        peaks[1805] = 255;
+        const std::vector<std::uint8_t> columns = strip::soundColumns(peaks, 400, strip::Viewport{320.0, level, offset}, 10.0);
+        QCOMPARE(int(columns.size()), 320);
+        const auto quiet = [](std::uint8_t peak) { return peak == 0; };
+        const int first = int(std::find_if(columns.begin(), columns.end(), quiet) - columns.begin());
+        QCOMPARE(first, quietFrom);
+        QCOMPARE(int(std::count_if(columns.begin(), columns.end(), quiet)), quietTo - quietFrom - 1);
+        QCOMPARE(int(columns[size_t(click)]), 255);
+        QVERIFY(std::all_of(columns.begin() + quietTo, columns.end(), [](std::uint8_t peak) { return peak == 200; }));
+    }
+
     void requestTime_data()
     {
         QTest::addColumn<double>("seconds");

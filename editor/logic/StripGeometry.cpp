@@ -137,6 +137,27 @@ SplitMarker splitMarker(double position, const Viewport& view, double stripHeigh
     return marker;
 }
 
+std::vector<std::uint8_t> soundColumns(const std::vector<std::uint8_t>& peaks, int perSecond, const Viewport& view,
+                                       double duration)
+{
+    const int count = std::max(0, int(std::ceil(view.width)));
+    std::vector<std::uint8_t> columns(size_t(count), 0);
+    if (peaks.empty() || perSecond <= 0 || !(duration > 0.0))
+        return columns;
+    const double perPoint = duration * perSecond;
+    const auto peakAt = [&](double fraction) {
+        return std::clamp<std::int64_t>(std::int64_t(std::floor(fraction * perPoint)), 0, std::int64_t(peaks.size()));
+    };
+    for (int x = 0; x < count; ++x) {
+        const std::int64_t from = peakAt(view.fractionAt(x));
+        // At least one peak a column, however narrow its stretch.
+        const std::int64_t to = std::max(peakAt(view.fractionAt(x + 1)), std::min(from + 1, std::int64_t(peaks.size())));
+        if (from < to)
+            columns[size_t(x)] = *std::max_element(peaks.begin() + from, peaks.begin() + to);
+    }
+    return columns;
+}
+
 ClipNumberLabel clipNumberLabel(int number, double right, double left, double numbersHeight)
 {
     ClipNumberLabel label;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include <QLineF>
@@ -105,6 +106,13 @@ ThumbnailSlot enclosingSlot(const ThumbnailSlot& slot, int level, double stripWi
 double thumbnailRequestTime(double seconds);
 
 SplitMarker splitMarker(double position, const Viewport& view, double stripHeight);
+
+// The waveform on the strip in this view: for each column of points from its left edge,
+// the loudest of the sound's peaks (perSecond of them a second) in the stretch of time
+// the column stands for, so a pause shows wherever it is as wide as a point. Columns
+// past the sound's end are 0.
+std::vector<std::uint8_t> soundColumns(const std::vector<std::uint8_t>& peaks, int perSecond, const Viewport& view,
+                                       double duration);
 
 // The label of one clip, centred on the clip's stretch [left, right] of the strip.
 ClipNumberLabel clipNumberLabel(int number, double right, double left, double numbersHeight);
