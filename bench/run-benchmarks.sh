@@ -14,7 +14,8 @@
 #               against ffmpeg -c:v libx264 -preset veryfast encoding the whole file
 #               (timed once: it takes minutes);
 #   strip     - the editor's eight timeline pictures at 160x90, against ffmpeg run
-#               once per picture;
+#               once per picture, and those of the strip zoomed in all the way (the
+#               zoom's latency);
 #   open      - opening the video in the editor (probe, strip, first frame on screen),
 #               against ffprobe plus ffmpeg decoding the first frame;
 #   waveform  - the editor's waveform of two hours of sound (trimora_sound_bench: the
@@ -340,7 +341,8 @@ strip_started=$EPOCHREALTIME
 thumbnail_output=$("$thumbnail_bench" "$big" --runs "$((runs < 7 ? 7 : runs))")
 cold_ms=$(awk '$1 == "cold_ms" { print $2 }' <<<"$thumbnail_output")
 warm_ms=$(awk '$1 == "warm_ms" { print $2 }' <<<"$thumbnail_output")
-if [ -z "$cold_ms" ] || [ -z "$warm_ms" ]; then
+zoom_ms=$(awk '$1 == "zoom_ms" { print $2 }' <<<"$thumbnail_output")
+if [ -z "$cold_ms" ] || [ -z "$warm_ms" ] || [ -z "$zoom_ms" ]; then
     die "trimora_thumbnail_bench printed no times: $thumbnail_output"
 fi
 
@@ -467,6 +469,7 @@ fi
     printf '%-38s %9s %7s   (other CPU over all three: %s%%)\n' "strip: 8 pictures at 160x90" "median ms" "x ffmpeg" "$strip_others"
     printf '%-38s %9.1f %7s\n' "trimora, open + 8 pictures" "$cold_ms" "$(ratio "$cold_ms" "$ffmpeg_strip_ms")"
     printf '%-38s %9.1f %7s\n' "trimora, 8 pictures, video open" "$warm_ms" "$(ratio "$warm_ms" "$ffmpeg_strip_ms")"
+    printf '%-38s %9.1f %7s\n' "trimora, zoomed in all the way" "$zoom_ms" "$(ratio "$zoom_ms" "$ffmpeg_strip_ms")"
     printf '%-38s %9.1f %7s\n' "ffmpeg -ss T -i -frames:v 1, 8 runs" "$ffmpeg_strip_ms" "1.00"
     echo
     printf '%-38s %9s %7s\n' "open in the editor" "median ms" "x peer"
