@@ -14,9 +14,13 @@
 #               against ffmpeg -c:v libx264 -preset veryfast encoding the whole file
 #               (timed once: it takes minutes);
 #   strip     - the editor's eight timeline pictures at 160x90, against ffmpeg run
-#               once per picture;
+#               once per picture, and those of the strip zoomed in all the way (the
+#               zoom's latency);
 #   open      - opening the video in the editor (probe, strip, first frame on screen),
 #               against ffprobe plus ffmpeg decoding the first frame;
+#   waveform  - the editor's waveform of two hours of sound (trimora_sound_bench: the
+#               peaks read and kept, then read from the cache folder), against ffmpeg
+#               decoding that sound to nothing on one thread;
 #   memory    - the peak resident memory of `trimora split` on the 1 GB video and on a
 #               10 s one: a cutter that streams packets must not grow with the file;
 #   open GOPs - the smart cut on 60 s videos whose keyframes start open GOPs (H.264,
@@ -80,6 +84,8 @@ thumbnail_bench=$build/bench/trimora_thumbnail_bench
 [ -x "$thumbnail_bench" ] || die "no bench/trimora_thumbnail_bench in $build (configure with -DTRIMORA_BUILD_BENCH=ON)"
 open_bench=$build/bench/trimora_open_bench
 [ -x "$open_bench" ] || die "no bench/trimora_open_bench in $build (configure with -DTRIMORA_BUILD_BENCH=ON)"
+sound_bench=$build/bench/trimora_sound_bench
+[ -x "$sound_bench" ] || die "no bench/trimora_sound_bench in $build (configure with -DTRIMORA_BUILD_BENCH=ON)"
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
 case "${build_type:-unknown}" in
     Release | RelWithDebInfo | MinSizeRel) ;;
@@ -338,7 +344,8 @@ strip_started=$EPOCHREALTIME
 thumbnail_output=$("$thumbnail_bench" "$big" --runs "$((runs < 7 ? 7 : runs))")
 cold_ms=$(awk '$1 == "cold_ms" { print $2 }' <<<"$thumbnail_output")
 warm_ms=$(awk '$1 == "warm_ms" { print $2 }' <<<"$thumbnail_output")
-if [ -z "$cold_ms" ] || [ -z "$warm_ms" ]; then
+zoom_ms=$(awk '$1 == "zoom_ms" { print $2 }' <<<"$thumbnail_output")
+if [ -z "$cold_ms" ] || [ -z "$warm_ms" ] || [ -z "$zoom_ms" ]; then
     die "trimora_thumbnail_bench printed no times: $thumbnail_output"
 fi
 
@@ -473,6 +480,17 @@ for name in ffmpeg_per_clip ffmpeg_segment mkvmerge_split; do
     fi
 done
 
+# ---------------------------------------------------------------- waveform
+
+echo "waveform: trimora_sound_bench on two hours of sound, with ffmpeg decoding it" >&2
+sound_output=$("$sound_bench" --sources "$work" --runs 3)
+waveform_ms=$(awk '$1 == "waveform_ms" { print $2 }' <<<"$sound_output")
+kept_ms=$(awk '$1 == "kept_ms" { print $2 }' <<<"$sound_output")
+sound_floor_ms=$(awk '$1 == "ffmpeg_decode_ms" { print $2 }' <<<"$sound_output")
+if [ -z "$waveform_ms" ] || [ -z "$kept_ms" ] || [ -z "$sound_floor_ms" ]; then
+    die "trimora_sound_bench printed no times: $sound_output"
+fi
+
 {
     echo
     echo "Trimora benchmarks, $(date '+%Y-%m-%d %H:%M'), $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)), $(free -g | awk '/^Mem:/ { print $2 }') GiB"
@@ -498,12 +516,18 @@ done
     printf '%-38s %9s %7s   (other CPU over all three: %s%%)\n' "strip: 8 pictures at 160x90" "median ms" "x ffmpeg" "$strip_others"
     printf '%-38s %9.1f %7s\n' "trimora, open + 8 pictures" "$cold_ms" "$(ratio "$cold_ms" "$ffmpeg_strip_ms")"
     printf '%-38s %9.1f %7s\n' "trimora, 8 pictures, video open" "$warm_ms" "$(ratio "$warm_ms" "$ffmpeg_strip_ms")"
+    printf '%-38s %9.1f %7s\n' "trimora, zoomed in all the way" "$zoom_ms" "$(ratio "$zoom_ms" "$ffmpeg_strip_ms")"
     printf '%-38s %9.1f %7s\n' "ffmpeg -ss T -i -frames:v 1, 8 runs" "$ffmpeg_strip_ms" "1.00"
     echo
     printf '%-38s %9s %7s\n' "open in the editor" "median ms" "x peer"
     printf '%-38s %9.1f %7s\n' "trimora, probe + strip" "$ready_ms" "$(ratio "$ready_ms" "$ffmpeg_open_ms")"
     printf '%-38s %9.1f %7s\n' "trimora, until the first frame shows" "$frame_ms" "$(ratio "$frame_ms" "$ffmpeg_open_ms")"
     printf '%-38s %9.1f %7s\n' "ffprobe + ffmpeg first frame" "$ffmpeg_open_ms" "1.00"
+    echo
+    printf '%-38s %9s %7s\n' "waveform: 2 h of AAC stereo (3 runs)" "median ms" "x ffmpeg"
+    printf '%-38s %9.0f %7s\n' "trimora, peaks read and kept" "$waveform_ms" "$(ratio "$waveform_ms" "$sound_floor_ms")"
+    printf '%-38s %9.1f %7s\n' "trimora, peaks from the cache folder" "$kept_ms" "$(ratio "$kept_ms" "$sound_floor_ms")"
+    printf '%-38s %9.0f %7s\n' "ffmpeg -map 0:a:0 -f null, 1 thread" "$sound_floor_ms" "1.00"
     if ((busiest > 15 || strip_others > 15)); then
         echo "warning: other work took over 15% of the CPU during some runs; run again on a quiet machine"
     fi
@@ -536,6 +560,8 @@ done
         "$(verdict at_most "$keyframes_median" "$(awk -v c="$cp_median" 'BEGIN { print c * 1.4 }')")"
     printf '  %-62s %s\n' "open + 8 strip pictures <= 50 ms (is $cold_ms ms)" "$(verdict at_most "$cold_ms" 50)"
     printf '  %-62s %s\n' "open: probe, strip and first frame <= 300 ms (is $frame_ms ms)" "$(verdict at_most "$frame_ms" 300)"
+    printf '  %-62s %s\n' "waveform <= 1.5 x decoding the sound (is $(ratio "$waveform_ms" "$sound_floor_ms") x)" \
+        "$(verdict at_most "$waveform_ms" "$(awk -v f="$sound_floor_ms" 'BEGIN { print f * 1.5 }')")"
     printf '  %-62s %s\n' "peak memory of the smart cut < 150 MB (is $rss_smart MB)" \
         "$(verdict awk -v a="$rss_smart" 'BEGIN { exit !(a < 150) }')"
     for video in "${open_gop_videos[@]}"; do

@@ -3,7 +3,10 @@
 // strip's 160x90, through the same ThumbnailSource the editor uses. Two figures:
 //   cold  - opening the video and taking the eight pictures, what a user waits for
 //           after choosing a video;
-//   warm  - the eight pictures from a source already open, what a strip redraw costs.
+//   warm  - the eight pictures from a source already open, what a strip redraw costs;
+//   zoom  - the eight pictures a strip zoomed in all the way around the video's middle
+//           shows (a second or less each), from a source already open: what a user
+//           waits for after zooming in.
 // The video's length is read once beforehand, untimed: the editor knows it from the
 // probe it makes when the video is chosen, whatever the strip does.
 //
@@ -101,10 +104,19 @@ std::vector<strip::ThumbnailSlot> stripSlots(double duration)
                                  duration);
 }
 
-bool takeStrip(ThumbnailSource& source, double duration, std::vector<QImage>* pictures)
+// The slots on the strip zoomed in all the way, the video's middle in the strip's middle.
+std::vector<strip::ThumbnailSlot> zoomedSlots(double duration)
+{
+    const double width = STRIP_PICTURE_SIZE.width() * strip::THUMBNAIL_COUNT;
+    const int deepest = strip::maxZoomLevel(duration);
+    const strip::Viewport view = strip::zoomedTo(strip::Viewport{width, 0, 0.0}, deepest, deepest, 0.5, width / 2);
+    return strip::thumbnailSlots(view, STRIP_PICTURE_SIZE.height(), duration);
+}
+
+bool takeStrip(ThumbnailSource& source, const std::vector<strip::ThumbnailSlot>& placed, std::vector<QImage>* pictures)
 {
     pictures->clear();
-    for (const strip::ThumbnailSlot& slot : stripSlots(duration)) {
+    for (const strip::ThumbnailSlot& slot : placed) {
         Outcome<QImage> picture = source.frameWithin(slot.requestTime, slot.requestEnd, STRIP_PICTURE_SIZE);
         if (!picture) {
             std::fprintf(stderr, "trimora_thumbnail_bench: %s\n", qPrintable(picture.error()));
@@ -182,6 +194,7 @@ bool ffmpegStrip(const QString& file, double duration, std::vector<double>* time
 struct StripTimes {
     std::vector<double> cold;
     std::vector<double> warm;
+    std::vector<double> zoom;
 };
 
 // Times the strip of one file; empty times when a picture could not be made.
@@ -190,7 +203,7 @@ StripTimes timeStrip(const QString& file, double duration, const Options& option
     std::vector<QImage> pictures;
     {
         std::unique_ptr<ThumbnailSource> source = openSource(file);
-        if (!source || !takeStrip(*source, duration, &pictures))
+        if (!source || !takeStrip(*source, stripSlots(duration), &pictures))
             return {};
     }
     if (!options.saveFolder.isEmpty()) {
@@ -205,7 +218,7 @@ StripTimes timeStrip(const QString& file, double duration, const Options& option
         QElapsedTimer timer;
         timer.start();
         std::unique_ptr<ThumbnailSource> source = openSource(file);
-        if (!source || !takeStrip(*source, duration, &pictures))
+        if (!source || !takeStrip(*source, stripSlots(duration), &pictures))
             return {};
         times.cold.push_back(milliseconds(timer));
     }
@@ -215,9 +228,16 @@ StripTimes timeStrip(const QString& file, double duration, const Options& option
     for (int run = 0; run < options.runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        if (!takeStrip(*source, duration, &pictures))
+        if (!takeStrip(*source, stripSlots(duration), &pictures))
             return {};
         times.warm.push_back(milliseconds(timer));
+    }
+    for (int run = 0; run < options.runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        if (!takeStrip(*source, zoomedSlots(duration), &pictures))
+            return {};
+        times.zoom.push_back(milliseconds(timer));
     }
     return times;
 }
@@ -245,6 +265,7 @@ bool benchFile(const QString& file, const Options& options, double targetMs)
                 STRIP_PICTURE_SIZE.height(), options.runs);
     printTimes("cold_ms", times.cold, "open + 8 pictures");
     printTimes("warm_ms", times.warm, "8 pictures, source open");
+    printTimes("zoom_ms", times.zoom, "the pictures of the deepest zoom, source open");
     if (targetMs <= 0.0)
         return true;
     std::printf("target_ms %.0f (cold at %.2f of it)\n", targetMs, median(times.cold) / targetMs);

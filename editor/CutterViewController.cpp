@@ -162,6 +162,12 @@ void CutterViewController::addShortcuts()
     shortcut(QKeySequence(Qt::Key_End), [this] { goToFrame(frames().lastFrame()); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] { touchGoToTime(); });
     shortcut(QKeySequence::Open, [this] { emit openRequested(QString()); });
+    // Zoom keys as in other desktop programs; Ctrl+= is Ctrl+plus without Shift.
+    StripView* strip = ui->videosWorkspaceView;
+    for (const QKeySequence& keys : {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)})
+        shortcut(keys, [strip] { strip->zoomBy(1); }, true);
+    shortcut(QKeySequence(QKeySequence::ZoomOut), [strip] { strip->zoomBy(-1); }, true);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [strip] { strip->zoomTo(0); });
 }
 
 void CutterViewController::buildMoreMenu()
@@ -195,6 +201,8 @@ CutterViewController::~CutterViewController()
     // does, and its hand-over to the main thread finds no editor.
     thumbnailsWanted.cancel();
     thumbnailWork.reset();
+    soundWanted.cancel();
+    soundWork.reset();
 }
 
 void CutterViewController::showEvent(QShowEvent* event)
@@ -208,7 +216,9 @@ void CutterViewController::showEvent(QShowEvent* event)
 
 double CutterViewController::stripWidth() const
 {
-    return ui->videosWorkspaceView->width();
+    // The whole timeline's length: the strip's width while it is not zoomed. Pointer
+    // and presses are in timeline points.
+    return ui->videosWorkspaceView->viewport().contentWidth();
 }
 
 FrameGrid CutterViewController::frames() const
@@ -256,6 +266,11 @@ void CutterViewController::viewDidLoad()
 
     ui->videosWorkspaceView->installEventFilter(this);
     connect(ui->videosWorkspaceView, &StripView::resized, this, &CutterViewController::relayoutStrip);
+    connect(ui->videosWorkspaceView, &StripView::viewChanged, this, [this] {
+        redrawClipNumbers();
+        if (const std::optional<double> position = pointerPosition(playhead, model.duration(), stripWidth()))
+            pointerConstraint->setConstant(*position);
+    });
     connect(ui->videosWorkspaceView, &StripView::playheadRequested, this,
             [this](double seconds) { goToFrame(frames().frameAt(seconds)); });
 
@@ -272,40 +287,57 @@ void CutterViewController::viewDidLoad()
 void CutterViewController::buildThumbnailStrip(const std::shared_ptr<VideoAsset>& asset)
 {
     StripView* strip = ui->videosWorkspaceView;
-    const double dpr = devicePixelRatioF();
-    const std::vector<strip::ThumbnailSlot> places = strip::thumbnailSlots(strip->width(), strip->height(), asset->duration());
-    // Pictures still to come for a video shown before are not wanted any more.
-    thumbnailsWanted.cancel();
-    thumbnailsWanted = CancelToken();
-    // The slots first, empty; each picture as it is decoded, left to right.
-    strip->showThumbnails(std::vector<QImage>(places.size()), asset->duration());
-    if (!thumbnailWork)
-        thumbnailWork = std::make_unique<TaskPool>(1);
-    for (size_t index = 0; index < places.size(); ++index) {
-        const strip::ThumbnailSlot& slot = places[index];
-        // Twice the slot's pixels, so the picture stays sharp when the window grows.
-        const QSize pixels(int(std::ceil(slot.frame.width() * dpr * 2)), int(std::ceil(slot.frame.height() * dpr * 2)));
-        // The task holds the asset: the editor may let go of it first.
-        thumbnailWork->run([asset, from = slot.requestTime, until = slot.requestEnd, pixels, index, wanted = thumbnailsWanted,
-                            editor = QPointer<CutterViewController>(this)] {
-            if (wanted.isCancelled())
-                return;
-            const Outcome<QImage> picture = asset->thumbnailImage(from, until, pixels);
-            if (!picture)
-                qWarning().noquote() << QStringLiteral("*** Error generating thumbnail: ") + picture.error();
-            postToMainThread([editor, wanted, index, image = picture ? picture.value() : QImage()] {
-                if (editor && !wanted.isCancelled())
-                    editor->ui->videosWorkspaceView->showThumbnail(index, image);
+    strip->attachControls(ui->stripScrollBar, ui->zoomSlider);
+    // The strip asks for the pictures of the slots it shows as it zooms and scrolls;
+    // each request replaces the last, left to right. The task holds the asset: the
+    // editor may let go of it first.
+    connect(strip, &StripView::picturesWanted, this, [this, asset](const std::vector<strip::ThumbnailSlot>& wantedSlots) {
+        thumbnailsWanted.cancel();
+        thumbnailsWanted = CancelToken();
+        if (!thumbnailWork)
+            thumbnailWork = std::make_unique<TaskPool>(1);
+        const double dpr = devicePixelRatioF();
+        for (const strip::ThumbnailSlot& slot : wantedSlots) {
+            // Twice the slot's pixels, so the picture stays sharp when the window grows.
+            const QSize pixels(int(std::ceil(slot.frame.width() * dpr * 2)), int(std::ceil(slot.frame.height() * dpr * 2)));
+            thumbnailWork->run([asset, slot, pixels, wanted = thumbnailsWanted, editor = QPointer<CutterViewController>(this)] {
+                if (wanted.isCancelled())
+                    return;
+                const Outcome<QImage> picture = asset->thumbnailImage(slot.requestTime, slot.requestEnd, pixels);
+                if (!picture)
+                    qWarning().noquote() << QStringLiteral("*** Error generating thumbnail: ") + picture.error();
+                // Kept even when no longer asked for: the strip may scroll back to it.
+                postToMainThread([editor, slot, image = picture ? picture.value() : QImage()] {
+                    if (editor)
+                        editor->ui->videosWorkspaceView->showThumbnail(slot, image);
+                });
             });
+        }
+    });
+    // The slots first, empty; each picture as it is decoded, left to right.
+    strip->showVideo(asset->duration());
+
+    // A video without sound has no waveform, and that is no error.
+    soundWork = std::make_unique<TaskPool>(1);
+    soundWork->run([asset, cancel = soundWanted, editor = QPointer<CutterViewController>(this)] {
+        Outcome<std::vector<std::uint8_t>> peaks = asset->soundPeaks(cancel);
+        if (!peaks) {
+            if (!cancel.isCancelled())
+                qCWarning(lcEditor).noquote() << "no waveform:" << peaks.error();
+            return;
+        }
+        postToMainThread([editor, peaks = std::move(peaks).value()]() mutable {
+            if (editor)
+                editor->ui->videosWorkspaceView->showSoundPeaks(std::move(peaks), VideoAsset::SOUND_PEAKS_PER_SECOND);
         });
-    }
+    });
 }
 
 void CutterViewController::relayoutStrip(QSize oldSize, QSize newSize)
 {
     // The strip places its own thumbnails and markers; the numbers under it and the
     // pointer beside it follow here.
-    ui->splitPointsNumbersView->showNumbers(model.sortedSplitPoints(), newSize.width());
+    ui->splitPointsNumbersView->showNumbers(model.sortedSplitPoints(), ui->videosWorkspaceView->viewport());
     if (oldSize.width() > 0)
         pointerConstraint->setConstant(pointerConstraint->constant() * newSize.width() / oldSize.width());
     else
@@ -399,6 +431,8 @@ void CutterViewController::playTimerTick()
     ui->currentTimeLabel->setText(timeLabelText(now, model.duration()));
     if (std::isfinite(now))
         playhead = now;
+    // A zoomed strip follows the playback.
+    ui->videosWorkspaceView->keepInView(playhead);
     if (const std::optional<double> position = pointerPosition(now, model.duration(), stripWidth()))
         pointerConstraint->setConstant(*position);
 }
@@ -609,26 +643,31 @@ bool CutterViewController::eventFilter(QObject* watched, QEvent* event)
         showTitle();
     if (watched != ui->videosWorkspaceView)
         return QWidget::eventFilter(watched, event);
+    // Presses and drags count in timeline points; outside the strip they are nowhere.
+    const auto timelineX = [strip = ui->videosWorkspaceView](const QMouseEvent* mouse) {
+        const double x = mouse->position().x();
+        return x >= 0.0 && x <= strip->width() ? x + strip->viewport().offset : -1.0;
+    };
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() != Qt::LeftButton)
             break;
-        if (pressOnMarker(mouse->position().x()))
+        if (pressOnMarker(timelineX(mouse)))
             return true;
         pressing = true;
-        handleTap(GestureState::Began, mouse->position().x());
+        handleTap(GestureState::Began, timelineX(mouse));
         return true;
     }
     case QEvent::MouseMove: {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (drag) {
-            dragMarker(mouse->position().x(), false);
+            dragMarker(timelineX(mouse), false);
             return true;
         }
         if (!pressing)
             break;
-        handleTap(GestureState::Changed, mouse->position().x());
+        handleTap(GestureState::Changed, timelineX(mouse));
         return true;
     }
     case QEvent::MouseButtonRelease: {
@@ -636,13 +675,13 @@ bool CutterViewController::eventFilter(QObject* watched, QEvent* event)
         if (mouse->button() != Qt::LeftButton)
             break;
         if (drag) {
-            dragMarker(mouse->position().x(), true);
+            dragMarker(timelineX(mouse), true);
             return true;
         }
         if (!pressing)
             break;
         pressing = false;
-        handleTap(GestureState::Ended, mouse->position().x());
+        handleTap(GestureState::Ended, timelineX(mouse));
         return true;
     }
     case QEvent::UngrabMouse:
@@ -779,7 +818,7 @@ void CutterViewController::showSplits()
 
 void CutterViewController::redrawClipNumbers()
 {
-    ui->splitPointsNumbersView->showNumbers(model.sortedSplitPoints(), stripWidth());
+    ui->splitPointsNumbersView->showNumbers(model.sortedSplitPoints(), ui->videosWorkspaceView->viewport());
 }
 
 void CutterViewController::updateControlsState()

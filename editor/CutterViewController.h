@@ -167,6 +167,9 @@ private:
     // token, cancelled as the editor goes, drops those not yet decoded.
     std::unique_ptr<TaskPool> thumbnailWork;
     CancelToken thumbnailsWanted;
+    // The sound's waveform is read on a worker of its own: a long video's takes seconds.
+    std::unique_ptr<TaskPool> soundWork;
+    CancelToken soundWanted;
     std::unique_ptr<Player> videoPlayer;
     QTimer* timer = nullptr;
     PointerConstraint* pointerConstraint = nullptr;

@@ -10,12 +10,22 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QWheelEvent>
 
 #include "TimeText.h"
 
 namespace {
 
 constexpr char TAG_PROPERTY[] = "tag";
+// Pictures kept for slots scrolled or zoomed away: a few screens' worth.
+constexpr size_t KEPT_PICTURES = 400;
+// One notch of a mouse wheel, in Qt's eighths of a degree.
+constexpr int WHEEL_NOTCH = 120;
+// The waveform's share of the strip's height, along its bottom.
+constexpr double WAVEFORM_SHARE = 0.4;
 
 QPainterPath slotOutline(const QRectF& bounds, strip::RoundedCorners corners, double radius)
 {
@@ -121,40 +131,226 @@ void StripView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     // Thumbnails and markers keep their times and fractions: placed again for the
-    // new size.
+    // new size, the view scrolled in proportion.
+    const double oldWidth = view.width;
+    view.width = width();
+    view = strip::scrolledTo(view, oldWidth > 0.0 ? view.offset * view.width / oldWidth : 0.0);
     placeThumbnails();
-    for (SplitMarkerView* marker : markers)
-        marker->place(width(), height());
+    placeMarkers();
+    placeWaveform();
+    syncControls();
     emit resized(event->oldSize(), event->size());
 }
 
-void StripView::showThumbnails(const std::vector<QImage>& pictures, double duration)
+void StripView::wheelEvent(QWheelEvent* event)
 {
-    for (ThumbnailView* thumbnail : thumbnails)
-        delete thumbnail;
-    thumbnails.clear();
-    videoDuration = duration;
-    const std::vector<strip::ThumbnailSlot> places = strip::thumbnailSlots(width(), height(), duration);
-    for (size_t i = 0; i < places.size(); ++i) {
-        auto* view = new ThumbnailView(i < pictures.size() ? pictures[i] : QImage(), places[i].corners, radius, this);
-        view->lower();
-        view->show();
-        thumbnails.push_back(view);
+    if (!videoShown) {
+        event->ignore();
+        return;
     }
-    placeThumbnails();
+    const QPoint delta = event->angleDelta();
+    if (event->modifiers() & Qt::ControlModifier) {
+        wheelZoom += delta.y();
+        const int levels = wheelZoom / WHEEL_NOTCH;
+        wheelZoom -= levels * WHEEL_NOTCH;
+        if (levels != 0)
+            zoomBy(levels);
+    } else {
+        // A wheel turned down moves on in time, like a sideways wheel turned right; a
+        // notch is one thumbnail.
+        const int along = delta.x() != 0 ? -delta.x() : -delta.y();
+        scrollTo(view.offset + double(along) / WHEEL_NOTCH * width() * strip::THUMBNAIL_FRACTION);
+    }
+    event->accept();
 }
 
-void StripView::showThumbnail(size_t index, const QImage& picture)
+void StripView::showVideo(double duration)
 {
-    if (index < thumbnails.size())
-        thumbnails[index]->setImage(picture);
+    videoDuration = duration;
+    videoShown = true;
+    deepestLevel = strip::maxZoomLevel(duration);
+    pictures.clear();
+    wanted.clear();
+    view = strip::Viewport{double(width()), 0, 0.0};
+    placeThumbnails();
+    syncControls();
+}
+
+void StripView::showSoundPeaks(std::vector<std::uint8_t> peaks, int perSecond)
+{
+    soundPeaks = std::move(peaks);
+    peaksPerSecond = perSecond;
+    if (!waveform && !soundPeaks.empty()) {
+        waveform = new WaveformView(this);
+        for (SplitMarkerView* marker : markers)
+            marker->raise();
+    }
+    placeWaveform();
+}
+
+void StripView::placeWaveform()
+{
+    if (!waveform)
+        return;
+    waveform->setVisible(videoShown && !soundPeaks.empty());
+    const int band = int(std::lround(height() * WAVEFORM_SHARE));
+    waveform->setGeometry(0, height() - band, width(), band);
+    waveform->setColumns(strip::soundColumns(soundPeaks, peaksPerSecond, view, videoDuration), radius);
+}
+
+void StripView::attachControls(QScrollBar* bar, QSlider* slider)
+{
+    scrollBar = bar;
+    zoomSlider = slider;
+    connect(bar, &QScrollBar::valueChanged, this, [this](int value) { scrollTo(value); });
+    connect(slider, &QSlider::valueChanged, this, [this](int level) { zoomTo(level); });
+    syncControls();
+}
+
+void StripView::syncControls()
+{
+    // Set from the view without echoing back into it: the bar holds whole points only.
+    if (scrollBar) {
+        const QSignalBlocker quiet(scrollBar);
+        scrollBar->setRange(0, int(std::ceil(view.contentWidth() - view.width)));
+        scrollBar->setPageStep(std::max(1, int(view.width)));
+        scrollBar->setSingleStep(std::max(1, int(view.width * strip::THUMBNAIL_FRACTION)));
+        scrollBar->setValue(int(std::lround(view.offset)));
+        scrollBar->setEnabled(view.level > 0);
+    }
+    if (zoomSlider) {
+        const QSignalBlocker quiet(zoomSlider);
+        zoomSlider->setRange(0, deepestLevel);
+        zoomSlider->setValue(view.level);
+        zoomSlider->setEnabled(deepestLevel > 0);
+    }
+}
+
+void StripView::zoomTo(int level)
+{
+    if (!videoShown || videoDuration <= 0.0)
+        return;
+    const double anchor = std::clamp(playheadTime / videoDuration, 0.0, 1.0);
+    const double x = view.xOf(anchor);
+    const double anchorX = x >= 0.0 && x <= view.width ? x : view.width / 2.0;
+    moveView(strip::zoomedTo(view, level, deepestLevel, anchor, anchorX));
+}
+
+void StripView::zoomBy(int levels)
+{
+    zoomTo(view.level + levels);
+}
+
+void StripView::scrollTo(double offset)
+{
+    if (videoShown)
+        moveView(strip::scrolledTo(view, offset));
+}
+
+void StripView::keepInView(double seconds)
+{
+    if (videoShown && videoDuration > 0.0 && std::isfinite(seconds))
+        moveView(strip::showing(view, std::clamp(seconds / videoDuration, 0.0, 1.0)));
+}
+
+void StripView::moveView(const strip::Viewport& moved)
+{
+    if (moved.level == view.level && moved.offset == view.offset)
+        return;
+    view = moved;
+    placeThumbnails();
+    placeMarkers();
+    placeWaveform();
+    syncControls();
+    emit viewChanged();
+}
+
+void StripView::showThumbnail(const strip::ThumbnailSlot& slot, const QImage& picture)
+{
+    const PictureKey key{std::llround(slot.requestTime * strip::THUMBNAIL_TIME_SCALE),
+                         std::llround(slot.requestEnd * strip::THUMBNAIL_TIME_SCALE)};
+    pictures[key] = Picture{picture, ++shown, slot.level == 0};
+    wanted.erase(std::remove(wanted.begin(), wanted.end(), key), wanted.end());
+    bool own = false;
+    for (size_t i = 0; i < places.size(); ++i) {
+        if (places[i].level >= slot.level)
+            thumbnails[i]->setImage(pictureOf(places[i], own).value_or(QImage()));
+    }
+    dropOldPictures();
+}
+
+std::optional<QImage> StripView::pictureOf(const strip::ThumbnailSlot& slot, bool& own)
+{
+    own = false;
+    for (int level = slot.level; level >= 0; --level) {
+        const strip::ThumbnailSlot holder = level == slot.level ? slot : strip::enclosingSlot(slot, level, view.width, videoDuration);
+        const auto found = pictures.find({std::llround(holder.requestTime * strip::THUMBNAIL_TIME_SCALE),
+                                          std::llround(holder.requestEnd * strip::THUMBNAIL_TIME_SCALE)});
+        if (found == pictures.end())
+            continue;
+        found->second.used = ++shown;
+        own = level == slot.level;
+        // A picture that could not be made leaves its own slot empty, but is no stand-in.
+        if (own || !found->second.image.isNull())
+            return found->second.image;
+    }
+    return std::nullopt;
+}
+
+void StripView::dropOldPictures()
+{
+    if (pictures.size() <= KEPT_PICTURES)
+        return;
+    std::vector<std::pair<std::uint64_t, PictureKey>> byUse;
+    for (const auto& [key, picture] : pictures) {
+        if (!picture.keep)
+            byUse.emplace_back(picture.used, key);
+    }
+    std::sort(byUse.begin(), byUse.end());
+    // Down to three quarters, so that not every new picture sorts them again.
+    const size_t excess = pictures.size() - KEPT_PICTURES * 3 / 4;
+    for (size_t i = 0; i < excess && i < byUse.size(); ++i)
+        pictures.erase(byUse[i].second);
 }
 
 void StripView::placeThumbnails()
 {
-    const std::vector<strip::ThumbnailSlot> places = strip::thumbnailSlots(width(), height(), videoDuration);
-    for (size_t i = 0; i < thumbnails.size() && i < places.size(); ++i)
+    if (!videoShown)
+        return;
+    places = strip::thumbnailSlots(view, height(), videoDuration);
+    while (thumbnails.size() > places.size()) {
+        delete thumbnails.back();
+        thumbnails.pop_back();
+    }
+    while (thumbnails.size() < places.size()) {
+        auto* thumbnail = new ThumbnailView(QImage(), strip::RoundedCorners::None, radius, this);
+        thumbnail->lower();
+        thumbnail->show();
+        thumbnails.push_back(thumbnail);
+    }
+    std::vector<strip::ThumbnailSlot> missing;
+    std::vector<PictureKey> missingKeys;
+    for (size_t i = 0; i < places.size(); ++i) {
         thumbnails[i]->setGeometry(places[i].frame.toAlignedRect());
+        thumbnails[i]->setCorners(places[i].corners);
+        bool own = false;
+        thumbnails[i]->setImage(pictureOf(places[i], own).value_or(QImage()));
+        if (!own) {
+            missing.push_back(places[i]);
+            missingKeys.emplace_back(std::llround(places[i].requestTime * strip::THUMBNAIL_TIME_SCALE),
+                                     std::llround(places[i].requestEnd * strip::THUMBNAIL_TIME_SCALE));
+        }
+    }
+    if (missingKeys != wanted) {
+        wanted = std::move(missingKeys);
+        emit picturesWanted(missing);
+    }
+}
+
+void StripView::placeMarkers()
+{
+    for (SplitMarkerView* marker : markers)
+        marker->place(view, height());
 }
 
 void StripView::showMarkers(const std::vector<double>& positions, std::optional<int> selected)
@@ -164,7 +360,7 @@ void StripView::showMarkers(const std::vector<double>& positions, std::optional<
         markers.pop_back();
     }
     while (markers.size() < positions.size()) {
-        auto* marker = new SplitMarkerView(positions[markers.size()], width(), height(), this);
+        auto* marker = new SplitMarkerView(positions[markers.size()], view, height(), this);
         marker->show();
         markers.push_back(marker);
     }
@@ -175,13 +371,14 @@ void StripView::showMarkers(const std::vector<double>& positions, std::optional<
             QCoreApplication::translate("StripView", "Split at %1").arg(preciseTimeText(positions[k] * videoDuration)));
         marker->setPosition(positions[k]);
         marker->setSelected(selected && *selected == int(k));
-        marker->place(width(), height());
+        marker->place(view, height());
         marker->raise();
     }
 }
 
 void StripView::setPlayhead(double seconds)
 {
+    keepInView(seconds);
     if (seconds == playheadTime)
         return;
     playheadTime = seconds;
@@ -196,11 +393,12 @@ void StripView::previewMarker(int index, double position)
     if (index < 0 || size_t(index) >= markers.size())
         return;
     markers[size_t(index)]->setPosition(position);
-    markers[size_t(index)]->place(width(), height());
+    markers[size_t(index)]->place(view, height());
 }
 
-std::optional<int> StripView::markerAt(double x) const
+std::optional<int> StripView::markerAt(double timelineX) const
 {
+    const double x = timelineX - view.offset;
     constexpr double REACH = 4.0;
     std::optional<int> nearest;
     double best = 0.0;
@@ -227,7 +425,17 @@ ThumbnailView::ThumbnailView(const QImage& image, strip::RoundedCorners corners,
 
 void ThumbnailView::setImage(const QImage& image)
 {
+    if (image.cacheKey() == picture.cacheKey() && image.isNull() == picture.isNull())
+        return;
     picture = image;
+    update();
+}
+
+void ThumbnailView::setCorners(strip::RoundedCorners corners)
+{
+    if (corners == rounded)
+        return;
+    rounded = corners;
     update();
 }
 
@@ -250,7 +458,40 @@ void ThumbnailView::paintEvent(QPaintEvent*)
     painter.drawImage(QRectF(rect()), picture, shown);
 }
 
-PointerConstraint::PointerConstraint(QWidget* pointerView, QWidget* stripView, QObject* parent)
+WaveformView::WaveformView(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void WaveformView::setColumns(std::vector<std::uint8_t> columns, double cornerRadius)
+{
+    peaks = std::move(columns);
+    radius = cornerRadius;
+    update();
+}
+
+void WaveformView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Only inside the strip's outline: its bottom corners are rounded.
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(0.0, -radius, width(), height() + radius), radius, radius);
+    painter.setClipPath(outline);
+    painter.fillRect(rect(), QColor(0x10, 0x10, 0x14, 170));
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QColor(0x8f, 0xe3, 0xff));
+    const double middle = height() / 2.0;
+    for (size_t x = 0; x < peaks.size(); ++x) {
+        // Half a point at least, so that sound never looks like a pause.
+        const double half = peaks[x] == 0 ? 0.0 : std::max(0.5, peaks[x] / 255.0 * (middle - 1.0));
+        if (half > 0.0)
+            painter.drawLine(QPointF(double(x) + 0.5, middle - half), QPointF(double(x) + 0.5, middle + half));
+    }
+}
+
+PointerConstraint::PointerConstraint(QWidget* pointerView, StripView* stripView, QObject* parent)
     : QObject(parent)
     , pointer(pointerView)
     , strip(stripView)
@@ -272,8 +513,10 @@ void PointerConstraint::update()
     // pointer's parent, where both live.
     const QPoint origin = strip->mapTo(pointer->parentWidget(), QPoint(0, 0));
     const int overhang = 6;
-    pointer->setGeometry(origin.x() + int(std::lround(offset)), origin.y() - overhang, pointer->width(),
+    const double x = offset - strip->viewport().offset;
+    pointer->setGeometry(origin.x() + int(std::lround(x)), origin.y() - overhang, pointer->width(),
                          strip->height() + 2 * overhang);
+    pointer->setVisible(x >= -pointer->width() && x <= strip->width());
     pointer->raise();
 }
 
@@ -293,12 +536,12 @@ void PointerView::paintEvent(QPaintEvent*)
     painter.drawRect(QRect(0, 0, width() - 1, height() - 1));
 }
 
-SplitMarkerView::SplitMarkerView(double position, double stripWidth, double stripHeight, QWidget* parent)
+SplitMarkerView::SplitMarkerView(double position, const strip::Viewport& view, double stripHeight, QWidget* parent)
     : QWidget(parent)
     , fraction(position)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    place(stripWidth, stripHeight);
+    place(view, stripHeight);
 }
 
 void SplitMarkerView::setPosition(double position)
@@ -312,9 +555,9 @@ void SplitMarkerView::setSelected(bool value)
     update();
 }
 
-void SplitMarkerView::place(double stripWidth, double stripHeight)
+void SplitMarkerView::place(const strip::Viewport& view, double stripHeight)
 {
-    shape = strip::splitMarker(fraction, stripWidth, stripHeight);
+    shape = strip::splitMarker(fraction, view, stripHeight);
     // Rounded to whole pixels without growing: the bar stays 5 wide.
     setGeometry(int(std::lround(shape.frame.x())), int(std::lround(shape.frame.y())),
                 int(std::lround(shape.frame.width())), int(std::lround(shape.frame.height())));
@@ -366,12 +609,16 @@ ClipNumbersView::ClipNumbersView(QWidget* parent)
     setAttribute(Qt::WA_StyledBackground);
 }
 
-void ClipNumbersView::showNumbers(const std::vector<double>& sortedSplitPoints, double stripWidth)
+void ClipNumbersView::showNumbers(const std::vector<double>& sortedSplitPoints, const strip::Viewport& view)
 {
     for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         delete child;
-    for (const strip::ClipNumberLabel& label : strip::clipNumberLabels(sortedSplitPoints, stripWidth, height()))
-        new ClipNumberLabel(label, this);
+    for (const strip::ClipNumberLabel& label : strip::clipNumberLabels(sortedSplitPoints, view, height())) {
+        // Clips scrolled far away get no label: a video split every few seconds has
+        // thousands of them.
+        if (label.frame.right() + label.frame.width() >= 0.0 && label.frame.left() - label.frame.width() <= width())
+            new ClipNumberLabel(label, this);
+    }
 }
 
 void ClipNumberLabel::paintEvent(QPaintEvent*)

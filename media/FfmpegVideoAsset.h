@@ -23,10 +23,13 @@ public:
     double picturesStart() const override { return info.picturesStart; }
     double picturesEnd() const override { return info.picturesEnd; }
     Outcome<QImage> thumbnailImage(double from, double until, QSize size) override;
+    // Kept per video in the user's cache folder.
+    Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken& cancel) override;
 
 private:
-    FfmpegVideoAsset(VideoInfo probed, std::unique_ptr<ThumbnailSource> pictures);
+    FfmpegVideoAsset(QString path, VideoInfo probed, std::unique_ptr<ThumbnailSource> pictures);
 
+    QString path;
     VideoInfo info;
     std::unique_ptr<ThumbnailSource> source;
 };

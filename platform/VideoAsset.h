@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include <QImage>
 #include <QSize>
 
+#include "CancelToken.h"
 #include "Outcome.h"
 
 // An opened video as the editor uses it: its length and shape, and pictures of it
@@ -27,4 +31,11 @@ public:
     // size with its shape kept (its middle shown, what overhangs cut off); or why there
     // is none. Stretches asked for left to right may cost less than in any other order.
     virtual Outcome<QImage> thumbnailImage(double from, double until, QSize size) = 0;
+
+    // The loudness of the first sound track, SOUND_PEAKS_PER_SECOND peaks a second from
+    // the start, 0 (silence) to 255: the largest sample of each stretch. None for a video
+    // without sound; or why it cannot be read. Slow for long videos (seconds): asked off
+    // the main thread, and may run beside the pictures.
+    static constexpr int SOUND_PEAKS_PER_SECOND = 400;
+    virtual Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken& cancel) = 0;
 };

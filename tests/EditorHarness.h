@@ -54,7 +54,10 @@ public:
         return image;
     }
 
+    Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken&) override { return peaks; }
+
     double length;
+    std::vector<std::uint8_t> peaks; // of the sound; none: a video without sound
     std::pair<double, double> pictures; // where the pictures start and end; none said
     int slowCall = -1; // which call (from 0) takes a second
     std::atomic<bool> inSlowCall{false};

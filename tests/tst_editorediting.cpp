@@ -4,6 +4,9 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QWheelEvent>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -654,6 +657,137 @@ private slots:
                 numbers << label->text();
         }
         QCOMPARE(numbers, (QStringList{"3", "4"}));
+    }
+
+    // Zoomed by any of its controls, the strip keeps the playhead where it stood; zoomed
+    // and scrolled, it shows markers at their times and each slot's own picture, and
+    // presses, drags and splits land at the times under the mouse.
+    void zoomedEditing_data()
+    {
+        QTest::addColumn<QString>("control"); // "keys", "wheel" (two notches too many) or "slider"
+        QTest::addColumn<int>("level");
+        QTest::addColumn<double>("playhead"); // seconds, of 100
+        QTest::addColumn<int>("notches"); // of the wheel turned down after zooming
+        QTest::addColumn<bool>("sound");  // with a pause of 0.2 s just after the playhead
+
+        QTest::newRow("unzoomed") << "keys" << 0 << 50.0 << 0 << true;
+        QTest::newRow("Ctrl+plus twice") << "keys" << 2 << 53.0 << 0 << true;
+        QTest::newRow("Ctrl+wheel, no deeper than the deepest") << "wheel" << 4 << 53.0 << 0 << true;
+        QTest::newRow("slider, near the start, no sound") << "slider" << 3 << 5.0 << 0 << false;
+        QTest::newRow("scrolled a thumbnail on") << "keys" << 2 << 40.0 << 1 << true;
+        QTest::newRow("scrolled to the end, and no further") << "keys" << 3 << 98.0 << 3 << true;
+    }
+
+    void zoomedEditing()
+    {
+        QFETCH(QString, control);
+        QFETCH(int, level);
+        QFETCH(double, playhead);
+        QFETCH(int, notches);
+        QFETCH(bool, sound);
+
+        EditorHarness h(100.0, services(), false);
+        const int rate = VideoAsset::SOUND_PEAKS_PER_SECOND;
+        if (sound) {
+            h.asset->peaks.assign(size_t(100 * rate), 180);
+            std::fill_n(h.asset->peaks.begin() + std::lround((playhead + 0.2) * rate), int(0.2 * rate), 0);
+        }
+        h.editor->show();
+        QApplication::setActiveWindow(h.editor.get());
+        h.editor->setFocus();
+        auto* strip = static_cast<StripView*>(h.strip());
+        // The waveform comes before the zoom, and follows it.
+        if (sound)
+            QTRY_VERIFY(!h.children<WaveformView>().isEmpty() && h.children<WaveformView>().first()->isVisible());
+        QWidget* pointer = h.outlet("pointerView");
+        const auto stripX = [strip](QWidget* view) { return view->mapToGlobal(QPoint()).x() - strip->mapToGlobal(QPoint()).x(); };
+        h.splitAt((playhead - 0.5) / 100.0);
+        h.splitAt((playhead + 1.0) / 100.0);
+        h.editor->goToFrame(std::llround(playhead / 0.04));
+        const int before = stripX(pointer);
+
+        if (control == QLatin1String("slider")) {
+            h.outlet<QSlider>("zoomSlider")->setValue(level);
+        } else if (control == QLatin1String("wheel")) {
+            for (int notch = 0; notch < level + 2; ++notch) {
+                QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, 120), Qt::NoButton,
+                                  Qt::ControlModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(strip, &wheel);
+            }
+        } else {
+            for (int press = 0; press < level; ++press)
+                QTest::keySequence(h.editor.get(), QKeySequence(QKeySequence::ZoomIn));
+        }
+        QCOMPARE(strip->zoomLevel(), level);
+        QCOMPARE(h.outlet<QSlider>("zoomSlider")->value(), level);
+        QVERIFY(std::abs(stripX(pointer) - before) <= 1);
+        const double zoomedOffset = strip->viewport().offset;
+        for (int notch = 0; notch < notches; ++notch) {
+            QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(strip, &wheel);
+        }
+        const strip::Viewport view = strip->viewport();
+        QCOMPARE(view.offset, std::min(zoomedOffset + notches * view.width / 8, view.contentWidth() - view.width));
+        QCOMPARE(h.outlet<QScrollBar>("stripScrollBar")->value(), int(std::lround(view.offset)));
+        const double point = 100.0 / view.contentWidth(); // seconds
+        QVERIFY(std::abs(view.fractionAt(stripX(pointer)) * 100.0 - playhead) <= point);
+        for (SplitMarkerView* marker : h.children<SplitMarkerView>()) {
+            QVERIFY(marker->x() >= 0 && marker->x() < strip->width());
+            QVERIFY(std::abs(view.fractionAt(marker->x()) - marker->position()) * 100.0 <= point);
+        }
+        // Each thumbnail comes to show its own stretch (the fake colours it by its start).
+        const std::vector<strip::ThumbnailSlot> placed = strip::thumbnailSlots(view, strip->height(), 100.0);
+        const QList<ThumbnailView*> thumbnails = h.children<ThumbnailView>();
+        QCOMPARE(thumbnails.size(), qsizetype(placed.size()));
+        for (size_t i = 0; i < placed.size(); ++i) {
+            ThumbnailView* thumbnail = thumbnails[qsizetype(i)];
+            QCOMPARE(thumbnail->geometry(), placed[i].frame.toAlignedRect());
+            const int hue = int(placed[i].requestTime * 10) % 360;
+            const auto off = [thumbnail, hue] {
+                const int seen = thumbnail->image().isNull() ? -1 : QColor(thumbnail->image().pixel(1, 1)).hsvHue();
+                return std::min(std::abs(seen - hue), 360 - std::abs(seen - hue));
+            };
+            QTRY_VERIFY2(off() <= 1, qPrintable(QStringLiteral("slot %1: hue off by %2").arg(placed[i].index).arg(off())));
+        }
+
+        // The waveform's columns are quiet just where the pause is, at any zoom; a video
+        // without sound has none.
+        if (sound) {
+            const std::vector<std::uint8_t>& columns = h.children<WaveformView>().first()->columns();
+            QCOMPARE(int(columns.size()), strip->width());
+            int quiet = 0;
+            for (int x = 0; x < int(columns.size()); ++x) {
+                const double from = view.fractionAt(x) * 100.0 - playhead;
+                const double to = view.fractionAt(x + 1) * 100.0 - playhead;
+                const bool inPause = from >= 0.2 && to <= 0.4;
+                quiet += inPause;
+                if (to <= 0.2 || from >= 0.4 || inPause)
+                    QVERIFY2((columns[size_t(x)] == 0) == inPause, qPrintable(QString::number(x)));
+            }
+            QVERIFY(quiet >= 1);
+        } else {
+            QTest::qWait(20);
+            QVERIFY(h.children<WaveformView>().isEmpty() || !h.children<WaveformView>().first()->isVisible());
+        }
+
+        // A dragged marker lands under the mouse, on a frame's start.
+        const int y = strip->height() / 2;
+        const int grab = h.children<SplitMarkerView>().last()->x() + 2;
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(grab, y));
+        QTest::mouseMove(strip, QPoint(grab + 30, y));
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(grab + 30, y));
+        QCOMPARE(h.editor->selectedMarker(), std::optional<int>(1));
+        const double moved = h.editor->cutModel().splitPoints()[1] * 100.0;
+        QVERIFY2(std::abs(moved - view.fractionAt(grab + 30) * 100.0) <= 0.04 + 1e-6, qPrintable(QString::number(moved)));
+        // A press away from the markers moves the playhead there; a split lands on it.
+        const int x = int(strip->width() * 0.3);
+        QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(x, y));
+        QVERIFY(!h.editor->selectedMarker());
+        QVERIFY(std::abs(h.editor->playheadTime() - view.fractionAt(x) * 100.0) <= 0.04 + point);
+        QCOMPARE(strip->viewport().offset, view.offset);
+        h.editor->touchSplit();
+        QVERIFY(std::abs(h.editor->cutModel().splitPoints().back() * 100.0 - h.editor->playheadTime()) < 1e-6);
     }
 
 private:

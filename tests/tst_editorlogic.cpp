@@ -346,6 +346,156 @@ private slots:
         }
     }
 
+    // Time <-> place on a strip 320 wide at several zooms and scroll offsets.
+    void viewport_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<double>("fraction"); // of the video
+        QTest::addColumn<double>("x");        // on the strip
+
+        QTest::newRow("unzoomed: the end at the right edge") << 0 << 0.0 << 1.0 << 320.0;
+        QTest::newRow("level 3, scrolled 480: a quarter in") << 3 << 480.0 << 0.25 << 160.0;
+        QTest::newRow("level 2, scrolled past it: left of the strip") << 2 << 640.0 << 0.1 << -512.0;
+        QTest::newRow("level 10 at its end: the end at the right edge") << 10 << 327360.0 << 1.0 << 320.0;
+    }
+
+    void viewport()
+    {
+        QFETCH(int, level);
+        QFETCH(double, offset);
+        QFETCH(double, fraction);
+        QFETCH(double, x);
+        const strip::Viewport view{320.0, level, offset};
+        QCOMPARE(view.xOf(fraction), x);
+        QCOMPARE(view.fractionAt(x), fraction);
+        // A marker stands at its place in the view.
+        QCOMPARE(strip::splitMarker(fraction, view, 50.0).frame.x(), x);
+    }
+
+    // Zooming a strip 320 wide around an anchor, and keeping a time in view.
+    void zoom_data()
+    {
+        QTest::addColumn<double>("duration");
+        QTest::addColumn<int>("fromLevel");
+        QTest::addColumn<double>("fromOffset");
+        QTest::addColumn<int>("toLevel");
+        QTest::addColumn<double>("anchor");  // the fraction that stays...
+        QTest::addColumn<double>("anchorX"); // ...at this x, where the ends allow
+        QTest::addColumn<int>("level");
+        QTest::addColumn<double>("offset");
+
+        QTest::newRow("in around the middle") << 100.0 << 0 << 0.0 << 1 << 0.5 << 160.0 << 1 << 160.0;
+        QTest::newRow("in around a point off centre") << 100.0 << 1 << 160.0 << 3 << 0.3 << 32.0 << 3 << 736.0;
+        QTest::newRow("in at the start: the start stays at the edge") << 100.0 << 0 << 0.0 << 3 << 0.0 << 100.0 << 3 << 0.0;
+        QTest::newRow("in at the end: the end stays at the edge") << 100.0 << 0 << 0.0 << 2 << 1.0 << 100.0 << 2 << 960.0;
+        QTest::newRow("out to the whole video") << 100.0 << 3 << 500.0 << 0 << 0.2 << 40.0 << 0 << 0.0;
+        // 2 hours: at level 10 a thumbnail is 0.88 s, at level 9 1.76 s.
+        QTest::newRow("no deeper than a thumbnail a second") << 7200.0 << 9 << 0.0 << 14 << 0.5 << 160.0 << 10 << 163680.0;
+        QTest::newRow("8 s does not zoom") << 8.0 << 0 << 0.0 << 1 << 0.5 << 160.0 << 0 << 0.0;
+        QTest::newRow("9 s zooms once") << 9.0 << 0 << 0.0 << 3 << 0.5 << 160.0 << 1 << 160.0;
+    }
+
+    void zoom()
+    {
+        QFETCH(double, duration);
+        QFETCH(int, fromLevel);
+        QFETCH(double, fromOffset);
+        QFETCH(int, toLevel);
+        QFETCH(double, anchor);
+        QFETCH(double, anchorX);
+        QFETCH(int, level);
+        QFETCH(double, offset);
+        const strip::Viewport zoomed = strip::zoomedTo(strip::Viewport{320.0, fromLevel, fromOffset}, toLevel,
+                                                       strip::maxZoomLevel(duration), anchor, anchorX);
+        QCOMPARE(zoomed.level, level);
+        QCOMPARE(zoomed.offset, offset);
+        // A time scrolled off the strip comes back onto it; one on it stays put.
+        const double away = anchor < 0.5 ? 1.0 : 0.0;
+        const double x = strip::showing(zoomed, away).xOf(away);
+        QVERIFY2(x >= 0.0 && x <= 320.0, qPrintable(QString::number(x)));
+        QCOMPARE(strip::showing(zoomed, anchor).offset, zoomed.offset);
+    }
+
+    // The slots on a zoomed strip 320 x 50 of an 80-second video: an eighth of the
+    // strip wide each, 2^level times as many as unzoomed.
+    void zoomedSlots_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<int>("first"); // index of the first slot on the strip
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("from"); // the first slot's stretch
+        QTest::addColumn<double>("until");
+        QTest::addColumn<double>("x");
+
+        QTest::newRow("level 1 at the start") << 1 << 0.0 << 0 << 8 << 0.0 << 5.0 << 0.0;
+        QTest::newRow("level 3, part of a slot at each edge") << 3 << 500.0 << 12 << 9 << 15.0 << 16.25 << -20.0;
+        QTest::newRow("level 3 on whole slots") << 3 << 480.0 << 12 << 8 << 15.0 << 16.25 << 0.0;
+        QTest::newRow("level 4 at the end") << 4 << 4800.0 << 120 << 8 << 75.0 << 75.625 << 0.0;
+    }
+
+    void zoomedSlots()
+    {
+        QFETCH(int, level);
+        QFETCH(double, offset);
+        QFETCH(int, first);
+        QFETCH(int, count);
+        QFETCH(double, from);
+        QFETCH(double, until);
+        QFETCH(double, x);
+        const std::vector<strip::ThumbnailSlot> placed = strip::thumbnailSlots(strip::Viewport{320.0, level, offset}, 50.0, 80.0);
+        QCOMPARE(int(placed.size()), count);
+        QCOMPARE(placed.front().index, first);
+        QCOMPARE(placed.front().requestTime, from);
+        QCOMPARE(placed.front().requestEnd, until);
+        QCOMPARE(placed.front().frame, QRectF(x, 0, 40, 50));
+        // The stretches meet, and the last slot of the video runs to its end.
+        for (size_t i = 1; i < placed.size(); ++i)
+            QCOMPARE(placed[i].requestTime, placed[i - 1].requestEnd);
+        if (placed.back().index == (8 << level) - 1)
+            QCOMPARE(placed.back().requestEnd, 80.0);
+        // Until its picture comes, a slot shows the unzoomed picture of the eighth it lies in.
+        const strip::ThumbnailSlot holder = strip::enclosingSlot(placed.front(), 0, 320.0, 80.0);
+        QVERIFY(holder.requestTime <= from && until <= holder.requestEnd && holder.requestEnd - holder.requestTime == 10.0);
+    }
+
+    // The waveform on a strip 320 wide over 10 s of sound at 400 peaks a second, with a
+    // pause from 4 s to 5 s broken by a click at 4.5125 s: its columns are quiet exactly
+    // where the pause is, and the click shows however few peaks a column spans.
+    void soundColumns_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<int>("quietFrom");
+        QTest::addColumn<int>("quietTo");
+        QTest::addColumn<int>("click");
+
+        QTest::newRow("unzoomed: 12.5 peaks a column") << 0 << 0.0 << 128 << 160 << 144;
+        QTest::newRow("level 3: the pause from the middle on") << 3 << 960.0 << 64 << 320 << 195;
+        QTest::newRow("level 4: under a peak a column") << 4 << 2300.0 << 0 << 260 << 11;
+    }
+
+    void soundColumns()
+    {
+        QFETCH(int, level);
+        QFETCH(double, offset);
+        QFETCH(int, quietFrom);
+        QFETCH(int, quietTo);
+        QFETCH(int, click);
+        std::vector<std::uint8_t> peaks(4000, 200);
+        std::fill(peaks.begin() + 1600, peaks.begin() + 2000, 0);
+        peaks[1805] = 255;
+        const std::vector<std::uint8_t> columns = strip::soundColumns(peaks, 400, strip::Viewport{320.0, level, offset}, 10.0);
+        QCOMPARE(int(columns.size()), 320);
+        const auto quiet = [](std::uint8_t peak) { return peak == 0; };
+        const int first = int(std::find_if(columns.begin(), columns.end(), quiet) - columns.begin());
+        QCOMPARE(first, quietFrom);
+        QCOMPARE(int(std::count_if(columns.begin(), columns.end(), quiet)), quietTo - quietFrom - 1);
+        QCOMPARE(int(columns[size_t(click)]), 255);
+        QVERIFY(std::all_of(columns.begin() + quietTo, columns.end(), [](std::uint8_t peak) { return peak == 200; }));
+    }
+
     void requestTime_data()
     {
         QTest::addColumn<double>("seconds");
@@ -366,21 +516,27 @@ private slots:
     {
         QTest::addColumn<QList<double>>("sorted");
         QTest::addColumn<QList<double>>("xs"); // of the labels "1", "2", ... left to right
+        QTest::addColumn<int>("level");
+        QTest::addColumn<double>("offset");
 
         // Strip 320 wide, numbers row 20 high.
-        QTest::newRow("no split point: no labels") << QList<double>{} << QList<double>{};
-        QTest::newRow("point at the start") << QList<double>{0.0} << QList<double>{-5, 155};
-        QTest::newRow("point at the end") << QList<double>{1.0} << QList<double>{155, 315};
-        QTest::newRow("0.2 and 0.7") << QList<double>{0.2, 0.7} << QList<double>{27, 139, 267};
+        QTest::newRow("no split point: no labels") << QList<double>{} << QList<double>{} << 0 << 0.0;
+        QTest::newRow("point at the start") << QList<double>{0.0} << QList<double>{-5, 155} << 0 << 0.0;
+        QTest::newRow("point at the end") << QList<double>{1.0} << QList<double>{155, 315} << 0 << 0.0;
+        QTest::newRow("0.2 and 0.7") << QList<double>{0.2, 0.7} << QList<double>{27, 139, 267} << 0 << 0.0;
+        // At level 2 (a timeline of 1280), scrolled 240: the strip shows 0.1875 to 0.4375.
+        QTest::newRow("zoomed: 0.2 and 0.7") << QList<double>{0.2, 0.7} << QList<double>{-117, 331, 843} << 2 << 240.0;
     }
 
     void labels()
     {
         QFETCH(QList<double>, sorted);
         QFETCH(QList<double>, xs);
+        QFETCH(int, level);
+        QFETCH(double, offset);
 
-        const std::vector<strip::ClipNumberLabel> labels =
-            strip::clipNumberLabels(std::vector<double>(sorted.begin(), sorted.end()), 320.0, 20.0);
+        const std::vector<strip::ClipNumberLabel> labels = strip::clipNumberLabels(
+            std::vector<double>(sorted.begin(), sorted.end()), strip::Viewport{320.0, level, offset}, 20.0);
         QCOMPARE(int(labels.size()), xs.size());
         for (int i = 0; i < xs.size(); ++i) {
             QCOMPARE(labels[size_t(i)].text, QString::number(i + 1));

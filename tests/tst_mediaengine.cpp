@@ -10,6 +10,7 @@
 #include "ClipPlan.h"
 #include "MediaOracle.h"
 #include "MediaProbe.h"
+#include "SoundPeaks.h"
 #include "StreamCopyCutter.h"
 #include "ThumbnailSource.h"
 
@@ -611,6 +612,60 @@ private slots:
         const CutResult result = StreamCopyCutter().cut(fixture(QStringLiteral("h264.mp4")), start, end, ClipFile(clip, dir->path()));
         QCOMPARE(int(result.kind), int(CutResult::Kind::Empty));
         QCOMPARE(QFileInfo(clip).size(), 0);
+    }
+
+    // The waveform's peaks: the loudest sample of each 1/400 s of the first sound track,
+    // kept in a cache folder and read from there while the file is unchanged.
+    void soundPeaks_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("sound");
+
+        QTest::newRow("AAC in MP4") << "pause.mp4" << true;
+        QTest::newRow("16-bit PCM in Matroska") << "pause.mkv" << true;
+        QTest::newRow("no sound: no peaks, and no error") << "videoonly.mp4" << false;
+    }
+
+    void soundPeaks()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, sound);
+        const QString video = dir->filePath(file);
+        QVERIFY(QFile::copy(fixture(file), video));
+        const QString cache = dir->filePath(QStringLiteral("cache"));
+        const Outcome<std::vector<std::uint8_t>> peaks = cachedSoundPeaks(video, 400, cache, CancelToken());
+        QVERIFY2(peaks.ok(), qPrintable(peaks.error()));
+        if (!sound) {
+            QVERIFY(peaks->empty());
+            return;
+        }
+        QVERIFY2(std::abs(int(peaks->size()) - 1600) <= 20, qPrintable(QString::number(peaks->size())));
+        const auto range = [&peaks](double from, double to) {
+            return std::minmax_element(peaks->begin() + int(from * 400), peaks->begin() + int(to * 400));
+        };
+        // Half of full scale in every stretch of the tone; silence in the pause (AAC
+        // rings a little at its edges).
+        const auto tone = range(0.2, 1.4);
+        QVERIFY2(*tone.first > 100 && *tone.second < 150, qPrintable(QStringLiteral("%1 to %2").arg(*tone.first).arg(*tone.second)));
+        QVERIFY2(*range(1.6, 2.4).second <= 3, qPrintable(QString::number(*range(1.6, 2.4).second)));
+        QVERIFY(*range(2.6, 3.8).first > 100);
+
+        // Kept: with the file made unreadable (same size, same time), the peaks come from
+        // the cache folder. A damaged copy there is not trusted.
+        const QStringList kept = QDir(cache).entryList(QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QFile changed(video);
+        const QDateTime modified = QFileInfo(video).lastModified();
+        QVERIFY(changed.open(QIODevice::ReadWrite));
+        QVERIFY(changed.write(QByteArray(int(changed.size()), '\0')) == changed.size());
+        QVERIFY(changed.setFileTime(modified, QFileDevice::FileModificationTime));
+        changed.close();
+        const Outcome<std::vector<std::uint8_t>> again = cachedSoundPeaks(video, 400, cache, CancelToken());
+        QVERIFY2(again.ok(), qPrintable(again.error()));
+        QCOMPARE(again.value(), peaks.value());
+        QFile damaged(QDir(cache).filePath(kept.first()));
+        QVERIFY(damaged.resize(20));
+        QVERIFY(!cachedSoundPeaks(video, 400, cache, CancelToken()).ok());
     }
 
     void badFiles_data() { addBadFileRows(); }

@@ -5,32 +5,121 @@
 
 namespace strip {
 
+namespace {
+
+double slotStep(int level, double duration)
+{
+    return duration * THUMBNAIL_FRACTION / double(1 << level);
+}
+
+// A slot's time comes by repeated addition of the step, not index * step: the times are
+// those a viewer of the running strip would see, rounding included.
+double slotTime(int index, double step)
+{
+    double time = 0.0;
+    for (int i = 0; i < index; ++i)
+        time += step;
+    return time;
+}
+
+// Slot `index` of level `level`, starting at `time`.
+ThumbnailSlot slotAt(int level, int index, double time, double stripWidth, double stripHeight, double duration,
+                     double offset)
+{
+    const int count = THUMBNAIL_COUNT << level;
+    const double step = slotStep(level, duration);
+    ThumbnailSlot slot;
+    slot.level = level;
+    slot.index = index;
+    slot.time = time;
+    slot.requestTime = thumbnailRequestTime(time);
+    // The stretches meet: each ends where the next one's snapped start is.
+    slot.requestEnd = index + 1 < count ? thumbnailRequestTime(time + step) : std::max(slot.requestTime, duration);
+    slot.frame = QRectF(stripWidth * index * THUMBNAIL_FRACTION - offset, 0.0, stripWidth * THUMBNAIL_FRACTION, stripHeight);
+    if (index == 0)
+        slot.corners = RoundedCorners::Left;
+    else if (index == count - 1)
+        slot.corners = RoundedCorners::Right;
+    return slot;
+}
+
+} // namespace
+
+double Viewport::contentWidth() const
+{
+    return width * std::ldexp(1.0, level);
+}
+
+double Viewport::xOf(double fraction) const
+{
+    return fraction * contentWidth() - offset;
+}
+
+double Viewport::fractionAt(double x) const
+{
+    const double content = contentWidth();
+    return content > 0.0 ? (x + offset) / content : 0.0;
+}
+
+int maxZoomLevel(double duration)
+{
+    int level = 0;
+    while (level < MAX_ZOOM_LEVEL && duration * THUMBNAIL_FRACTION / double(1 << level) > 1.0)
+        ++level;
+    return level;
+}
+
+Viewport scrolledTo(Viewport view, double offset)
+{
+    const double last = std::max(0.0, view.contentWidth() - view.width);
+    view.offset = std::isfinite(offset) ? std::clamp(offset, 0.0, last) : 0.0;
+    return view;
+}
+
+Viewport zoomedTo(Viewport view, int level, int maxLevel, double anchor, double anchorX)
+{
+    view.level = std::clamp(level, 0, std::clamp(maxLevel, 0, MAX_ZOOM_LEVEL));
+    return scrolledTo(view, anchor * view.contentWidth() - anchorX);
+}
+
+Viewport showing(Viewport view, double fraction)
+{
+    const double x = view.xOf(fraction);
+    if (!std::isfinite(x) || (x >= 0.0 && x <= view.width))
+        return view;
+    return scrolledTo(view, fraction * view.contentWidth() - view.width / 2.0);
+}
+
 std::vector<ThumbnailSlot> thumbnailSlots(double stripWidth, double stripHeight, double duration)
 {
-    std::vector<ThumbnailSlot> thumbnails;
-    thumbnails.reserve(THUMBNAIL_COUNT);
-    const double step = duration * THUMBNAIL_FRACTION;
-    double time = 0.0;
-    for (int i = 0; i < THUMBNAIL_COUNT; ++i) {
-        ThumbnailSlot slot;
-        slot.index = i;
-        slot.time = time;
-        slot.requestTime = thumbnailRequestTime(time);
-        slot.frame = QRectF(stripWidth * i * THUMBNAIL_FRACTION, 0.0,
-                            stripWidth * THUMBNAIL_FRACTION, stripHeight);
-        if (i == 0)
-            slot.corners = RoundedCorners::Left;
-        else if (i == THUMBNAIL_COUNT - 1)
-            slot.corners = RoundedCorners::Right;
-        thumbnails.push_back(slot);
-        // Repeated addition, not i * step: the times are those a viewer of the
-        // running strip would see, rounding included.
-        time += step;
+    return thumbnailSlots(Viewport{stripWidth, 0, 0.0}, stripHeight, duration);
+}
+
+std::vector<ThumbnailSlot> thumbnailSlots(const Viewport& view, double stripHeight, double duration)
+{
+    const int count = THUMBNAIL_COUNT << view.level;
+    const double slotWidth = view.width * THUMBNAIL_FRACTION;
+    // A strip without width has nothing on screen: its placed are those of the start.
+    int first = 0;
+    int last = std::min(count, THUMBNAIL_COUNT) - 1;
+    if (slotWidth > 0.0) {
+        first = std::clamp(int(std::floor(view.offset / slotWidth)), 0, count - 1);
+        last = std::clamp(int(std::ceil((view.offset + view.width) / slotWidth)) - 1, first, count - 1);
     }
-    for (size_t i = 0; i + 1 < thumbnails.size(); ++i)
-        thumbnails[i].requestEnd = thumbnails[i + 1].requestTime;
-    thumbnails.back().requestEnd = std::max(thumbnails.back().requestTime, duration);
-    return thumbnails;
+    std::vector<ThumbnailSlot> placed;
+    placed.reserve(size_t(last - first + 1));
+    const double step = slotStep(view.level, duration);
+    double time = slotTime(first, step);
+    for (int i = first; i <= last; ++i, time += step)
+        placed.push_back(slotAt(view.level, i, time, view.width, stripHeight, duration, view.offset));
+    return placed;
+}
+
+ThumbnailSlot enclosingSlot(const ThumbnailSlot& slot, int level, double stripWidth, double duration)
+{
+    level = std::clamp(level, 0, slot.level);
+    const int index = slot.index >> (slot.level - level);
+    return slotAt(level, index, slotTime(index, slotStep(level, duration)), stripWidth, slot.frame.height(), duration, 0.0);
 }
 
 double thumbnailRequestTime(double seconds)
@@ -40,12 +129,33 @@ double thumbnailRequestTime(double seconds)
     return std::round(seconds * THUMBNAIL_TIME_SCALE) / THUMBNAIL_TIME_SCALE;
 }
 
-SplitMarker splitMarker(double position, double stripWidth, double stripHeight)
+SplitMarker splitMarker(double position, const Viewport& view, double stripHeight)
 {
     SplitMarker marker;
-    marker.frame = QRectF(stripWidth * position, 0.0, MARKER_WIDTH, stripHeight);
+    marker.frame = QRectF(view.xOf(position), 0.0, MARKER_WIDTH, stripHeight);
     marker.line = QLineF(MARKER_LINE_X, MARKER_LINE_START_Y, MARKER_LINE_X, stripHeight);
     return marker;
+}
+
+std::vector<std::uint8_t> soundColumns(const std::vector<std::uint8_t>& peaks, int perSecond, const Viewport& view,
+                                       double duration)
+{
+    const int count = std::max(0, int(std::ceil(view.width)));
+    std::vector<std::uint8_t> columns(size_t(count), 0);
+    if (peaks.empty() || perSecond <= 0 || !(duration > 0.0))
+        return columns;
+    const double perPoint = duration * perSecond;
+    const auto peakAt = [&](double fraction) {
+        return std::clamp<std::int64_t>(std::int64_t(std::floor(fraction * perPoint)), 0, std::int64_t(peaks.size()));
+    };
+    for (int x = 0; x < count; ++x) {
+        const std::int64_t from = peakAt(view.fractionAt(x));
+        // At least one peak a column, however narrow its stretch.
+        const std::int64_t to = std::max(peakAt(view.fractionAt(x + 1)), std::min(from + 1, std::int64_t(peaks.size())));
+        if (from < to)
+            columns[size_t(x)] = *std::max_element(peaks.begin() + from, peaks.begin() + to);
+    }
+    return columns;
 }
 
 ClipNumberLabel clipNumberLabel(int number, double right, double left, double numbersHeight)
@@ -59,20 +169,20 @@ ClipNumberLabel clipNumberLabel(int number, double right, double left, double nu
 }
 
 std::vector<ClipNumberLabel> clipNumberLabels(const std::vector<double>& sortedSplitPoints,
-                                              double stripWidth, double numbersHeight)
+                                              const Viewport& view, double numbersHeight)
 {
     std::vector<ClipNumberLabel> labels;
     if (sortedSplitPoints.empty())
         return labels;
     labels.reserve(sortedSplitPoints.size() + 1);
-    double left = 0.0;
+    double left = view.xOf(0.0);
     int number = 1;
     for (double point : sortedSplitPoints) {
-        const double right = point * stripWidth;
+        const double right = view.xOf(point);
         labels.push_back(clipNumberLabel(number++, right, left, numbersHeight));
         left = right;
     }
-    labels.push_back(clipNumberLabel(number, stripWidth, left, numbersHeight));
+    labels.push_back(clipNumberLabel(number, view.xOf(1.0), left, numbersHeight));
     return labels;
 }
 

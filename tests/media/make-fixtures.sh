@@ -136,6 +136,11 @@ ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=5" -f lavfi -i "sine=samp
 # Video without sound; sound without video, not something to split.
 ff -i h264.mp4 -c copy -an videoonly.mp4
 ff -f lavfi -i "$audio" $aac audioonly.m4a
+# A tone at half of full scale with a second of silence from 1.5 s: a pause the
+# waveform must show; the same sound as 16-bit PCM in Matroska.
+ff -f lavfi -i "testsrc2=size=160x120:rate=10:duration=4" \
+   -f lavfi -i "aevalsrc=exprs='if(between(t,1.5,2.5),0,0.5*sin(2*PI*440*t))':s=48000:d=4" $x264 $aac pause.mp4
+ff -i pause.mp4 -c:v copy -c:a pcm_s16le pause.mkv
 # Writes an H.264 stream (Annex B) whose parameter sets declare another picture size in
 # whole macroblocks, its slices left as they were: a few kilobytes that claim pictures
 # of any size. Usage: resize_h264 IN OUT WIDTH HEIGHT

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QString>
+
+#include "CancelToken.h"
+#include "Outcome.h"
+
+// The loudness of a file's first sound track, for the editor's waveform: for each
+// 1/perSecond s from the file's start, the largest magnitude of any sample of any
+// channel, 0 (silence) to 255 (full scale). No peaks at all for a file without sound.
+// Fails with the reason for a file that cannot be read, and when cancelled.
+Outcome<std::vector<std::uint8_t>> readSoundPeaks(const QString& path, int perSecond, const CancelToken& cancel);
+
+// The same, kept in `folder` (made when missing) under a name drawn from the file's
+// path, size and change time, so a file is read once and an edited one again. A kept
+// copy that is damaged or of another rate is read again from the file; a copy that
+// cannot be written is only logged.
+Outcome<std::vector<std::uint8_t>> cachedSoundPeaks(const QString& path, int perSecond, const QString& folder,
+                                                    const CancelToken& cancel);
