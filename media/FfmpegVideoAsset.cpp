@@ -1,9 +1,11 @@
 #include "FfmpegVideoAsset.h"
 
+#include "StillFrames.h"
 #include "ThumbnailSource.h"
 
-FfmpegVideoAsset::FfmpegVideoAsset(VideoInfo probed, std::unique_ptr<ThumbnailSource> pictures)
-    : info(std::move(probed))
+FfmpegVideoAsset::FfmpegVideoAsset(QString file, VideoInfo probed, std::unique_ptr<ThumbnailSource> pictures)
+    : path(std::move(file))
+    , info(std::move(probed))
     , source(std::move(pictures))
 {
 }
@@ -19,10 +21,21 @@ Outcome<std::shared_ptr<VideoAsset>> FfmpegVideoAsset::open(const QString& path)
     Outcome<std::unique_ptr<ThumbnailSource>> pictures = ThumbnailSource::open(path);
     if (!pictures)
         return Result::failure(pictures.error());
-    return std::shared_ptr<VideoAsset>(new FfmpegVideoAsset(std::move(probed).value(), std::move(pictures).value()));
+    return std::shared_ptr<VideoAsset>(new FfmpegVideoAsset(path, std::move(probed).value(), std::move(pictures).value()));
 }
 
 Outcome<QImage> FfmpegVideoAsset::thumbnailImage(double from, double until, QSize size)
 {
     return source->frameWithin(from, until, size);
+}
+
+Outcome<FramePicture> FfmpegVideoAsset::framePicture(double seconds, QSize box)
+{
+    if (!stills) {
+        Outcome<std::unique_ptr<StillFrames>> opened = StillFrames::open(path);
+        if (!opened)
+            return Outcome<FramePicture>::failure(opened.error());
+        stills = std::move(opened).value();
+    }
+    return stills->pictureAt(seconds, box);
 }
