@@ -203,6 +203,8 @@ CutterViewController::~CutterViewController()
     thumbnailWork.reset();
     soundWanted.cancel();
     soundWork.reset();
+    ++*stillWanted;
+    stillWork.reset();
 }
 
 void CutterViewController::showEvent(QShowEvent* event)
@@ -353,6 +355,7 @@ void CutterViewController::touchPlay()
     // At the end of the pictures, play starts again from the start: sound running on
     // after the last picture would otherwise be all that plays.
     const FrameGrid grid = frames();
+    followPlayer();
     if (standsAtEnd(videoPlayer->currentTime(), grid.end(), grid.frameDuration(), videoPlayer->reachedEnd()))
         videoPlayer->seek(0.0);
     videoPlayer->play();
@@ -454,7 +457,11 @@ void CutterViewController::showReadout()
     if (playing || !mainAsset)
         return;
     const FrameGrid grid = frames();
-    const std::int64_t frame = grid.frameAt(playhead);
+    // Paused frames decoded by the asset: the readout names the one on screen, greyed
+    // while the next one's picture is on its way.
+    const bool stills = mainAsset->decodesFrames();
+    ui->frameReadoutLabel->setEnabled(!stills || *stillWanted == stillShown);
+    const std::int64_t frame = stills ? grid.clamp(stillFrame) : grid.frameAt(playhead);
     ui->frameReadoutLabel->setText(tr("%1 · frame %2").arg(preciseTimeText(grid.timeOf(frame))).arg(frame));
 }
 
@@ -471,8 +478,71 @@ void CutterViewController::goToFrame(std::int64_t frame)
         playTimerTick();
         return;
     }
+    if (mainAsset->decodesFrames()) {
+        showFrame(frame);
+        return;
+    }
     videoPlayer->seek(grid.seekTimeOf(frame));
     showPlayhead(grid.timeOf(frame));
+}
+
+// Paused, the frame's picture is decoded by the asset on a thread of the editor's, and
+// the time and readout change when it is on screen; the player goes there only when
+// it plays. The playhead and pointer move at once, so that steps add up and a split
+// lands on the frame asked for however fast the keys come.
+void CutterViewController::showFrame(std::int64_t frame)
+{
+    const FrameGrid grid = frames();
+    playhead = grid.timeOf(frame);
+    playerBehind = true;
+    ui->videosWorkspaceView->setPlayhead(playhead);
+    if (const std::optional<double> position = pointerPosition(playhead, model.duration(), stripWidth()))
+        pointerConstraint->setConstant(*position);
+    if (!stillWork)
+        stillWork = std::make_unique<TaskPool>(1);
+    const std::int64_t request = ++*stillWanted;
+    showReadout();
+    const double seconds = grid.seekTimeOf(frame);
+    // Only the newest request is decoded: keys held down skip the frames in between.
+    stillWork->run([asset = mainAsset, seconds, box = video->stillBox(), request, frame, wanted = stillWanted,
+                    editor = QPointer<CutterViewController>(this)] {
+        if (*wanted != request)
+            return;
+        Outcome<FramePicture> picture = asset->framePicture(seconds, box);
+        postToMainThread([editor, request, frame, picture = std::move(picture)] {
+            if (editor)
+                editor->stillReady(request, frame, picture);
+        });
+    });
+}
+
+void CutterViewController::stillReady(std::int64_t request, std::int64_t frame, const Outcome<FramePicture>& picture)
+{
+    if (request <= stillShown || !videoPlayer || videoPlayer->isPlaying())
+        return;
+    stillShown = request;
+    const FrameGrid grid = frames();
+    if (!picture) {
+        // The player shows it instead, as it shows every frame while playing.
+        qCWarning(lcEditor) << "decoding a paused frame failed:" << picture.error();
+        followPlayer();
+        frame = grid.frameAt(playhead);
+    } else {
+        video->showStill(picture->image, picture->time);
+    }
+    stillFrame = frame;
+    ui->currentTimeLabel->setText(timeLabelText(grid.timeOf(frame), model.duration()));
+    showReadout();
+}
+
+// The player's pictures are shown again, from where the playhead stands.
+void CutterViewController::followPlayer()
+{
+    stillShown = ++*stillWanted;
+    video->followPlayer();
+    if (playerBehind && videoPlayer)
+        videoPlayer->seek(playhead);
+    playerBehind = false;
 }
 
 void CutterViewController::stepFrames(std::int64_t count)

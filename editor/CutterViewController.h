@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -23,6 +24,7 @@ class QInputDialog;
 class QMenu;
 class QMessageBox;
 class QTimer;
+struct FramePicture;
 class StripView;
 class TaskPool;
 class VideoView;
@@ -134,6 +136,9 @@ private:
     // Shows a time: label, pointer and, while paused, the precise readout.
     void showPlayhead(double time);
     void showReadout();
+    void showFrame(std::int64_t frame);
+    void stillReady(std::int64_t request, std::int64_t frame, const Outcome<FramePicture>& picture);
+    void followPlayer();
     void showTitle();
     // Markers, clip numbers and controls, after any change to the split points.
     void showSplits();
@@ -170,6 +175,13 @@ private:
     // The sound's waveform is read on a worker of its own: a long video's takes seconds.
     std::unique_ptr<TaskPool> soundWork;
     CancelToken soundWanted;
+    // Paused frames' pictures are decoded here, one at a time; requests are numbered,
+    // and one that is no longer the newest is skipped.
+    std::unique_ptr<TaskPool> stillWork;
+    std::shared_ptr<std::atomic<std::int64_t>> stillWanted = std::make_shared<std::atomic<std::int64_t>>(0);
+    std::int64_t stillShown = 0; // the request whose picture is on screen
+    std::int64_t stillFrame = 0; // the frame it shows
+    bool playerBehind = false;   // the player has not been sent to the playhead
     std::unique_ptr<Player> videoPlayer;
     QTimer* timer = nullptr;
     PointerConstraint* pointerConstraint = nullptr;

@@ -3,6 +3,7 @@
 #include <QStandardPaths>
 
 #include "SoundPeaks.h"
+#include "StillFrames.h"
 #include "ThumbnailSource.h"
 
 FfmpegVideoAsset::FfmpegVideoAsset(QString file, VideoInfo probed, std::unique_ptr<ThumbnailSource> pictures)
@@ -35,4 +36,15 @@ Outcome<std::vector<std::uint8_t>> FfmpegVideoAsset::soundPeaks(const CancelToke
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/waveforms");
     return cachedSoundPeaks(path, SOUND_PEAKS_PER_SECOND, folder, cancel);
+}
+
+Outcome<FramePicture> FfmpegVideoAsset::framePicture(double seconds, QSize box)
+{
+    if (!stills) {
+        Outcome<std::unique_ptr<StillFrames>> opened = StillFrames::open(path);
+        if (!opened)
+            return Outcome<FramePicture>::failure(opened.error());
+        stills = std::move(opened).value();
+    }
+    return stills->pictureAt(seconds, box);
 }

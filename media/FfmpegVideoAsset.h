@@ -7,9 +7,11 @@
 #include "MediaProbe.h"
 #include "VideoAsset.h"
 
+class StillFrames;
 class ThumbnailSource;
 
-// A video opened with FFmpeg: probed once, pictures from one open file.
+// A video opened with FFmpeg: probed once, the strip's pictures from one open file, and
+// paused frames from another, opened when the first is asked for.
 class FfmpegVideoAsset final : public VideoAsset {
 public:
     ~FfmpegVideoAsset() override;
@@ -26,10 +28,15 @@ public:
     // Kept per video in the user's cache folder.
     Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken& cancel) override;
 
+    bool decodesFrames() const override { return true; }
+    Outcome<FramePicture> framePicture(double seconds, QSize box) override;
+
 private:
-    FfmpegVideoAsset(QString path, VideoInfo probed, std::unique_ptr<ThumbnailSource> pictures);
+    FfmpegVideoAsset(QString file, VideoInfo probed, std::unique_ptr<ThumbnailSource> pictures);
 
     QString path;
     VideoInfo info;
     std::unique_ptr<ThumbnailSource> source;
+    // Used by the thread that asks for frames only.
+    std::unique_ptr<StillFrames> stills;
 };

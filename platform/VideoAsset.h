@@ -9,6 +9,13 @@
 #include "CancelToken.h"
 #include "Outcome.h"
 
+// One frame's picture as the asset decoded it: in the orientation it is stored in (not
+// yet turned upright), and the time the frame starts, in seconds from the file's start.
+struct FramePicture {
+    QImage image;
+    double time = 0.0;
+};
+
 // An opened video as the editor uses it: its length and shape, and pictures of it
 // for the timeline strip. The pictures may be asked for off the main thread, by one
 // thread at a time; the rest never changes and may be read from any thread.
@@ -38,4 +45,18 @@ public:
     // the main thread, and may run beside the pictures.
     static constexpr int SOUND_PEAKS_PER_SECOND = 400;
     virtual Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken& cancel) = 0;
+    // Whether the asset decodes single frames itself (framePicture). One that does not
+    // leaves the paused picture to the player.
+    virtual bool decodesFrames() const { return false; }
+    // The picture of the first frame shown at or after a time (seconds from the file's
+    // start; the last frame after the pictures end), as a seek in the player shows and a
+    // clip cut there starts, fitted into box (pixels, the stored orientation) with its shape kept, or why there
+    // is none. Asked for by one thread at a time, not the one that asks for thumbnails;
+    // neighbouring frames asked for one after the other cost least.
+    virtual Outcome<FramePicture> framePicture(double seconds, QSize box)
+    {
+        Q_UNUSED(seconds)
+        Q_UNUSED(box)
+        return Outcome<FramePicture>::failure(QStringLiteral("This video's frames are shown by the player."));
+    }
 };

@@ -44,8 +44,13 @@ VideoView::VideoView(std::unique_ptr<FrameScaler> scaler, QWidget* parent)
     // Direct: the frame is handed over on the player's thread, not queued behind the
     // main thread's work.
     FrameConverter* frames = converter.get();
-    connect(sink, &QVideoSink::videoFrameChanged, this, [frames](const QVideoFrame& frame) { frames->submit(frame); },
-            Qt::DirectConnection);
+    connect(
+        sink, &QVideoSink::videoFrameChanged, this,
+        [frames, held = holding](const QVideoFrame& frame) {
+            if (!held->load())
+                frames->submit(frame);
+        },
+        Qt::DirectConnection);
 }
 
 VideoView::~VideoView()
@@ -75,13 +80,50 @@ void VideoView::resizeEvent(QResizeEvent* event)
 
 void VideoView::pictureReady()
 {
+    // The player's picture, made after it was followed again, takes the still's place.
+    if (!holding->load())
+        still = QImage();
     update();
+}
+
+void VideoView::showStill(const QImage& picture, double time)
+{
+    holding->store(true);
+    still = picture;
+    stillStart = time;
+    update();
+}
+
+void VideoView::followPlayer()
+{
+    holding->store(false);
+}
+
+std::optional<double> VideoView::stillTime() const
+{
+    if (still.isNull())
+        return std::nullopt;
+    return stillStart;
+}
+
+QSize VideoView::stillBox() const
+{
+    const QSize box = storedTargetSize();
+    return sideways(turn) ? box.transposed() : box;
+}
+
+void VideoView::withShownPicture(const std::function<void(const QImage& picture)>& use) const
+{
+    if (!still.isNull())
+        use(still);
+    else
+        converter->withPicture(use);
 }
 
 QRect VideoView::pictureRect() const
 {
     QSize picture;
-    converter->withPicture([&picture](const QImage& latest) { picture = latest.size(); });
+    withShownPicture([&picture](const QImage& latest) { picture = latest.size(); });
     if (picture.isEmpty())
         return {};
     if (sideways(turn))
@@ -103,7 +145,7 @@ void VideoView::paintEvent(QPaintEvent*)
     painter.translate(target.center());
     painter.rotate(turn);
     const QSize stored = sideways(turn) ? target.size().transposed() : target.size();
-    converter->withPicture([&painter, stored](const QImage& picture) {
+    withShownPicture([&painter, stored](const QImage& picture) {
         const QRect box(QPoint(-stored.width() / 2, -stored.height() / 2), stored);
         if ((QSizeF(stored) * painter.device()->devicePixelRatioF()).toSize() != picture.size())
             painter.setRenderHint(QPainter::SmoothPixmapTransform);

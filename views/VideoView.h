@@ -1,6 +1,9 @@
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include <QImage>
 #include <QWidget>
@@ -34,6 +37,19 @@ public:
     // Where the picture is drawn inside the view.
     QRect pictureRect() const;
 
+    // Shows a picture of a paused frame decoded elsewhere (stored orientation, as the
+    // player's frames are) instead of the player's frames, which are not shown until
+    // followPlayer(). time: where that frame starts, in seconds.
+    void showStill(const QImage& picture, double time);
+    // Shows the player's frames again, from the next one it sends (the still stays
+    // until then).
+    void followPlayer();
+    // The start of the paused frame shown, in seconds; none while the player's frames
+    // are shown.
+    std::optional<double> stillTime() const;
+    // The size, in pixels and the stored orientation, a still is best made at.
+    QSize stillBox() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -41,8 +57,15 @@ protected:
 private:
     void pictureReady();
     QSize storedTargetSize() const;
+    // Runs use with the picture on screen: the still, else the converter's latest.
+    void withShownPicture(const std::function<void(const QImage& picture)>& use) const;
 
     QVideoSink* sink = nullptr;
     std::unique_ptr<FrameConverter> converter;
     int turn = 0;
+    // Set while a still is wanted: the player's frames are dropped as they arrive (on
+    // the player's thread).
+    std::shared_ptr<std::atomic_bool> holding = std::make_shared<std::atomic_bool>(false);
+    QImage still; // shown until the player's next picture after followPlayer()
+    double stillStart = 0.0;
 };

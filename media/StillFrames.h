@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include "Outcome.h"
+#include "VideoAsset.h"
+
+struct AVFrame;
+
+// Exact pictures of single frames, for the paused editor: the frame a time stands for is
+// decoded by us, forward from the keyframe before it, rather than left to the
+// player (whose paused seeks are slow, and in MPEG-TS files whose clock does not start
+// at 0 show the first frame). The frames decoded on the way are kept: the last ones
+// whole, up to MAX_FRAME_BYTES, and those before as pictures of the size last asked
+// for, up to MAX_PICTURE_BYTES. A step back is then served from memory through the
+// stretch since the last keyframe (4K ones included), a step forward decodes one frame. Times count from the file's start, as
+// the player and the cutter count them.
+// Not thread-safe: one owner at a time.
+class StillFrames final {
+public:
+    // A 1080p frame takes 3 MB, a 4K one of 10 bits 25 MB; a 1280x720 picture 3.7 MB.
+    static constexpr size_t MAX_FRAME_BYTES = size_t(256) << 20;
+    static constexpr size_t MAX_PICTURE_BYTES = size_t(192) << 20;
+
+    static Outcome<std::unique_ptr<StillFrames>> open(const QString& path);
+    ~StillFrames();
+    Q_DISABLE_COPY_MOVE(StillFrames)
+
+    // The first frame shown at or after seconds (the last one after the pictures end),
+    // as a seek in the player shows and a clip cut there starts, fitted into box with its
+    // shape kept; the whole frame when box is empty.
+    Outcome<FramePicture> pictureAt(double seconds, QSize box);
+
+private:
+    // The open file, its decoder and the scaler, each with its own owner.
+    struct Decoder;
+    // A decoded frame, whole or (once older frames give way to newer ones) as a picture.
+    struct Kept {
+        std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame;
+        QImage picture;
+    };
+    // Kept frames by their shown time stamps, one unbroken run in showing order.
+    using Run = std::map<int64_t, Kept>;
+
+    StillFrames();
+    int decodeAt(int64_t target);
+    int seekBefore(int64_t target);
+    int decodeUntil(int64_t target);
+    void keep(AVFrame* frame);
+    void makeRoom();
+    void dropOldest();
+    Run::const_iterator shownAt(int64_t target) const;
+    bool decodesOnTo(int64_t target) const;
+    Outcome<QImage> toImage(const AVFrame* frame, QSize box);
+
+    QString path;
+    std::unique_ptr<Decoder> decoder;
+    int stream = -1;
+    Run run;
+    size_t frameBytes = 0;
+    size_t pictureBytes = 0;
+    QSize box; // of the last picture asked for
+    bool ended = false;     // the decoder gave its last frame: the run's last one shows to the end
+    bool fromStart = false; // the run starts at the file's first frame
+};
