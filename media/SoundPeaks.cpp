@@ -10,6 +10,7 @@ extern "C" {
 
 #include <QCryptographicHash>
 #include <QDataStream>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -163,8 +164,25 @@ Outcome<std::vector<std::uint8_t>> readSoundPeaks(const QString& path, int perSe
     return peaks;
 }
 
+namespace {
+
+// Removes the kept copies used longest ago until the folder holds at most limit bytes;
+// the one just kept stays whatever its size.
+void trimCache(const QString& folder, const QString& kept, qint64 limit)
+{
+    const QFileInfoList copies = QDir(folder).entryInfoList(QDir::Files, QDir::Time); // newest first
+    qint64 total = 0;
+    for (const QFileInfo& copy : copies) {
+        total += copy.size();
+        if (total > limit && copy.absoluteFilePath() != QFileInfo(kept).absoluteFilePath())
+            QFile::remove(copy.absoluteFilePath());
+    }
+}
+
+} // namespace
+
 Outcome<std::vector<std::uint8_t>> cachedSoundPeaks(const QString& path, int perSecond, const QString& folder,
-                                                    const CancelToken& cancel)
+                                                    const CancelToken& cancel, qint64 limit)
 {
     const QString kept = QDir(folder).filePath(cacheName(path, perSecond));
     QFile cached(kept);
@@ -174,8 +192,11 @@ Outcome<std::vector<std::uint8_t>> cachedSoundPeaks(const QString& path, int per
         qint32 rate = 0;
         QByteArray bytes;
         in >> magic >> rate >> bytes;
-        if (in.status() == QDataStream::Ok && magic == CACHE_MAGIC && rate == perSecond && in.atEnd())
+        if (in.status() == QDataStream::Ok && magic == CACHE_MAGIC && rate == perSecond && in.atEnd()) {
+            // Used now: the last to go when the folder is trimmed.
+            cached.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
             return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+        }
         qCDebug(lcMedia) << "a kept waveform is damaged, reading the sound again:" << kept;
     }
     Outcome<std::vector<std::uint8_t>> peaks = readSoundPeaks(path, perSecond, cancel);
@@ -191,5 +212,7 @@ Outcome<std::vector<std::uint8_t>> cachedSoundPeaks(const QString& path, int per
            << QByteArray(reinterpret_cast<const char*>(peaks->data()), qsizetype(peaks->size()));
     if (!out.commit())
         qCWarning(lcMedia) << "could not keep the waveform in" << kept << out.errorString();
+    else
+        trimCache(folder, kept, limit);
     return peaks;
 }

@@ -17,6 +17,8 @@ Outcome<std::vector<std::uint8_t>> readSoundPeaks(const QString& path, int perSe
 // The same, kept in `folder` (made when missing) under a name drawn from the file's
 // path, size and change time, so a file is read once and an edited one again. A kept
 // copy that is damaged or of another rate is read again from the file; a copy that
-// cannot be written is only logged.
+// cannot be written is only logged. The folder holds at most `limit` bytes: the copies
+// used longest ago go first (a two-hour video's takes about 3 MB).
+constexpr qint64 WAVEFORM_CACHE_LIMIT = qint64(64) << 20;
 Outcome<std::vector<std::uint8_t>> cachedSoundPeaks(const QString& path, int perSecond, const QString& folder,
-                                                    const CancelToken& cancel);
+                                                    const CancelToken& cancel, qint64 limit = WAVEFORM_CACHE_LIMIT);

@@ -633,7 +633,15 @@ private slots:
         const QString video = dir->filePath(file);
         QVERIFY(QFile::copy(fixture(file), video));
         const QString cache = dir->filePath(QStringLiteral("cache"));
-        const Outcome<std::vector<std::uint8_t>> peaks = cachedSoundPeaks(video, 400, cache, CancelToken());
+        // Two copies kept for other videos, used two days and a day ago; the folder holds
+        // one of them beside the new copy, so the one used longest ago goes.
+        QDir().mkpath(cache);
+        for (const int days : {2, 1}) {
+            QFile other(QDir(cache).filePath(QStringLiteral("other-%1.peaks").arg(days)));
+            QVERIFY(other.open(QIODevice::WriteOnly) && other.write(QByteArray(100'000, 'x')) == 100'000);
+            QVERIFY(other.setFileTime(QDateTime::currentDateTime().addDays(-days), QFileDevice::FileModificationTime));
+        }
+        const Outcome<std::vector<std::uint8_t>> peaks = cachedSoundPeaks(video, 400, cache, CancelToken(), 103'000);
         QVERIFY2(peaks.ok(), qPrintable(peaks.error()));
         if (!sound) {
             QVERIFY(peaks->empty());
@@ -652,8 +660,9 @@ private slots:
 
         // Kept: with the file made unreadable (same size, same time), the peaks come from
         // the cache folder. A damaged copy there is not trusted.
-        const QStringList kept = QDir(cache).entryList(QDir::Files);
-        QCOMPARE(kept.size(), 1);
+        QStringList kept = QDir(cache).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(kept.size(), 2);
+        QVERIFY(kept.removeOne(QStringLiteral("other-1.peaks")));
         QFile changed(video);
         const QDateTime modified = QFileInfo(video).lastModified();
         QVERIFY(changed.open(QIODevice::ReadWrite));
