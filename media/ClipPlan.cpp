@@ -529,16 +529,12 @@ Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t unti
     using Result = Outcome<std::vector<ScannedPacket>>;
     // Before the first keyframe the seek fails, or lands on the last keyframe of
     // all (libavformat's answer to INT64_MIN): read from the top instead.
-    auto onlyVideo = [this] {
-        for (unsigned i = 0; i < input->nb_streams; ++i)
-            input->streams[i]->discard = int(i) == video ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    };
-    onlyVideo();
+    readOnlyStream(input.get(), video);
     const int64_t fileStart = input->streams[video]->start_time != NO_TIME ? input->streams[video]->start_time : origin;
     if (from <= fileStart || !seekToKeyBefore(input.get(), video, from, from)) {
         if (const Outcome<void> reopened = reopen(); !reopened)
             return Result::failure(reopened.error());
-        onlyVideo();
+        readOnlyStream(input.get(), video);
     }
     std::vector<ScannedPacket> packets;
     Packet packet(av_packet_alloc());

@@ -375,6 +375,29 @@ void SourceReader::release(int64_t nextAnchorDts)
     pending.clear();
 }
 
+void readOnlyStream(AVFormatContext* input, int stream)
+{
+    for (unsigned i = 0; i < input->nb_streams; ++i)
+        input->streams[i]->discard = int(i) == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+}
+
+CodecContext openDecoder(const AVStream* stream, int threads, int& status)
+{
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!codec) {
+        status = AVERROR_DECODER_NOT_FOUND;
+        return nullptr;
+    }
+    CodecContext context(avcodec_alloc_context3(codec));
+    if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0) {
+        status = AVERROR(ENOMEM);
+        return nullptr;
+    }
+    limitCodec(context.get(), threads);
+    status = avcodec_open2(context.get(), codec, nullptr);
+    return status < 0 ? nullptr : std::move(context);
+}
+
 bool seekToKeyBefore(AVFormatContext* input, int video, int64_t target, int64_t keyDts)
 {
     const AVRational base = input->streams[video]->time_base;

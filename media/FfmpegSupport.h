@@ -81,6 +81,13 @@ Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel = 
 // cover picture. -1 when there is none.
 int bestVideoStream(const AVFormatContext* input);
 
+// Has the demuxer read one stream only (none for -1), skipping the others' packets.
+void readOnlyStream(AVFormatContext* input, int stream);
+
+// A decoder for a stream, open, with at most `threads` threads; null when it cannot be
+// had, with status AVERROR_DECODER_NOT_FOUND, AVERROR(ENOMEM) or avcodec_open2's error.
+CodecContext openDecoder(const AVStream* stream, int threads, int& status);
+
 // Seeks so that reading from there meets a keyframe of stream `video` decoded no later
 // than keyDts before any other of its frames, starting from `target` (both in that
 // stream's time base). Seeks in a file without an index (MPEG-TS) may land after the

@@ -48,16 +48,14 @@ double durationOf(const AVFormatContext* input)
 // Decodes the first picture of the stream, to be sure the video can be shown at all.
 QString firstPictureProblem(AVFormatContext* input, const AVStream* stream)
 {
-    const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
-    if (!decoder)
+    int status = 0;
+    CodecContext codec = openDecoder(stream, 1, status);
+    if (status == AVERROR_DECODER_NOT_FOUND)
         return QCoreApplication::translate("MediaProbe", "its video format (%1) is not supported")
             .arg(avcodec_get_name(stream->codecpar->codec_id));
-    CodecContext codec(avcodec_alloc_context3(decoder));
-    if (!codec || avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0)
+    if (status == AVERROR(ENOMEM))
         return QCoreApplication::translate("MediaProbe", "out of memory");
-    limitCodec(codec.get(), 1);
-    int status = avcodec_open2(codec.get(), decoder, nullptr);
-    if (status < 0) {
+    if (!codec) {
         qCDebug(lcMedia) << "avcodec_open2 failed:" << ffmpegErrorText(status);
         return QCoreApplication::translate("MediaProbe", "its video cannot be decoded (%1)")
             .arg(ffmpegErrorText(status));
@@ -66,8 +64,7 @@ QString firstPictureProblem(AVFormatContext* input, const AVStream* stream)
     Frame frame(av_frame_alloc());
     // Only the picture is read: sound before it (a video that starts late) must not
     // use up the budget.
-    for (unsigned i = 0; i < input->nb_streams; ++i)
-        input->streams[i]->discard = int(i) == stream->index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    readOnlyStream(input, stream->index);
     // A broken file may hold many undecodable packets; a few hundred pictures' worth
     // is enough to tell.
     constexpr int PACKET_LIMIT = 600;

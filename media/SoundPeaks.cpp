@@ -113,25 +113,21 @@ Outcome<std::vector<std::uint8_t>> readSoundPeaks(const QString& path, int perSe
         return Result::failure(opened.error());
     AVFormatContext* input = opened->get();
     int stream = -1;
-    for (unsigned i = 0; i < input->nb_streams; ++i) {
-        const bool sound = input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
-        if (sound && stream < 0)
+    for (unsigned i = 0; i < input->nb_streams && stream < 0; ++i) {
+        if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
             stream = int(i);
-        // Only the sound is read: the demuxer skips the rest.
-        input->streams[i]->discard = sound && stream == int(i) ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
     if (stream < 0)
         return std::vector<std::uint8_t>();
+    // Only the sound is read: the demuxer skips the rest.
+    readOnlyStream(input, stream);
     const AVStream* track = input->streams[stream];
-    const AVCodec* decoderType = avcodec_find_decoder(track->codecpar->codec_id);
-    CodecContext codec(decoderType ? avcodec_alloc_context3(decoderType) : nullptr);
+    int status = 0;
+    CodecContext codec = openDecoder(track, 1, status);
     const QString failed = QStringLiteral("Could not read the sound of '%1': %2").arg(displayName(path));
-    if (!codec)
+    if (status == AVERROR_DECODER_NOT_FOUND)
         return Result::failure(failed.arg(QStringLiteral("its sound format is not supported")));
-    int status = avcodec_parameters_to_context(codec.get(), track->codecpar);
-    if (status >= 0)
-        status = avcodec_open2(codec.get(), decoderType, nullptr);
-    if (status < 0) {
+    if (!codec) {
         qCDebug(lcMedia) << "avcodec_open2 failed for the sound of" << path << ffmpegErrorText(status);
         return Result::failure(failed.arg(ffmpegErrorText(status)));
     }

@@ -97,17 +97,14 @@ Outcome<std::unique_ptr<StillFrames>> StillFrames::open(const QString& path)
     if (frames->stream < 0)
         return Result::failure(stillText("Could not show the frames of '%1': it has no video track.").arg(name));
     AVStream* video = own.input->streams[frames->stream];
-    for (unsigned i = 0; i < own.input->nb_streams; ++i)
-        own.input->streams[i]->discard = int(i) == frames->stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    readOnlyStream(own.input.get(), frames->stream);
     if (const QString tooLarge = oversizedPictureProblem(video->codecpar); !tooLarge.isEmpty())
         return Result::failure(stillText("Could not show the frames of '%1': %2.").arg(name, tooLarge));
-    const AVCodec* codec = avcodec_find_decoder(video->codecpar->codec_id);
-    own.codec.reset(codec ? avcodec_alloc_context3(codec) : nullptr);
-    if (!own.codec || avcodec_parameters_to_context(own.codec.get(), video->codecpar) < 0)
+    int status = 0;
+    own.codec = openDecoder(video, DECODER_THREADS, status);
+    if (status == AVERROR_DECODER_NOT_FOUND || status == AVERROR(ENOMEM))
         return Result::failure(stillText("Could not show the frames of '%1': its video format is not supported.").arg(name));
-    own.codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    limitCodec(own.codec.get(), DECODER_THREADS);
-    if (const int status = avcodec_open2(own.codec.get(), codec, nullptr); status < 0) {
+    if (!own.codec) {
         qCWarning(lcMedia) << "avcodec_open2 failed for" << path << ffmpegErrorText(status);
         return Result::failure(stillText("Could not show the frames of '%1': %2.").arg(name, ffmpegErrorText(status)));
     }

@@ -71,8 +71,7 @@ std::optional<int64_t> preRollPacket(const QString& path, const CancelToken& can
     const int64_t target = start - av_rescale_q(OPUS_PRE_ROLL_MS, AVRational{1, 1000}, base);
     // A second before: a seek by the picture's index lands on a keyframe at or before.
     av_seek_frame(format, -1, av_rescale_q(target, base, MICROSECONDS) - AV_TIME_BASE, AVSEEK_FLAG_BACKWARD);
-    for (unsigned i = 0; i < format->nb_streams; ++i)
-        format->streams[i]->discard = int(i) == sound ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    readOnlyStream(format, sound);
     Packet packet(av_packet_alloc());
     if (!packet)
         return std::nullopt;

@@ -87,33 +87,27 @@ Outcome<std::unique_ptr<ThumbnailSource>> ThumbnailSource::open(const QString& p
             QCoreApplication::translate("ThumbnailSource", "Could not open video '%1': it has no video track.")
                 .arg(displayName(path)));
     AVStream* video = opened->streams[source->stream];
-    for (unsigned i = 0; i < opened->nb_streams; ++i) {
-        if (int(i) != source->stream)
-            opened->streams[i]->discard = AVDISCARD_ALL;
-    }
+    readOnlyStream(opened.get(), source->stream);
 
     if (const QString tooLarge = oversizedPictureProblem(video->codecpar); !tooLarge.isEmpty())
         return Result::failure(QCoreApplication::translate("ThumbnailSource", "Could not open video '%1': %2.")
                                    .arg(displayName(path), tooLarge));
 
-    const AVCodec* videoCodec = avcodec_find_decoder(video->codecpar->codec_id);
-    if (!videoCodec) {
+    // Frame threads share the runs decoded forward to a slot's start; a keyframe decoded
+    // alone is drained out of them at once, so they hold no picture back.
+    int status = 0;
+    CodecContext codec = openDecoder(video, QThread::idealThreadCount(), status);
+    if (status == AVERROR_DECODER_NOT_FOUND) {
         return Result::failure(
             QCoreApplication::translate(
                 "ThumbnailSource", "Could not open video '%1': its video format (%2) is not supported.")
                 .arg(displayName(path), QString::fromUtf8(avcodec_get_name(video->codecpar->codec_id))));
     }
-    CodecContext codec(avcodec_alloc_context3(videoCodec));
-    if (!codec || avcodec_parameters_to_context(codec.get(), video->codecpar) < 0)
+    if (status == AVERROR(ENOMEM))
         return Result::failure(
             QCoreApplication::translate("ThumbnailSource", "Could not open video '%1': out of memory.")
                 .arg(displayName(path)));
-    // Frame threads share the runs decoded forward to a slot's start; a keyframe decoded
-    // alone is drained out of them at once, so they hold no picture back.
-    codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    limitCodec(codec.get(), QThread::idealThreadCount());
-    const int status = avcodec_open2(codec.get(), videoCodec, nullptr);
-    if (status < 0) {
+    if (!codec) {
         qCWarning(lcMedia) << "avcodec_open2 failed for" << path << ffmpegErrorText(status);
         return Result::failure(QCoreApplication::translate("ThumbnailSource", "Could not open video '%1': %2.")
                                    .arg(displayName(path), ffmpegErrorText(status)));
