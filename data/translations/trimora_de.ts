@@ -345,6 +345,26 @@
         <source>Done, Save 1 Videos</source>
         <translation>1 Videos speichern</translation>
     </message>
+    <message>
+        <source>Zoom</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>Zoom the timeline</source>
+        <translation>Zeitleiste zoomen</translation>
+    </message>
+    <message>
+        <source>Zoom the timeline around the playhead (Ctrl+Plus, Ctrl+Minus, Ctrl+wheel)</source>
+        <translation>Zeitleiste um die Abspielposition zoomen (Strg+Plus, Strg+Minus, Strg+Mausrad)</translation>
+    </message>
+    <message>
+        <source>Scroll the timeline</source>
+        <translation>Zeitleiste verschieben</translation>
+    </message>
+    <message>
+        <source>Scroll the zoomed timeline (mouse wheel over the strip)</source>
+        <translation>Die gezoomte Zeitleiste verschieben (Mausrad über der Zeitleiste)</translation>
+    </message>
 </context>
 <context>
     <name>DesktopApp</name>

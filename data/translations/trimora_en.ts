@@ -345,6 +345,26 @@
         <source>Done, Save 1 Videos</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Zoom</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom the timeline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom the timeline around the playhead (Ctrl+Plus, Ctrl+Minus, Ctrl+wheel)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scroll the timeline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scroll the zoomed timeline (mouse wheel over the strip)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DesktopApp</name>
