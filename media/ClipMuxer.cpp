@@ -7,7 +7,10 @@
 #include <cstring>
 #include <limits>
 
+#include <unistd.h>
+
 extern "C" {
+#include <libavutil/intreadwrite.h>
 #include <libavutil/timecode.h>
 }
 
@@ -16,6 +19,7 @@ extern "C" {
 #include <QFileInfo>
 
 #include "FrameReencoder.h"
+#include "MediaLog.h"
 #include "ParameterSets.h"
 
 namespace {
@@ -174,8 +178,14 @@ ClipMuxer::ClipMuxer(const CutProblem& cutProblem)
 {
 }
 
+ClipMuxer::~ClipMuxer()
+{
+    output.reset(); // its writer reads the runs as it writes out its last bytes
+    av_buffer_unref(&standIn);
+}
+
 Outcome<std::unique_ptr<ClipMuxer>> ClipMuxer::open(
-    int descriptor, const Container& container, const CutProblem& problem)
+    int descriptor, const Container& container, const CutProblem& problem, int sourceDescriptor)
 {
     using Result = Outcome<std::unique_ptr<ClipMuxer>>;
     std::unique_ptr<ClipMuxer> self(new ClipMuxer(problem));
@@ -186,8 +196,10 @@ Outcome<std::unique_ptr<ClipMuxer>> ClipMuxer::open(
             QCoreApplication::translate("StreamCopyCutter", "the clip could not be set up"), status);
     self->output.reset(raw);
     self->mp4 = container.isMp4Family();
+    self->descriptor = descriptor;
+    self->source = self->mp4 ? sourceDescriptor : -1;
     errno = 0;
-    self->output->pb = openDescriptorWriter(descriptor);
+    self->output->pb = openDescriptorWriter(descriptor, self->source >= 0 ? &self->runs : nullptr);
     if (!self->output->pb)
         return problem.fail<std::unique_ptr<ClipMuxer>>(
             QCoreApplication::translate("StreamCopyCutter", "the clip could not be created"),
@@ -297,21 +309,202 @@ Outcome<void> ClipMuxer::writeHeader(const AVDictionary* sourceMetadata, AVRatio
         return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be started"), status);
     if (mp4) {
         reserve = moovReserve;
-        reserveStart = avio_tell(output->pb) - moovReserve - MDAT_HEADER_BYTES;
+        mediaStart = avio_tell(output->pb);
+        reserveStart = mediaStart - moovReserve - MDAT_HEADER_BYTES;
     }
+    waitingOf.assign(output->nb_streams, 0);
+    lastWaitingAt.assign(output->nb_streams, -1);
     return {};
 }
 
 Outcome<void> ClipMuxer::write(AVPacket* packet)
 {
-    const int status = av_interleaved_write_frame(output.get(), packet);
+    if (source < 0) {
+        const int status = av_interleaved_write_frame(output.get(), packet);
+        if (status < 0)
+            return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), status);
+        return {};
+    }
+    if (const std::optional<int64_t> position = sourceBytesOf(packet))
+        return queue(packet, *position);
+    // Made here (a re-encoded frame): after what its stream still has waiting, and
+    // before the rest.
+    if (Outcome<void> drained = drain(packet->stream_index); !drained)
+        return drained;
+    const int status = av_write_frame(output.get(), packet);
+    av_packet_unref(packet);
     if (status < 0)
         return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), status);
     return {};
 }
 
+// The source's bytes go into the clip in the source's order: packets wait a while to be
+// sorted by their place there, as each stream hands its packets over a little late.
+Outcome<void> ClipMuxer::queue(AVPacket* packet, int64_t position)
+{
+    constexpr size_t SORTING_WINDOW = 4096;
+    const auto stream = size_t(packet->stream_index);
+    // A stream whose packets do not follow the file's order keeps its own order.
+    if (waitingOf[stream] > 0 && position < lastWaitingAt[stream]) {
+        if (Outcome<void> drained = drain(int(stream)); !drained)
+            return drained;
+    }
+    Packet kept(av_packet_alloc());
+    if (!kept || av_packet_copy_props(kept.get(), packet) < 0)
+        return Outcome<void>::failure(problem.outOfMemory());
+    kept->size = packet->size;
+    kept->stream_index = packet->stream_index;
+    av_packet_unref(packet);
+    waiting.insert({position, arrivals++, std::move(kept)});
+    ++waitingOf[stream];
+    lastWaitingAt[stream] = position;
+    while (waiting.size() > SORTING_WINDOW) {
+        if (Outcome<void> written = writeWaiting(); !written)
+            return written;
+    }
+    return {};
+}
+
+Outcome<void> ClipMuxer::drain(int stream)
+{
+    while (size_t(stream) < waitingOf.size() && waitingOf[size_t(stream)] > 0) {
+        if (Outcome<void> written = writeWaiting(); !written)
+            return written;
+    }
+    return {};
+}
+
+Outcome<void> ClipMuxer::pad(int64_t bytes)
+{
+    static constexpr std::array<uint8_t, RUN_ALIGNMENT> ZEROS{};
+    avio_write(output->pb, ZEROS.data(), int(bytes));
+    return output->pb->error < 0
+        ? problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), output->pb->error)
+        : Outcome<void>();
+}
+
+Outcome<void> ClipMuxer::layoutFailed()
+{
+    runsBroken = true;
+    return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"));
+}
+
+// The packet first in source order: a new run long enough to hold a whole block starts
+// at its source offset within a block, and the writer is given zeros in its place,
+// which the sink leaves out.
+Outcome<void> ClipMuxer::writeWaiting()
+{
+    int64_t following = 0;
+    int64_t end = waiting.begin()->position;
+    for (auto it = waiting.begin(); it != waiting.end() && it->position == end && following < 2 * RUN_ALIGNMENT; ++it) {
+        following += it->packet->size;
+        end += it->packet->size;
+    }
+    Waiting next = std::move(waiting.extract(waiting.begin()).value());
+    --waitingOf[size_t(next.packet->stream_index)];
+    AVPacket* packet = next.packet.get();
+    int64_t at = avio_tell(output->pb);
+    if ((at != clipEnd || next.position != sourceEnd) && following >= 2 * RUN_ALIGNMENT) {
+        const int64_t gap = ((next.position - at) % RUN_ALIGNMENT + RUN_ALIGNMENT) % RUN_ALIGNMENT;
+        if (Outcome<void> padded = pad(gap); !padded)
+            return padded;
+        at += gap;
+    }
+    if (!standIn || standIn->size < size_t(packet->size) + AV_INPUT_BUFFER_PADDING_SIZE) {
+        av_buffer_unref(&standIn);
+        standIn = av_buffer_allocz(size_t(packet->size) * 2 + AV_INPUT_BUFFER_PADDING_SIZE);
+        if (!standIn)
+            return Outcome<void>::failure(problem.outOfMemory());
+    }
+    packet->buf = av_buffer_ref(standIn);
+    if (!packet->buf)
+        return Outcome<void>::failure(problem.outOfMemory());
+    packet->data = standIn->data;
+    runs.add(at, next.position, packet->size);
+    const int size = packet->size;
+    const int status = av_write_frame(output.get(), packet);
+    av_packet_unref(packet);
+    if (status < 0)
+        return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), status);
+    // The writer stored the packet as it was given, right here, or the clip is not what
+    // its runs say.
+    if (avio_tell(output->pb) != at + size)
+        return layoutFailed();
+    clipEnd = at + size;
+    sourceEnd = next.position + size;
+    return {};
+}
+
+// The media data's size counts the padding before runs, which the writer does not
+// know of; then the runs are moved in.
+Outcome<void> ClipMuxer::finishRuns()
+{
+    AVIOContext* pb = output->pb;
+    avio_flush(pb);
+    if (pb->error < 0)
+        return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be saved"), pb->error);
+    if (const int status = setMediaDataSize(); status < 0)
+        return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be saved"), status);
+    const int status = runs.transfer(source, descriptor, &tally);
+    if (status < 0)
+        return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be saved"), status);
+    qCDebug(lcMedia) << "runs:" << runs.runs().size() << "shared" << tally.shared << "kernel-copied"
+                     << tally.kernelCopied << "copied" << tally.copied;
+    return {};
+}
+
+// Finds the media data box among the file's first boxes and states its size: from
+// its header to the end of the last packet.
+int ClipMuxer::setMediaDataSize() const
+{
+    int64_t at = 0;
+    int64_t previous = -1; // the box before, which a 64-bit size may take over
+    while (at < mediaStart) {
+        std::array<uint8_t, 16> header{};
+        if (::pread(descriptor, header.data(), header.size(), at) != ssize_t(header.size()))
+            return AVERROR(EIO);
+        int64_t size = AV_RB32(header.data());
+        const bool wide = size == 1;
+        if (wide)
+            size = int64_t(AV_RB64(header.data() + 8));
+        if (std::memcmp(header.data() + 4, "mdat", 4) == 0) {
+            const int64_t length = mediaEnd - at;
+            std::array<uint8_t, 16> stated{};
+            if (wide) {
+                AV_WB32(stated.data(), 1);
+                std::memcpy(stated.data() + 4, "mdat", 4);
+                AV_WB64(stated.data() + 8, uint64_t(length));
+                return ::pwrite(descriptor, stated.data(), 16, at) == 16 ? 0 : AVERROR(EIO);
+            }
+            if (length <= int64_t(std::numeric_limits<uint32_t>::max())) {
+                AV_WB32(stated.data(), uint32_t(length));
+                return ::pwrite(descriptor, stated.data(), 4, at) == 4 ? 0 : AVERROR(EIO);
+            }
+            // Beyond 4 GiB with the padding: the 8-byte box before becomes the header.
+            if (previous < 0 || at - previous != 8)
+                return AVERROR(EINVAL);
+            AV_WB32(stated.data(), 1);
+            std::memcpy(stated.data() + 4, "mdat", 4);
+            AV_WB64(stated.data() + 8, uint64_t(mediaEnd - previous));
+            return ::pwrite(descriptor, stated.data(), 16, previous) == 16 ? 0 : AVERROR(EIO);
+        }
+        if (size < 8)
+            return AVERROR(EINVAL);
+        previous = at;
+        at += size;
+    }
+    return AVERROR(EINVAL);
+}
+
 Outcome<ClipMuxer::Ending> ClipMuxer::finish()
 {
+    if (source >= 0) {
+        while (!waiting.empty()) {
+            if (Outcome<void> written = writeWaiting(); !written)
+                return runsBroken ? Outcome<Ending>(Ending::WithoutRuns) : Outcome<Ending>::failure(written.error());
+        }
+        mediaEnd = avio_tell(output->pb);
+    }
     int status = av_write_trailer(output.get());
     // The MP4 writer refuses a movie box that does not fit the room kept for it after
     // writing it there: then the file's position is past that room's end.
@@ -320,6 +513,10 @@ Outcome<ClipMuxer::Ending> ClipMuxer::finish()
     if (status < 0)
         return problem.fail<Ending>(
             QCoreApplication::translate("StreamCopyCutter", "the clip could not be finished"), status);
+    if (source >= 0) {
+        if (Outcome<void> moved = finishRuns(); !moved)
+            return Outcome<Ending>::failure(moved.error());
+    }
     status = closeDescriptorWriter(&output->pb);
     if (status < 0)
         return problem.fail<Ending>(

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include <QByteArray>
@@ -10,6 +11,7 @@
 #include "CutProblem.h"
 #include "FfmpegSupport.h"
 #include "Outcome.h"
+#include "SourceRuns.h"
 
 // What a clip's file is written as: the source's own container where we can write
 // it (MP4, M4V, MOV, Matroska, WebM), MP4 for any other.
@@ -42,9 +44,12 @@ int64_t movieReserve(const AVFormatContext* input, const std::vector<StreamChoic
 // The clip's file as libavformat writes it, through the descriptor it was given.
 class ClipMuxer final {
 public:
-    // Empties the file behind descriptor and sets up the container's writer.
+    // Empties the file behind descriptor and sets up the container's writer. Given the
+    // source's descriptor, an MP4's packets marked as the source's bytes are laid out in
+    // the source's order and moved in by the kernel (see SourceRuns).
     static Outcome<std::unique_ptr<ClipMuxer>> open(int descriptor, const Container& container,
-                                                    const CutProblem& problem);
+                                                    const CutProblem& problem, int sourceDescriptor = -1);
+    ~ClipMuxer();
     Q_DISABLE_COPY_MOVE(ClipMuxer)
 
     // The source's metadata, with what describes the old file dropped and the times
@@ -63,13 +68,50 @@ public:
     // muxer takes the packet's data; the packet itself stays the caller's.
     Outcome<void> write(AVPacket* packet);
 
-    enum class Ending { Finished, NeedsMoreRoom };
+    enum class Ending { Finished, NeedsMoreRoom, WithoutRuns };
     // The trailer (the movie box), and everything written out; NeedsMoreRoom when the
-    // movie box did not fit the room kept for it.
+    // movie box did not fit the room kept for it, WithoutRuns when the writer did not
+    // store a packet's bytes as they were given (the clip is then written again the
+    // ordinary way).
     Outcome<Ending> finish();
+    bool runsFailed() const { return runsBroken; }
+    const RunTally& moved() const { return tally; }
 
 private:
     ClipMuxer(const CutProblem& problem);
+
+    // A packet of the source's bytes, waiting for its place in source order.
+    struct Waiting {
+        int64_t position;
+        uint64_t order;
+        Packet packet; // its times and notes; no data
+        bool operator<(const Waiting& other) const
+        {
+            return position != other.position ? position < other.position : order < other.order;
+        }
+    };
+    Outcome<void> queue(AVPacket* packet, int64_t position);
+    Outcome<void> writeWaiting();
+    Outcome<void> drain(int stream);
+    Outcome<void> pad(int64_t bytes);
+    Outcome<void> finishRuns();
+    int setMediaDataSize() const;
+    Outcome<void> layoutFailed();
+
+    int descriptor = -1;
+    int source = -1; // with runs: the source's descriptor
+    SourceRuns runs;
+    RunTally tally;
+    bool runsBroken = false;
+    std::set<Waiting> waiting; // in source order
+    std::vector<int> waitingOf;          // per stream
+    std::vector<int64_t> lastWaitingAt;  // per stream: the position of its last queued packet
+    uint64_t arrivals = 0;
+    int64_t clipEnd = -1;   // where the last run ends, in the clip
+    int64_t sourceEnd = -1; // and in the source
+    int64_t mediaStart = 0; // the first byte of the media data
+    int64_t mediaEnd = 0;   // and the byte after its last
+    AVBufferRef* standIn = nullptr; // zeros, written in place of a run's packet
 
     OutputFormat output;
     CutProblem problem;

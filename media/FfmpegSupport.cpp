@@ -25,6 +25,7 @@ extern "C" {
 
 #include "FileNames.h"
 #include "MediaLog.h"
+#include "SourceRuns.h"
 
 // Quiet unless asked for (QT_LOGGING_RULES="trimora.ffmpeg.debug=true").
 Q_LOGGING_CATEGORY(lcFfmpeg, "trimora.ffmpeg", QtCriticalMsg)
@@ -50,6 +51,7 @@ struct DescriptorSink {
     int descriptor = -1;
     int64_t position = 0;
     int64_t size = 0;
+    const SourceRuns* runs = nullptr; // bytes the kernel moves in later: not written
 };
 
 #if LIBAVFORMAT_VERSION_MAJOR >= 61
@@ -60,8 +62,18 @@ int writeToDescriptor(void* opaque, uint8_t* data, int length)
 {
     auto* sink = static_cast<DescriptorSink*>(opaque);
     int done = 0;
+    int64_t skip = 0;
+    int64_t writable = sink->runs ? 0 : length;
     while (done < length) {
-        const ssize_t written = ::pwrite(sink->descriptor, data + done, size_t(length - done), sink->position + done);
+        if (sink->runs && writable == done) {
+            writable = done + sink->runs->outside(sink->position + done, length - done, &skip);
+            if (skip > 0) {
+                done += int(skip);
+                writable = done;
+                continue;
+            }
+        }
+        const ssize_t written = ::pwrite(sink->descriptor, data + done, size_t(writable - done), sink->position + done);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) // nothing written is no progress either: never spin on it
@@ -109,19 +121,23 @@ int interruptWhenCancelled(void* cancel)
 
 } // namespace
 
-AVIOContext* openDescriptorWriter(int descriptor)
+AVIOContext* openDescriptorWriter(int descriptor, const SourceRuns* runs)
 {
     if (::ftruncate(descriptor, 0) != 0)
         return nullptr;
     auto* buffer = static_cast<unsigned char*>(av_malloc(WRITE_BUFFER_BYTES));
     if (!buffer)
         return nullptr;
-    auto* sink = new DescriptorSink{descriptor, 0, 0};
+    auto* sink = new DescriptorSink{descriptor, 0, 0, runs};
     AVIOContext* writer = avio_alloc_context(buffer, WRITE_BUFFER_BYTES, 1, sink, nullptr, &writeToDescriptor,
                                              &seekDescriptor);
     if (!writer) {
         av_free(buffer);
         delete sink;
+    } else if (runs) {
+        // A packet's data is handed over as it is, not copied into the buffer: the
+        // runs' stand-ins are never touched.
+        writer->direct = 1;
     }
     return writer;
 }
@@ -163,7 +179,7 @@ Outcome<void> checkRegularFile(const QString& path)
         "FfmpegSupport", "it is a device or a socket, not a file. Trimora opens only regular files."));
 }
 
-Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel)
+Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel, AVIOContext* through, int flags)
 {
     // Opening a pipe or a device could wait forever, and cutting reads a file more than
     // once: only regular files are let through, checked before anything opens them.
@@ -178,6 +194,11 @@ Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel)
         return unreadable(QCoreApplication::translate("FfmpegSupport", "out of memory."));
     if (cancel)
         raw->interrupt_callback = {&interruptWhenCancelled, const_cast<CancelToken*>(cancel)};
+    raw->flags |= flags;
+    if (through) {
+        raw->pb = through;
+        raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
     const QByteArray encoded = fileNameBytes(path);
     int status = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
     if (status < 0) {

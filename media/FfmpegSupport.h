@@ -24,7 +24,9 @@ using InputFormat = std::unique_ptr<AVFormatContext, InputFormatCloser>;
 // truncated and sought through the descriptor, and never opened again by its name (a
 // name a stop may have removed meanwhile). Null when out of memory. The file is emptied
 // first.
-AVIOContext* openDescriptorWriter(int descriptor);
+// With runs: their bytes are left out, for the kernel to move in later.
+class SourceRuns;
+AVIOContext* openDescriptorWriter(int descriptor, const SourceRuns* runs = nullptr);
 // Writes out what is buffered and frees the writer (null after): 0, or the first write
 // error.
 int closeDescriptorWriter(AVIOContext** writer);
@@ -75,7 +77,10 @@ Outcome<void> checkRegularFile(const QString& path);
 // The error is complete ("Could not read video 'x.mp4': ...").
 // Once cancel, when given, is cancelled, every read through the input fails at once;
 // it must outlive the input.
-Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel = nullptr);
+// With `through`, the file is read through it (the caller's, which outlives the input).
+// `flags` are added to the input's (AVFMT_FLAG_*).
+Outcome<InputFormat> openInput(
+    const QString& path, const CancelToken* cancel = nullptr, AVIOContext* through = nullptr, int flags = 0);
 
 // The stream a player would show: the default video stream, else the first, never a
 // cover picture. -1 when there is none.

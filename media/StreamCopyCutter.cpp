@@ -24,6 +24,7 @@ extern "C" {
 #include "FileNames.h"
 #include "FrameReencoder.h"
 #include "MediaLog.h"
+#include "SourceRuns.h"
 #include "VideoSplice.h"
 
 namespace {
@@ -113,10 +114,12 @@ private:
     Outcome<ClipMuxer::Ending> write(int64_t moovReserve);
     ClipSpan span() const;
     Outcome<void> position();
+    Outcome<void> reopen();
     void preRollOpus(CopiedStream& sound, const AVStream* from, AVStream* to, const ClipSpan& clip) const;
     Outcome<void> copyPackets(
         ClipMuxer& muxer, std::vector<std::unique_ptr<CopiedStream>>& copied, VideoSplice& splice);
     Outcome<void> checkComplete(const SpliceTally& tally) const;
+    Outcome<void> takeSourceBytes(CopiedStream& stream, const VideoSplice& splice, AVPacket* packet);
     bool sourceChanged() const { return stampOf(source) != sourceStamp; }
     double seconds() const;
 
@@ -131,11 +134,16 @@ private:
 
     // Known once the clip is planned, and unchanged after.
     SourceStamp sourceStamp;
+    SourceFile sourceFile; // what input reads through, and the runs are moved from
     InputFormat input;
     Container container;
     std::vector<StreamChoice> chosen;
     int video = -1;
     ClipPlan plan;
+    // An MP4 of an MP4 whose packets are copied as the source holds them: its runs are
+    // moved in by the kernel, and the copied packets' data is not read.
+    bool withRuns = false;
+    bool runsRefused = false; // a packet was not where the index says
 };
 
 CutResult ClipJob::run()
@@ -157,6 +165,15 @@ CutResult ClipJob::run()
             return CutResult::failed(written.error());
         if (written.value() == ClipMuxer::Ending::Finished)
             return CutResult::written(container.extension);
+        if (written.value() == ClipMuxer::Ending::WithoutRuns) {
+            qCInfo(lcMedia) << "clip of" << source << "is written again without runs";
+            withRuns = false;
+            sourceFile.readEverything();
+            if (const Outcome<void> opened = reopen(); !opened)
+                return CutResult::failed(opened.error());
+            --attempt;
+            continue;
+        }
         reserve *= 4;
     }
     return CutResult::failed(problem(
@@ -170,7 +187,10 @@ Outcome<PlanResult> ClipJob::prepare()
     Outcome<std::unique_ptr<ClipPlanner>> planner = ClipPlanner::open(source, &cancel);
     if (!planner)
         return Outcome<PlanResult>::failure(planner.error());
-    Outcome<InputFormat> opened = openInput(source, &cancel);
+    if (const int status = sourceFile.open(source, &cancel); status < 0)
+        return problem.fail<PlanResult>(
+            QCoreApplication::translate("StreamCopyCutter", "the video could not be read again."), status);
+    Outcome<InputFormat> opened = openInput(source, &cancel, sourceFile.reader());
     if (!opened)
         return Outcome<PlanResult>::failure(opened.error());
     input = std::move(opened).value();
@@ -189,6 +209,15 @@ Outcome<PlanResult> ClipJob::prepare()
     if (mode == CutMode::Exact && videoStream->codecpar->format == AV_PIX_FMT_NONE)
         return problem.fail<PlanResult>(QCoreApplication::translate(
             "StreamCopyCutter", "some of its pictures cannot be read; the file is damaged."));
+    std::vector<int> inputs;
+    for (const StreamChoice& choice : chosen)
+        inputs.push_back(choice.input);
+    withRuns = container.isMp4Family() && SourceFile::skimmable(input.get(), inputs);
+    if (withRuns) {
+        if (const Outcome<void> again = reopen(); !again)
+            return Outcome<PlanResult>::failure(again.error());
+        videoStream = input->streams[video];
+    }
     return planner.value()->plan(startTime, endTime, mode, FrameReencoder::supports(videoStream->codecpar));
 }
 
@@ -234,7 +263,15 @@ Outcome<ClipMuxer::Ending> ClipJob::write(int64_t moovReserve)
     Outcome<SpliceEncoders> encoders = SpliceEncoders::open(plan, videoStream, problem);
     if (!encoders)
         return Result::failure(encoders.error());
-    Outcome<std::unique_ptr<ClipMuxer>> opened = ClipMuxer::open(outputDescriptor, container, problem);
+    if (withRuns) {
+        std::vector<int> inputs;
+        for (const StreamChoice& choice : chosen)
+            inputs.push_back(choice.input);
+        sourceFile.skimSamples(input.get(), inputs);
+    }
+    runsRefused = false;
+    Outcome<std::unique_ptr<ClipMuxer>> opened
+        = ClipMuxer::open(outputDescriptor, container, problem, withRuns ? sourceFile.descriptor() : -1);
     if (!opened)
         return Result::failure(opened.error());
     ClipMuxer& muxer = *opened.value();
@@ -267,9 +304,36 @@ Outcome<ClipMuxer::Ending> ClipJob::write(int64_t moovReserve)
     if (const Outcome<void> started = muxer.writeHeader(input->metadata, videoStream->time_base, moovReserve); !started)
         return Result::failure(started.error());
     VideoSplice splice(plan, videoStream, std::move(encoders).value(), *picture, muxer);
-    if (const Outcome<void> done = copyPackets(muxer, copied, splice); !done)
+    if (const Outcome<void> done = copyPackets(muxer, copied, splice); !done) {
+        if (withRuns && (runsRefused || muxer.runsFailed()))
+            return ClipMuxer::Ending::WithoutRuns;
         return Result::failure(done.error());
-    return muxer.finish();
+    }
+    const Outcome<ClipMuxer::Ending> ending = muxer.finish();
+    // The runs were moved from the file as it is now.
+    if (ending && withRuns && sourceChanged())
+        return problem.fail<ClipMuxer::Ending>(
+            QCoreApplication::translate("StreamCopyCutter", "it was changed while cutting."));
+    return ending;
+}
+
+// With runs, a packet copied as it is keeps only its place (its data was not read);
+// one whose data is looked at is read now.
+Outcome<void> ClipJob::takeSourceBytes(CopiedStream& stream, const VideoSplice& splice, AVPacket* packet)
+{
+    // The plan's keyframes include those only their data names (recovery points).
+    if (stream.role() == Role::Picture
+        && (packet->pts == plan.openKey.pts || (plan.copyKey && packet->pts == plan.copyKey->pts)
+            || (plan.tailKey && packet->pts == plan.tailKey->pts)))
+        packet->flags |= AV_PKT_FLAG_KEY;
+    if (!sourceFile.isSample(packet)) {
+        runsRefused = true;
+        return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the video could not be read again."));
+    }
+    if (stream.role() == Role::Picture && splice.needsData(*packet) && !sourceFile.fill(packet))
+        return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the video could not be read again."));
+    // Read or not, it is the source's bytes until its data is replaced.
+    return markSourceBytes(packet, packet->pos) ? Outcome<void>() : Outcome<void>::failure(problem.outOfMemory());
 }
 
 // A later clip's Opus sound in Matroska starts decoding a pre-roll early; the track's
@@ -322,11 +386,21 @@ Outcome<void> ClipJob::position()
     // priming); for the clip that keeps them, reopening is the only exact start.
     if (!span().fromTop && earliest > fileStart && seekToKeyBefore(input.get(), video, earliest, plan.openKey.dts))
         return {};
-    Outcome<InputFormat> reopened = openInput(source, &cancel);
+    if (const Outcome<void> opened = reopen(); !opened)
+        return opened;
+    discardOthers();
+    return {};
+}
+
+// The source opened again. With runs, packets come as the file stores them: no parser
+// reads their data (which is not read), so keyframes are those the index states.
+Outcome<void> ClipJob::reopen()
+{
+    Outcome<InputFormat> reopened
+        = openInput(source, &cancel, sourceFile.reader(), withRuns ? AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN : 0);
     if (!reopened)
         return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the video could not be read again."));
     input = std::move(reopened).value();
-    discardOthers();
     return {};
 }
 
@@ -359,6 +433,10 @@ Outcome<void> ClipJob::copyPackets(
         if (!taken)
             return Outcome<void>::failure(problem.outOfMemory());
         av_packet_move_ref(taken.get(), packet.get());
+        if (withRuns) {
+            if (const Outcome<void> placed = takeSourceBytes(*stream, splice, taken.get()); !placed)
+                return placed;
+        }
         if (taken->flags & AV_PKT_FLAG_CORRUPT)
             return problem.fail(sourceChanged()
                     ? QCoreApplication::translate("StreamCopyCutter", "it was changed while cutting.")

@@ -196,6 +196,22 @@ Outcome<void> VideoSplice::take(Packet packet)
     return keep(std::move(packet));
 }
 
+// What take() reads the data of: everything before the copy and at its first
+// keyframe, what the encoders decode, and what is rewritten.
+bool VideoSplice::needsData(const AVPacket& packet) const
+{
+    if (stage == Stage::Finished)
+        return false;
+    if (stage != Stage::Copy || !plan.copyKey || restarted)
+        return true;
+    const int64_t pts = packet.pts;
+    const int64_t dts = packet.dts != NO_TIME ? packet.dts : pts;
+    if (pts <= plan.copyKey->pts || (plan.dropLeading && dts < plan.copyKey->pts) || pts >= plan.copyUntil)
+        return true;
+    const bool key = (packet.flags & AV_PKT_FLAG_KEY) != 0;
+    return plan.hasTail() && (tailFeeding || (key && pts == plan.tailKey->pts));
+}
+
 std::vector<QByteArray> VideoSplice::unitsOf(const AVPacket* packet) const
 {
     const int lengthSize = unitLengthSize(source->codecpar);

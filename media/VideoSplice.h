@@ -60,6 +60,8 @@ public:
 
     // Takes the video stream's packets in the order the file holds them.
     Outcome<void> take(Packet packet);
+    // Whether taking the packet reads its data: false for one that is copied as it is.
+    bool needsData(const AVPacket& packet) const;
     // After the last packet: writes what the encoders still hold.
     Outcome<void> finish();
     bool finished() const { return stage == Stage::Finished; }

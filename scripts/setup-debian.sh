@@ -48,6 +48,8 @@ test_packages=(
     gstreamer1.0-plugins-bad gstreamer1.0-libav vlc-bin vlc-plugin-base
     # a library on a camera's exFAT card, mounted over FUSE, for the name-race tests
     exfat-fuse exfatprogs fuse3
+    # disks that share blocks between files, where clips share the source's
+    btrfs-progs xfsprogs
     # test fixtures with damaged or hostile headers are patched by a small script
     python3
     # the order of a clip's flush and its naming is watched in its system calls
