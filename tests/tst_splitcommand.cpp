@@ -4,6 +4,7 @@
 #include <fcntl.h>
 
 #include <sys/mount.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -500,6 +501,72 @@ private slots:
         QCOMPARE(named, 3);
     }
 
+    // On btrfs and XFS an MP4's clips share the source's disk blocks where they copy
+    // its packets: the disk fills by their index and the frames encoded again. Where
+    // blocks cannot be shared (another disk) the same bytes are copied. Either way each
+    // clip is byte for byte the clip cut on any other disk.
+    void sharedBlocks_data()
+    {
+        QTest::addColumn<QString>("filesystem");
+        QTest::addColumn<bool>("sourceThere"); // on the library's disk, else on the test's own
+        QTest::addColumn<QStringList>("how");
+        QTest::addColumn<double>("growth"); // at most this share of the clips' size; negative: at least
+
+        QTest::newRow("btrfs, keyframes only") << "btrfs" << true << QStringList{"--parts", "3", "--keyframes"} << 0.02;
+        QTest::newRow("XFS, keyframes only") << "xfs" << true << QStringList{"--parts", "3", "--keyframes"} << 0.02;
+        // The heads, 3.03 to 4 s and 7.5 to 8 s, are a tenth of the clips.
+        QTest::newRow("btrfs, exact") << "btrfs" << true << QStringList{"--at", "3.03", "--at", "7.5"} << 0.15;
+        QTest::newRow("XFS, the source on another disk") << "xfs" << false << QStringList{"--parts", "3", "--keyframes"} << -0.95;
+    }
+
+    void sharedBlocks()
+    {
+        QFETCH(QString, filesystem);
+        QFETCH(bool, sourceThere);
+        QFETCH(QStringList, how);
+        QFETCH(double, growth);
+
+        const QString disk = mountDisk(filesystem);
+        if (disk.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("no %1 disk can be mounted here (it needs root, the %1 tools and a loop device)")
+                                 .arg(filesystem)));
+        // 12 s of 720p at 6 Mbit/s with sound, a keyframe every 2 s.
+        const QString made = dir->filePath(QStringLiteral("source.mp4"));
+        QVERIFY(::run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30", "-f",
+                       "lavfi", "-i", "sine=frequency=440", "-t", "12", "-c:v", "libx264", "-preset", "ultrafast", "-g",
+                       "60", "-b:v", "6M", "-c:a", "aac", made}).exitCode == 0);
+        const QString source = sourceThere ? disk + QStringLiteral("/source.mp4") : made;
+        if (sourceThere)
+            QVERIFY(QFile::copy(made, source));
+        const auto used = [&disk] {
+            ::sync();
+            struct statvfs info {};
+            return ::statvfs(QFile::encodeName(disk).constData(), &info) == 0
+                ? qint64(info.f_blocks - info.f_bfree) * qint64(info.f_frsize) : qint64(-1);
+        };
+        const qint64 before = used();
+        const QString library = disk + QStringLiteral("/library");
+        const Run there = ::run(trimora(QStringList{"split", source} + how + QStringList{"--library", library}), cache);
+        QVERIFY2(there.exitCode == 0, qPrintable(there.err));
+        const qint64 grown = used() - before;
+        const QString elsewhere = dir->filePath(QStringLiteral("library"));
+        const Run here = ::run(trimora(QStringList{"split", made} + how + QStringList{"--library", elsewhere}), cache);
+        QVERIFY2(here.exitCode == 0, qPrintable(here.err));
+
+        const QStringList clips = QDir(library).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(clips, QDir(elsewhere).entryList(QDir::Files, QDir::Name));
+        qint64 size = 0;
+        qint64 frames = 0;
+        for (const QString& clip : clips) {
+            QCOMPARE(digest(library + QLatin1Char('/') + clip), digest(elsewhere + QLatin1Char('/') + clip));
+            size += QFileInfo(library + QLatin1Char('/') + clip).size();
+            frames += oracle::probe(library + QLatin1Char('/') + clip, QStringLiteral("stream=nb_frames"), QStringLiteral("v:0")).toLongLong();
+        }
+        QCOMPARE(frames, oracle::probe(made, QStringLiteral("stream=nb_frames"), QStringLiteral("v:0")).toLongLong());
+        const QString said = QStringLiteral("%1 bytes more used for %2 bytes of clips").arg(grown).arg(size);
+        QVERIFY2(growth >= 0 ? grown <= qint64(growth * double(size)) : grown >= qint64(-growth * double(size)), qPrintable(said));
+    }
+
     void sourceChangedDuringTheExport_data()
     {
         QTest::addColumn<QString>("change");
@@ -756,6 +823,7 @@ private:
     void checkOutcome(const Run& run, int exitCode, const QString& words, const QString& library, const QByteArray& mine = {});
     void checkCacheIsEmpty();
     QString mountExfat();
+    QString mountDisk(const QString& filesystem);
 
     std::unique_ptr<QTemporaryDir> dir;
     QString cache;
@@ -785,6 +853,24 @@ QString TestSplitCommand::mountExfat()
     // Its daemon must not hold our pipes open.
     loopDevice = ::run({"losetup", "-f", "--show", image}).out.trimmed();
     if (loopDevice.isEmpty() || ::run({"sh", "-c", "exec mount.exfat-fuse \"$0\" \"$1\" >/dev/null 2>&1", loopDevice, point}).exitCode != 0)
+        return {};
+    mounted = point;
+    return point;
+}
+
+// A disk of the given filesystem in an image file, mounted over a loop device. Empty
+// when it cannot be had here.
+QString TestSplitCommand::mountDisk(const QString& filesystem)
+{
+    if (::geteuid() != 0)
+        return {};
+    const QString image = dir->filePath(filesystem + QStringLiteral(".img"));
+    const QString point = dir->filePath(filesystem);
+    QDir().mkpath(point);
+    // XFS wants 300 MB at least; the image is sparse.
+    if (::run({"truncate", "-s", "320M", image}).exitCode != 0
+        || ::run({QStringLiteral("mkfs.") + filesystem, "-q", image}).exitCode != 0
+        || ::run({"mount", "-o", "loop", image, point}).exitCode != 0)
         return {};
     mounted = point;
     return point;
