@@ -119,6 +119,12 @@ int interruptWhenCancelled(void* cancel)
     return static_cast<const CancelToken*>(cancel)->isCancelled() ? 1 : 0;
 }
 
+Outcome<InputFormat> unreadableVideo(const QString& path, const QString& why)
+{
+    return Outcome<InputFormat>::failure(
+        QCoreApplication::translate("FfmpegSupport", "Could not read video '%1': %2").arg(displayName(path), why));
+}
+
 } // namespace
 
 AVIOContext* openDescriptorWriter(int descriptor, const SourceRuns* runs)
@@ -179,19 +185,18 @@ Outcome<void> checkRegularFile(const QString& path)
         "FfmpegSupport", "it is a device or a socket, not a file. Trimora opens only regular files."));
 }
 
-Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel, AVIOContext* through, int flags)
+namespace {
+
+// The container opened, its stream information not yet read.
+Outcome<InputFormat> openContainer(const QString& path, const CancelToken* cancel, AVIOContext* through, int flags)
 {
     // Opening a pipe or a device could wait forever, and cutting reads a file more than
     // once: only regular files are let through, checked before anything opens them.
     if (const Outcome<void> regular = checkRegularFile(path); !regular)
         return Outcome<InputFormat>::failure(regular.error());
-    auto unreadable = [&path](const QString& why) {
-        return Outcome<InputFormat>::failure(
-            QCoreApplication::translate("FfmpegSupport", "Could not read video '%1': %2").arg(displayName(path), why));
-    };
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
-        return unreadable(QCoreApplication::translate("FfmpegSupport", "out of memory."));
+        return unreadableVideo(path, QCoreApplication::translate("FfmpegSupport", "out of memory."));
     if (cancel)
         raw->interrupt_callback = {&interruptWhenCancelled, const_cast<CancelToken*>(cancel)};
     raw->flags |= flags;
@@ -200,12 +205,49 @@ Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel, A
         raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     }
     const QByteArray encoded = fileNameBytes(path);
-    int status = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
+    const int status = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
     if (status < 0) {
         qCDebug(lcMedia) << "avformat_open_input failed for" << path << ffmpegErrorText(status);
-        return unreadable(ffmpegErrorText(status));
+        return unreadableVideo(path, ffmpegErrorText(status));
     }
-    InputFormat input(raw);
+    return InputFormat(raw);
+}
+
+} // namespace
+
+Outcome<InputFormat> openInputLike(const QString& path, const AVFormatContext* like, const CancelToken* cancel,
+                                   AVIOContext* through, int flags)
+{
+    Outcome<InputFormat> opened = openContainer(path, cancel, through, flags);
+    if (!opened)
+        return opened;
+    AVFormatContext* input = opened.value().get();
+    if (input->nb_streams != like->nb_streams || std::strcmp(input->iformat->name, like->iformat->name) != 0)
+        return unreadableVideo(path, QCoreApplication::translate("FfmpegSupport", "it was changed while reading."));
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        AVStream* to = input->streams[i];
+        const AVStream* from = like->streams[i];
+        if (avcodec_parameters_copy(to->codecpar, from->codecpar) < 0)
+            return unreadableVideo(path, QCoreApplication::translate("FfmpegSupport", "out of memory."));
+        to->start_time = from->start_time;
+        to->duration = from->duration;
+        to->avg_frame_rate = from->avg_frame_rate;
+        to->r_frame_rate = from->r_frame_rate;
+    }
+    input->start_time = like->start_time;
+    input->duration = like->duration;
+    input->bit_rate = like->bit_rate;
+    return opened;
+}
+
+Outcome<InputFormat> openInput(const QString& path, const CancelToken* cancel, AVIOContext* through, int flags)
+{
+    auto unreadable = [&path](const QString& why) { return unreadableVideo(path, why); };
+    Outcome<InputFormat> opened = openContainer(path, cancel, through, flags);
+    if (!opened)
+        return opened;
+    InputFormat input = std::move(opened).value();
+    int status = 0;
     // Reading the stream information decodes a few pictures: of bounded size only.
     std::vector<AVDictionary*> decoderOptions(input->nb_streams, nullptr);
     // One thread: each of a decoder's frame threads holds pictures of its own, and a

@@ -81,6 +81,11 @@ Outcome<void> checkRegularFile(const QString& path);
 // `flags` are added to the input's (AVFMT_FLAG_*).
 Outcome<InputFormat> openInput(
     const QString& path, const CancelToken* cancel = nullptr, AVIOContext* through = nullptr, int flags = 0);
+// The same file as `like`, opened again: its stream information is taken from there
+// rather than read again (which decodes pictures). For a container whose packets carry
+// their times (MP4), read as stored.
+Outcome<InputFormat> openInputLike(const QString& path, const AVFormatContext* like, const CancelToken* cancel,
+                                   AVIOContext* through, int flags);
 
 // The stream a player would show: the default video stream, else the first, never a
 // cover picture. -1 when there is none.

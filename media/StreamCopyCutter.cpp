@@ -114,7 +114,7 @@ private:
     Outcome<ClipMuxer::Ending> write(int64_t moovReserve);
     ClipSpan span() const;
     Outcome<void> position();
-    Outcome<void> reopen();
+    Outcome<void> reopen(const AVFormatContext* like = nullptr);
     void preRollOpus(CopiedStream& sound, const AVStream* from, AVStream* to, const ClipSpan& clip) const;
     Outcome<void> copyPackets(
         ClipMuxer& muxer, std::vector<std::unique_ptr<CopiedStream>>& copied, VideoSplice& splice);
@@ -187,38 +187,33 @@ Outcome<PlanResult> ClipJob::prepare()
     Outcome<std::unique_ptr<ClipPlanner>> planner = ClipPlanner::open(source, &cancel);
     if (!planner)
         return Outcome<PlanResult>::failure(planner.error());
-    if (const int status = sourceFile.open(source, &cancel); status < 0)
-        return problem.fail<PlanResult>(
-            QCoreApplication::translate("StreamCopyCutter", "the video could not be read again."), status);
-    Outcome<InputFormat> opened = openInput(source, &cancel, sourceFile.reader());
-    if (!opened)
-        return Outcome<PlanResult>::failure(opened.error());
-    input = std::move(opened).value();
-    container = chooseContainer(input.get(), source);
-    Outcome<std::vector<StreamChoice>> streams = chooseStreams(input.get(), container, problem);
+    // The planner's own reading of the file says what the clip is made of.
+    const AVFormatContext* file = planner.value()->file();
+    container = chooseContainer(file, source);
+    Outcome<std::vector<StreamChoice>> streams = chooseStreams(file, container, problem);
     if (!streams)
         return Outcome<PlanResult>::failure(streams.error());
     chosen = std::move(streams).value();
     video = std::find_if(chosen.begin(), chosen.end(), [](const StreamChoice& c) {
         return c.role == Role::Picture;
     })->input;
-    const AVStream* videoStream = input->streams[video];
+    const AVCodecParameters* codec = file->streams[video]->codecpar;
     // Opening the file decodes its first pictures to learn their format. When none
     // could be decoded (a chunk that runs past the end of the file, say), an exact cut,
     // which checks and encodes pictures, would fail later for a reason that is not it.
-    if (mode == CutMode::Exact && videoStream->codecpar->format == AV_PIX_FMT_NONE)
+    if (mode == CutMode::Exact && codec->format == AV_PIX_FMT_NONE)
         return problem.fail<PlanResult>(QCoreApplication::translate(
             "StreamCopyCutter", "some of its pictures cannot be read; the file is damaged."));
     std::vector<int> inputs;
     for (const StreamChoice& choice : chosen)
         inputs.push_back(choice.input);
-    withRuns = container.isMp4Family() && SourceFile::skimmable(input.get(), inputs);
-    if (withRuns) {
-        if (const Outcome<void> again = reopen(); !again)
-            return Outcome<PlanResult>::failure(again.error());
-        videoStream = input->streams[video];
-    }
-    return planner.value()->plan(startTime, endTime, mode, FrameReencoder::supports(videoStream->codecpar));
+    withRuns = container.isMp4Family() && SourceFile::skimmable(file, inputs);
+    if (const int status = sourceFile.open(source, &cancel); status < 0)
+        return problem.fail<PlanResult>(
+            QCoreApplication::translate("StreamCopyCutter", "the video could not be read again."), status);
+    if (const Outcome<void> opened = reopen(file); !opened)
+        return Outcome<PlanResult>::failure(opened.error());
+    return planner.value()->plan(startTime, endTime, mode, FrameReencoder::supports(codec));
 }
 
 // How long the clip is, for the room its index needs.
@@ -392,12 +387,16 @@ Outcome<void> ClipJob::position()
     return {};
 }
 
-// The source opened again. With runs, packets come as the file stores them: no parser
-// reads their data (which is not read), so keyframes are those the index states.
-Outcome<void> ClipJob::reopen()
+// The source opened again (like the file `like` opened, by default the last one). With
+// runs, packets come as the file stores them: no parser reads their data (which is not
+// read), so keyframes are those the index states.
+Outcome<void> ClipJob::reopen(const AVFormatContext* like)
 {
-    Outcome<InputFormat> reopened
-        = openInput(source, &cancel, sourceFile.reader(), withRuns ? AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN : 0);
+    if (!like)
+        like = input.get();
+    Outcome<InputFormat> reopened = withRuns && like
+        ? openInputLike(source, like, &cancel, sourceFile.reader(), AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN)
+        : openInput(source, &cancel, sourceFile.reader());
     if (!reopened)
         return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the video could not be read again."));
     input = std::move(reopened).value();
