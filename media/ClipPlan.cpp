@@ -527,6 +527,8 @@ Outcome<void> ClipPlanner::reopen()
 Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t until)
 {
     using Result = Outcome<std::vector<ScannedPacket>>;
+    if (lastRead && lastRead->from == from && lastRead->until == until)
+        return lastRead->packets;
     // Before the first keyframe the seek fails, or lands on the last keyframe of
     // all (libavformat's answer to INT64_MIN): read from the top instead.
     readOnlyStream(input.get(), video);
@@ -569,6 +571,7 @@ Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t unti
             problem(QCoreApplication::translate("ClipPlan", "the video is damaged or could not be read.")));
     }
     markLeading(packets);
+    lastRead = Stretch{from, until, packets};
     return packets;
 }
 

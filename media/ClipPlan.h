@@ -150,4 +150,11 @@ private:
     int64_t origin = 0;
     int lengthSize = 4; // 0: start codes
     bool mayDropLeading = false;
+    // The last stretch read: planning asks for the same one more than once.
+    struct Stretch {
+        int64_t from;
+        int64_t until;
+        std::vector<ScannedPacket> packets;
+    };
+    std::optional<Stretch> lastRead;
 };
