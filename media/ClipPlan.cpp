@@ -527,8 +527,10 @@ Outcome<void> ClipPlanner::reopen()
 Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t until)
 {
     using Result = Outcome<std::vector<ScannedPacket>>;
-    if (lastRead && lastRead->from == from && lastRead->until == until)
-        return lastRead->packets;
+    for (const Stretch& stretch : recentReads) {
+        if (stretch.from == from && stretch.until == until)
+            return stretch.packets;
+    }
     // Before the first keyframe the seek fails, or lands on the last keyframe of
     // all (libavformat's answer to INT64_MIN): read from the top instead.
     readOnlyStream(input.get(), video);
@@ -571,7 +573,10 @@ Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t unti
             problem(QCoreApplication::translate("ClipPlan", "the video is damaged or could not be read.")));
     }
     markLeading(packets);
-    lastRead = Stretch{from, until, packets};
+    constexpr size_t KEPT_STRETCHES = 4;
+    if (recentReads.size() == KEPT_STRETCHES)
+        recentReads.pop_front();
+    recentReads.push_back(Stretch{from, until, packets});
     return packets;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -150,11 +151,12 @@ private:
     int64_t origin = 0;
     int lengthSize = 4; // 0: start codes
     bool mayDropLeading = false;
-    // The last stretch read: planning asks for the same one more than once.
+    // The last stretches read: planning a clip reads one more than once, and a clip's
+    // end is the next one's start.
     struct Stretch {
         int64_t from;
         int64_t until;
         std::vector<ScannedPacket> packets;
     };
-    std::optional<Stretch> lastRead;
+    std::deque<Stretch> recentReads;
 };
