@@ -25,7 +25,11 @@
 #               10 s one: a cutter that streams packets must not grow with the file;
 #   open GOPs - the smart cut on 60 s videos whose keyframes start open GOPs (H.264,
 #               HEVC, MPEG-2), four splits a frame after a keyframe, against
-#               `--keyframes` on each: the cost of a split, and the peak memory.
+#               `--keyframes` on each: the cost of a split, and the peak memory;
+#   disks     - the 1 GB video and its clips on a fresh ext4, btrfs and XFS (images
+#               mounted over loop devices: needs root and the mkfs tools, else
+#               skipped): `--parts 5 --keyframes` and the smart cut against `cp` (and
+#               `cp --reflink`) on the same disk, and how much the disk filled.
 #
 # Usage: bench/run-benchmarks.sh [BUILD_DIR]
 #   BUILD_DIR holds the `trimora` binary and bench/trimora_thumbnail_bench, from a
@@ -467,6 +471,69 @@ for video in "${open_gop_videos[@]}"; do
 done
 rm -rf "$scratch/open-gop"
 
+# ---------------------------------------------------------------- disks
+# The clips of an MP4 share the source's blocks where the filesystem can (btrfs, XFS)
+# and are copied by the kernel elsewhere. Each disk is a fresh image file of 3 GiB
+# in the work folder, mounted over a loop device, holding the video and the outputs.
+
+disk_names=()
+declare -A disk_cp disk_reflink disk_keyframes disk_smart disk_growth disk_clips
+used_bytes() { sync; df -B1 --output=used "$1" | tail -n 1 | tr -d ' '; }
+time_command() {
+    local started finished
+    started=$EPOCHREALTIME
+    "$@" >/dev/null 2>&1 || return 1
+    sync
+    finished=$EPOCHREALTIME
+    awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.3f", b - a }'
+}
+if [ "$(id -u)" -eq 0 ] && command -v mkfs.btrfs >/dev/null && command -v mkfs.xfs >/dev/null; then
+    echo "disks: ext4, btrfs and XFS over loop devices, $runs runs each" >&2
+    for fs in ext4 btrfs xfs; do
+        image=$scratch/$fs.img
+        point=$scratch/$fs
+        mkdir -p "$point"
+        truncate -s 3G "$image"
+        case $fs in
+            ext4) mkfs.ext4 -q -F "$image" ;;
+            *) "mkfs.$fs" -q -f "$image" >/dev/null ;;
+        esac
+        mount -o loop "$image" "$point" || die "$fs could not be mounted"
+        trap 'umount "$scratch"/*/ 2>/dev/null || true; rm -rf "$scratch"' EXIT
+        cp -- "$big" "$point/video.mp4"
+        sync
+        cat "$point/video.mp4" >/dev/null
+        cp_times=() reflink_times=() keyframe_times=() smart_times=()
+        for ((round = 1; round <= runs; ++round)); do
+            rm -rf "$point/out" && mkdir -p "$point/out" && sync
+            elapsed=$(time_command cp --reflink=never -- "$point/video.mp4" "$point/out/copy.mp4") || die "cp failed on $fs"
+            cp_times+=("$elapsed")
+            rm -rf "$point/out" && mkdir -p "$point/out" && sync
+            reflink_times+=("$(time_command cp --reflink=always -- "$point/video.mp4" "$point/out/copy.mp4" || echo -)")
+            rm -rf "$point/out" && mkdir -p "$point/out" && sync
+            before=$(used_bytes "$point")
+            trimora_command "$point/out" "$point/video.mp4" --parts "$parts" --keyframes
+            elapsed=$(time_command "${command[@]}") || die "trimora split --keyframes failed on $fs"
+            keyframe_times+=("$elapsed")
+            disk_growth[$fs]=$(($(used_bytes "$point") - before))
+            disk_clips[$fs]=$(du -cb "$point/out/library"/* | tail -n 1 | cut -f1)
+            rm -rf "$point/out" && mkdir -p "$point/out" && sync
+            trimora_command "$point/out" "$point/video.mp4" "${off_key_arguments[@]}"
+            elapsed=$(time_command "${command[@]}") || die "trimora split failed on $fs"
+            smart_times+=("$elapsed")
+        done
+        rm -rf "$point/out"
+        disk_names+=("$fs")
+        disk_cp[$fs]=$(median "${cp_times[@]}")
+        disk_reflink[$fs]=$( [ "${reflink_times[0]}" = - ] && echo - || median "${reflink_times[@]}")
+        disk_keyframes[$fs]=$(median "${keyframe_times[@]}")
+        disk_smart[$fs]=$(median "${smart_times[@]}")
+        umount "$point"
+    done
+else
+    echo "disks: skipped (mounting test disks needs root, mkfs.btrfs and mkfs.xfs)" >&2
+fi
+
 # ---------------------------------------------------------------- the table
 # Printed, and kept beside the videos so that runs can be compared later.
 
@@ -544,6 +611,16 @@ fi
             "$(awk -v s="${open_gop_smart[$video]}" -v k="${open_gop_keyframes[$video]}" 'BEGIN { print (s - k) / 4 }')" \
             "${open_gop_rss[$video]}"
     done
+    if [ ${#disk_names[@]} -gt 0 ]; then
+        echo
+        printf '%-38s %9s %7s %9s %9s %9s\n' "disks: 1 GB video, $parts clips" "cp s" "reflink" "x cp keys" "x cp smart" "filled %"
+        for fs in "${disk_names[@]}"; do
+            printf '%-38s %9.2f %7s %9s %9s %9s\n' "$fs" "${disk_cp[$fs]}" \
+                "$([ "${disk_reflink[$fs]}" = - ] && echo - || ratio "${disk_reflink[$fs]}" "${disk_cp[$fs]}")" \
+                "$(ratio "${disk_keyframes[$fs]}" "${disk_cp[$fs]}")" "$(ratio "${disk_smart[$fs]}" "${disk_cp[$fs]}")" \
+                "$(awk -v g="${disk_growth[$fs]}" -v c="${disk_clips[$fs]}" 'BEGIN { printf "%.2f", 100 * g / c }')"
+        done
+    fi
     echo
     echo "targets"
     printf '  %-62s %s\n' "cut + library <= 1.40 x cp (is $(ratio "$trimora_median" "$cp_median") x)" \
@@ -567,6 +644,20 @@ fi
     for video in "${open_gop_videos[@]}"; do
         printf '  %-62s %s\n' "$(basename "$video"): smart cut <= --keyframes + 1.0 s per split" \
             "$(verdict at_most "${open_gop_smart[$video]}" "$(awk -v k="${open_gop_keyframes[$video]}" 'BEGIN { print k + 4 }')")"
+    done
+    for fs in "${disk_names[@]}"; do
+        case $fs in
+            ext4) limit=1.15 ;;
+            *) limit=0.10 ;;
+        esac
+        printf '  %-62s %s\n' "$fs: --keyframes <= $limit x cp (is $(ratio "${disk_keyframes[$fs]}" "${disk_cp[$fs]}") x)" \
+            "$(verdict at_most "${disk_keyframes[$fs]}" "$(awk -v c="${disk_cp[$fs]}" -v l="$limit" 'BEGIN { print c * l }')")"
+        printf '  %-62s %s\n' "$fs: smart cut <= --keyframes + 1.0 s per split" \
+            "$(verdict at_most "${disk_smart[$fs]}" "$(awk -v k="${disk_keyframes[$fs]}" -v n="$parts" 'BEGIN { print k + n - 1 }')")"
+        if [ "$fs" != ext4 ]; then
+            printf '  %-62s %s\n' "$fs: the disk fills by <= 2% of the clips" \
+                "$(verdict awk -v g="${disk_growth[$fs]}" -v c="${disk_clips[$fs]}" 'BEGIN { exit !(g <= 0.02 * c) }')"
+        fi
     done
     printf '  %-62s %s\n' "peak memory < 100 MB on both videos" \
         "$(verdict awk -v a="$rss_big" -v b="$rss_small" 'BEGIN { exit !(a < 100 && b < 100) }')"
