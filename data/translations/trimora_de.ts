@@ -454,6 +454,10 @@ Die Befehlszeile braucht keinen Bildschirm: trimora split VIDEO --parts N
         <source>its pictures are %1×%2; Trimora handles pictures up to 7680×4320 (8K)</source>
         <translation>Seine Bilder sind %1×%2 groß; Trimora verarbeitet Bilder bis 7680×4320 (8K)</translation>
     </message>
+    <message>
+        <source>it was changed while reading.</source>
+        <translation>Es wurde während des Lesens geändert.</translation>
+    </message>
 </context>
 <context>
     <name>FolderVideoLibrary</name>

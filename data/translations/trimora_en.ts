@@ -450,6 +450,10 @@ The command line needs no display: trimora split VIDEO --parts N
         <source>its pictures are %1×%2; Trimora handles pictures up to 7680×4320 (8K)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>it was changed while reading.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>FolderVideoLibrary</name>
