@@ -121,6 +121,13 @@ private:
     Outcome<void> checkComplete(const SpliceTally& tally) const;
     Outcome<void> takeSourceBytes(CopiedStream& stream, const VideoSplice& splice, AVPacket* packet);
     bool sourceChanged() const { return stampOf(source) != sourceStamp; }
+    std::vector<int> chosenInputs() const
+    {
+        std::vector<int> inputs;
+        for (const StreamChoice& choice : chosen)
+            inputs.push_back(choice.input);
+        return inputs;
+    }
     double seconds() const;
 
     const QString source;
@@ -204,10 +211,7 @@ Outcome<PlanResult> ClipJob::prepare()
     if (mode == CutMode::Exact && codec->format == AV_PIX_FMT_NONE)
         return problem.fail<PlanResult>(QCoreApplication::translate(
             "StreamCopyCutter", "some of its pictures cannot be read; the file is damaged."));
-    std::vector<int> inputs;
-    for (const StreamChoice& choice : chosen)
-        inputs.push_back(choice.input);
-    withRuns = container.isMp4Family() && SourceFile::skimmable(file, inputs);
+    withRuns = container.isMp4Family() && SourceFile::skimmable(file, chosenInputs());
     if (const int status = sourceFile.open(source, &cancel); status < 0)
         return problem.fail<PlanResult>(
             QCoreApplication::translate("StreamCopyCutter", "the video could not be read again."), status);
@@ -258,12 +262,8 @@ Outcome<ClipMuxer::Ending> ClipJob::write(int64_t moovReserve)
     Outcome<SpliceEncoders> encoders = SpliceEncoders::open(plan, videoStream, problem);
     if (!encoders)
         return Result::failure(encoders.error());
-    if (withRuns) {
-        std::vector<int> inputs;
-        for (const StreamChoice& choice : chosen)
-            inputs.push_back(choice.input);
-        sourceFile.skimSamples(input.get(), inputs);
-    }
+    if (withRuns)
+        sourceFile.skimSamples(input.get(), chosenInputs());
     runsRefused = false;
     Outcome<std::unique_ptr<ClipMuxer>> opened
         = ClipMuxer::open(outputDescriptor, container, problem, withRuns ? sourceFile.descriptor() : -1);
