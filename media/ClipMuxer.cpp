@@ -185,7 +185,7 @@ ClipMuxer::~ClipMuxer()
 }
 
 Outcome<std::unique_ptr<ClipMuxer>> ClipMuxer::open(
-    int descriptor, const Container& container, const CutProblem& problem, int sourceDescriptor)
+    int descriptor, const Container& container, const CutProblem& problem, const SourceFile* runsFrom)
 {
     using Result = Outcome<std::unique_ptr<ClipMuxer>>;
     std::unique_ptr<ClipMuxer> self(new ClipMuxer(problem));
@@ -197,9 +197,9 @@ Outcome<std::unique_ptr<ClipMuxer>> ClipMuxer::open(
     self->output.reset(raw);
     self->mp4 = container.isMp4Family();
     self->descriptor = descriptor;
-    self->source = self->mp4 ? sourceDescriptor : -1;
+    self->source = self->mp4 ? runsFrom : nullptr;
     errno = 0;
-    self->output->pb = openDescriptorWriter(descriptor, self->source >= 0 ? &self->runs : nullptr);
+    self->output->pb = openDescriptorWriter(descriptor, self->source ? &self->runs : nullptr);
     if (!self->output->pb)
         return problem.fail<std::unique_ptr<ClipMuxer>>(
             QCoreApplication::translate("StreamCopyCutter", "the clip could not be created"),
@@ -319,7 +319,7 @@ Outcome<void> ClipMuxer::writeHeader(const AVDictionary* sourceMetadata, AVRatio
 
 Outcome<void> ClipMuxer::write(AVPacket* packet)
 {
-    if (source < 0) {
+    if (!source) {
         const int status = av_interleaved_write_frame(output.get(), packet);
         if (status < 0)
             return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), status);
@@ -445,7 +445,7 @@ Outcome<void> ClipMuxer::finishRuns()
         return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be saved"), pb->error);
     if (const int status = setMediaDataSize(); status < 0)
         return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be saved"), status);
-    const int status = runs.transfer(source, descriptor, &tally);
+    const int status = runs.transfer(*source, descriptor, &tally);
     if (status < 0)
         return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be saved"), status);
     qCDebug(lcMedia) << "runs:" << runs.runs().size() << "shared" << tally.shared << "kernel-copied"
@@ -498,7 +498,7 @@ int ClipMuxer::setMediaDataSize() const
 
 Outcome<ClipMuxer::Ending> ClipMuxer::finish()
 {
-    if (source >= 0) {
+    if (source) {
         while (!waiting.empty()) {
             if (Outcome<void> written = writeWaiting(); !written)
                 return runsBroken ? Outcome<Ending>(Ending::WithoutRuns) : Outcome<Ending>::failure(written.error());
@@ -513,7 +513,7 @@ Outcome<ClipMuxer::Ending> ClipMuxer::finish()
     if (status < 0)
         return problem.fail<Ending>(
             QCoreApplication::translate("StreamCopyCutter", "the clip could not be finished"), status);
-    if (source >= 0) {
+    if (source) {
         if (Outcome<void> moved = finishRuns(); !moved)
             return Outcome<Ending>::failure(moved.error());
     }

@@ -48,7 +48,7 @@ public:
     // source's descriptor, an MP4's packets marked as the source's bytes are laid out in
     // the source's order and moved in by the kernel (see SourceRuns).
     static Outcome<std::unique_ptr<ClipMuxer>> open(int descriptor, const Container& container,
-                                                    const CutProblem& problem, int sourceDescriptor = -1);
+                                                    const CutProblem& problem, const SourceFile* runsFrom = nullptr);
     ~ClipMuxer();
     Q_DISABLE_COPY_MOVE(ClipMuxer)
 
@@ -99,7 +99,7 @@ private:
     Outcome<void> layoutFailed();
 
     int descriptor = -1;
-    int source = -1; // with runs: the source's descriptor
+    const SourceFile* source = nullptr; // with runs: the source they are moved from
     SourceRuns runs;
     RunTally tally;
     bool runsBroken = false;

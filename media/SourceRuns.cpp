@@ -16,6 +16,8 @@ namespace {
 
 constexpr int READ_BUFFER_BYTES = 64 * 1024;
 constexpr int64_t COPY_CHUNK_BYTES = 1024 * 1024;
+// What the kernel copies at once, so that a cancel is heard within a moment.
+constexpr int64_t KERNEL_CHUNK_BYTES = 64 * 1024 * 1024;
 
 // A refusal that says this way of moving bytes is not available here, not that the
 // disk failed.
@@ -57,12 +59,17 @@ int writeWhole(int fd, const uint8_t* data, int64_t length, int64_t offset)
 
 // Copies length bytes, in the kernel while it can (`kernel` turns false where it
 // cannot), else through a buffer.
-int copyRange(int source, int64_t from, int clip, int64_t to, int64_t length, bool& kernel, RunTally* tally)
+int copyRange(const SourceFile& file, int64_t from, int clip, int64_t to, int64_t length, bool& kernel,
+              RunTally* tally)
 {
+    const int source = file.descriptor();
     while (length > 0 && kernel) {
+        if (file.cancelled())
+            return AVERROR_EXIT;
         loff_t in = from;
         loff_t out = to;
-        const ssize_t moved = ::copy_file_range(source, &in, clip, &out, size_t(length), 0);
+        const ssize_t moved
+            = ::copy_file_range(source, &in, clip, &out, size_t(std::min(length, KERNEL_CHUNK_BYTES)), 0);
         if (moved < 0 && errno == EINTR)
             continue;
         if (moved < 0 && unsupported(errno)) {
@@ -82,6 +89,8 @@ int copyRange(int source, int64_t from, int clip, int64_t to, int64_t length, bo
         return 0;
     std::vector<uint8_t> buffer(size_t(std::min(length, COPY_CHUNK_BYTES)));
     while (length > 0) {
+        if (file.cancelled())
+            return AVERROR_EXIT;
         const int64_t step = std::min<int64_t>(length, int64_t(buffer.size()));
         if (const int status = readWhole(source, buffer.data(), step, from); status < 0)
             return status;
@@ -134,14 +143,17 @@ int64_t SourceRuns::outside(int64_t clipOffset, int64_t length, int64_t* skip) c
     return std::min(length, after->clipOffset - clipOffset);
 }
 
-int SourceRuns::transfer(int source, int clip, RunTally* tally) const
+int SourceRuns::transfer(const SourceFile& file, int clip, RunTally* tally) const
 {
+    const int source = file.descriptor();
     struct stat info {};
     const int64_t block
         = ::fstat(clip, &info) == 0 ? std::max<int64_t>(RUN_ALIGNMENT, info.st_blksize) : RUN_ALIGNMENT;
     bool clones = true;
     bool kernel = true;
     for (const SourceRun& run : list) {
+        if (file.cancelled())
+            return AVERROR_EXIT;
         const int64_t lead = (block - run.clipOffset % block) % block;
         const int64_t middle = run.length > lead ? (run.length - lead) / block * block : 0;
         if (clones && middle > 0 && (run.clipOffset - run.sourceOffset) % block == 0) {
@@ -152,11 +164,11 @@ int SourceRuns::transfer(int source, int clip, RunTally* tally) const
             range.dest_offset = uint64_t(run.clipOffset + lead);
             if (::ioctl(clip, FICLONERANGE, &range) == 0) {
                 tally->shared += middle;
-                if (const int status = copyRange(source, run.sourceOffset, clip, run.clipOffset, lead, kernel, tally);
+                if (const int status = copyRange(file, run.sourceOffset, clip, run.clipOffset, lead, kernel, tally);
                     status < 0)
                     return status;
                 const int64_t done = lead + middle;
-                if (const int status = copyRange(source, run.sourceOffset + done, clip, run.clipOffset + done,
+                if (const int status = copyRange(file, run.sourceOffset + done, clip, run.clipOffset + done,
                                                  run.length - done, kernel, tally);
                     status < 0)
                     return status;
@@ -167,7 +179,7 @@ int SourceRuns::transfer(int source, int clip, RunTally* tally) const
             clones = false;
         }
         if (const int status
-            = copyRange(source, run.sourceOffset, clip, run.clipOffset, run.length, kernel, tally);
+            = copyRange(file, run.sourceOffset, clip, run.clipOffset, run.length, kernel, tally);
             status < 0)
             return status;
     }

@@ -44,8 +44,9 @@ public:
     // (0 when the first byte lies in one: then `skip` says how many to leave out).
     int64_t outside(int64_t clipOffset, int64_t length, int64_t* skip) const;
 
-    // Moves every run from source into clip. 0, or an AVERROR.
-    int transfer(int source, int clip, RunTally* tally) const;
+    // Moves every run from source into clip. 0, or an AVERROR (AVERROR_EXIT once the
+    // source's reading is cancelled).
+    int transfer(const class SourceFile& source, int clip, RunTally* tally) const;
 
 private:
     std::vector<SourceRun> list;
@@ -71,6 +72,7 @@ public:
     // every read fails; it must outlive this object.
     int open(const QString& path, const CancelToken* cancel);
     int descriptor() const { return fd; }
+    bool cancelled() const { return cancel && cancel->isCancelled(); }
     // A new reader for libavformat (one per opened input); null when out of memory.
     // It stays valid while this object lives.
     AVIOContext* reader();

@@ -266,7 +266,7 @@ Outcome<ClipMuxer::Ending> ClipJob::write(int64_t moovReserve)
         sourceFile.skimSamples(input.get(), chosenInputs());
     runsRefused = false;
     Outcome<std::unique_ptr<ClipMuxer>> opened
-        = ClipMuxer::open(outputDescriptor, container, problem, withRuns ? sourceFile.descriptor() : -1);
+        = ClipMuxer::open(outputDescriptor, container, problem, withRuns ? &sourceFile : nullptr);
     if (!opened)
         return Result::failure(opened.error());
     ClipMuxer& muxer = *opened.value();
