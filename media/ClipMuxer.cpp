@@ -378,6 +378,7 @@ Outcome<void> ClipMuxer::pad(int64_t bytes)
 {
     static constexpr std::array<uint8_t, RUN_ALIGNMENT> ZEROS{};
     avio_write(output->pb, ZEROS.data(), int(bytes));
+    padded += bytes;
     return output->pb->error < 0
         ? problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), output->pb->error)
         : Outcome<void>();
@@ -406,8 +407,8 @@ Outcome<void> ClipMuxer::writeWaiting()
     int64_t at = avio_tell(output->pb);
     if ((at != clipEnd || next.position != sourceEnd) && following >= 2 * RUN_ALIGNMENT) {
         const int64_t gap = ((next.position - at) % RUN_ALIGNMENT + RUN_ALIGNMENT) % RUN_ALIGNMENT;
-        if (Outcome<void> padded = pad(gap); !padded)
-            return padded;
+        if (Outcome<void> aligned = pad(gap); !aligned)
+            return aligned;
         at += gap;
     }
     if (!standIn || standIn->size < size_t(packet->size) + AV_INPUT_BUFFER_PADDING_SIZE) {
@@ -453,8 +454,8 @@ Outcome<void> ClipMuxer::finishRuns()
     return {};
 }
 
-// Finds the media data box among the file's first boxes and states its size: from
-// its header to the end of the last packet.
+// Finds the media data box among the file's first boxes and adds the padding before
+// runs to the size the writer stated for it.
 int ClipMuxer::setMediaDataSize() const
 {
     int64_t at = 0;
@@ -468,7 +469,7 @@ int ClipMuxer::setMediaDataSize() const
         if (wide)
             size = int64_t(AV_RB64(header.data() + 8));
         if (std::memcmp(header.data() + 4, "mdat", 4) == 0) {
-            const int64_t length = mediaEnd - at;
+            const int64_t length = size + padded;
             std::array<uint8_t, 16> stated{};
             if (wide) {
                 AV_WB32(stated.data(), 1);
@@ -485,7 +486,7 @@ int ClipMuxer::setMediaDataSize() const
                 return AVERROR(EINVAL);
             AV_WB32(stated.data(), 1);
             std::memcpy(stated.data() + 4, "mdat", 4);
-            AV_WB64(stated.data() + 8, uint64_t(mediaEnd - previous));
+            AV_WB64(stated.data() + 8, uint64_t(length + 8));
             return ::pwrite(descriptor, stated.data(), 16, previous) == 16 ? 0 : AVERROR(EIO);
         }
         if (size < 8)
@@ -503,7 +504,6 @@ Outcome<ClipMuxer::Ending> ClipMuxer::finish()
             if (Outcome<void> written = writeWaiting(); !written)
                 return runsBroken ? Outcome<Ending>(Ending::WithoutRuns) : Outcome<Ending>::failure(written.error());
         }
-        mediaEnd = avio_tell(output->pb);
     }
     int status = av_write_trailer(output.get());
     // The MP4 writer refuses a movie box that does not fit the room kept for it after

@@ -110,7 +110,7 @@ private:
     int64_t clipEnd = -1;   // where the last run ends, in the clip
     int64_t sourceEnd = -1; // and in the source
     int64_t mediaStart = 0; // the first byte of the media data
-    int64_t mediaEnd = 0;   // and the byte after its last
+    int64_t padded = 0;     // bytes written before runs, which the writer does not count
     AVBufferRef* standIn = nullptr; // zeros, written in place of a run's packet
 
     OutputFormat output;
