@@ -509,10 +509,14 @@ void CutterViewController::showFrame(std::int64_t frame)
         if (*wanted != request)
             return;
         Outcome<FramePicture> picture = asset->framePicture(seconds, box);
+        const bool shown = picture.ok();
         postToMainThread([editor, request, frame, picture = std::move(picture)] {
             if (editor)
                 editor->stillReady(request, frame, picture);
         });
+        // Until the next frame is asked for: the frames a step back will need.
+        if (shown)
+            asset->prepareSteps(seconds, [&wanted, request] { return *wanted != request; });
     });
 }
 

@@ -48,3 +48,9 @@ Outcome<FramePicture> FfmpegVideoAsset::framePicture(double seconds, QSize box)
     }
     return stills->pictureAt(seconds, box);
 }
+
+void FfmpegVideoAsset::prepareSteps(double seconds, const std::function<bool()>& stop)
+{
+    if (stills)
+        stills->decodeEarlier(seconds, stop);
+}

@@ -30,6 +30,7 @@ public:
 
     bool decodesFrames() const override { return true; }
     Outcome<FramePicture> framePicture(double seconds, QSize box) override;
+    void prepareSteps(double seconds, const std::function<bool()>& stop) override;
 
 private:
     FfmpegVideoAsset(QString file, VideoInfo probed, std::unique_ptr<ThumbnailSource> pictures);

@@ -82,37 +82,48 @@ StillFrames::StillFrames()
 
 StillFrames::~StillFrames() = default;
 
-Outcome<std::unique_ptr<StillFrames>> StillFrames::open(const QString& path)
+// The file opened for its video stream's frames, with a decoder.
+Outcome<std::unique_ptr<StillFrames::Decoder>> StillFrames::openFile(const QString& path, int* stream)
 {
-    using Result = Outcome<std::unique_ptr<StillFrames>>;
+    using Result = Outcome<std::unique_ptr<Decoder>>;
     Outcome<InputFormat> readable = openInput(path);
     if (!readable)
         return Result::failure(readable.error());
-    std::unique_ptr<StillFrames> frames(new StillFrames);
-    Decoder& own = *frames->decoder;
-    own.input = std::move(readable).value();
-    frames->path = path;
-    frames->stream = bestVideoStream(own.input.get());
+    auto own = std::make_unique<Decoder>();
+    own->input = std::move(readable).value();
+    *stream = bestVideoStream(own->input.get());
     const QString name = displayName(path);
-    if (frames->stream < 0)
+    if (*stream < 0)
         return Result::failure(stillText("Could not show the frames of '%1': it has no video track.").arg(name));
-    AVStream* video = own.input->streams[frames->stream];
-    readOnlyStream(own.input.get(), frames->stream);
+    AVStream* video = own->input->streams[*stream];
+    readOnlyStream(own->input.get(), *stream);
     if (const QString tooLarge = oversizedPictureProblem(video->codecpar); !tooLarge.isEmpty())
         return Result::failure(stillText("Could not show the frames of '%1': %2.").arg(name, tooLarge));
     int status = 0;
-    own.codec = openDecoder(video, DECODER_THREADS, status);
+    own->codec = openDecoder(video, DECODER_THREADS, status);
     if (status == AVERROR_DECODER_NOT_FOUND || status == AVERROR(ENOMEM))
         return Result::failure(stillText("Could not show the frames of '%1': its video format is not supported.").arg(name));
-    if (!own.codec) {
+    if (!own->codec) {
         qCWarning(lcMedia) << "avcodec_open2 failed for" << path << ffmpegErrorText(status);
         return Result::failure(stillText("Could not show the frames of '%1': %2.").arg(name, ffmpegErrorText(status)));
     }
-    if (!own.packet || !own.frame)
+    if (!own->packet || !own->frame)
         return Result::failure(stillText("Could not show the frames of '%1': out of memory.").arg(name));
-    own.timeBase = video->time_base;
-    if (own.input->start_time != AV_NOPTS_VALUE)
-        own.start = av_rescale_q(own.input->start_time, AV_TIME_BASE_Q, own.timeBase);
+    own->timeBase = video->time_base;
+    if (own->input->start_time != AV_NOPTS_VALUE)
+        own->start = av_rescale_q(own->input->start_time, AV_TIME_BASE_Q, own->timeBase);
+    return Result(std::move(own));
+}
+
+Outcome<std::unique_ptr<StillFrames>> StillFrames::open(const QString& path)
+{
+    using Result = Outcome<std::unique_ptr<StillFrames>>;
+    std::unique_ptr<StillFrames> frames(new StillFrames);
+    Outcome<std::unique_ptr<Decoder>> opened = openFile(path, &frames->stream);
+    if (!opened)
+        return Result::failure(opened.error());
+    frames->decoder = std::move(opened).value();
+    frames->path = path;
     return frames;
 }
 
@@ -143,6 +154,117 @@ Outcome<FramePicture> StillFrames::pictureAt(double seconds, QSize size)
     if (!image)
         return Outcome<FramePicture>::failure(image.error());
     return FramePicture{std::move(image).value(), time};
+}
+
+bool StillFrames::holds(double seconds) const
+{
+    return shownAt(decoder->start + std::llround(seconds / av_q2d(decoder->timeBase))) != run.end();
+}
+
+void StillFrames::decodeEarlier(double seconds, const std::function<bool()>& stop)
+{
+    // Within a second of the first frame kept, a step back may soon cross it.
+    constexpr double NEAR_SECONDS = 1.0;
+    if (run.empty() || fromStart || box.isEmpty())
+        return;
+    const int64_t first = run.begin()->first;
+    const int64_t shown = decoder->start + std::llround(seconds / av_q2d(decoder->timeBase));
+    if (double(shown - first) * av_q2d(decoder->timeBase) > NEAR_SECONDS)
+        return;
+    // Joined already, and its oldest pictures let go for memory: not decoded again.
+    if (earlier && earlier->joinedFrom <= first && first <= earlier->until)
+        return;
+    if (!earlier || earlier->until != first) {
+        // A decoder opened before is kept for the next stretch.
+        std::unique_ptr<Decoder> kept = earlier ? std::move(earlier->decoder) : nullptr;
+        earlier = std::make_unique<Earlier>();
+        earlier->until = first;
+        if (!kept) {
+            int own = -1;
+            Outcome<std::unique_ptr<Decoder>> opened = openFile(path, &own);
+            if (!opened || own != stream) {
+                earlier->failed = true;
+                return;
+            }
+            kept = std::move(opened).value();
+        }
+        earlier->decoder = std::move(kept);
+        Decoder& other = *earlier->decoder;
+        AVStream* video = other.input->streams[stream];
+        // Only where the file's index names the keyframe before: a seek without one (in
+        // MPEG-TS) can land between keyframes.
+        const AVIndexEntry* key = avformat_index_get_entry_from_timestamp(video, first - 1, AVSEEK_FLAG_BACKWARD);
+        earlier->fromStart = key && key == avformat_index_get_entry(video, 0);
+        avcodec_flush_buffers(other.codec.get());
+        other.draining = false;
+        if (!key || av_seek_frame(other.input.get(), stream, key->timestamp, AVSEEK_FLAG_BACKWARD) < 0)
+            earlier->failed = true;
+    }
+    while (!earlier->failed && !stop()) {
+        if (decodeEarlierStep(*earlier)) {
+            joinEarlier();
+            return;
+        }
+    }
+}
+
+// One step of decoding the interval before the run: a frame taken, or a packet given to
+// the decoder. True once a frame at the run's start is reached.
+bool StillFrames::decodeEarlierStep(Earlier& stretch)
+{
+    Decoder& other = *stretch.decoder;
+    AVCodecContext* codec = other.codec.get();
+    AVFrame* frame = other.frame.get();
+    int status = avcodec_receive_frame(codec, frame);
+    if (status == 0) {
+        const int64_t shown = frame->best_effort_timestamp;
+        if (shown == AV_NOPTS_VALUE || (stretch.pictures.empty() && shown >= stretch.until)) {
+            // Nothing to go by, or the seek landed at the run itself.
+            stretch.failed = true;
+        } else if (shown >= stretch.until) {
+            av_frame_unref(frame);
+            return true;
+        } else if (stretch.pictures.empty() || shown > stretch.pictures.rbegin()->first) {
+            Outcome<QImage> picture = toImage(frame, box);
+            if (picture)
+                stretch.pictures.emplace(shown, std::move(picture).value());
+            else
+                stretch.failed = true;
+        }
+        av_frame_unref(frame);
+        return false;
+    }
+    if (status != AVERROR(EAGAIN) || other.draining) {
+        stretch.failed = true;
+        return false;
+    }
+    AVPacket* packet = other.packet.get();
+    do {
+        av_packet_unref(packet);
+        status = av_read_frame(other.input.get(), packet);
+    } while (status == 0 && packet->stream_index != stream);
+    if (status < 0) {
+        other.draining = true;
+        avcodec_send_packet(codec, nullptr);
+        return false;
+    }
+    avcodec_send_packet(codec, packet);
+    av_packet_unref(packet);
+    return false;
+}
+
+// The interval before the run joins it, as pictures; the oldest go if they do not fit.
+void StillFrames::joinEarlier()
+{
+    qCDebug(lcMedia) << "decoded" << earlier->pictures.size() << "frames before" << earlier->until << "of" << path;
+    for (auto& [shown, picture] : earlier->pictures) {
+        pictureBytes += size_t(picture.sizeInBytes());
+        run.emplace(shown, Kept{{nullptr, &freeFrame}, std::move(picture)});
+    }
+    fromStart = earlier->fromStart;
+    earlier->joinedFrom = earlier->pictures.empty() ? earlier->until : earlier->pictures.begin()->first;
+    earlier->pictures.clear();
+    makeRoom();
 }
 
 // Makes the run hold the frame shown at target: from memory, by decoding on, or from

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 
@@ -38,6 +40,15 @@ public:
     // shape kept; the whole frame when box is empty.
     Outcome<FramePicture> pictureAt(double seconds, QSize box);
 
+    // While the frame at seconds is shown within a second of the first one kept, decodes
+    // the keyframe interval before them (with a decoder of its own, as pictures of the
+    // last size asked for), so that a step back across that keyframe is served from
+    // memory too. Works until `stop` says so, and goes on from there at the next call;
+    // what it decoded joins the kept frames once it reaches them.
+    void decodeEarlier(double seconds, const std::function<bool()>& stop);
+    // Whether the frame at seconds is in memory: showing it decodes nothing.
+    bool holds(double seconds) const;
+
 private:
     // The open file, its decoder and the scaler, each with its own owner.
     struct Decoder;
@@ -60,8 +71,22 @@ private:
     bool decodesOnTo(int64_t target) const;
     Outcome<QImage> toImage(const AVFrame* frame, QSize box);
 
+    // The keyframe interval before the run, as it is being decoded.
+    struct Earlier {
+        std::unique_ptr<Decoder> decoder;
+        int64_t until = 0; // the run's first frame when it began
+        bool fromStart = false;
+        bool failed = false;
+        int64_t joinedFrom = std::numeric_limits<int64_t>::max(); // once joined: its first frame
+        std::map<int64_t, QImage> pictures;
+    };
+    static Outcome<std::unique_ptr<Decoder>> openFile(const QString& path, int* stream);
+    bool decodeEarlierStep(Earlier& stretch);
+    void joinEarlier();
+
     QString path;
     std::unique_ptr<Decoder> decoder;
+    std::unique_ptr<Earlier> earlier;
     int stream = -1;
     Run run;
     size_t frameBytes = 0;

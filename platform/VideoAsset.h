@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include <QImage>
@@ -58,5 +59,13 @@ public:
         Q_UNUSED(seconds)
         Q_UNUSED(box)
         return Outcome<FramePicture>::failure(QStringLiteral("This video's frames are shown by the player."));
+    }
+    // Called by the thread that asks for frame pictures while it has nothing else to do,
+    // with the time of the frame last shown: work that makes the next steps fast
+    // (decoding the frames a step back needs), until stop() says another frame is asked for.
+    virtual void prepareSteps(double seconds, const std::function<bool()>& stop)
+    {
+        Q_UNUSED(seconds)
+        Q_UNUSED(stop)
     }
 };
