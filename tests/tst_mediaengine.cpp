@@ -11,6 +11,7 @@
 #include "MediaOracle.h"
 #include "MediaProbe.h"
 #include "SoundPeaks.h"
+#include "StillFrames.h"
 #include "StreamCopyCutter.h"
 #include "ThumbnailSource.h"
 
@@ -359,6 +360,41 @@ private slots:
             const QSize square = darkMiddle(source.value()->frameWithin(bounds[0], bounds[1], size).value());
             QVERIFY2(std::abs(square.width() - square.height()) <= 3 && square.width() > 40,
                      qPrintable(QStringLiteral("%1x%2").arg(square.width()).arg(square.height())));
+        }
+    }
+
+    // Paused on a keyframe, the editor decodes the interval before it while the user
+    // looks; the steps back across the keyframe then show from memory the very pictures
+    // a decoding of their own gives.
+    void stepsBackAcrossAKeyframe_data()
+    {
+        QTest::addColumn<QString>("file");
+
+        QTest::newRow("H.264") << "h264.mp4";
+        // Its keyframe at 2 s is a CRA picture, whose leading pictures are shown before it.
+        QTest::newRow("HEVC with open GOPs") << "hevc.mp4";
+        QTest::newRow("HEVC, 10 bits") << "hevc10.mp4";
+    }
+
+    void stepsBackAcrossAKeyframe()
+    {
+        QFETCH(QString, file);
+
+        const double frame = probeVideo(fixture(file))->frameDuration;
+        const double key = 2.0; // from the file's start, as the editor counts
+        const QSize box(160, 90);
+        Outcome<std::unique_ptr<StillFrames>> paused = StillFrames::open(fixture(file));
+        QVERIFY2(paused.ok(), qPrintable(paused.error()));
+        QVERIFY(paused.value()->pictureAt(key, box).ok());
+        QVERIFY(!paused.value()->holds(key - frame));
+        paused.value()->decodeEarlier(key, [] { return false; });
+        QVERIFY(paused.value()->holds(key - frame));
+        for (const double time : {key - frame, key - 2 * frame, key - 1.0}) {
+            const Outcome<FramePicture> kept = paused.value()->pictureAt(time, box);
+            const Outcome<FramePicture> decoded = StillFrames::open(fixture(file)).value()->pictureAt(time, box);
+            QVERIFY(kept.ok() && decoded.ok());
+            QCOMPARE(kept->time, decoded->time);
+            QVERIFY2(kept->image == decoded->image, qPrintable(QString::number(time)));
         }
     }
 
