@@ -6,7 +6,8 @@
 //   left       - steps back through the interval just decoded (from memory, as far as
 //                the kept frames reach; past them, decoded again from the keyframe);
 //   left, key  - the step back from a keyframe onto the frame before it: the whole
-//                interval before is decoded.
+//                interval before is decoded; at once, and after the pause in which the
+//                editor decodes it in the background (StillFrames::decodeEarlier).
 // Against the floor (decoding one frame, from ffmpeg decoding the whole video with as
 // many threads, divided by its frames) and the peer (ffmpeg -ss T -frames:v 1: what a
 // script shows a frame with, seeking to the keyframe and decoding on).
@@ -98,6 +99,8 @@ struct Steps {
     std::vector<double> right;
     std::vector<double> left;
     std::vector<double> leftAcrossKey;
+    std::vector<double> leftAcrossKeyAfterPause; // the interval before decoded meanwhile
+    std::vector<double> decodedMeanwhile;        // how long that took, in the background
 };
 
 // One picture, timed; false (with the reason printed) when it cannot be made or shows
@@ -149,13 +152,25 @@ bool timeSteps(const QString& file, double frameSeconds, int runs, Steps* steps)
                 return false;
         }
     }
-    // Across a keyframe: its own pass holds nothing before it.
+    // Across a keyframe: its own pass holds nothing before it. At once, and after the
+    // pause in which the editor decodes the interval before (while the user looks).
     for (int round = 0; round <= runs; ++round) {
-        Outcome<std::unique_ptr<StillFrames>> opened = StillFrames::open(file);
         const int key = int(std::lround(4.0 / frameSeconds));
-        if (!opened || !step(*opened.value(), frameSeconds, key, nullptr)
-            || !step(*opened.value(), frameSeconds, key - 1, round > 0 ? &steps->leftAcrossKey : nullptr))
-            return false;
+        for (const bool paused : {false, true}) {
+            Outcome<std::unique_ptr<StillFrames>> opened = StillFrames::open(file);
+            if (!opened || !step(*opened.value(), frameSeconds, key, nullptr))
+                return false;
+            if (paused) {
+                QElapsedTimer timer;
+                timer.start();
+                opened.value()->decodeEarlier(key * frameSeconds, [] { return false; });
+                if (round > 0)
+                    steps->decodedMeanwhile.push_back(milliseconds(timer));
+            }
+            std::vector<double>* times = paused ? &steps->leftAcrossKeyAfterPause : &steps->leftAcrossKey;
+            if (!step(*opened.value(), frameSeconds, key - 1, round > 0 ? times : nullptr))
+                return false;
+        }
     }
     return true;
 }
@@ -208,6 +223,8 @@ bool benchOne(const QString& file, int runs, double rightTarget, double leftTarg
     line("step right", steps.right, rightTarget);
     line("step left", steps.left, leftTarget);
     line("step left across a keyframe", steps.leftAcrossKey, leftTarget);
+    line("the same, after a pause", steps.leftAcrossKeyAfterPause, leftTarget);
+    std::printf("%-34s %8.1f\n", "the pause's decoding, in background", median(steps.decodedMeanwhile));
     std::printf("%-34s %8.1f\n", "floor: decoding one frame", floorMs);
     std::printf("%-34s %8.1f\n", "peer: ffmpeg -ss T -frames:v 1", peerMs);
     return true;
