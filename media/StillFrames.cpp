@@ -189,16 +189,7 @@ void StillFrames::decodeEarlier(double seconds, const std::function<bool()>& sto
             kept = std::move(opened).value();
         }
         earlier->decoder = std::move(kept);
-        Decoder& other = *earlier->decoder;
-        AVStream* video = other.input->streams[stream];
-        // Only where the file's index names the keyframe before: a seek without one (in
-        // MPEG-TS) can land between keyframes.
-        const AVIndexEntry* key = avformat_index_get_entry_from_timestamp(video, first - 1, AVSEEK_FLAG_BACKWARD);
-        earlier->fromStart = key && key == avformat_index_get_entry(video, 0);
-        avcodec_flush_buffers(other.codec.get());
-        other.draining = false;
-        if (!key || av_seek_frame(other.input.get(), stream, key->timestamp, AVSEEK_FLAG_BACKWARD) < 0)
-            earlier->failed = true;
+        seekEarlier(*earlier, first - 1);
     }
     while (!earlier->failed && !stop()) {
         if (decodeEarlierStep(*earlier)) {
@@ -206,6 +197,28 @@ void StillFrames::decodeEarlier(double seconds, const std::function<bool()>& sto
             return;
         }
     }
+    if (earlier->failed)
+        earlier->decoder.reset();
+}
+
+// Puts the interval's decoder at the keyframe the index names at or before `before`.
+// Only where an index names it: a seek without one (in MPEG-TS) can land between
+// keyframes. The index counts decode times, so the keyframe found may be the run's own
+// (shown later than decoded): then the one before it is taken, a few times at most.
+void StillFrames::seekEarlier(Earlier& stretch, int64_t before)
+{
+    constexpr int MOST_SEEKS = 4;
+    Decoder& other = *stretch.decoder;
+    AVStream* video = other.input->streams[stream];
+    const AVIndexEntry* key = avformat_index_get_entry_from_timestamp(video, before, AVSEEK_FLAG_BACKWARD);
+    stretch.fromStart = key && key == avformat_index_get_entry(video, 0);
+    stretch.keyAt = key ? key->timestamp : 0;
+    stretch.pictures.clear();
+    avcodec_flush_buffers(other.codec.get());
+    other.draining = false;
+    if (!key || ++stretch.seeks > MOST_SEEKS
+        || av_seek_frame(other.input.get(), stream, key->timestamp, AVSEEK_FLAG_BACKWARD) < 0)
+        stretch.failed = true;
 }
 
 // One step of decoding the interval before the run: a frame taken, or a packet given to
@@ -218,9 +231,14 @@ bool StillFrames::decodeEarlierStep(Earlier& stretch)
     int status = avcodec_receive_frame(codec, frame);
     if (status == 0) {
         const int64_t shown = frame->best_effort_timestamp;
-        if (shown == AV_NOPTS_VALUE || (stretch.pictures.empty() && shown >= stretch.until)) {
-            // Nothing to go by, or the seek landed at the run itself.
+        if (shown == AV_NOPTS_VALUE) {
             stretch.failed = true;
+        } else if (stretch.pictures.empty() && shown >= stretch.until) {
+            // The seek landed at the run's own keyframe: the one before it, then.
+            if (stretch.fromStart)
+                stretch.failed = true;
+            else
+                seekEarlier(stretch, stretch.keyAt - 1);
         } else if (shown >= stretch.until) {
             av_frame_unref(frame);
             return true;
@@ -264,6 +282,8 @@ void StillFrames::joinEarlier()
     fromStart = earlier->fromStart;
     earlier->joinedFrom = earlier->pictures.empty() ? earlier->until : earlier->pictures.begin()->first;
     earlier->pictures.clear();
+    // Its decoder holds pictures of its own (a 4K one, a hundred megabytes): closed.
+    earlier->decoder.reset();
     makeRoom();
 }
 

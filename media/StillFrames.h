@@ -77,10 +77,13 @@ private:
         int64_t until = 0; // the run's first frame when it began
         bool fromStart = false;
         bool failed = false;
+        int64_t keyAt = 0; // the index's time of the keyframe sought
+        int seeks = 0;
         int64_t joinedFrom = std::numeric_limits<int64_t>::max(); // once joined: its first frame
         std::map<int64_t, QImage> pictures;
     };
     static Outcome<std::unique_ptr<Decoder>> openFile(const QString& path, int* stream);
+    void seekEarlier(Earlier& stretch, int64_t before);
     bool decodeEarlierStep(Earlier& stretch);
     void joinEarlier();
 
