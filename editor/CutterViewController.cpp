@@ -365,6 +365,8 @@ void CutterViewController::touchPlay()
     connect(timer, &QTimer::timeout, this, &CutterViewController::playTimerTick);
     timer->start();
     playTimerTick();
+    // Playing shows the playhead, wherever the strip was scrolled.
+    ui->videosWorkspaceView->setPlayhead(playhead);
     showReadout();
     fadeToPauseButton();
 }

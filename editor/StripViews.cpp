@@ -160,6 +160,7 @@ void StripView::wheelEvent(QWheelEvent* event)
         // notch is one thumbnail.
         const int along = delta.x() != 0 ? -delta.x() : -delta.y();
         scrollTo(view.offset + double(along) / WHEEL_NOTCH * width() * strip::THUMBNAIL_FRACTION);
+        followHeld = true;
     }
     event->accept();
 }
@@ -202,7 +203,10 @@ void StripView::attachControls(QScrollBar* bar, QSlider* slider)
 {
     scrollBar = bar;
     zoomSlider = slider;
-    connect(bar, &QScrollBar::valueChanged, this, [this](int value) { scrollTo(value); });
+    connect(bar, &QScrollBar::valueChanged, this, [this](int value) {
+        scrollTo(value);
+        followHeld = true;
+    });
     connect(slider, &QSlider::valueChanged, this, [this](int level) { zoomTo(level); });
     syncControls();
 }
@@ -247,10 +251,19 @@ void StripView::scrollTo(double offset)
         moveView(strip::scrolledTo(view, offset));
 }
 
+// Scrolled by hand while playing, the strip stays where it was put until the playhead
+// comes into it; then it follows again.
 void StripView::keepInView(double seconds)
 {
-    if (videoShown && videoDuration > 0.0 && std::isfinite(seconds))
-        moveView(strip::showing(view, std::clamp(seconds / videoDuration, 0.0, 1.0)));
+    if (!videoShown || videoDuration <= 0.0 || !std::isfinite(seconds))
+        return;
+    const double fraction = std::clamp(seconds / videoDuration, 0.0, 1.0);
+    if (followHeld) {
+        const double x = view.xOf(fraction);
+        followHeld = !(x >= 0.0 && x <= view.width);
+        return;
+    }
+    moveView(strip::showing(view, fraction));
 }
 
 void StripView::moveView(const strip::Viewport& moved)
@@ -378,6 +391,8 @@ void StripView::showMarkers(const std::vector<double>& positions, std::optional<
 
 void StripView::setPlayhead(double seconds)
 {
+    // Moved on purpose: shown, wherever the strip was scrolled.
+    followHeld = false;
     keepInView(seconds);
     if (seconds == playheadTime)
         return;

@@ -65,7 +65,8 @@ public:
     void zoomBy(int levels);
     // Scrolls to an offset along the timeline, in points.
     void scrollTo(double offset);
-    // Scrolls, when it must, so that this time is on the strip.
+    // Scrolls, when it must, so that this time is on the strip; not while the strip,
+    // scrolled by hand, has not yet come to it.
     void keepInView(double seconds);
     // One marker per split point, in the cut model's order (the tag of the marker of
     // positions[k] is k + 1); the selected one is drawn highlighted.
@@ -117,6 +118,7 @@ private:
 
     double radius = 8.0;
     double videoDuration = 0.0;
+    bool followHeld = false; // scrolled by hand away from the playhead
     double playheadTime = 0.0;
     bool videoShown = false;
     strip::Viewport view;
