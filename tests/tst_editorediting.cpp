@@ -659,6 +659,47 @@ private slots:
         QCOMPARE(numbers, (QStringList{"3", "4"}));
     }
 
+    // While playing, a zoomed strip follows the playhead, unless it is scrolled away by
+    // hand: then it stays until the playhead comes into it, or is moved, or play starts.
+    void scrolledAwayWhilePlaying()
+    {
+        EditorHarness h(100.0, services(), false);
+        h.editor->show();
+        auto* strip = static_cast<StripView*>(h.strip());
+        const auto shows = [strip](double seconds) {
+            const double x = strip->viewport().xOf(seconds / 100.0);
+            return x >= 0.0 && x <= strip->viewport().width;
+        };
+        h.editor->goToFrame(std::llround(10.0 / 0.04));
+        strip->zoomTo(3);
+        h.editor->touchPlay();
+        h.player->time = 20.0;
+        QTRY_VERIFY(shows(20.0));
+        // Turned on by hand, ahead of the playhead: it stays there as play goes on.
+        for (int notch = 0; notch < 40; ++notch) {
+            QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(strip, &wheel);
+        }
+        const double scrolled = strip->viewport().offset;
+        QVERIFY(!shows(21.0));
+        h.player->time = 21.0;
+        QTest::qWait(300);
+        QCOMPARE(strip->viewport().offset, scrolled);
+        // Once the playhead comes into it, it follows again, past its end.
+        const double ahead = strip->viewport().fractionAt(strip->viewport().width / 2) * 100.0;
+        h.player->time = ahead;
+        QTest::qWait(300);
+        h.player->time = ahead + 10.0;
+        QTRY_VERIFY(shows(ahead + 10.0));
+        // Scrolled away again, then moved on purpose: shown.
+        strip->scrollTo(0.0);
+        QVERIFY(!shows(80.0));
+        h.editor->touchPause();
+        h.editor->goToFrame(std::llround(80.0 / 0.04));
+        QTRY_VERIFY(shows(80.0));
+    }
+
     // Zoomed by any of its controls, the strip keeps the playhead where it stood; zoomed
     // and scrolled, it shows markers at their times and each slot's own picture, and
     // presses, drags and splits land at the times under the mouse.
