@@ -320,15 +320,14 @@ void CutterViewController::buildThumbnailStrip(const std::shared_ptr<VideoAsset>
     strip->showVideo(asset->duration());
 
     // A video without sound has no waveform, and that is no error.
+    strip->showSoundReading();
     soundWork = std::make_unique<TaskPool>(1);
     soundWork->run([asset, cancel = soundWanted, editor = QPointer<CutterViewController>(this)] {
-        Outcome<std::vector<std::uint8_t>> peaks = asset->soundPeaks(cancel);
-        if (!peaks) {
-            if (!cancel.isCancelled())
-                qCWarning(lcEditor).noquote() << "no waveform:" << peaks.error();
-            return;
-        }
-        postToMainThread([editor, peaks = std::move(peaks).value()]() mutable {
+        Outcome<std::vector<std::uint8_t>> read = asset->soundPeaks(cancel);
+        if (!read && !cancel.isCancelled())
+            qCWarning(lcEditor).noquote() << "no waveform:" << read.error();
+        std::vector<std::uint8_t> peaks = read ? std::move(read).value() : std::vector<std::uint8_t>();
+        postToMainThread([editor, peaks = std::move(peaks)]() mutable {
             if (editor)
                 editor->ui->videosWorkspaceView->showSoundPeaks(std::move(peaks), VideoAsset::SOUND_PEAKS_PER_SECOND);
         });

@@ -7,12 +7,14 @@
 #include <QAccessibleWidget>
 #include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "TimeText.h"
@@ -177,8 +179,31 @@ void StripView::showVideo(double duration)
     syncControls();
 }
 
+void StripView::showSoundReading()
+{
+    constexpr int NOTE_AFTER_MS = 600;
+    soundReading = true;
+    QTimer::singleShot(NOTE_AFTER_MS, this, [this] {
+        if (!soundReading)
+            return;
+        if (!soundNote) {
+            soundNote = new QLabel(tr("Reading the sound\u2026"), this);
+            soundNote->setObjectName(QStringLiteral("soundReadingLabel"));
+            soundNote->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 150);"));
+            QFont small = soundNote->font();
+            small.setPointSizeF(small.pointSizeF() * 0.85);
+            soundNote->setFont(small);
+        }
+        placeWaveform();
+        soundNote->show();
+    });
+}
+
 void StripView::showSoundPeaks(std::vector<std::uint8_t> peaks, int perSecond)
 {
+    soundReading = false;
+    if (soundNote)
+        soundNote->hide();
     soundPeaks = std::move(peaks);
     peaksPerSecond = perSecond;
     if (!waveform && !soundPeaks.empty()) {
@@ -191,10 +216,14 @@ void StripView::showSoundPeaks(std::vector<std::uint8_t> peaks, int perSecond)
 
 void StripView::placeWaveform()
 {
+    const int band = int(std::lround(height() * WAVEFORM_SHARE));
+    if (soundNote) {
+        soundNote->adjustSize();
+        soundNote->move(int(radius), height() - std::max(band, soundNote->height()));
+    }
     if (!waveform)
         return;
     waveform->setVisible(videoShown && !soundPeaks.empty());
-    const int band = int(std::lround(height() * WAVEFORM_SHARE));
     waveform->setGeometry(0, height() - band, width(), band);
     waveform->setColumns(strip::soundColumns(soundPeaks, peaksPerSecond, view, videoDuration), radius);
 }

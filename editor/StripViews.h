@@ -52,6 +52,10 @@ public:
     // The sound's peaks (perSecond a second from the start), drawn as a waveform along
     // the strip's bottom; none for a video without sound.
     void showSoundPeaks(std::vector<std::uint8_t> peaks, int perSecond);
+    // While the peaks are being read (a long video's take seconds), a note in the
+    // waveform's place says so, from a moment on: a quick read shows none. The peaks
+    // (none, where they could not be read) end it.
+    void showSoundReading();
     // The scroll bar and the zoom slider that go with the strip: the strip sets their
     // ranges and follows them.
     void attachControls(QScrollBar* scrollBar, QSlider* zoomSlider);
@@ -128,6 +132,8 @@ private:
     std::vector<ThumbnailView*> thumbnails;
     std::vector<SplitMarkerView*> markers;
     WaveformView* waveform = nullptr;
+    class QLabel* soundNote = nullptr; // while the peaks are read
+    bool soundReading = false;
     std::vector<std::uint8_t> soundPeaks;
     int peaksPerSecond = 0;
     std::map<PictureKey, Picture> pictures;

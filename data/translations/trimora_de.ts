@@ -952,6 +952,10 @@ Bibliothek wird je ersetzt.
         <source>Split at %1</source>
         <translation>Schnittpunkt bei %1</translation>
     </message>
+    <message>
+        <source>Reading the sound…</source>
+        <translation>Ton wird gelesen …</translation>
+    </message>
 </context>
 <context>
     <name>ThumbnailSource</name>

@@ -941,6 +941,10 @@ encoded again. Nothing in the library is ever replaced.
         <source>Split at %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Reading the sound…</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ThumbnailSource</name>
