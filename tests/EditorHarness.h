@@ -54,10 +54,16 @@ public:
         return image;
     }
 
-    Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken&) override { return peaks; }
+    Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken& cancel) override
+    {
+        while (soundHeld && !cancel.isCancelled())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return peaks;
+    }
 
     double length;
     std::vector<std::uint8_t> peaks; // of the sound; none: a video without sound
+    std::atomic<bool> soundHeld{false}; // the peaks are read until this turns false
     std::pair<double, double> pictures; // where the pictures start and end; none said
     int slowCall = -1; // which call (from 0) takes a second
     std::atomic<bool> inSlowCall{false};

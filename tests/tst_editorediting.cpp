@@ -659,6 +659,26 @@ private slots:
         QCOMPARE(numbers, (QStringList{"3", "4"}));
     }
 
+    // A long video's sound takes a while to read: after a moment a note says so where
+    // the waveform will be, and goes when the waveform comes.
+    void waveformBeingRead()
+    {
+        EditorHarness h(100.0, services(), false);
+        h.asset->peaks.assign(size_t(100 * VideoAsset::SOUND_PEAKS_PER_SECOND), 180);
+        h.asset->soundHeld = true;
+        h.editor->show();
+        const auto note = [&h] { return h.editor->findChild<QLabel*>(QStringLiteral("soundReadingLabel")); };
+        QTest::qWait(200);
+        QVERIFY(!note() || !note()->isVisible());
+        QTRY_VERIFY(note() && note()->isVisible());
+        QVERIFY(note()->text().startsWith(QStringLiteral("Reading the sound")));
+        QVERIFY(h.strip()->rect().contains(note()->geometry()));
+        QVERIFY(note()->geometry().bottom() > h.strip()->height() / 2);
+        h.asset->soundHeld = false;
+        QTRY_VERIFY(!h.children<WaveformView>().isEmpty() && h.children<WaveformView>().first()->isVisible());
+        QVERIFY(!note()->isVisible());
+    }
+
     // While playing, a zoomed strip follows the playhead, unless it is scrolled away by
     // hand: then it stays until the playhead comes into it, or is moved, or play starts.
     void scrolledAwayWhilePlaying()
