@@ -189,7 +189,9 @@ void StripView::showSoundReading()
         if (!soundNote) {
             soundNote = new QLabel(tr("Reading the sound\u2026"), this);
             soundNote->setObjectName(QStringLiteral("soundReadingLabel"));
-            soundNote->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 150);"));
+            // Readable on light pictures too.
+            soundNote->setStyleSheet(QStringLiteral(
+                "color: rgba(255, 255, 255, 200); background: rgba(0, 0, 0, 120); border-radius: 3px; padding: 0 4px;"));
             QFont small = soundNote->font();
             small.setPointSizeF(small.pointSizeF() * 0.85);
             soundNote->setFont(small);
