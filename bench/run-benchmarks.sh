@@ -18,6 +18,9 @@
 #               zoom's latency);
 #   open      - opening the video in the editor (probe, strip, first frame on screen),
 #               against ffprobe plus ffmpeg decoding the first frame;
+#   stepping  - a paused frame step in the editor (trimora_step_bench, its own table:
+#               forward, back, and back across a keyframe at once and after a pause, on
+#               1080p H.264 and 4K HEVC 10-bit, against ffmpeg);
 #   waveform  - the editor's waveform of two hours of sound (trimora_sound_bench: the
 #               peaks read and kept, then read from the cache folder), against ffmpeg
 #               decoding that sound to nothing on one thread;
@@ -90,6 +93,8 @@ open_bench=$build/bench/trimora_open_bench
 [ -x "$open_bench" ] || die "no bench/trimora_open_bench in $build (configure with -DTRIMORA_BUILD_BENCH=ON)"
 sound_bench=$build/bench/trimora_sound_bench
 [ -x "$sound_bench" ] || die "no bench/trimora_sound_bench in $build (configure with -DTRIMORA_BUILD_BENCH=ON)"
+step_bench=$build/bench/trimora_step_bench
+[ -x "$step_bench" ] || die "no bench/trimora_step_bench in $build (configure with -DTRIMORA_BUILD_BENCH=ON)"
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
 case "${build_type:-unknown}" in
     Release | RelWithDebInfo | MinSizeRel) ;;
@@ -549,6 +554,10 @@ done
 
 # ---------------------------------------------------------------- waveform
 
+echo "stepping: trimora_step_bench on 1080p H.264 and 4K HEVC" >&2
+step_output=$(QT_QPA_PLATFORM=offscreen "$step_bench" --sources "$work" --runs "$runs") \
+    || die "trimora_step_bench failed: $step_output"
+
 echo "waveform: trimora_sound_bench on two hours of sound, with ffmpeg decoding it" >&2
 sound_output=$("$sound_bench" --sources "$work" --runs 3)
 waveform_ms=$(awk '$1 == "waveform_ms" { print $2 }' <<<"$sound_output")
@@ -590,6 +599,9 @@ fi
     printf '%-38s %9.1f %7s\n' "trimora, probe + strip" "$ready_ms" "$(ratio "$ready_ms" "$ffmpeg_open_ms")"
     printf '%-38s %9.1f %7s\n' "trimora, until the first frame shows" "$frame_ms" "$(ratio "$frame_ms" "$ffmpeg_open_ms")"
     printf '%-38s %9.1f %7s\n' "ffprobe + ffmpeg first frame" "$ffmpeg_open_ms" "1.00"
+    echo
+    echo "stepping (trimora_step_bench), targets as shown:"
+    sed -n '/^$/,$p' <<<"$step_output" | sed '1d'
     echo
     printf '%-38s %9s %7s\n' "waveform: 2 h of AAC stereo (3 runs)" "median ms" "x ffmpeg"
     printf '%-38s %9.0f %7s\n' "trimora, peaks read and kept" "$waveform_ms" "$(ratio "$waveform_ms" "$sound_floor_ms")"
