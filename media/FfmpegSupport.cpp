@@ -88,24 +88,10 @@ int writeToDescriptor(void* opaque, uint8_t* data, int length)
 int64_t seekDescriptor(void* opaque, int64_t offset, int whence)
 {
     auto* sink = static_cast<DescriptorSink*>(opaque);
-    switch (whence & ~AVSEEK_FORCE) {
-    case AVSEEK_SIZE:
-        return sink->size;
-    case SEEK_SET:
-        break;
-    case SEEK_CUR:
-        offset += sink->position;
-        break;
-    case SEEK_END:
-        offset += sink->size;
-        break;
-    default:
-        return AVERROR(EINVAL);
-    }
-    if (offset < 0)
-        return AVERROR(EINVAL);
-    sink->position = offset;
-    return offset;
+    const int64_t to = seekTarget(offset, whence, sink->position, [sink] { return sink->size; });
+    if (to >= 0 && (whence & ~AVSEEK_FORCE) != AVSEEK_SIZE)
+        sink->position = to;
+    return to;
 }
 
 // Decoders may round a picture's width up to their alignment before checking it.
@@ -126,6 +112,25 @@ Outcome<InputFormat> unreadableVideo(const QString& path, const QString& why)
 }
 
 } // namespace
+
+int64_t seekTarget(int64_t offset, int whence, int64_t position, const std::function<int64_t()>& size)
+{
+    switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE:
+        return size();
+    case SEEK_SET:
+        break;
+    case SEEK_CUR:
+        offset += position;
+        break;
+    case SEEK_END:
+        offset += size();
+        break;
+    default:
+        return AVERROR(EINVAL);
+    }
+    return offset < 0 ? AVERROR(EINVAL) : offset;
+}
 
 AVIOContext* openDescriptorWriter(int descriptor, const SourceRuns* runs)
 {

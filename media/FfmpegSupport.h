@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 extern "C" {
@@ -24,6 +25,11 @@ using InputFormat = std::unique_ptr<AVFormatContext, InputFormatCloser>;
 // truncated and sought through the descriptor, and never opened again by its name (a
 // name a stop may have removed meanwhile). Null when out of memory. The file is emptied
 // first.
+// Where an AVIOContext seek callback goes from position (whence as libavformat gives
+// it; size() asked for only where needed): the offset, the size for AVSEEK_SIZE, or
+// AVERROR(EINVAL).
+int64_t seekTarget(int64_t offset, int whence, int64_t position, const std::function<int64_t()>& size);
+
 // With runs: their bytes are left out, for the kernel to move in later.
 class SourceRuns;
 AVIOContext* openDescriptorWriter(int descriptor, const SourceRuns* runs = nullptr);

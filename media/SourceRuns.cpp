@@ -241,26 +241,13 @@ namespace {
 int64_t seekSourceFile(void* opaque, int64_t offset, int whence)
 {
     auto* cursor = static_cast<SourceFile::Cursor*>(opaque);
-    struct stat info {};
-    const auto size = [&] { return ::fstat(cursor->file->descriptor(), &info) == 0 ? int64_t(info.st_size) : -1; };
-    switch (whence & ~AVSEEK_FORCE) {
-    case AVSEEK_SIZE:
-        return size();
-    case SEEK_SET:
-        break;
-    case SEEK_CUR:
-        offset += cursor->position;
-        break;
-    case SEEK_END:
-        offset += size();
-        break;
-    default:
-        return AVERROR(EINVAL);
-    }
-    if (offset < 0)
-        return AVERROR(EINVAL);
-    cursor->position = offset;
-    return offset;
+    const int64_t to = seekTarget(offset, whence, cursor->position, [cursor] {
+        struct stat info {};
+        return ::fstat(cursor->file->descriptor(), &info) == 0 ? int64_t(info.st_size) : int64_t(-1);
+    });
+    if (to >= 0 && (whence & ~AVSEEK_FORCE) != AVSEEK_SIZE)
+        cursor->position = to;
+    return to;
 }
 
 } // namespace
