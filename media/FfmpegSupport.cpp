@@ -220,6 +220,45 @@ Outcome<InputFormat> openContainer(const QString& path, const CancelToken* cance
 
 } // namespace
 
+namespace {
+
+// Whether the header said all a check needs: every stream's kind and format, the
+// picture's size, the sound's rate and channels, and a length.
+bool headerStatesEverything(const AVFormatContext* input)
+{
+    if ((input->ctx_flags & AVFMTCTX_NOHEADER) || input->nb_streams == 0)
+        return false;
+    bool length = input->duration > 0;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVCodecParameters* codec = input->streams[i]->codecpar;
+        if (codec->codec_id == AV_CODEC_ID_NONE)
+            return false;
+        if (codec->codec_type == AVMEDIA_TYPE_VIDEO && (codec->width <= 0 || codec->height <= 0))
+            return false;
+        if (codec->codec_type == AVMEDIA_TYPE_AUDIO && (codec->sample_rate <= 0 || codec->ch_layout.nb_channels <= 0))
+            return false;
+        length = length || (input->streams[i]->duration != AV_NOPTS_VALUE && input->streams[i]->duration > 0);
+    }
+    return length;
+}
+
+} // namespace
+
+Outcome<InputFormat> openWrittenInput(const QString& path)
+{
+    Outcome<InputFormat> opened = openContainer(path, nullptr, nullptr, 0);
+    if (!opened)
+        return opened;
+    // Only MP4's and Matroska's headers are trusted so: other containers' times (an
+    // MPEG program stream's, an AVI's with packed B-frames) are made right by reading.
+    const AVFormatContext* input = opened.value().get();
+    const bool stated = std::strcmp(input->iformat->name, "mov,mp4,m4a,3gp,3g2,mj2") == 0
+        || std::strcmp(input->iformat->name, "matroska,webm") == 0;
+    if (stated && headerStatesEverything(input))
+        return opened;
+    return openInput(path);
+}
+
 Outcome<InputFormat> openInputLike(const QString& path, const AVFormatContext* like, const CancelToken* cancel,
                                    AVIOContext* through, int flags)
 {

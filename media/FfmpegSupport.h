@@ -87,6 +87,10 @@ Outcome<void> checkRegularFile(const QString& path);
 // `flags` are added to the input's (AVFMT_FLAG_*).
 Outcome<InputFormat> openInput(
     const QString& path, const CancelToken* cancel = nullptr, AVIOContext* through = nullptr, int flags = 0);
+// A file this program has just written, opened to be checked: where its container's
+// header states every stream fully (MP4, Matroska), the stream information is taken
+// from there rather than read (which decodes pictures); elsewhere as openInput.
+Outcome<InputFormat> openWrittenInput(const QString& path);
 // The same file as `like`, opened again: its stream information is taken from there
 // rather than read again (which decodes pictures). For a container whose packets carry
 // their times (MP4), read as stored.

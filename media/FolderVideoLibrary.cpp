@@ -371,7 +371,7 @@ Outcome<QString> FolderWorkingFile::publish(const QString& fileName)
             QCoreApplication::translate("FolderVideoLibrary", "Could not add '%1' to the video library: %2.")
                 .arg(fileName, why));
     };
-    const Outcome<VideoInfo> probe = probeVideo(path());
+    const Outcome<void> probe = checkWrittenVideo(path());
     if (!probe) {
         // The probe names the working file, which the user knows by the clip's name.
         QString why = probe.error();

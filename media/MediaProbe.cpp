@@ -139,9 +139,10 @@ QSize displaySizeOf(const AVStream* video, QSize coded, int rotation)
     return (rotation == 90 || rotation == 270) ? QSize(coded.height(), width) : QSize(width, coded.height());
 }
 
-Outcome<VideoInfo> probeVideo(const QString& path)
+namespace {
+
+Outcome<VideoInfo> describe(const QString& path, Outcome<InputFormat> opened)
 {
-    Outcome<InputFormat> opened = openInput(path);
     if (!opened)
         return Outcome<VideoInfo>::failure(opened.error());
     const InputFormat input = std::move(opened).value();
@@ -201,4 +202,17 @@ Outcome<VideoInfo> probeVideo(const QString& path)
     if (!problem.isEmpty())
         return refuse(problem);
     return info;
+}
+
+} // namespace
+
+Outcome<VideoInfo> probeVideo(const QString& path)
+{
+    return describe(path, openInput(path));
+}
+
+Outcome<void> checkWrittenVideo(const QString& path)
+{
+    const Outcome<VideoInfo> info = describe(path, openWrittenInput(path));
+    return info ? Outcome<void>() : Outcome<void>::failure(info.error());
 }

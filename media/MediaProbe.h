@@ -41,6 +41,10 @@ struct VideoInfo {
 // and anything FFmpeg cannot read are refused with a message a user can act on.
 Outcome<VideoInfo> probeVideo(const QString& path);
 
+// The same checks for a video this program has just written, which need not read the
+// streams where the container's header states them: cheaper by a decoded picture.
+Outcome<void> checkWrittenVideo(const QString& path);
+
 // The display rotation of a stream's display matrix, as clockwise degrees rounded to
 // a quarter turn; 0 when there is no matrix.
 int rotationFromDisplayMatrix(const int32_t* matrix);

@@ -18,15 +18,18 @@
 namespace {
 
 // A clip as the cutter leaves it: the fixture's bytes in a working file of the library.
-std::unique_ptr<VideoLibrary::WorkingFile> workingCopy(VideoLibrary& library, const QString& fixtureName)
+// A working file holding a fixture, or its first `bytes`.
+std::unique_ptr<VideoLibrary::WorkingFile> workingCopy(VideoLibrary& library, const QString& fixtureName,
+                                                       qint64 bytes = -1)
 {
     Outcome<std::unique_ptr<VideoLibrary::WorkingFile>> made = library.createWorkingFile();
     QFile source(fixture(fixtureName));
     if (!made || !source.open(QIODevice::ReadOnly))
         return nullptr;
+    const QByteArray content = source.readAll().left(bytes < 0 ? source.size() : bytes);
     QFile target;
     if (!target.open(made.value()->descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)
-        || target.write(source.readAll()) != source.size() || !target.flush())
+        || target.write(content) != content.size() || !target.flush())
         return nullptr;
     return std::move(made).value();
 }
@@ -99,12 +102,28 @@ private slots:
         QCOMPARE(everything(root).size(), existing.size() + 1);
     }
 
+    void refusesWhatIsNotAVideo_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<qint64>("bytes"); // how much of it, -1: all
+
+        QTest::newRow("not a video") << "notavideo.mp4" << qint64(-1);
+        // Its index, at the front, says everything about it; its first picture does not
+        // decode, for it is not there.
+        QFile front(fixture(QStringLiteral("front.mp4")));
+        QVERIFY(front.open(QIODevice::ReadOnly));
+        QTest::newRow("pictures cut off after the index") << "front.mp4" << front.readAll().indexOf("mdat") + 40;
+    }
+
     void refusesWhatIsNotAVideo()
     {
+        QFETCH(QString, file);
+        QFETCH(qint64, bytes);
+
         const QString root = dir->filePath(QStringLiteral("library"));
         FolderVideoLibrary library(root);
         QVERIFY(library.prepare(0));
-        std::unique_ptr<VideoLibrary::WorkingFile> working = workingCopy(library, QStringLiteral("notavideo.mp4"));
+        std::unique_ptr<VideoLibrary::WorkingFile> working = workingCopy(library, file, bytes);
         QVERIFY(working);
         const Outcome<QString> placed = working->publish(QStringLiteral("split-0.mp4"));
         QVERIFY(!placed.ok());
