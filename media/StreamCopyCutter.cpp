@@ -400,6 +400,11 @@ Outcome<void> ClipJob::reopen(const AVFormatContext* like)
     if (!reopened)
         return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the video could not be read again."));
     input = std::move(reopened).value();
+    // Once the header is read, packets are read straight into their own buffers, not
+    // through the reader's: a skipped read then costs nothing, where a buffered one
+    // would copy what was never read.
+    if (withRuns)
+        input->pb->direct = 1;
     return {};
 }
 
