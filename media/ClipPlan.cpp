@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 extern "C" {
@@ -524,6 +525,20 @@ Outcome<void> ClipPlanner::reopen()
     return {};
 }
 
+// Back to the picture's first packet. An MP4's index lists every sample, so where the
+// first is a keyframe a seek to it is exact; anything else is opened again, which
+// reads the stream information anew (and decodes pictures).
+Outcome<void> ClipPlanner::rewind()
+{
+    AVStream* stream = input->streams[video];
+    const AVIndexEntry* first = avformat_index_get_entry(stream, 0);
+    if (std::strcmp(input->iformat->name, "mov,mp4,m4a,3gp,3g2,mj2") == 0 && first
+        && (first->flags & AVINDEX_KEYFRAME)
+        && av_seek_frame(input.get(), video, first->timestamp, AVSEEK_FLAG_BACKWARD) >= 0)
+        return {};
+    return reopen();
+}
+
 Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t until)
 {
     using Result = Outcome<std::vector<ScannedPacket>>;
@@ -536,8 +551,8 @@ Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t unti
     readOnlyStream(input.get(), video);
     const int64_t fileStart = input->streams[video]->start_time != NO_TIME ? input->streams[video]->start_time : origin;
     if (from <= fileStart || !seekToKeyBefore(input.get(), video, from, from)) {
-        if (const Outcome<void> reopened = reopen(); !reopened)
-            return Result::failure(reopened.error());
+        if (const Outcome<void> rewound = rewind(); !rewound)
+            return Result::failure(rewound.error());
         readOnlyStream(input.get(), video);
     }
     std::vector<ScannedPacket> packets;

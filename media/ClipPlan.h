@@ -139,6 +139,7 @@ private:
     QString problem(const QString& what) const;
     Outcome<std::vector<ScannedPacket>> read(int64_t from, int64_t until) override;
     Outcome<void> reopen();
+    Outcome<void> rewind();
     bool isClean(const AVPacket* packet) const;
     int64_t toTicks(double seconds) const;
     TrackTiming timing(bool canReencode) const;
