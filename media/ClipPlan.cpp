@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <map>
+#include <mutex>
+
+#include <sys/stat.h>
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -12,6 +16,7 @@ extern "C" {
 #include <QCoreApplication>
 
 #include "CutProblem.h"
+#include "FileNames.h"
 #include "FrameReencoder.h"
 #include "MediaLog.h"
 #include "ParameterSets.h"
@@ -19,6 +24,8 @@ extern "C" {
 namespace {
 
 constexpr int64_t NO_TIME = AV_NOPTS_VALUE;
+// libavformat's name for the MP4 family (MP4, MOV, M4V, 3GP).
+constexpr const char* MP4_FAMILY = "mov,mp4,m4a,3gp,3g2,mj2";
 constexpr AVRational MICROSECONDS{1, AV_TIME_BASE};
 // Timestamps within a microsecond of a frame's time count as that frame's time, so a
 // split asked for at a frame's printed time lands on that frame.
@@ -430,6 +437,42 @@ PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t st
     return {PlanResult::Kind::Planned, plan, PlanProblem::None, {}};
 }
 
+SourceStamp stampOf(const QString& path)
+{
+    struct stat info { };
+    if (::stat(fileNameBytes(path).constData(), &info) != 0)
+        return {};
+    return {qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+namespace {
+
+// The MP4s whose stream information a planner read, while a planner or its holders
+// keep it. Only MP4's: its header names every stream, so a file opened again is the
+// same streams, which openInputLike checks.
+struct KnownFile {
+    SourceStamp stamp;
+    std::weak_ptr<const InputFormat> streams;
+};
+std::mutex knownMutex;
+std::map<QString, KnownFile> knownFiles;
+
+std::shared_ptr<const InputFormat> knownStreams(const QString& source, const SourceStamp& stamp)
+{
+    const std::lock_guard lock(knownMutex);
+    const auto found = knownFiles.find(source);
+    return found != knownFiles.end() && found->second.stamp == stamp ? found->second.streams.lock() : nullptr;
+}
+
+void rememberStreams(const QString& source, const SourceStamp& stamp, const std::shared_ptr<const InputFormat>& streams)
+{
+    const std::lock_guard lock(knownMutex);
+    std::erase_if(knownFiles, [](const auto& entry) { return entry.second.streams.expired(); });
+    knownFiles[source] = {stamp, streams};
+}
+
+} // namespace
+
 ClipPlanner::~ClipPlanner() = default;
 
 Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, const CancelToken* cancel)
@@ -437,8 +480,27 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, c
     std::unique_ptr<ClipPlanner> self(new ClipPlanner);
     self->source = source;
     self->cancel = cancel;
-    if (const Outcome<void> opened = self->reopen(); !opened)
-        return Outcome<std::unique_ptr<ClipPlanner>>::failure(opened.error());
+    const SourceStamp stamp = stampOf(source);
+    self->known = knownStreams(source, stamp);
+    if (self->known) {
+        Outcome<InputFormat> opened = openInputLike(source, self->known->get(), cancel, nullptr, 0);
+        if (opened)
+            self->input = std::move(opened).value();
+        else
+            self->known.reset();
+    }
+    if (!self->input) {
+        if (const Outcome<void> opened = self->reopen(); !opened)
+            return Outcome<std::unique_ptr<ClipPlanner>>::failure(opened.error());
+        // Kept unread, with no cancel of its own: the next planners only copy from it.
+        Outcome<InputFormat> unread = std::strcmp(self->input->iformat->name, MP4_FAMILY) == 0
+            ? openInputLike(source, self->input.get(), nullptr, nullptr, 0)
+            : Outcome<InputFormat>::failure(QString());
+        if (unread) {
+            self->known = std::make_shared<const InputFormat>(std::move(unread).value());
+            rememberStreams(source, stamp, self->known);
+        }
+    }
     self->video = bestVideoStream(self->input.get());
     if (self->video < 0)
         return Outcome<std::unique_ptr<ClipPlanner>>::failure(
@@ -532,7 +594,7 @@ Outcome<void> ClipPlanner::rewind()
 {
     AVStream* stream = input->streams[video];
     const AVIndexEntry* first = avformat_index_get_entry(stream, 0);
-    if (std::strcmp(input->iformat->name, "mov,mp4,m4a,3gp,3g2,mj2") == 0 && first
+    if (std::strcmp(input->iformat->name, MP4_FAMILY) == 0 && first
         && (first->flags & AVINDEX_KEYFRAME)
         && av_seek_frame(input.get(), video, first->timestamp, AVSEEK_FLAG_BACKWARD) >= 0)
         return {};

@@ -109,6 +109,15 @@ struct FrameCount {
 };
 FrameCount countClipFrames(const std::vector<ScannedPacket>& packets, const ClipPlan& plan);
 
+// What tells that a file was changed: its size and the time of its last change, read
+// by its real name (QFileInfo would read another file for a name that is not UTF-8).
+struct SourceStamp {
+    qint64 size = -1; // -1: gone
+    qint64 modified = 0; // nanoseconds
+    bool operator==(const SourceStamp&) const = default;
+};
+SourceStamp stampOf(const QString& path);
+
 // Reads a video's packets (only the video stream's, and only near the clip's ends) to
 // plan clips. Owns its own reader of the file.
 class ClipPlanner final : private PacketReader {
@@ -116,6 +125,10 @@ public:
     // The error is complete ("Could not read video 'x.mp4': ..."). Reads end early
     // once cancel, when given, is cancelled; it must outlive the planner.
     static Outcome<std::unique_ptr<ClipPlanner>> open(const QString& source, const CancelToken* cancel = nullptr);
+    // Reading an MP4's stream information decodes pictures, and each clip's planner opens
+    // the file anew: what one planner read is shared with the next ones, for as long as
+    // a holder of this keeps it and the file is unchanged.
+    std::shared_ptr<const void> streamsRead() const { return known; }
     ~ClipPlanner();
     Q_DISABLE_COPY_MOVE(ClipPlanner)
 
@@ -147,6 +160,7 @@ private:
     QString source;
     const CancelToken* cancel = nullptr;
     InputFormat input;
+    std::shared_ptr<const InputFormat> known; // an unread opening of the file, for the next planners
     int video = -1;
     AVRational base{1, 1};
     int64_t origin = 0;

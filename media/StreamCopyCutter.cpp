@@ -43,22 +43,6 @@ constexpr int MOVIE_BOX_ATTEMPTS = 3;
 // Opus gives its first samples right only after 80 ms of sound decoded before them.
 constexpr int64_t OPUS_PRE_ROLL_MS = 80;
 
-// What tells that a file was changed: its size and the time of its last change, read
-// by its real name (QFileInfo would read another file for a name that is not UTF-8).
-struct SourceStamp {
-    qint64 size = -1; // -1: gone
-    qint64 modified = 0; // nanoseconds
-    bool operator==(const SourceStamp&) const = default;
-};
-
-SourceStamp stampOf(const QString& path)
-{
-    struct stat info { };
-    if (::stat(fileNameBytes(path).constData(), &info) != 0)
-        return {};
-    return {qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-}
-
 // The time of the last packet of the sound stream at least a pre-roll before start
 // (both in its time base), found on a read of its own; none when there is no such
 // packet or the file cannot be read there.
@@ -141,6 +125,7 @@ private:
 
     // Known once the clip is planned, and unchanged after.
     SourceStamp sourceStamp;
+    std::shared_ptr<const void> streamsRead; // for the clips cut beside this one
     SourceFile sourceFile; // what input reads through, and the runs are moved from
     InputFormat input;
     Container container;
@@ -194,6 +179,7 @@ Outcome<PlanResult> ClipJob::prepare()
     Outcome<std::unique_ptr<ClipPlanner>> planner = ClipPlanner::open(source, &cancel);
     if (!planner)
         return Outcome<PlanResult>::failure(planner.error());
+    streamsRead = planner.value()->streamsRead();
     // The planner's own reading of the file says what the clip is made of.
     const AVFormatContext* file = planner.value()->file();
     container = chooseContainer(file, source);
@@ -536,6 +522,7 @@ Outcome<StreamCopyCutter::Preview> StreamCopyCutter::preview(
     if (const Outcome<void> cuttable = checkCuttable(source, planner); !cuttable)
         return Outcome<Preview>::failure(cuttable.error());
     Preview preview;
+    preview.streamsRead = planner.streamsRead();
     preview.reencodable = FrameReencoder::supports(planner.codec());
     preview.codec = QString::fromUtf8(avcodec_get_name(planner.codec()->codec_id));
     if (mode == CutMode::Exact && preview.reencodable && !countFrames) {

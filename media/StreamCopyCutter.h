@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "ClipCutter.h"
@@ -41,6 +42,8 @@ public:
         std::vector<ClipPreview> clips;
         bool reencodable = true; // else clips start at the keyframe before their split
         QString codec;
+        // While kept, the clips cut from the file need not read its streams again.
+        std::shared_ptr<const void> streamsRead;
     };
     // With countFrames, every packet of the video track is read once to count frames;
     // without it, and in exact mode for a video we can encode, nothing is planned and

@@ -650,6 +650,24 @@ private slots:
         QCOMPARE(QFileInfo(clip).size(), 0);
     }
 
+    // What a planner read of a file's streams is shared with the next clips' planners
+    // only while the file is unchanged: another video saved under its name, with the
+    // same tracks and picture size, is read afresh.
+    void replacedVideoIsReadAgain()
+    {
+        const QString video = dir->filePath(QStringLiteral("video.mp4"));
+        QVERIFY(QFile::copy(fixture(QStringLiteral("h264.mp4")), video));
+        const Outcome<StreamCopyCutter::Preview> preview = StreamCopyCutter::preview(video, {{0.0, 5.0}}, CutMode::KeyframesOnly, false);
+        QVERIFY2(preview && preview->streamsRead, "an MP4's streams are kept while the preview is");
+        QVERIFY(QFile::remove(video));
+        QVERIFY(QFile::copy(fixture(QStringLiteral("hevc.mp4")), video));
+        const QString clip = dir->filePath(QStringLiteral("split-0.mp4"));
+        const CutResult result = StreamCopyCutter().cut(video, 2.5, 7.5, ClipFile(clip, dir->path()));
+        QVERIFY2(result.kind == CutResult::Kind::Written, qPrintable(result.error));
+        QCOMPARE(oracle::probe(clip, QStringLiteral("stream=codec_name"), QStringLiteral("v:0")), QStringLiteral("hevc"));
+        QVERIFY(probeVideo(clip).ok());
+    }
+
     // The waveform's peaks: the loudest sample of each 1/400 s of the first sound track,
     // kept in a cache folder and read from there while the file is unchanged.
     void soundPeaks_data()
