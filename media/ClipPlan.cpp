@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include <sys/stat.h>
 
@@ -447,28 +448,44 @@ SourceStamp stampOf(const QString& path)
 
 namespace {
 
-// The MP4s whose stream information a planner read, while a planner or its holders
-// keep it. Only MP4's: its header names every stream, so a file opened again is the
-// same streams, which openInputLike checks.
+// What a plan is asked for: its ends in seconds (the end infinite: to the video's
+// end), whether it keeps to keyframes, and whether frames may be encoded.
+using PlanQuestion = std::tuple<double, double, bool, bool>;
+
+} // namespace
+
+// What was read of an MP4 for the clips cut from it at a time: an opening of the file
+// with its stream information, never read from, and the plans made. Only MP4's: its
+// header names every stream, so a file opened again is the same streams, which
+// openInputLike checks.
+struct ClipPlanner::Known {
+    explicit Known(InputFormat opened) : streams(std::move(opened)) { }
+    const InputFormat streams;
+    std::mutex mutex;
+    std::map<PlanQuestion, PlanResult> plans;
+};
+
+namespace {
+
 struct KnownFile {
     SourceStamp stamp;
-    std::weak_ptr<const InputFormat> streams;
+    std::weak_ptr<ClipPlanner::Known> known;
 };
 std::mutex knownMutex;
 std::map<QString, KnownFile> knownFiles;
 
-std::shared_ptr<const InputFormat> knownStreams(const QString& source, const SourceStamp& stamp)
+std::shared_ptr<ClipPlanner::Known> knownFile(const QString& source, const SourceStamp& stamp)
 {
     const std::lock_guard lock(knownMutex);
     const auto found = knownFiles.find(source);
-    return found != knownFiles.end() && found->second.stamp == stamp ? found->second.streams.lock() : nullptr;
+    return found != knownFiles.end() && found->second.stamp == stamp ? found->second.known.lock() : nullptr;
 }
 
-void rememberStreams(const QString& source, const SourceStamp& stamp, const std::shared_ptr<const InputFormat>& streams)
+void rememberFile(const QString& source, const SourceStamp& stamp, const std::shared_ptr<ClipPlanner::Known>& known)
 {
     const std::lock_guard lock(knownMutex);
-    std::erase_if(knownFiles, [](const auto& entry) { return entry.second.streams.expired(); });
-    knownFiles[source] = {stamp, streams};
+    std::erase_if(knownFiles, [](const auto& entry) { return entry.second.known.expired(); });
+    knownFiles[source] = {stamp, known};
 }
 
 } // namespace
@@ -481,9 +498,9 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, c
     self->source = source;
     self->cancel = cancel;
     const SourceStamp stamp = stampOf(source);
-    self->known = knownStreams(source, stamp);
+    self->known = knownFile(source, stamp);
     if (self->known) {
-        Outcome<InputFormat> opened = openInputLike(source, self->known->get(), cancel, nullptr, 0);
+        Outcome<InputFormat> opened = openInputLike(source, self->known->streams.get(), cancel, nullptr, 0);
         if (opened)
             self->input = std::move(opened).value();
         else
@@ -497,8 +514,8 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, c
             ? openInputLike(source, self->input.get(), nullptr, nullptr, 0)
             : Outcome<InputFormat>::failure(QString());
         if (unread) {
-            self->known = std::make_shared<const InputFormat>(std::move(unread).value());
-            rememberStreams(source, stamp, self->known);
+            self->known = std::make_shared<Known>(std::move(unread).value());
+            rememberFile(source, stamp, self->known);
         }
     }
     self->video = bestVideoStream(self->input.get());
@@ -677,9 +694,29 @@ PlanResult ClipPlanner::plan(double startTime, double endTime, CutMode mode, boo
 {
     if (!std::isfinite(startTime) || startTime < 0.0)
         startTime = 0.0;
+    if (!std::isfinite(endTime))
+        endTime = std::numeric_limits<double>::infinity();
+    const bool keyframesOnly = mode == CutMode::KeyframesOnly;
+    const PlanQuestion question{startTime, endTime, keyframesOnly, canReencode};
+    if (known) {
+        const std::lock_guard lock(known->mutex);
+        if (const auto found = known->plans.find(question); found != known->plans.end())
+            return found->second;
+    }
     const std::optional<int64_t> end = std::isfinite(endTime) ? std::optional<int64_t>(toTicks(endTime)) : std::nullopt;
+    PlanResult result = planAfresh(startTime, end, keyframesOnly, canReencode);
+    // A failure may be a cancel's, or a read's that may go another time.
+    if (known && result.kind != PlanResult::Kind::Failed) {
+        const std::lock_guard lock(known->mutex);
+        known->plans.emplace(question, result);
+    }
+    return result;
+}
+
+PlanResult ClipPlanner::planAfresh(double startTime, std::optional<int64_t> end, bool keyframesOnly, bool canReencode)
+{
     const PlanDecision decision
-        = planClip(*this, timing(canReencode), toTicks(startTime), end, mode == CutMode::KeyframesOnly || !canReencode);
+        = planClip(*this, timing(canReencode), toTicks(startTime), end, keyframesOnly || !canReencode);
     switch (decision.problem) {
     case PlanProblem::None:
         break;

@@ -126,9 +126,10 @@ public:
     // once cancel, when given, is cancelled; it must outlive the planner.
     static Outcome<std::unique_ptr<ClipPlanner>> open(const QString& source, const CancelToken* cancel = nullptr);
     // Reading an MP4's stream information decodes pictures, and each clip's planner opens
-    // the file anew: what one planner read is shared with the next ones, for as long as
-    // a holder of this keeps it and the file is unchanged.
+    // the file anew: what one planner read, and the clips it planned, are shared with the
+    // next ones, for as long as a holder of this keeps it and the file is unchanged.
     std::shared_ptr<const void> streamsRead() const { return known; }
+    struct Known;
     ~ClipPlanner();
     Q_DISABLE_COPY_MOVE(ClipPlanner)
 
@@ -151,6 +152,7 @@ private:
     ClipPlanner() = default;
     QString problem(const QString& what) const;
     Outcome<std::vector<ScannedPacket>> read(int64_t from, int64_t until) override;
+    PlanResult planAfresh(double startTime, std::optional<int64_t> end, bool keyframesOnly, bool canReencode);
     Outcome<void> reopen();
     Outcome<void> rewind();
     bool isClean(const AVPacket* packet) const;
@@ -160,7 +162,7 @@ private:
     QString source;
     const CancelToken* cancel = nullptr;
     InputFormat input;
-    std::shared_ptr<const InputFormat> known; // an unread opening of the file, for the next planners
+    std::shared_ptr<Known> known; // for the next planners of the file
     int video = -1;
     AVRational base{1, 1};
     int64_t origin = 0;

@@ -650,22 +650,40 @@ private slots:
         QCOMPARE(QFileInfo(clip).size(), 0);
     }
 
-    // What a planner read of a file's streams is shared with the next clips' planners
-    // only while the file is unchanged: another video saved under its name, with the
-    // same tracks and picture size, is read afresh.
-    void replacedVideoIsReadAgain()
+    // What a planner read of a file (its streams, its plans) is shared with the next
+    // clips' planners only for the same question about the same file: another video
+    // saved under its name, with the same tracks and picture size, is read afresh, and
+    // a range planned at keyframes is planned again to be cut exactly.
+    void sharedReadingsAnswerTheirOwnQuestion_data()
     {
+        QTest::addColumn<QString>("replacement"); // saved under the video's name after the preview
+        QTest::addColumn<QString>("codec");
+
+        QTest::newRow("another video under its name") << "hevc.mp4" << "hevc";
+        QTest::newRow("the same range cut exactly") << "" << "h264";
+    }
+
+    void sharedReadingsAnswerTheirOwnQuestion()
+    {
+        QFETCH(QString, replacement);
+        QFETCH(QString, codec);
+
         const QString video = dir->filePath(QStringLiteral("video.mp4"));
         QVERIFY(QFile::copy(fixture(QStringLiteral("h264.mp4")), video));
-        const Outcome<StreamCopyCutter::Preview> preview = StreamCopyCutter::preview(video, {{0.0, 5.0}}, CutMode::KeyframesOnly, false);
-        QVERIFY2(preview && preview->streamsRead, "an MP4's streams are kept while the preview is");
-        QVERIFY(QFile::remove(video));
-        QVERIFY(QFile::copy(fixture(QStringLiteral("hevc.mp4")), video));
+        const Outcome<StreamCopyCutter::Preview> preview
+            = StreamCopyCutter::preview(video, {{2.5, 7.5}}, CutMode::KeyframesOnly, false);
+        QVERIFY2(preview && preview->streamsRead, "an MP4's readings are kept while the preview is");
+        QCOMPARE(preview->clips.front().start, 2.0); // moved back to the keyframe
+        if (!replacement.isEmpty()) {
+            QVERIFY(QFile::remove(video));
+            QVERIFY(QFile::copy(fixture(replacement), video));
+        }
         const QString clip = dir->filePath(QStringLiteral("split-0.mp4"));
         const CutResult result = StreamCopyCutter().cut(video, 2.5, 7.5, ClipFile(clip, dir->path()));
         QVERIFY2(result.kind == CutResult::Kind::Written, qPrintable(result.error));
-        QCOMPARE(oracle::probe(clip, QStringLiteral("stream=codec_name"), QStringLiteral("v:0")), QStringLiteral("hevc"));
-        QVERIFY(probeVideo(clip).ok());
+        QCOMPARE(oracle::probe(clip, QStringLiteral("stream=codec_name"), QStringLiteral("v:0")), codec);
+        // The frames from 2.52 s to 7.48 s, as asked, not from the keyframe at 2 s.
+        QCOMPARE(oracle::videoPackets(clip), 125);
     }
 
     // The waveform's peaks: the loudest sample of each 1/400 s of the first sound track,
