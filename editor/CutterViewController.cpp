@@ -320,10 +320,11 @@ void CutterViewController::buildThumbnailStrip(const std::shared_ptr<VideoAsset>
     strip->showVideo(asset->duration());
 
     // A video without sound has no waveform, and that is no error.
-    strip->showSoundReading();
+    const CutProgress soundRead;
+    strip->showSoundReading(soundRead);
     soundWork = std::make_unique<TaskPool>(1);
-    soundWork->run([asset, cancel = soundWanted, editor = QPointer<CutterViewController>(this)] {
-        Outcome<std::vector<std::uint8_t>> read = asset->soundPeaks(cancel);
+    soundWork->run([asset, cancel = soundWanted, soundRead, editor = QPointer<CutterViewController>(this)] {
+        Outcome<std::vector<std::uint8_t>> read = asset->soundPeaks(cancel, soundRead);
         if (!read && !cancel.isCancelled())
             qCWarning(lcEditor).noquote() << "no waveform:" << read.error();
         std::vector<std::uint8_t> peaks = read ? std::move(read).value() : std::vector<std::uint8_t>();

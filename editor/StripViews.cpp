@@ -179,15 +179,16 @@ void StripView::showVideo(double duration)
     syncControls();
 }
 
-void StripView::showSoundReading()
+void StripView::showSoundReading(const CutProgress& progress)
 {
     constexpr int NOTE_AFTER_MS = 600;
     soundReading = true;
+    soundRead = progress;
     QTimer::singleShot(NOTE_AFTER_MS, this, [this] {
         if (!soundReading)
             return;
         if (!soundNote) {
-            soundNote = new QLabel(tr("Reading the sound\u2026"), this);
+            soundNote = new QLabel(this);
             soundNote->setObjectName(QStringLiteral("soundReadingLabel"));
             // Readable on light pictures too.
             soundNote->setStyleSheet(QStringLiteral(
@@ -196,9 +197,24 @@ void StripView::showSoundReading()
             small.setPointSizeF(small.pointSizeF() * 0.85);
             soundNote->setFont(small);
         }
-        placeWaveform();
+        showSoundShare();
         soundNote->show();
     });
+}
+
+// The note says how far the reading has come, a whole percent at a time.
+void StripView::showSoundShare()
+{
+    constexpr int EVERY_MS = 250;
+    if (!soundReading || !soundNote)
+        return;
+    const int percent = int(soundRead.fraction() * 100.0);
+    const QString text = tr("Reading the sound\u2026 %1%").arg(percent);
+    if (soundNote->text() != text) {
+        soundNote->setText(text);
+        placeWaveform();
+    }
+    QTimer::singleShot(EVERY_MS, this, &StripView::showSoundShare);
 }
 
 void StripView::showSoundPeaks(std::vector<std::uint8_t> peaks, int perSecond)

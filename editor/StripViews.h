@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "CutProgress.h"
 #include "StripGeometry.h"
 
 // The views of the timeline strip. Each carries a tag: 0 for thumbnails, k for the
@@ -55,7 +56,8 @@ public:
     // While the peaks are being read (a long video's take seconds), a note in the
     // waveform's place says so, from a moment on: a quick read shows none. The peaks
     // (none, where they could not be read) end it.
-    void showSoundReading();
+    // A note where the waveform will be, after a moment, with how far the reading is.
+    void showSoundReading(const CutProgress& progress);
     // The scroll bar and the zoom slider that go with the strip: the strip sets their
     // ranges and follows them.
     void attachControls(QScrollBar* scrollBar, QSlider* zoomSlider);
@@ -103,6 +105,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    void showSoundShare();
     // A picture's stretch of the video, in steps of the thumbnail time scale.
     using PictureKey = std::pair<std::int64_t, std::int64_t>;
     struct Picture {
@@ -134,6 +137,7 @@ private:
     WaveformView* waveform = nullptr;
     class QLabel* soundNote = nullptr; // while the peaks are read
     bool soundReading = false;
+    CutProgress soundRead;
     std::vector<std::uint8_t> soundPeaks;
     int peaksPerSecond = 0;
     std::map<PictureKey, Picture> pictures;

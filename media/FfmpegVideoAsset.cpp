@@ -32,10 +32,10 @@ Outcome<QImage> FfmpegVideoAsset::thumbnailImage(double from, double until, QSiz
     return source->frameWithin(from, until, size);
 }
 
-Outcome<std::vector<std::uint8_t>> FfmpegVideoAsset::soundPeaks(const CancelToken& cancel)
+Outcome<std::vector<std::uint8_t>> FfmpegVideoAsset::soundPeaks(const CancelToken& cancel, const CutProgress& progress)
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/waveforms");
-    return cachedSoundPeaks(path, SOUND_PEAKS_PER_SECOND, folder, cancel);
+    return cachedSoundPeaks(path, SOUND_PEAKS_PER_SECOND, folder, cancel, WAVEFORM_CACHE_LIMIT, progress);
 }
 
 Outcome<FramePicture> FfmpegVideoAsset::framePicture(double seconds, QSize box)

@@ -26,7 +26,7 @@ public:
     double picturesEnd() const override { return info.picturesEnd; }
     Outcome<QImage> thumbnailImage(double from, double until, QSize size) override;
     // Kept per video in the user's cache folder.
-    Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken& cancel) override;
+    Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken& cancel, const CutProgress& progress) override;
 
     bool decodesFrames() const override { return true; }
     Outcome<FramePicture> framePicture(double seconds, QSize box) override;

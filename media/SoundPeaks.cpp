@@ -105,7 +105,8 @@ QString cacheName(const QString& path, int perSecond)
 
 } // namespace
 
-Outcome<std::vector<std::uint8_t>> readSoundPeaks(const QString& path, int perSecond, const CancelToken& cancel)
+Outcome<std::vector<std::uint8_t>> readSoundPeaks(const QString& path, int perSecond, const CancelToken& cancel,
+                                                  const CutProgress& progress)
 {
     using Result = Outcome<std::vector<std::uint8_t>>;
     Outcome<InputFormat> opened = openInput(path, &cancel);
@@ -145,9 +146,17 @@ Outcome<std::vector<std::uint8_t>> readSoundPeaks(const QString& path, int perSe
             av_frame_unref(frame.get());
         }
     };
+    // How far the reading has come: by the sound's times, against the file's length.
+    const double length = input->duration > 0 ? double(input->duration) / AV_TIME_BASE
+        : track->duration > 0                  ? double(track->duration) * av_q2d(track->time_base)
+                                               : 0.0;
     while ((status = av_read_frame(input, packet.get())) >= 0) {
-        if (packet->stream_index == stream && avcodec_send_packet(codec.get(), packet.get()) >= 0)
-            drain();
+        if (packet->stream_index == stream) {
+            if (length > 0.0 && packet->pts != AV_NOPTS_VALUE)
+                progress.set((double(packet->pts) * av_q2d(track->time_base) - start) / length);
+            if (avcodec_send_packet(codec.get(), packet.get()) >= 0)
+                drain();
+        }
         av_packet_unref(packet.get());
     }
     if (cancel.isCancelled())
@@ -178,7 +187,7 @@ void trimCache(const QString& folder, const QString& kept, qint64 limit)
 } // namespace
 
 Outcome<std::vector<std::uint8_t>> cachedSoundPeaks(const QString& path, int perSecond, const QString& folder,
-                                                    const CancelToken& cancel, qint64 limit)
+                                                    const CancelToken& cancel, qint64 limit, const CutProgress& progress)
 {
     const QString kept = QDir(folder).filePath(cacheName(path, perSecond));
     QFile cached(kept);
@@ -195,7 +204,7 @@ Outcome<std::vector<std::uint8_t>> cachedSoundPeaks(const QString& path, int per
         }
         qCDebug(lcMedia) << "a kept waveform is damaged, reading the sound again:" << kept;
     }
-    Outcome<std::vector<std::uint8_t>> peaks = readSoundPeaks(path, perSecond, cancel);
+    Outcome<std::vector<std::uint8_t>> peaks = readSoundPeaks(path, perSecond, cancel, progress);
     if (!peaks)
         return peaks;
     QSaveFile out(kept);

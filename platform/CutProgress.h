@@ -4,9 +4,10 @@
 #include <atomic>
 #include <memory>
 
-// How far one cut has come, from 0 (not begun) to 1 (over, whatever its outcome): the
-// cutter moves it on as it reads the clip's range, and whoever shows progress reads
-// it, from any thread. Copies share one value. Cheap to copy.
+// How far one piece of background work has come, from 0 (not begun) to 1 (over,
+// whatever its outcome): a cut moves it on as it reads the clip's range, the reading of
+// a video's sound as it reads the file, and whoever shows progress reads it, from any
+// thread. Copies share one value. Cheap to copy.
 class CutProgress final {
 public:
     CutProgress()

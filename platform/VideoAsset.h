@@ -8,6 +8,7 @@
 #include <QSize>
 
 #include "CancelToken.h"
+#include "CutProgress.h"
 #include "Outcome.h"
 
 // One frame's picture as the asset decoded it: in the orientation it is stored in (not
@@ -43,9 +44,9 @@ public:
     // The loudness of the first sound track, SOUND_PEAKS_PER_SECOND peaks a second from
     // the start, 0 (silence) to 255: the largest sample of each stretch. None for a video
     // without sound; or why it cannot be read. Slow for long videos (seconds): asked off
-    // the main thread, and may run beside the pictures.
+    // the main thread, and may run beside the pictures; progress says how far it is.
     static constexpr int SOUND_PEAKS_PER_SECOND = 400;
-    virtual Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken& cancel) = 0;
+    virtual Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken& cancel, const CutProgress& progress) = 0;
     // Whether the asset decodes single frames itself (framePicture). One that does not
     // leaves the paused picture to the player.
     virtual bool decodesFrames() const { return false; }

@@ -54,8 +54,9 @@ public:
         return image;
     }
 
-    Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken& cancel) override
+    Outcome<std::vector<std::uint8_t>> soundPeaks(const CancelToken& cancel, const CutProgress& progress) override
     {
+        progress.set(soundShare);
         while (soundHeld && !cancel.isCancelled())
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return peaks;
@@ -64,6 +65,7 @@ public:
     double length;
     std::vector<std::uint8_t> peaks; // of the sound; none: a video without sound
     std::atomic<bool> soundHeld{false}; // the peaks are read until this turns false
+    double soundShare = 0.0; // how far the reading says it has come meanwhile
     std::pair<double, double> pictures; // where the pictures start and end; none said
     int slowCall = -1; // which call (from 0) takes a second
     std::atomic<bool> inSlowCall{false};

@@ -660,18 +660,19 @@ private slots:
     }
 
     // A long video's sound takes a while to read: after a moment a note says so where
-    // the waveform will be, and goes when the waveform comes.
+    // the waveform will be, with how far the reading is, and goes when the waveform comes.
     void waveformBeingRead()
     {
         EditorHarness h(100.0, services(), false);
         h.asset->peaks.assign(size_t(100 * VideoAsset::SOUND_PEAKS_PER_SECOND), 180);
         h.asset->soundHeld = true;
+        h.asset->soundShare = 0.427;
         h.editor->show();
         const auto note = [&h] { return h.editor->findChild<QLabel*>(QStringLiteral("soundReadingLabel")); };
         QTest::qWait(200);
         QVERIFY(!note() || !note()->isVisible());
         QTRY_VERIFY(note() && note()->isVisible());
-        QVERIFY(note()->text().startsWith(QStringLiteral("Reading the sound")));
+        QTRY_COMPARE(note()->text(), QStringLiteral("Reading the sound\u2026 42%"));
         QVERIFY(h.strip()->rect().contains(note()->geometry()));
         QVERIFY(note()->geometry().bottom() > h.strip()->height() / 2);
         h.asset->soundHeld = false;

@@ -953,8 +953,8 @@ Bibliothek wird je ersetzt.
         <translation>Schnittpunkt bei %1</translation>
     </message>
     <message>
-        <source>Reading the sound…</source>
-        <translation>Ton wird gelesen …</translation>
+        <source>Reading the sound… %1%</source>
+        <translation>Ton wird gelesen … %1 %</translation>
     </message>
 </context>
 <context>

@@ -942,7 +942,7 @@ encoded again. Nothing in the library is ever replaced.
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Reading the sound…</source>
+        <source>Reading the sound… %1%</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
