@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include <sys/prctl.h>
 #include <unistd.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -76,6 +77,10 @@ int main(int argc, char* argv[])
     // behind (some 40 MB more at 1080p).
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
+    // x264 asks for huge pages (2 MB each) for its picture buffers, and a page is kept
+    // whole however little of it is used. The few dozen frames a cut encodes gain no
+    // measurable speed from them, and a 1080p cut took 9 MB more memory with them.
+    prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
     routeFfmpegLogging();
     VideoGenerator::provideCurrentCutter(std::make_unique<StreamCopyCutter>());
 
