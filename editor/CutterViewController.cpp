@@ -158,6 +158,15 @@ void CutterViewController::addShortcuts()
         if (!videoPlayer || !videoPlayer->isPlaying())
             touchPlay();
     });
+    // Up and Down go from split to split, as other video tools go from edit to edit, and
+    // select the one they land on; Alt+Left and Alt+Right then move it a frame (with
+    // Shift, a second), and Delete removes it.
+    shortcut(QKeySequence(Qt::Key_Up), [this] { goToSplit(-1); }, true);
+    shortcut(QKeySequence(Qt::Key_Down), [this] { goToSplit(1); }, true);
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { moveSelectedSplit(1, 0.0); }, true);
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), [this] { moveSelectedSplit(-1, 0.0); }, true);
+    shortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Right), [this] { moveSelectedSplit(0, 1.0); }, true);
+    shortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Left), [this] { moveSelectedSplit(0, -1.0); }, true);
     shortcut(QKeySequence(Qt::Key_Home), [this] { goToFrame(0); });
     shortcut(QKeySequence(Qt::Key_End), [this] { goToFrame(frames().lastFrame()); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] { touchGoToTime(); });
@@ -566,6 +575,49 @@ void CutterViewController::stepSeconds(double seconds)
         return;
     const double from = videoPlayer->isPlaying() ? videoPlayer->currentTime() : playhead;
     goToFrame(frames().frameAt(std::clamp(from + seconds, 0.0, model.duration())));
+}
+
+void CutterViewController::goToSplit(int direction)
+{
+    if (!videoPlayer || !mainAsset)
+        return;
+    if (videoPlayer->isPlaying())
+        touchPause();
+    const FrameGrid grid = frames();
+    const std::int64_t here = grid.frameAt(playhead);
+    const std::vector<double>& points = model.splitPoints();
+    std::optional<int> nearest;
+    std::int64_t nearestFrame = 0;
+    for (size_t i = 0; i < points.size(); ++i) {
+        const std::int64_t frame = grid.frameAt(points[i] * model.duration());
+        const bool onward = direction > 0 ? frame > here : frame < here;
+        if (onward && (!nearest || std::abs(frame - here) < std::abs(nearestFrame - here))) {
+            nearest = int(i);
+            nearestFrame = frame;
+        }
+    }
+    if (!nearest)
+        return;
+    selected = nearest;
+    showSplits();
+    goToFrame(nearestFrame);
+}
+
+void CutterViewController::moveSelectedSplit(std::int64_t count, double seconds)
+{
+    if (!videoPlayer || !mainAsset || !selected || size_t(*selected) >= model.splitPoints().size()
+        || !(model.duration() > 0.0))
+        return;
+    if (videoPlayer->isPlaying())
+        touchPause();
+    const FrameGrid grid = frames();
+    const double at = model.splitPoints()[size_t(*selected)] * model.duration();
+    const std::int64_t frame = grid.clamp(seconds != 0.0 ? grid.frameAt(std::clamp(at + seconds, 0.0, model.duration()))
+                                                         : grid.frameAt(at) + count);
+    if (!model.moveSplitPoint(*selected, grid.timeOf(frame) / model.duration()))
+        return;
+    showSplits();
+    goToFrame(frame);
 }
 
 // A question about the open video, on the window; none while another one is open.

@@ -99,6 +99,12 @@ public slots:
     void stepFrames(std::int64_t frames);
     // Moves by seconds, snapped to a frame; playback goes on if it was playing.
     void stepSeconds(double seconds);
+    // Pauses, and moves the playhead to the nearest split after it (direction 1) or
+    // before it (-1), which is selected; nothing when there is none that way.
+    void goToSplit(int direction);
+    // Moves the selected split by whole frames, or by seconds (snapped to a frame) when
+    // seconds is not 0, and the playhead with it; refused onto another split.
+    void moveSelectedSplit(std::int64_t frames, double seconds);
     void goToFrame(std::int64_t frame);
     void touchGoToTime();
     void touchSplitIntoParts();

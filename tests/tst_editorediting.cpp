@@ -497,6 +497,22 @@ private slots:
             << QList<QKeySequence>{QKeySequence(), QKeySequence(Qt::Key_Left)} << true << 248 << 0.0;
         QTest::newRow("played to the end, then the first frame")
             << QList<QKeySequence>{QKeySequence(), QKeySequence(Qt::Key_Home)} << true << 0 << 0.0;
+        // Up and Down go from split to split and select it (Delete removes it); with none
+        // that way, the playhead stays. The row ends with one split, where it rests.
+        const QKeySequence second(Qt::SHIFT | Qt::Key_Right);
+        const QKeySequence split(Qt::Key_S);
+        QTest::newRow("Up and Down from split to split")
+            << QList<QKeySequence>{second, second, split, second, second, split, QKeySequence(Qt::Key_Up),
+                                   QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Home), QKeySequence(Qt::Key_Down),
+                                   QKeySequence(Qt::Key_Up)}
+            << false << 100 << 0.0;
+        // Alt+Left and Alt+Right move the selected split a frame, with Shift a second, and
+        // the playhead with it.
+        QTest::newRow("a split moved by keys")
+            << QList<QKeySequence>{second, second, split, QKeySequence(Qt::Key_Home), QKeySequence(Qt::Key_Down),
+                                   QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Right), QKeySequence(Qt::ALT | Qt::Key_Left),
+                                   QKeySequence(Qt::ALT | Qt::Key_Left)}
+            << false << 73 << 0.0;
         QTest::newRow("sound after the pictures: the last frame is the last picture")
             << QList<QKeySequence>{QKeySequence(Qt::Key_End)} << false << 249 << 0.5;
         QTest::newRow("sound after the pictures: played to the end, the last picture")
