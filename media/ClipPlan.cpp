@@ -21,6 +21,7 @@ extern "C" {
 #include "FrameReencoder.h"
 #include "MediaLog.h"
 #include "ParameterSets.h"
+#include "SourceRuns.h"
 
 namespace {
 
@@ -676,7 +677,49 @@ Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t unti
 
 Outcome<std::vector<ScannedPacket>> ClipPlanner::allPackets()
 {
+    if (std::strcmp(input->iformat->name, MP4_FAMILY) == 0 && SourceFile::skimmable(input.get(), {video})) {
+        if (Outcome<std::vector<ScannedPacket>> listed = indexedPackets(); listed)
+            return listed;
+    }
     return read(std::numeric_limits<int64_t>::min() / 2, std::numeric_limits<int64_t>::max() / 2);
+}
+
+// Every picture's packet as an MP4's index places it, its data not read: counting a
+// clip's frames needs only their times, and a long film's index is read in a moment
+// where its gigabytes of pictures would take minutes. What the index calls keyframes
+// are marked so; whether a decoder can start at each is not looked at. Fails where the
+// file cannot be read so (the caller then reads it whole).
+Outcome<std::vector<ScannedPacket>> ClipPlanner::indexedPackets()
+{
+    using Result = Outcome<std::vector<ScannedPacket>>;
+    SourceFile file;
+    if (const int status = file.open(source, cancel); status < 0)
+        return Result::failure(ffmpegErrorText(status));
+    Outcome<InputFormat> opened
+        = openInputLike(source, input.get(), cancel, file.reader(), AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN);
+    if (!opened)
+        return Result::failure(opened.error());
+    AVFormatContext* listed = opened->get();
+    file.skimSamples(listed, {video});
+    listed->pb->direct = 1; // straight into each packet's buffer: the skipped reads copy nothing
+    readOnlyStream(listed, video);
+    std::vector<ScannedPacket> packets;
+    Packet packet(av_packet_alloc());
+    if (!packet)
+        return Result::failure(CutProblem(displayName(source)).outOfMemory());
+    int status = 0;
+    while ((status = av_read_frame(listed, packet.get())) >= 0) {
+        const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+        if (packet->stream_index == video && packet->pts == NO_TIME)
+            return Result::failure(QString()); // read whole, which says why it cannot be cut
+        if (packet->stream_index == video && (key || !packets.empty()))
+            packets.push_back({packet->pts, packet->dts != NO_TIME ? packet->dts : packet->pts, key, false, false,
+                               packet->size});
+        av_packet_unref(packet.get());
+    }
+    if (status != AVERROR_EOF)
+        return Result::failure(ffmpegErrorText(status));
+    return packets;
 }
 
 Outcome<void> ClipPlanner::checkReadable()

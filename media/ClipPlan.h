@@ -153,6 +153,7 @@ private:
     QString problem(const QString& what) const;
     Outcome<std::vector<ScannedPacket>> read(int64_t from, int64_t until) override;
     PlanResult planAfresh(double startTime, std::optional<int64_t> end, bool keyframesOnly, bool canReencode);
+    Outcome<std::vector<ScannedPacket>> indexedPackets();
     Outcome<void> reopen();
     Outcome<void> rewind();
     bool isClean(const AVPacket* packet) const;
