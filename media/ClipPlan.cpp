@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -26,8 +25,6 @@ extern "C" {
 namespace {
 
 constexpr int64_t NO_TIME = AV_NOPTS_VALUE;
-// libavformat's name for the MP4 family (MP4, MOV, M4V, 3GP).
-constexpr const char* MP4_FAMILY = "mov,mp4,m4a,3gp,3g2,mj2";
 constexpr AVRational MICROSECONDS{1, AV_TIME_BASE};
 // Timestamps within a microsecond of a frame's time count as that frame's time, so a
 // split asked for at a frame's printed time lands on that frame.
@@ -511,7 +508,7 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, c
         if (const Outcome<void> opened = self->reopen(); !opened)
             return Outcome<std::unique_ptr<ClipPlanner>>::failure(opened.error());
         // Kept unread, with no cancel of its own: the next planners only copy from it.
-        Outcome<InputFormat> unread = std::strcmp(self->input->iformat->name, MP4_FAMILY) == 0
+        Outcome<InputFormat> unread = readsAsMp4(self->input.get())
             ? openInputLike(source, self->input.get(), nullptr, nullptr, 0)
             : Outcome<InputFormat>::failure(QString());
         if (unread) {
@@ -612,7 +609,7 @@ Outcome<void> ClipPlanner::rewind()
 {
     AVStream* stream = input->streams[video];
     const AVIndexEntry* first = avformat_index_get_entry(stream, 0);
-    if (std::strcmp(input->iformat->name, MP4_FAMILY) == 0 && first
+    if (readsAsMp4(input.get()) && first
         && (first->flags & AVINDEX_KEYFRAME)
         && av_seek_frame(input.get(), video, first->timestamp, AVSEEK_FLAG_BACKWARD) >= 0)
         return {};
@@ -677,7 +674,7 @@ Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t unti
 
 Outcome<std::vector<ScannedPacket>> ClipPlanner::allPackets()
 {
-    if (std::strcmp(input->iformat->name, MP4_FAMILY) == 0 && SourceFile::skimmable(input.get(), {video})) {
+    if (SourceFile::skimmable(input.get(), {video})) {
         if (Outcome<std::vector<ScannedPacket>> listed = indexedPackets(); listed)
             return listed;
     }

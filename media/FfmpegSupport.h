@@ -87,6 +87,10 @@ Outcome<void> checkRegularFile(const QString& path);
 // `flags` are added to the input's (AVFMT_FLAG_*).
 Outcome<InputFormat> openInput(
     const QString& path, const CancelToken* cancel = nullptr, AVIOContext* through = nullptr, int flags = 0);
+// Whether libavformat reads the file as an MP4 (MP4, MOV, M4V, 3GP): its header names
+// every stream, and its index every sample.
+bool readsAsMp4(const AVFormatContext* input);
+
 // A file this program has just written, opened to be checked: where its container's
 // header states every stream fully (MP4, Matroska), the stream information is taken
 // from there rather than read (which decodes pictures); elsewhere as openInput.

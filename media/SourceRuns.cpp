@@ -293,7 +293,7 @@ AVIOContext* SourceFile::reader()
 
 bool SourceFile::skimmable(const AVFormatContext* input, const std::vector<int>& streams)
 {
-    if (!std::strstr(input->iformat->name, "mov") && !std::strstr(input->iformat->name, "mp4"))
+    if (!readsAsMp4(input))
         return false;
     // Formats whose packets the demuxer hands out as the file holds them, with no parser
     // between that could join or split them.
