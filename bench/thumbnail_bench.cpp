@@ -4,9 +4,10 @@
 //   cold  - opening the video and taking the eight pictures, what a user waits for
 //           after choosing a video;
 //   warm  - the eight pictures from a source already open, what a strip redraw costs;
-//   zoom  - the eight pictures a strip zoomed in all the way around the video's middle
-//           shows (a second or less each), from a source already open: what a user
-//           waits for after zooming in.
+//   zoom  - the eight pictures a strip zoomed in to a second a thumbnail shows around
+//           the video's middle, from a source already open: what a user waits for
+//           after zooming in;
+//   frames - the same, zoomed in all the way: a frame a thumbnail.
 // The video's length is read once beforehand, untimed: the editor knows it from the
 // probe it makes when the video is chosen, whatever the strip does.
 //
@@ -104,11 +105,12 @@ std::vector<strip::ThumbnailSlot> stripSlots(double duration)
                                  duration);
 }
 
-// The slots on the strip zoomed in all the way, the video's middle in the strip's middle.
-std::vector<strip::ThumbnailSlot> zoomedSlots(double duration)
+// The slots on the strip zoomed in as far as thumbnails a frame long allow (a second
+// long: frameDuration 0), the video's middle in the strip's middle.
+std::vector<strip::ThumbnailSlot> zoomedSlots(double duration, double frameDuration)
 {
     const double width = STRIP_PICTURE_SIZE.width() * strip::THUMBNAIL_COUNT;
-    const int deepest = strip::maxZoomLevel(duration);
+    const int deepest = strip::maxZoomLevel(duration, frameDuration);
     const strip::Viewport view = strip::zoomedTo(strip::Viewport{width, 0, 0.0}, deepest, deepest, 0.5, width / 2);
     return strip::thumbnailSlots(view, STRIP_PICTURE_SIZE.height(), duration);
 }
@@ -195,10 +197,11 @@ struct StripTimes {
     std::vector<double> cold;
     std::vector<double> warm;
     std::vector<double> zoom;
+    std::vector<double> frames;
 };
 
 // Times the strip of one file; empty times when a picture could not be made.
-StripTimes timeStrip(const QString& file, double duration, const Options& options)
+StripTimes timeStrip(const QString& file, double duration, double frameDuration, const Options& options)
 {
     std::vector<QImage> pictures;
     {
@@ -235,9 +238,16 @@ StripTimes timeStrip(const QString& file, double duration, const Options& option
     for (int run = 0; run < options.runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        if (!takeStrip(*source, zoomedSlots(duration), &pictures))
+        if (!takeStrip(*source, zoomedSlots(duration, 0.0), &pictures))
             return {};
         times.zoom.push_back(milliseconds(timer));
+    }
+    for (int run = 0; run < options.runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        if (!takeStrip(*source, zoomedSlots(duration, frameDuration), &pictures))
+            return {};
+        times.frames.push_back(milliseconds(timer));
     }
     return times;
 }
@@ -256,7 +266,7 @@ bool benchFile(const QString& file, const Options& options, double targetMs)
         std::fprintf(stderr, "trimora_thumbnail_bench: %s\n", qPrintable(info.error()));
         return false;
     }
-    const StripTimes times = timeStrip(file, info->duration, options);
+    const StripTimes times = timeStrip(file, info->duration, info->frameDuration, options);
     if (times.cold.empty())
         return false;
     std::printf("file: %s (%.1f s, %dx%d %s)\n", qPrintable(file), info->duration, info->displaySize.width(),
@@ -265,7 +275,8 @@ bool benchFile(const QString& file, const Options& options, double targetMs)
                 STRIP_PICTURE_SIZE.height(), options.runs);
     printTimes("cold_ms", times.cold, "open + 8 pictures");
     printTimes("warm_ms", times.warm, "8 pictures, source open");
-    printTimes("zoom_ms", times.zoom, "the pictures of the deepest zoom, source open");
+    printTimes("zoom_ms", times.zoom, "the pictures a second each, source open");
+    printTimes("frames_ms", times.frames, "the pictures a frame each, source open");
     if (targetMs <= 0.0)
         return true;
     std::printf("target_ms %.0f (cold at %.2f of it)\n", targetMs, median(times.cold) / targetMs);

@@ -326,7 +326,7 @@ void CutterViewController::buildThumbnailStrip(const std::shared_ptr<VideoAsset>
         }
     });
     // The slots first, empty; each picture as it is decoded, left to right.
-    strip->showVideo(asset->duration());
+    strip->showVideo(asset->duration(), asset->frameDuration());
 
     // A video without sound has no waveform, and that is no error.
     const CutProgress soundRead;

@@ -167,11 +167,11 @@ void StripView::wheelEvent(QWheelEvent* event)
     event->accept();
 }
 
-void StripView::showVideo(double duration)
+void StripView::showVideo(double duration, double frameDuration)
 {
     videoDuration = duration;
     videoShown = true;
-    deepestLevel = strip::maxZoomLevel(duration);
+    deepestLevel = strip::maxZoomLevel(duration, frameDuration);
     pictures.clear();
     wanted.clear();
     view = strip::Viewport{double(width()), 0, 0.0};

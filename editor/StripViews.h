@@ -46,8 +46,9 @@ public:
     void setCornerRadius(double value);
 
     // Shows the slots of a video of this duration, unzoomed and without pictures;
-    // picturesWanted asks for them.
-    void showVideo(double duration);
+    // picturesWanted asks for them. It zooms in as far as a frame a thumbnail
+    // (frameDuration; a second when 0).
+    void showVideo(double duration, double frameDuration);
     // The picture of one slot, as it arrives (a null image leaves its slot empty).
     void showThumbnail(const strip::ThumbnailSlot& slot, const QImage& picture);
     // The sound's peaks (perSecond a second from the start), drawn as a waveform along

@@ -747,13 +747,15 @@ private slots:
         QTest::addColumn<double>("playhead"); // seconds, of 100
         QTest::addColumn<int>("notches"); // of the wheel turned down after zooming
         QTest::addColumn<bool>("sound");  // with a pause of 0.2 s just after the playhead
+        QTest::addColumn<double>("scale"); // of the splits' and the pause's distances from it
 
-        QTest::newRow("unzoomed") << "keys" << 0 << 50.0 << 0 << true;
-        QTest::newRow("Ctrl+plus twice") << "keys" << 2 << 53.0 << 0 << true;
-        QTest::newRow("Ctrl+wheel, no deeper than the deepest") << "wheel" << 4 << 53.0 << 0 << true;
-        QTest::newRow("slider, near the start, no sound") << "slider" << 3 << 5.0 << 0 << false;
-        QTest::newRow("scrolled a thumbnail on") << "keys" << 2 << 40.0 << 1 << true;
-        QTest::newRow("scrolled to the end, and no further") << "keys" << 3 << 98.0 << 3 << true;
+        QTest::newRow("unzoomed") << "keys" << 0 << 50.0 << 0 << true << 1.0;
+        QTest::newRow("Ctrl+plus twice") << "keys" << 2 << 53.0 << 0 << true << 1.0;
+        // 100 s at 25 fps: 1.5 frames a thumbnail at level 8, 0.76 at 9.
+        QTest::newRow("Ctrl+wheel, no deeper than a frame a thumbnail") << "wheel" << 8 << 53.0 << 0 << true << 0.0625;
+        QTest::newRow("slider, near the start, no sound") << "slider" << 3 << 5.0 << 0 << false << 1.0;
+        QTest::newRow("scrolled a thumbnail on") << "keys" << 2 << 40.0 << 1 << true << 1.0;
+        QTest::newRow("scrolled to the end, and no further") << "keys" << 3 << 98.0 << 3 << true << 1.0;
     }
 
     void zoomedEditing()
@@ -763,12 +765,16 @@ private slots:
         QFETCH(double, playhead);
         QFETCH(int, notches);
         QFETCH(bool, sound);
+        QFETCH(double, scale);
 
         EditorHarness h(100.0, services(), false);
         const int rate = VideoAsset::SOUND_PEAKS_PER_SECOND;
+        const double pauseFrom = 0.2 * scale;
+        const double pauseTo = 0.4 * scale;
         if (sound) {
             h.asset->peaks.assign(size_t(100 * rate), 180);
-            std::fill_n(h.asset->peaks.begin() + std::lround((playhead + 0.2) * rate), int(0.2 * rate), 0);
+            std::fill_n(h.asset->peaks.begin() + std::lround((playhead + pauseFrom) * rate),
+                        std::lround((pauseTo - pauseFrom) * rate), 0);
         }
         h.editor->show();
         QApplication::setActiveWindow(h.editor.get());
@@ -779,8 +785,8 @@ private slots:
             QTRY_VERIFY(!h.children<WaveformView>().isEmpty() && h.children<WaveformView>().first()->isVisible());
         QWidget* pointer = h.outlet("pointerView");
         const auto stripX = [strip](QWidget* view) { return view->mapToGlobal(QPoint()).x() - strip->mapToGlobal(QPoint()).x(); };
-        h.splitAt((playhead - 0.5) / 100.0);
-        h.splitAt((playhead + 1.0) / 100.0);
+        h.splitAt((playhead - 0.5 * scale) / 100.0);
+        h.splitAt((playhead + 1.0 * scale) / 100.0);
         h.editor->goToFrame(std::llround(playhead / 0.04));
         const int before = stripX(pointer);
 
@@ -838,9 +844,9 @@ private slots:
             for (int x = 0; x < int(columns.size()); ++x) {
                 const double from = view.fractionAt(x) * 100.0 - playhead;
                 const double to = view.fractionAt(x + 1) * 100.0 - playhead;
-                const bool inPause = from >= 0.2 && to <= 0.4;
+                const bool inPause = from >= pauseFrom && to <= pauseTo;
                 quiet += inPause;
-                if (to <= 0.2 || from >= 0.4 || inPause)
+                if (to <= pauseFrom || from >= pauseTo || inPause)
                     QVERIFY2((columns[size_t(x)] == 0) == inPause, qPrintable(QString::number(x)));
             }
             QVERIFY(quiet >= 1);

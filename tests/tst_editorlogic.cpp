@@ -324,8 +324,8 @@ private slots:
 
         QTest::newRow("8 s: a second each") << 8.0 << QList<double>{0, 1, 2, 3, 4, 5, 6, 7, 8};
         // Each stretch ends where the next one's snapped start is, and the last at the end.
-        QTest::newRow("7.01 s: stretches meet at the 1/40 s steps")
-            << 7.01 << QList<double>{0, 0.875, 1.75, 2.625, 3.5, 4.375, 5.25, 6.125, 7.01};
+        QTest::newRow("7.0016 s: stretches meet at the millisecond steps")
+            << 7.0016 << QList<double>{0, 0.875, 1.75, 2.625, 3.5, 4.376, 5.251, 6.126, 7.0016};
     }
 
     void thumbnailSlots()
@@ -377,6 +377,7 @@ private slots:
     void zoom_data()
     {
         QTest::addColumn<double>("duration");
+        QTest::addColumn<double>("frame"); // seconds a frame; 0: not known
         QTest::addColumn<int>("fromLevel");
         QTest::addColumn<double>("fromOffset");
         QTest::addColumn<int>("toLevel");
@@ -385,20 +386,27 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<double>("offset");
 
-        QTest::newRow("in around the middle") << 100.0 << 0 << 0.0 << 1 << 0.5 << 160.0 << 1 << 160.0;
-        QTest::newRow("in around a point off centre") << 100.0 << 1 << 160.0 << 3 << 0.3 << 32.0 << 3 << 736.0;
-        QTest::newRow("in at the start: the start stays at the edge") << 100.0 << 0 << 0.0 << 3 << 0.0 << 100.0 << 3 << 0.0;
-        QTest::newRow("in at the end: the end stays at the edge") << 100.0 << 0 << 0.0 << 2 << 1.0 << 100.0 << 2 << 960.0;
-        QTest::newRow("out to the whole video") << 100.0 << 3 << 500.0 << 0 << 0.2 << 40.0 << 0 << 0.0;
+        QTest::newRow("in around the middle") << 100.0 << 0.0 << 0 << 0.0 << 1 << 0.5 << 160.0 << 1 << 160.0;
+        QTest::newRow("in around a point off centre") << 100.0 << 0.0 << 1 << 160.0 << 3 << 0.3 << 32.0 << 3 << 736.0;
+        QTest::newRow("in at the start: the start stays at the edge") << 100.0 << 0.0 << 0 << 0.0 << 3 << 0.0 << 100.0 << 3 << 0.0;
+        QTest::newRow("in at the end: the end stays at the edge") << 100.0 << 0.0 << 0 << 0.0 << 2 << 1.0 << 100.0 << 2 << 960.0;
+        QTest::newRow("out to the whole video") << 100.0 << 0.0 << 3 << 500.0 << 0 << 0.2 << 40.0 << 0 << 0.0;
         // 2 hours: at level 10 a thumbnail is 0.88 s, at level 9 1.76 s.
-        QTest::newRow("no deeper than a thumbnail a second") << 7200.0 << 9 << 0.0 << 14 << 0.5 << 160.0 << 10 << 163680.0;
-        QTest::newRow("8 s does not zoom") << 8.0 << 0 << 0.0 << 1 << 0.5 << 160.0 << 0 << 0.0;
-        QTest::newRow("9 s zooms once") << 9.0 << 0 << 0.0 << 3 << 0.5 << 160.0 << 1 << 160.0;
+        QTest::newRow("no deeper than a thumbnail a second") << 7200.0 << 0.0 << 9 << 0.0 << 14 << 0.5 << 160.0 << 10 << 163680.0;
+        QTest::newRow("8 s does not zoom") << 8.0 << 0.0 << 0 << 0.0 << 1 << 0.5 << 160.0 << 0 << 0.0;
+        QTest::newRow("9 s zooms once") << 9.0 << 0.0 << 0 << 0.0 << 3 << 0.5 << 160.0 << 1 << 160.0;
+        // With frames: in until a thumbnail would span less than one (2 hours at 30 fps:
+        // 1.65 frames a thumbnail at level 14, 0.82 at 15).
+        QTest::newRow("2 hours at 30 fps: down to a frame") << 7200.0 << 1.0 / 30 << 9 << 0.0 << 17 << 0.5 << 160.0 << 14 << 2621280.0;
+        QTest::newRow("8 s at 25 fps zooms too") << 8.0 << 0.04 << 0 << 0.0 << 6 << 0.5 << 160.0 << 4 << 2400.0;
+        QTest::newRow("59.94 fps, a frame each") << 10.0 << 1001.0 / 60000 << 0 << 0.0 << 9 << 0.5 << 160.0 << 6 << 10080.0;
+        QTest::newRow("eight frames do not zoom") << 8.0 / 30 << 1.0 / 30 << 0 << 0.0 << 2 << 0.5 << 160.0 << 0 << 0.0;
     }
 
     void zoom()
     {
         QFETCH(double, duration);
+        QFETCH(double, frame);
         QFETCH(int, fromLevel);
         QFETCH(double, fromOffset);
         QFETCH(int, toLevel);
@@ -407,7 +415,7 @@ private slots:
         QFETCH(int, level);
         QFETCH(double, offset);
         const strip::Viewport zoomed = strip::zoomedTo(strip::Viewport{320.0, fromLevel, fromOffset}, toLevel,
-                                                       strip::maxZoomLevel(duration), anchor, anchorX);
+                                                       strip::maxZoomLevel(duration, frame), anchor, anchorX);
         QCOMPARE(zoomed.level, level);
         QCOMPARE(zoomed.offset, offset);
         // A time scrolled off the strip comes back onto it; one on it stays put.
@@ -415,6 +423,13 @@ private slots:
         const double x = strip::showing(zoomed, away).xOf(away);
         QVERIFY2(x >= 0.0 && x <= 320.0, qPrintable(QString::number(x)));
         QCOMPARE(strip::showing(zoomed, anchor).offset, zoomed.offset);
+        // Zoomed in to frames, every thumbnail's stretch holds a frame of its own.
+        if (frame > 0.0) {
+            for (const strip::ThumbnailSlot& slot : strip::thumbnailSlots(zoomed, 50.0, duration)) {
+                const double first = std::ceil(slot.requestTime / frame - 1e-6) * frame;
+                QVERIFY2(first < slot.requestEnd, qPrintable(QStringLiteral("%1 ... %2").arg(slot.requestTime).arg(slot.requestEnd)));
+            }
+        }
     }
 
     // The slots on a zoomed strip 320 x 50 of an 80-second video: an eighth of the
@@ -500,8 +515,8 @@ private slots:
     {
         QTest::addColumn<double>("seconds");
         QTest::addColumn<double>("request");
-        QTest::newRow("rounds down to the nearest 1/40") << 1.26 << 1.25;
-        QTest::newRow("rounds up to the nearest 1/40") << 1.27 << 1.275;
+        QTest::newRow("back to the millisecond") << 1.2606 << 1.26;
+        QTest::newRow("a hair short of a millisecond is on it") << 1.2609999999999 << 1.261;
         QTest::newRow("NaN asks for the start") << NaN << 0.0;
     }
 

@@ -61,10 +61,19 @@ double Viewport::fractionAt(double x) const
     return content > 0.0 ? (x + offset) / content : 0.0;
 }
 
-int maxZoomLevel(double duration)
+int maxZoomLevel(double duration, double frameDuration)
 {
+    const auto span = [duration](int level) { return duration * THUMBNAIL_FRACTION / double(1 << level); };
     int level = 0;
-    while (level < MAX_ZOOM_LEVEL && duration * THUMBNAIL_FRACTION / double(1 << level) > 1.0)
+    if (!(frameDuration > 0.0)) {
+        while (level < MAX_ZOOM_LEVEL && span(level) > 1.0)
+            ++level;
+        return level;
+    }
+    // A thumbnail's stretch, snapped to the request steps at both ends, may come out up
+    // to a step shorter than its span: the span keeps that much over a frame.
+    const double frame = frameDuration + 2.0 / THUMBNAIL_TIME_SCALE;
+    while (level < MAX_ZOOM_LEVEL && span(level + 1) >= frame)
         ++level;
     return level;
 }
@@ -126,7 +135,10 @@ double thumbnailRequestTime(double seconds)
 {
     if (!std::isfinite(seconds))
         return 0.0;
-    return std::round(seconds * THUMBNAIL_TIME_SCALE) / THUMBNAIL_TIME_SCALE;
+    // Back to the step at or before it, so that a stretch starting on a frame holds that
+    // frame; a time a hair short of a step (from adding up slot lengths) counts as on it.
+    constexpr double HAIR = 1e-6;
+    return std::floor(seconds * THUMBNAIL_TIME_SCALE + HAIR) / THUMBNAIL_TIME_SCALE;
 }
 
 SplitMarker splitMarker(double position, const Viewport& view, double stripHeight)

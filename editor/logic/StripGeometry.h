@@ -19,8 +19,9 @@ namespace strip {
 
 inline constexpr int THUMBNAIL_COUNT = 8;
 inline constexpr double THUMBNAIL_FRACTION = 0.125;
-// Thumbnail times are asked for in steps of 1/40 s.
-inline constexpr int THUMBNAIL_TIME_SCALE = 40;
+// Thumbnail times are asked for in steps of a millisecond: finer than a frame at any
+// rate a video has, so a strip zoomed in to frames asks for each frame's own stretch.
+inline constexpr int THUMBNAIL_TIME_SCALE = 1000;
 
 inline constexpr double MARKER_WIDTH = 5.0;
 inline constexpr double MARKER_LINE_X = 2.5;
@@ -29,8 +30,8 @@ inline constexpr double MARKER_LINE_WIDTH = 2.0;
 inline constexpr std::array<double, 2> MARKER_DASH_PATTERN = {7.0, 3.0};
 
 // Each zoom level doubles the timeline's length; the deepest one is where a thumbnail
-// spans a second or less (never deeper than this).
-inline constexpr int MAX_ZOOM_LEVEL = 16;
+// spans a single frame (never deeper than this: a frame of a ten-hour video at 30 fps).
+inline constexpr int MAX_ZOOM_LEVEL = 17;
 
 inline constexpr double LABEL_WIDTH = 10.0;
 inline constexpr double LABEL_OFFSET = -5.0;
@@ -58,9 +59,11 @@ struct Viewport {
     double fractionAt(double x) const;
 };
 
-// The deepest zoom level for a video of this duration: one thumbnail a second or
-// closer. Short videos (8 s and less) do not zoom.
-int maxZoomLevel(double duration);
+// The deepest zoom level for a video of this duration and frame duration: the last at
+// which every thumbnail still spans a whole frame, so each shows a frame of its own (a
+// video of eight frames or fewer does not zoom). Without a frame duration, the first
+// at which a thumbnail spans a second or less (8 s and less do not zoom).
+int maxZoomLevel(double duration, double frameDuration);
 // The view scrolled to an offset, kept within the timeline.
 Viewport scrolledTo(Viewport view, double offset);
 // The view at another level (clamped to 0...maxLevel) with the video's fraction
@@ -102,7 +105,7 @@ std::vector<ThumbnailSlot> thumbnailSlots(const Viewport& view, double stripHeig
 // The slot of level `level` that holds the slot `index` of a deeper level.
 ThumbnailSlot enclosingSlot(const ThumbnailSlot& slot, int level, double stripWidth, double duration);
 
-// A time as it is asked of the frame extractor: rounded to the nearest step of 1/40 s.
+// A time as it is asked of the frame extractor: back to the request step at or before it.
 double thumbnailRequestTime(double seconds);
 
 SplitMarker splitMarker(double position, const Viewport& view, double stripHeight);
