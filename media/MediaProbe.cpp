@@ -1,6 +1,7 @@
 #include "MediaProbe.h"
 
 #include <cmath>
+#include <limits>
 
 extern "C" {
 #include <libavutil/display.h>
@@ -31,18 +32,31 @@ StreamInfo::Kind kindOf(AVMediaType type)
     }
 }
 
+// The file's length, from its first packet to its last, as its times count.
 double durationOf(const AVFormatContext* input)
 {
-    if (input->duration != AV_NOPTS_VALUE && input->duration > 0)
-        return double(input->duration) / AV_TIME_BASE;
-    // Some containers only know their streams' lengths.
     double longest = 0.0;
+    double end = -std::numeric_limits<double>::infinity(); // where the streams that say end
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream* stream = input->streams[i];
-        if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
-            longest = std::max(longest, double(stream->duration) * av_q2d(stream->time_base));
+        if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0)
+            continue;
+        const double length = double(stream->duration) * av_q2d(stream->time_base);
+        longest = std::max(longest, length);
+        if (stream->start_time != AV_NOPTS_VALUE)
+            end = std::max(end, double(stream->start_time) * av_q2d(stream->time_base) + length);
     }
-    return longest;
+    // Some containers only know their streams' lengths.
+    if (input->duration == AV_NOPTS_VALUE || input->duration <= 0)
+        return longest;
+    const double stated = double(input->duration) / AV_TIME_BASE;
+    // An MP4 whose edit list begins with a stretch of nothing (a recording that keeps
+    // its time of day as its start) states its length from 0, counting that stretch,
+    // where other files state it from their first packet: the streams' ends tell which.
+    const double start = input->start_time != AV_NOPTS_VALUE ? double(input->start_time) / AV_TIME_BASE : 0.0;
+    if (start > 0.0 && std::isfinite(end) && std::abs(stated - end) < std::abs(stated - (end - start)))
+        return end - start;
+    return stated;
 }
 
 // Decodes the first picture of the stream, to be sure the video can be shown at all.

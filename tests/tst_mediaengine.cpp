@@ -261,6 +261,8 @@ private slots:
         QTest::newRow("video only") << "videoonly.mp4" << 10.0 << 0 << QSize(320, 240) << "h264" << 0 << QList<double>{0.0, 10.0};
         QTest::newRow("picture 45 s after the sound") << "late45.mkv" << 55.0 << 0 << QSize(320, 240) << "h264" << 1 << QList<double>{};
         // Its sound starts 21 ms before the picture, and so ends after it.
+        QTest::newRow("MP4 whose edit list starts with 10 s of nothing") << "offset.mp4" << 10.0 << 0 << QSize(320, 240) << "h264" << 1
+                                                                         << QList<double>{0.022, 10.022};
         QTest::newRow("MPEG-TS") << "h264.mts" << 10.0 << 0 << QSize(320, 240) << "h264" << 1 << QList<double>{0.021, 10.021};
     }
 
@@ -406,9 +408,10 @@ private slots:
         QTest::addColumn<QString>("extension");
         QTest::addColumn<int>("copiedPercent"); // at least this share of frames bit-identical
 
-        // Between frames, on frames, on a keyframe (2.0), 40 µs after a frame (the next
-        // one starts the clip) and among the last frames.
-        QTest::newRow("H.264 with B-frames") << "h264.mp4" << QList<double>{2.0, 3.33, 4.04, 5.00004, 7.96, 9.95} << false << "mp4" << 60;
+        // Between frames, on frames, on a keyframe (2.0), 0.6 ms after a frame (the next
+        // one starts the clip: only times printed to the millisecond stand for the frame
+        // before) and among the last frames.
+        QTest::newRow("H.264 with B-frames") << "h264.mp4" << QList<double>{2.0, 3.33, 4.04, 5.0006, 7.96, 9.95} << false << "mp4" << 60;
         // Between keyframes, and on one (it starts the clip).
         QTest::newRow("H.264, keyframes only") << "h264.mp4" << QList<double>{3.33, 4.0, 6.71} << true << "mp4" << 100;
         // 1.96 is a leading picture of the CRA picture at 2.0: decoded after it, shown
@@ -485,15 +488,19 @@ private slots:
 
         const QList<oracle::Frame> source = oracle::videoFrames(fixture(file));
         QVERIFY(source.size() > 90);
-        // The frame shown at or after a time, as the editor means a split there.
+        // The frame shown at or after a time (half a millisecond after its start still
+        // counts), as the editor means a split there.
         const auto frameAt = [&source](double time) {
-            return int(std::find_if(source.begin(), source.end(), [time](const oracle::Frame& f) { return f.time >= time - 1e-6; })
+            return int(std::find_if(source.begin(), source.end(), [time](const oracle::Frame& f) { return f.time >= time - 0.0005; })
                        - source.begin());
         };
         const QList<double> keyframes = oracle::keyframeTimes(fixture(file));
         QList<double> bounds{0.0};
         for (const double split : splits) {
-            const auto before = std::find_if(keyframes.rbegin(), keyframes.rend(), [split](double k) { return k <= split + 1e-6; });
+            // In keyframe mode, the keyframe at or before the frame the split stands for.
+            const int frame = frameAt(split);
+            const double shown = frame < source.size() ? source[frame].time : split;
+            const auto before = std::find_if(keyframes.rbegin(), keyframes.rend(), [shown](double k) { return k <= shown + 1e-6; });
             bounds << (keyframesOnly ? *before : split);
         }
         bounds.append(oracle::probe(fixture(file), QStringLiteral("format=duration")).toDouble());

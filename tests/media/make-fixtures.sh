@@ -77,6 +77,8 @@ ff -i h264.mp4 -c copy h264.mkv
 # MPEG-TS as a camcorder records it (AVCHD .mts): start codes, no index, a clock
 # that does not start at 0.
 ff -i h264.mp4 -c copy -output_ts_offset 3600 -f mpegts h264.mts
+# An MP4 whose edit list starts with 10 s of nothing: its header's length counts them.
+ff -i h264.mp4 -c copy -output_ts_offset 10 offset.mp4
 # Subtitles: lines shown at 1-4 s and 6-9 s.
 printf '1\n00:00:01,000 --> 00:00:04,000\nFirst\n\n2\n00:00:06,000 --> 00:00:09,000\nSecond\n' > subs.srt
 ff -i h264.mp4 -i subs.srt -map 0 -map 1 -c copy -c:s mov_text subs.mp4
