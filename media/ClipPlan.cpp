@@ -26,9 +26,10 @@ namespace {
 
 constexpr int64_t NO_TIME = AV_NOPTS_VALUE;
 constexpr AVRational MICROSECONDS{1, AV_TIME_BASE};
-// Timestamps within a microsecond of a frame's time count as that frame's time, so a
-// split asked for at a frame's printed time lands on that frame.
-constexpr double TOLERANCE_SECONDS = 1e-6;
+// Times up to half a millisecond after a frame's start count as that frame's: times
+// are printed to the millisecond, so a split asked for at a frame's printed time lands
+// on that frame.
+constexpr double TOLERANCE_SECONDS = 0.0005;
 // How far around a time the packets are read first; doubled and more when that is
 // not enough (long keyframe spacing).
 constexpr double MARGIN_SECONDS = 1.0;
@@ -351,11 +352,11 @@ Outcome<void> findCopyEnd(Search& search, ClipPlan& plan)
 }
 
 // Each end of a keyframe-mode clip at the clean keyframe at or before it.
-PlanDecision onKeyframes(Search& search, ClipPlan plan, int64_t end)
+PlanDecision onKeyframes(Search& search, ClipPlan plan)
 {
     if (plan.endPts) {
         // The next clip starts at this keyframe; a clip to the video's end stays so.
-        const Outcome<std::optional<ScannedPacket>> key = keyAtOrBefore(search, end);
+        const Outcome<std::optional<ScannedPacket>> key = keyAtOrBefore(search, *plan.endPts);
         if (!key)
             return {PlanResult::Kind::Failed, {}, PlanProblem::Unreadable, key.error()};
         plan.endPts = key.value() ? key.value()->pts : plan.firstPts;
@@ -402,7 +403,11 @@ PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t st
     const int64_t endTicks = toTheEnd ? 0 : *end;
     int64_t threshold = start;
     if (keyframesOnly) {
-        const Outcome<std::optional<ScannedPacket>> key = keyAtOrBefore(search, threshold);
+        // The keyframe at or before the frame the time stands for.
+        const Outcome<std::optional<int64_t>> frame = firstPtsAtOrAfter(search, start);
+        if (!frame)
+            return unreadable(frame.error());
+        const Outcome<std::optional<ScannedPacket>> key = keyAtOrBefore(search, frame.value().value_or(start));
         if (!key)
             return unreadable(key.error());
         threshold = key.value() ? std::max(key.value()->pts, track.shownFrom) : EARLIEST;
@@ -426,7 +431,7 @@ PlanDecision planClip(PacketReader& reader, const TrackTiming& track, int64_t st
             return {PlanResult::Kind::Empty, plan, PlanProblem::None, {}};
     }
     if (keyframesOnly)
-        return onKeyframes(search, plan, endTicks);
+        return onKeyframes(search, plan);
     Outcome<void> found = findCopyKey(search, plan);
     if (found)
         found = findCopyEnd(search, plan);

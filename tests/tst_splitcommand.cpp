@@ -64,6 +64,8 @@ private slots:
         QTest::newRow("every three seconds") << QStringList{"--every", "3"} << QList<double>{3.0, 3.0, 3.0, 1.0} << "";
         QTest::newRow("a share of the length") << QStringList{"--at", "50%"} << QList<double>{5.0, 5.0} << "";
         QTest::newRow("split at the start") << QStringList{"--at", "0", "--at", "5"} << QList<double>{0, 5.0, 5.0} << "";
+        // Times are printed to the millisecond: half a millisecond past a frame's start is that frame.
+        QTest::newRow("a frame's time rounded up") << QStringList{"--at", "3.3604"} << QList<double>{3.36, 6.64} << "";
         QTest::newRow("one clip: every 20 s of 10") << QStringList{"--every", "20"} << QList<double>{10.0} << "";
         // Keyframes every 2 s: the splits move back to the keyframe at or before them.
         QTest::newRow("keyframes only") << QStringList{"--at", "3.33", "--at", "6.71", "--keyframes"} << QList<double>{2.0, 4.0, 4.0}
