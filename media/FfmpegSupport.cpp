@@ -213,6 +213,10 @@ Outcome<InputFormat> openContainer(const QString& path, const CancelToken* cance
     const int status = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
     if (status < 0) {
         qCDebug(lcMedia) << "avformat_open_input failed for" << path << ffmpegErrorText(status);
+        // FFmpeg finds no container it knows in what the file starts with.
+        if (status == AVERROR_INVALIDDATA || status == AVERROR_EOF)
+            return unreadableVideo(path, QCoreApplication::translate("FfmpegSupport", "it is not a video Trimora can "
+                                                                                      "read, or it is damaged or incomplete"));
         return unreadableVideo(path, ffmpegErrorText(status));
     }
     return InputFormat(raw);

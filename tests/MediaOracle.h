@@ -96,7 +96,8 @@ inline void addBadFileRows()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("words");
 
-    QTest::newRow("text named .mp4") << "notavideo.mp4" << "" << 2 << "Could not read video 'notavideo.mp4'";
+    QTest::newRow("text named .mp4") << "notavideo.mp4" << "" << 2
+                                     << "Could not read video 'notavideo.mp4': it is not a video Trimora can read, or it is damaged";
     QTest::newRow("zero-byte file") << "empty.mp4" << "" << 2 << "Could not read video 'empty.mp4'";
     QTest::newRow("missing file") << "missing.mp4" << "" << 2 << "'missing.mp4': No such file or directory";
     QTest::newRow("sound only") << "audioonly.m4a" << "" << 2 << "it has no video track";

@@ -458,6 +458,10 @@ Die Befehlszeile braucht keinen Bildschirm: trimora split VIDEO --parts N
         <source>it was changed while reading.</source>
         <translation>Es wurde während des Lesens geändert.</translation>
     </message>
+    <message>
+        <source>it is not a video Trimora can read, or it is damaged or incomplete</source>
+        <translation>es ist kein Video, das Trimora lesen kann, oder es ist beschädigt oder unvollständig</translation>
+    </message>
 </context>
 <context>
     <name>FolderVideoLibrary</name>

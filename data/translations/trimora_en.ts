@@ -454,6 +454,10 @@ The command line needs no display: trimora split VIDEO --parts N
         <source>it was changed while reading.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>it is not a video Trimora can read, or it is damaged or incomplete</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>FolderVideoLibrary</name>
