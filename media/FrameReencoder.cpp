@@ -409,6 +409,26 @@ void describeLike(AVCodecContext* context, const AVStream* source)
     context->framerate = source->avg_frame_rate;
 }
 
+// VP8 and VP9 in WebM keep a transparent picture's alpha as a second picture beside
+// each frame. FFmpeg's own decoders leave it out; libvpx's decode it, and its encoders
+// write it the same way, so the frames encoded again stay transparent where they were.
+bool carriesAlpha(const AVStream* source)
+{
+    const AVCodecID id = source->codecpar->codec_id;
+    const AVDictionaryEntry* mode = av_dict_get(source->metadata, "alpha_mode", nullptr, 0);
+    return (id == AV_CODEC_ID_VP8 || id == AV_CODEC_ID_VP9) && mode && std::strcmp(mode->value, "1") == 0;
+}
+
+const AVCodec* decoderFor(const AVStream* source)
+{
+    if (carriesAlpha(source)) {
+        if (const AVCodec* libvpx = avcodec_find_decoder_by_name(
+                source->codecpar->codec_id == AV_CODEC_ID_VP9 ? "libvpx-vp9" : "libvpx"))
+            return libvpx;
+    }
+    return avcodec_find_decoder(source->codecpar->codec_id);
+}
+
 } // namespace
 
 Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* source, int parameterSetId,
@@ -421,7 +441,7 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
     const CutProblem& problem = self->problem;
     const char* name = encoderName(parameters->codec_id);
     const AVCodec* encoderCodec = name ? avcodec_find_encoder_by_name(name) : nullptr;
-    const AVCodec* decoderCodec = avcodec_find_decoder(parameters->codec_id);
+    const AVCodec* decoderCodec = decoderFor(source);
     if (!encoderCodec || !decoderCodec)
         return problem.fail<std::unique_ptr<FrameReencoder>>(
             QCoreApplication::translate("FrameReencoder", "this FFmpeg has no encoder for its %1 video")
@@ -442,6 +462,8 @@ Outcome<std::unique_ptr<FrameReencoder>> FrameReencoder::open(const AVStream* so
 
     AVCodecContext* context = self->encoder.get();
     describeLike(context, source);
+    if (carriesAlpha(source) && std::strncmp(decoderCodec->name, "libvpx", 6) == 0)
+        context->pix_fmt = AV_PIX_FMT_YUVA420P;
     self->sourceBase = source->time_base;
     // MPEG-1 and MPEG-2 state their frame rate, and their encoder counts time in frames; so does
     // MPEG-4's here, whose clock cannot tick faster than 65535 times a second.

@@ -446,6 +446,9 @@ private slots:
         QTest::newRow("MPEG-TS from a camcorder") << "h264.mts" << QList<double>{1.99, 3.95, 7.51} << false << "mp4" << 50;
         QTest::newRow("AV1") << "av1.mp4" << QList<double>{1.3, 2.5} << false << "mp4" << 50;
         QTest::newRow("WebM with VP8") << "vp8.webm" << QList<double>{1.5, 2.0, 4.1} << false << "webm" << 50;
+        // Frames encoded again keep their transparency: GStreamer plays no clip whose
+        // first frame lacks it.
+        QTest::newRow("WebM with transparent VP9") << "vp9alpha.webm" << QList<double>{1.3, 2.5} << false << "webm" << 40;
         QTest::newRow("video only") << "videoonly.mp4" << QList<double>{3.33, 6.71} << false << "mp4" << 60;
         QTest::newRow("picture starting after the sound") << "late.mkv" << QList<double>{3.0, 6.51} << false << "mkv" << 100;
         QTest::newRow("picture starting after the sound, MP4") << "late.mp4" << QList<double>{3.0, 6.51} << false << "mp4" << 50;

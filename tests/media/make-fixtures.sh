@@ -67,6 +67,10 @@ ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=4" -f lavfi -i "$audio" -
 # VP8 in WebM, as the desktop's screen recorder makes it.
 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" -f lavfi -i "$audio" -t 6 -c:v libvpx -g 50 -b:v 1M \
    -c:a libopus vp8.webm
+# VP9 with transparency (an overlay or a sticker): the alpha beside each frame.
+ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=4,format=yuva420p,geq=lum='lum(X,Y)':cb='cb(X,Y)':cr='cr(X,Y)':a='128+127*sin(X/20)'" \
+   -f lavfi -i "$audio" -t 4 -c:v libvpx-vp9 -pix_fmt yuva420p -g 50 -deadline realtime -cpu-used 8 -b:v 1M \
+   -auto-alt-ref 0 -c:a libopus vp9alpha.webm
 # AV1 in MP4, keyframes a second apart.
 SVT_LOG=1 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=4" -f lavfi -i "$audio" -t 4 -c:v libsvtav1 -preset 12 -g 25 \
    $aac av1.mp4
