@@ -154,6 +154,21 @@ Outcome<std::vector<StreamChoice>> chooseStreams(
     return chosen;
 }
 
+std::vector<int> attachmentsKept(const AVFormatContext* input, const Container& container)
+{
+    std::vector<int> kept;
+    if (container.muxer != QLatin1String("matroska"))
+        return kept;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVCodecParameters* codec = input->streams[i]->codecpar;
+        if (codec->codec_type == AVMEDIA_TYPE_ATTACHMENT && codec->extradata_size > 0
+            && av_dict_get(input->streams[i]->metadata, "filename", nullptr, 0)
+            && av_dict_get(input->streams[i]->metadata, "mimetype", nullptr, 0))
+            kept.push_back(int(i));
+    }
+    return kept;
+}
+
 // About 20 bytes of index per frame and sound packet, from the streams' own rates.
 // Too little room is retried with more.
 int64_t movieReserve(const AVFormatContext* input, const std::vector<StreamChoice>& streams, double seconds)

@@ -37,6 +37,11 @@ struct StreamChoice {
 Outcome<std::vector<StreamChoice>> chooseStreams(const AVFormatContext* input, const Container& container,
                                                  const CutProblem& problem);
 
+// The files a Matroska source carries along (the fonts its subtitles are drawn with,
+// say), which its clips carry too: the source's attachment streams, when the clip is
+// Matroska. Other containers hold none.
+std::vector<int> attachmentsKept(const AVFormatContext* input, const Container& container);
+
 // Room for an MP4's movie box at the front of a clip `seconds` long, so that the
 // muxer never has to rewrite the file to move it there.
 int64_t movieReserve(const AVFormatContext* input, const std::vector<StreamChoice>& streams, double seconds);

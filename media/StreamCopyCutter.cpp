@@ -282,6 +282,11 @@ Outcome<ClipMuxer::Ending> ClipJob::write(int64_t moovReserve)
         if (choice.role == Role::Sound)
             preRollOpus(*copied.back(), from, to.value(), clip);
     }
+    // Attachments have no packets: the header holds them.
+    for (const int attachment : attachmentsKept(input.get(), container)) {
+        if (const Outcome<AVStream*> to = muxer.addStream(input->streams[attachment], clipStart, videoStream->avg_frame_rate); !to)
+            return Result::failure(to.error());
+    }
     if (const Outcome<void> started = muxer.writeHeader(input->metadata, videoStream->time_base, moovReserve); !started)
         return Result::failure(started.error());
     VideoSplice splice(plan, videoStream, std::move(encoders).value(), *picture, muxer);

@@ -601,6 +601,8 @@ private slots:
         QTest::newRow("subtitles across the ends") << "subs.mp4" << "packet=pts_time,duration_time" << "s:0"
                                                    << "0.000000\n1.480000\n1.480000\n2.000000\n3.480000\n1.520000";
         QTest::newRow("timecode of the first frame") << "apple.mov" << "stream_tags=timecode" << "v:0" << "01:00:02:13";
+        // Matroska's attachments: the fonts its subtitles are drawn with.
+        QTest::newRow("a font attached") << "fonts.mkv" << "stream=codec_name:stream_tags=filename,mimetype" << "t" << "";
         // The frames encoded again say the source's colours as its own frames do.
         QTest::newRow("BT.709 colours") << "apple.mov" << "parameter sets" << "v:0" << "1 1 1";
     }
@@ -624,7 +626,7 @@ private slots:
         QVERIFY2(result.kind == CutResult::Kind::Written, qPrintable(result.error));
         QCOMPARE(read(path), expected);
         const QByteArray head = oracle::head(path);
-        QVERIFY(head.contains("moov") && head.indexOf("moov") < head.indexOf("mdat"));
+        QVERIFY(result.extension == QLatin1String("mkv") || (head.contains("moov") && head.indexOf("moov") < head.indexOf("mdat")));
         // Sound starts and ends with the picture, within an audio frame (1024 samples at 48 kHz).
         const auto start = [&path](const char* stream) {
             return oracle::probe(path, QStringLiteral("frame=pts_time"), QLatin1String(stream)).section(QLatin1Char('\n'), 0, 0).toDouble();

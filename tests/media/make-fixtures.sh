@@ -78,6 +78,9 @@ SVT_LOG=1 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=4" -f lavfi -i 
 ff -ss 1.3 -i h264.mp4 -c copy editlist.mp4
 # Matroska with H.264 and AAC.
 ff -i h264.mp4 -c copy h264.mkv
+# The same carrying a font for its subtitles, as an attachment.
+printf 'a font for the subtitles' > font.ttf
+ff -i h264.mkv -map 0 -c copy -attach font.ttf -metadata:s:t mimetype=application/x-truetype-font fonts.mkv
 # MPEG-TS as a camcorder records it (AVCHD .mts): start codes, no index, a clock
 # that does not start at 0.
 ff -i h264.mp4 -c copy -output_ts_offset 3600 -f mpegts h264.mts
