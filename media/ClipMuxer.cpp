@@ -154,16 +154,22 @@ Outcome<std::vector<StreamChoice>> chooseStreams(
     return chosen;
 }
 
-std::vector<int> attachmentsKept(const AVFormatContext* input, const Container& container)
+bool isCoverPicture(const AVStream* stream)
+{
+    const AVCodecID codec = stream->codecpar->codec_id;
+    return (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) && stream->attached_pic.size > 0
+        && (codec == AV_CODEC_ID_MJPEG || codec == AV_CODEC_ID_PNG || codec == AV_CODEC_ID_BMP);
+}
+
+std::vector<int> keepsakes(const AVFormatContext* input, const Container& container)
 {
     std::vector<int> kept;
-    if (container.muxer != QLatin1String("matroska"))
-        return kept;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
-        const AVCodecParameters* codec = input->streams[i]->codecpar;
-        if (codec->codec_type == AVMEDIA_TYPE_ATTACHMENT && codec->extradata_size > 0
-            && av_dict_get(input->streams[i]->metadata, "filename", nullptr, 0)
-            && av_dict_get(input->streams[i]->metadata, "mimetype", nullptr, 0))
+        const AVStream* stream = input->streams[i];
+        const AVCodecParameters* codec = stream->codecpar;
+        const bool attachment = codec->codec_type == AVMEDIA_TYPE_ATTACHMENT && codec->extradata_size > 0
+            && av_dict_get(stream->metadata, "filename", nullptr, 0) && av_dict_get(stream->metadata, "mimetype", nullptr, 0);
+        if ((attachment && container.muxer == QLatin1String("matroska")) || (isCoverPicture(stream) && container.isMp4Family()))
             kept.push_back(int(i));
     }
     return kept;
@@ -184,7 +190,13 @@ int64_t movieReserve(const AVFormatContext* input, const std::vector<StreamChoic
         else
             samplesPerSecond += 60.0;
     }
-    const double estimate = 8192.0 + 20.0 * samplesPerSecond * (seconds + 2.0);
+    // A cover picture is kept in the movie box.
+    double covers = 0.0;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        if (isCoverPicture(input->streams[i]))
+            covers += 64.0 + input->streams[i]->attached_pic.size;
+    }
+    const double estimate = 8192.0 + covers + 20.0 * samplesPerSecond * (seconds + 2.0);
     return int64_t(std::min(estimate, 256.0 * 1024 * 1024));
 }
 
@@ -348,6 +360,21 @@ Outcome<void> ClipMuxer::write(AVPacket* packet)
         return drained;
     const int status = av_write_frame(output.get(), packet);
     av_packet_unref(packet);
+    if (status < 0)
+        return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), status);
+    return {};
+}
+
+Outcome<void> ClipMuxer::writeCover(const AVPacket* picture, const AVStream* stream)
+{
+    Packet copy(av_packet_clone(picture));
+    if (!copy)
+        return Outcome<void>::failure(problem.outOfMemory());
+    copy->stream_index = stream->index;
+    copy->pts = copy->dts = 0;
+    copy->pos = -1;
+    // The writer keeps it for the movie box: no bytes of the media data.
+    const int status = av_write_frame(output.get(), copy.get());
     if (status < 0)
         return problem.fail(QCoreApplication::translate("StreamCopyCutter", "the clip could not be written"), status);
     return {};

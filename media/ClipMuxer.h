@@ -31,16 +31,18 @@ struct StreamChoice {
     Role role = Role::Sound;
 };
 
-// The source's streams that go into the clip, the main picture among them. The
-// container takes only what it can carry; cover pictures, data and subtitle tracks it
-// cannot hold stay behind, and a picture or sound it cannot hold is named in the error.
+// The source's streams whose packets go into the clip, the main picture among them. The
+// container takes only what it can carry; data and subtitle tracks it cannot hold stay
+// behind, and a picture or sound it cannot hold is named in the error. Cover pictures
+// and attachments are keepsakes, below.
 Outcome<std::vector<StreamChoice>> chooseStreams(const AVFormatContext* input, const Container& container,
                                                  const CutProblem& problem);
 
-// The files a Matroska source carries along (the fonts its subtitles are drawn with,
-// say), which its clips carry too: the source's attachment streams, when the clip is
-// Matroska. Other containers hold none.
-std::vector<int> attachmentsKept(const AVFormatContext* input, const Container& container);
+// What the source carries along beside its tracks, which its clips carry too: a
+// Matroska file's attachments (the fonts its subtitles are drawn with) into Matroska
+// clips, an MP4's cover picture into MP4-family clips. The source's streams.
+std::vector<int> keepsakes(const AVFormatContext* input, const Container& container);
+bool isCoverPicture(const AVStream* stream);
 
 // Room for an MP4's movie box at the front of a clip `seconds` long, so that the
 // muxer never has to rewrite the file to move it there.
@@ -72,6 +74,8 @@ public:
     // One packet, already on the clip's timeline and in its stream's time base. The
     // muxer takes the packet's data; the packet itself stays the caller's.
     Outcome<void> write(AVPacket* packet);
+    // A cover picture, into the stream added for it, before any other packet.
+    Outcome<void> writeCover(const AVPacket* picture, const AVStream* stream);
 
     enum class Ending { Finished, NeedsMoreRoom, WithoutRuns };
     // The trailer (the movie box), and everything written out; NeedsMoreRoom when the

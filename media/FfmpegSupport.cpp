@@ -240,6 +240,9 @@ bool headerStatesEverything(const AVFormatContext* input)
     bool length = input->duration > 0;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVCodecParameters* codec = input->streams[i]->codecpar;
+        // A cover picture is no track: the header names its format only.
+        if (input->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC)
+            continue;
         if (codec->codec_id == AV_CODEC_ID_NONE)
             return false;
         if (codec->codec_type == AVMEDIA_TYPE_VIDEO && (codec->width <= 0 || codec->height <= 0))

@@ -282,13 +282,22 @@ Outcome<ClipMuxer::Ending> ClipJob::write(int64_t moovReserve)
         if (choice.role == Role::Sound)
             preRollOpus(*copied.back(), from, to.value(), clip);
     }
-    // Attachments have no packets: the header holds them.
-    for (const int attachment : attachmentsKept(input.get(), container)) {
-        if (const Outcome<AVStream*> to = muxer.addStream(input->streams[attachment], clipStart, videoStream->avg_frame_rate); !to)
+    // Attachments have no packets: the header holds them. A cover picture is one packet.
+    std::vector<std::pair<const AVStream*, const AVStream*>> covers;
+    for (const int kept : keepsakes(input.get(), container)) {
+        const AVStream* from = input->streams[kept];
+        const Outcome<AVStream*> to = muxer.addStream(from, clipStart, videoStream->avg_frame_rate);
+        if (!to)
             return Result::failure(to.error());
+        if (isCoverPicture(from))
+            covers.emplace_back(from, to.value());
     }
     if (const Outcome<void> started = muxer.writeHeader(input->metadata, videoStream->time_base, moovReserve); !started)
         return Result::failure(started.error());
+    for (const auto& [from, to] : covers) {
+        if (const Outcome<void> written = muxer.writeCover(&from->attached_pic, to); !written)
+            return Result::failure(written.error());
+    }
     VideoSplice splice(plan, videoStream, std::move(encoders).value(), *picture, muxer);
     if (const Outcome<void> done = copyPackets(muxer, copied, splice); !done) {
         if (withRuns && (runsRefused || muxer.runsFailed()))

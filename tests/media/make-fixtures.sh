@@ -86,6 +86,9 @@ ff -i h264.mkv -map 0 -c copy -attach font.ttf -metadata:s:t mimetype=applicatio
 ff -i h264.mp4 -c copy -output_ts_offset 3600 -f mpegts h264.mts
 # An MP4 whose edit list starts with 10 s of nothing: its header's length counts them.
 ff -i h264.mp4 -c copy -output_ts_offset 10 offset.mp4
+# A cover picture, as a music video from a store carries one.
+ff -i h264.mp4 -f lavfi -i "color=red:size=64x64:duration=0.04" -map 0 -map 1 -c copy -c:v:1 png -frames:v:1 1 \
+   -disposition:v:1 attached_pic cover.mp4
 # Subtitles: lines shown at 1-4 s and 6-9 s.
 printf '1\n00:00:01,000 --> 00:00:04,000\nFirst\n\n2\n00:00:06,000 --> 00:00:09,000\nSecond\n' > subs.srt
 ff -i h264.mp4 -i subs.srt -map 0 -map 1 -c copy -c:s mov_text subs.mp4
