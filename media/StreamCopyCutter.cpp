@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -474,6 +475,27 @@ Outcome<void> ClipJob::copyPackets(
     return checkComplete(splice.tally());
 }
 
+namespace {
+
+// Where the pictures end as the file states it: by its index, or else by a Matroska
+// track's DURATION tag (FFmpeg and MKVToolNix write one: the track's end), which a
+// file cut short keeps in its header.
+std::optional<int64_t> statedEnd(const AVStream* stream)
+{
+    if (stream->duration != NO_TIME && stream->duration > 0)
+        return (stream->start_time != NO_TIME ? stream->start_time : 0) + stream->duration;
+    const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "DURATION", nullptr, 0);
+    int hours = 0;
+    int minutes = 0;
+    double seconds = 0.0;
+    if (!tag || std::sscanf(tag->value, "%d:%d:%lf", &hours, &minutes, &seconds) != 3 || hours < 0 || minutes < 0
+        || !(seconds >= 0.0))
+        return std::nullopt;
+    return std::llround((hours * 3600.0 + minutes * 60.0 + seconds) / av_q2d(stream->time_base));
+}
+
+} // namespace
+
 // The clip holds every frame it should: the source delivered the whole range, and
 // every frame read was written, copied or encoded again.
 Outcome<void> ClipJob::checkComplete(const SpliceTally& tally) const
@@ -482,11 +504,11 @@ Outcome<void> ClipJob::checkComplete(const SpliceTally& tally) const
     bool whole = tally.begun;
     if (whole && plan.endPts)
         whole = tally.reachedEnd;
-    if (whole && !plan.endPts && stream->duration != NO_TIME && stream->duration > 0 && tally.lastShownEnd != NO_TIME) {
-        // The last clip: the video's own length, as its index states it, was read.
-        const int64_t start = stream->start_time != NO_TIME ? stream->start_time : 0;
+    const std::optional<int64_t> end = statedEnd(stream);
+    if (whole && !plan.endPts && end && tally.lastShownEnd != NO_TIME) {
+        // The last clip: the video's own length, as the file states it, was read.
         const int64_t slack = av_rescale_q(AV_TIME_BASE / 2, MICROSECONDS, stream->time_base);
-        whole = tally.lastShownEnd >= start + stream->duration - slack;
+        whole = tally.lastShownEnd >= *end - slack;
     }
     if (!whole) {
         if (sourceChanged())

@@ -105,6 +105,8 @@ inline void addBadFileRows()
     QTest::newRow("a codec we cannot encode: cut at keyframes") << "divx3.avi" << "" << 0 << "cannot be encoded again here";
     QTest::newRow("first keyframe damaged") << "badkey.mp4" << "" << 1 << "cannot be decoded";
     QTest::newRow("cut off inside its last clip") << "tailcut.mp4" << "" << 1 << "ends early";
+    // Matroska has no index of every frame: its tracks' DURATION tags tell.
+    QTest::newRow("Matroska cut off inside its last clip") << "tailcut.mkv" << "" << 1 << "ends early";
     QTest::newRow("sound running on after the picture") << "soundtail.mp4" << "" << 0 << "split-2: empty, skipped";
     // Opening either would wait for a writer, or read forever; a pipe cannot be read twice.
     QTest::newRow("a named pipe") << "fifo" << "pipe.mp4" << 2 << "a pipe cannot be read twice";

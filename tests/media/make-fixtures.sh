@@ -128,6 +128,7 @@ ff -i h264.mp4 -c copy -movflags +faststart front.mp4
 head -c $(( $(stat -c %s front.mp4) / 2 )) front.mp4 > truncated.mp4
 # Cut off inside what would be its last clip.
 head -c $(( $(stat -c %s front.mp4) * 8 / 10 )) front.mp4 > tailcut.mp4
+head -c $(( $(stat -c %s h264.mkv) * 8 / 10 )) h264.mkv > tailcut.mkv
 # Its first keyframe damaged: a third of the picture's bytes zeroed.
 cp h264.mp4 badkey.mp4
 read -r size pos < <(ffprobe -v error -select_streams v -show_entries packet=size,pos -of csv=p=0 h264.mp4 | head -n 1 | tr ',' ' ')
