@@ -49,6 +49,10 @@ public:
     // samples before the start as the track's codec delay, which the caller sets.
     // Matroska counts that delay into the times: the first packet is at 0.
     void preRollFrom(int64_t from);
+    // Or, in the clip that starts where the source does, the source's own codec delay,
+    // which Matroska's reader takes off the times it reads: the packets are written
+    // that much later, and read back at the source's times.
+    void keepCodecDelay(int64_t ticks) { delay = ticks; }
 
 private:
     const StreamChoice what;

@@ -342,8 +342,11 @@ void ClipJob::preRollOpus(CopiedStream& sound, const AVStream* from, AVStream* t
         || (container.muxer != QLatin1String("matroska") && container.muxer != QLatin1String("webm")))
         return;
     sound.padToEnd();
-    if (clip.fromTop)
+    if (clip.fromTop) {
+        if (codec->initial_padding > 0 && std::strstr(input->iformat->name, "matroska"))
+            sound.keepCodecDelay(av_rescale_q(codec->initial_padding, AVRational{1, 48000}, from->time_base));
         return;
+    }
     const int64_t start = av_rescale_q(clip.firstPts, clip.videoBase, from->time_base);
     const std::optional<int64_t> first = preRollPacket(source, cancel, from->index, from->time_base, start);
     if (!first)

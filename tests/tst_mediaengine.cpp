@@ -548,6 +548,19 @@ private slots:
             const double preRoll = std::max(0.0, -oracle::probe(path, QStringLiteral("format=start_time")).toDouble());
             QVERIFY2(std::abs(clip.front().time - (first == 0 ? source.front().time : preRoll)) < (first == 0 && !mp4Source ? 0.025 : 1e-3),
                      qPrintable(QString::number(clip.front().time)));
+            // Opus in WebM: the clip holding the first picture keeps the sound beside it
+            // as the source has it, the codec's delay and all.
+            if (first == 0 && extension == QLatin1String("webm")) {
+                const auto lead = [](const QString& video) {
+                    const auto startOf = [&video](const char* stream) {
+                        return oracle::probe(video, QStringLiteral("frame=pts_time"), QLatin1String(stream)).section(QLatin1Char('\n'), 0, 0).toDouble();
+                    };
+                    return startOf("v:0") - startOf("a:0");
+                };
+                const double kept = lead(path);
+                const double was = lead(fixture(file));
+                QVERIFY2(std::abs(kept - was) < 1e-3, qPrintable(QStringLiteral("%1 s, in the source %2 s").arg(kept).arg(was)));
+            }
             int same = 0;
             for (int i = 0; i < clip.size(); ++i)
                 same += clip[i].hash == source[first + i].hash ? 1 : 0;
