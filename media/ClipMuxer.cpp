@@ -240,6 +240,35 @@ void ClipMuxer::copyFileMetadata(const AVDictionary* from, double clipStart, AVR
     copyMetadata(from, &output->metadata, clipStart, frameRate);
 }
 
+Outcome<void> ClipMuxer::copyChapters(const AVFormatContext* from, int64_t origin, int64_t end, AVRational base)
+{
+    if (std::strcmp(output->oformat->name, "matroska") != 0)
+        return {};
+    for (unsigned i = 0; i < from->nb_chapters; ++i) {
+        const AVChapter* chapter = from->chapters[i];
+        const int64_t start = std::max<int64_t>(av_rescale_q(chapter->start, chapter->time_base, base) - origin, 0);
+        int64_t stop = av_rescale_q(chapter->end, chapter->time_base, base);
+        if (end != std::numeric_limits<int64_t>::max())
+            stop = std::min(stop, end);
+        stop -= origin;
+        if (stop <= start)
+            continue;
+        // As FFmpeg's own tools add them: the context frees each with its metadata.
+        auto* copy = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+        if (!copy || av_dynarray_add_nofree(&output->chapters, reinterpret_cast<int*>(&output->nb_chapters), copy) < 0) {
+            av_free(copy);
+            return Outcome<void>::failure(problem.outOfMemory());
+        }
+        copy->id = chapter->id;
+        copy->time_base = base;
+        copy->start = start;
+        copy->end = stop;
+        if (av_dict_copy(&copy->metadata, chapter->metadata, 0) < 0)
+            return Outcome<void>::failure(problem.outOfMemory());
+    }
+    return {};
+}
+
 Outcome<AVStream*> ClipMuxer::addStream(const AVStream* from, double clipStart, AVRational frameRate)
 {
     AVStream* to = avformat_new_stream(output.get(), nullptr);

@@ -62,6 +62,10 @@ public:
     // The source's metadata, with what describes the old file dropped and the times
     // moved to the clip's start, `clipStart` seconds into the source.
     void copyFileMetadata(const AVDictionary* from, double clipStart, AVRational frameRate);
+    // The source's chapters that the clip's stretch of it touches, on the clip's
+    // timeline (`origin`, the clip's time 0, and `end` in `base`; the end may be
+    // INT64_MAX), cut to the clip; only into Matroska, whose readers list them.
+    Outcome<void> copyChapters(const AVFormatContext* from, int64_t origin, int64_t end, AVRational base);
     // A stream of the clip, described as `from` is.
     Outcome<AVStream*> addStream(const AVStream* from, double clipStart, AVRational frameRate);
     // The sample description of an H.264 stream, extended with the parameter sets of

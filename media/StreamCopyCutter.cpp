@@ -261,6 +261,10 @@ Outcome<ClipMuxer::Ending> ClipJob::write(int64_t moovReserve)
     const double clipStart = double(plan.firstPts - (videoStream->start_time != NO_TIME ? videoStream->start_time : 0))
         * av_q2d(videoStream->time_base);
     muxer.copyFileMetadata(input->metadata, clipStart, videoStream->avg_frame_rate);
+    if (const Outcome<void> chapters = muxer.copyChapters(input.get(), clip.firstPts - clip.lead,
+            clip.endPts == LATEST ? std::numeric_limits<int64_t>::max() : clip.endPts, videoStream->time_base);
+        !chapters)
+        return Result::failure(chapters.error());
     std::vector<std::unique_ptr<CopiedStream>> copied;
     CopiedStream* picture = nullptr;
     for (const StreamChoice& choice : chosen) {

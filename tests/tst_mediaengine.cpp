@@ -616,6 +616,10 @@ private slots:
         QTest::newRow("timecode of the first frame") << "apple.mov" << "stream_tags=timecode" << "v:0" << "01:00:02:13";
         // Matroska's attachments: the fonts its subtitles are drawn with.
         QTest::newRow("a font attached") << "fonts.mkv" << "stream=codec_name:stream_tags=filename,mimetype" << "t" << "";
+        // Chapters to 4 s and after, of a clip from 2.501 s to 7.501 s (its frames'
+        // times): each cut to the clip.
+        QTest::newRow("chapters") << "chapters.mkv" << "chapter=start_time,end_time:chapter_tags=title" << ""
+                                  << "0.000000\n1.499000\nIntro\n1.499000\n5.000000\nRest";
         QTest::newRow("a cover picture") << "cover.mp4" << "stream=codec_name,width:stream_disposition=attached_pic" << "v:1" << "";
         // The frames encoded again say the source's colours as its own frames do.
         QTest::newRow("BT.709 colours") << "apple.mov" << "parameter sets" << "v:0" << "1 1 1";

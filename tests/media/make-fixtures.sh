@@ -78,6 +78,9 @@ SVT_LOG=1 ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=4" -f lavfi -i 
 ff -ss 1.3 -i h264.mp4 -c copy editlist.mp4
 # Matroska with H.264 and AAC.
 ff -i h264.mp4 -c copy h264.mkv
+# The same in two chapters, "Intro" to 4 s and "Rest" after.
+printf ';FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=4000\ntitle=Intro\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=4000\nEND=10000\ntitle=Rest\n' > chapters.txt
+ff -i h264.mkv -i chapters.txt -map 0 -map_chapters 1 -c copy chapters.mkv
 # The same carrying a font for its subtitles, as an attachment.
 printf 'a font for the subtitles' > font.ttf
 ff -i h264.mkv -map 0 -c copy -attach font.ttf -metadata:s:t mimetype=application/x-truetype-font fonts.mkv
