@@ -743,10 +743,16 @@ void CutterViewController::dragMarker(double x, bool release)
         return;
     drag->moved = drag->moved || !release;
     if (drag->moved && x >= 0.0 && x <= stripWidth() && stripWidth() > 0.0 && model.duration() > 0.0) {
-        // Snapped to the start of a frame, like a split made at the playhead.
+        // Snapped to the start of a frame, like a split made at the playhead; the
+        // playhead goes with it, so that the picture is the frame the clip will start on.
         const FrameGrid grid = frames();
-        drag->position = grid.timeOf(grid.frameAt(x / stripWidth() * model.duration())) / model.duration();
+        const std::int64_t frame = grid.frameAt(x / stripWidth() * model.duration());
+        drag->position = grid.timeOf(frame) / model.duration();
         ui->videosWorkspaceView->previewMarker(drag->index, drag->position);
+        if (videoPlayer && videoPlayer->isPlaying())
+            touchPause();
+        if (frame != grid.frameAt(playheadTime()))
+            goToFrame(frame);
     }
     if (!release)
         return;
@@ -771,10 +777,10 @@ bool CutterViewController::eventFilter(QObject* watched, QEvent* event)
         showTitle();
     if (watched != ui->videosWorkspaceView)
         return QWidget::eventFilter(watched, event);
-    // Presses and drags count in timeline points; outside the strip they are nowhere.
+    // Presses and drags count in timeline points. A drag that leaves the strip sideways
+    // holds to the strip's end there, as a slider's handle does.
     const auto timelineX = [strip = ui->videosWorkspaceView](const QMouseEvent* mouse) {
-        const double x = mouse->position().x();
-        return x >= 0.0 && x <= strip->width() ? x + strip->viewport().offset : -1.0;
+        return std::clamp(mouse->position().x(), 0.0, double(strip->width())) + strip->viewport().offset;
     };
     switch (event->type()) {
     case QEvent::MouseButtonPress: {

@@ -238,15 +238,18 @@ private slots:
         // Where the pointer stands, in seconds.
         const auto pointerTime = [&h] { return h.pointer() / h.stripWidth() * 200.0; };
         // The first touch seeks at once, to the start of the frame under it (of 25 a
-        // second), and the player to that frame; a drag past the strip's end stops at
-        // the last place inside it, the last frame, never past it.
+        // second), and the player to that frame; a drag flung past either end of the
+        // strip holds to that end: the first frame, or the last, never past it.
         QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(100, y));
         QVERIFY(h.pointer() >= 100.0 && h.pointer() - 100.0 < 0.04 / 200.0 * h.stripWidth());
         QVERIFY(std::abs(pointerTime() / 0.04 - std::round(pointerTime() / 0.04)) < 1e-6);
         QVERIFY(std::abs(h.player->time - pointerTime()) < 0.001);
         QCOMPARE(ViewAlpha::alpha(play), playing ? 1.0 : 0.0);
-        QTest::mouseMove(strip, QPoint(strip->width(), y));
+        QTest::mouseMove(strip, QPoint(strip->width() / 2, y));
+        QTest::mouseMove(strip, QPoint(strip->width() + 40, y));
         QCOMPARE(h.label(), QStringLiteral("03:19 / 03:20"));
+        QTest::mouseMove(strip, QPoint(-40, y));
+        QCOMPARE(h.label(), QStringLiteral("00:00 / 03:20"));
         QTest::mouseMove(strip, QPoint(strip->width() + 40, y));
         QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->width() + 40, y));
         QVERIFY(std::abs(pointerTime() - 199.96) < 1e-9);
@@ -641,13 +644,15 @@ private slots:
         QTest::keyClick(h.editor.get(), Qt::Key_Delete);
         QCOMPARE(points(), std::vector<double>{0.2});
         QCOMPARE(h.children<SplitMarkerView>().size(), 1);
-        // Dragging moves a marker onto the start of a frame (0.04 s here).
+        // Dragging moves a marker onto the start of a frame (0.04 s here), and the
+        // playhead with it: the picture is the clip's first frame.
         QTest::mousePress(strip, Qt::LeftButton, {}, at(0.2));
         QTest::mouseMove(strip, at(0.5));
         QTest::mouseRelease(strip, Qt::LeftButton, {}, at(0.5));
         const double seconds = points().front() * 10.0;
         QVERIFY2(std::abs(seconds - 5.0) < 0.1 && std::abs(seconds / 0.04 - std::round(seconds / 0.04)) < 1e-6,
                  qPrintable(QString::number(seconds, 'g', 17)));
+        QVERIFY2(std::abs(h.editor->playheadTime() - seconds) < 1e-9, qPrintable(QString::number(h.editor->playheadTime())));
         QVERIFY(std::abs(h.children<SplitMarkerView>().first()->x() - seconds / 10.0 * h.stripWidth()) <= 1.0);
         // Equal parts are one edit. Undo takes back the last edit, whatever it was.
         h.editor->touchSplitIntoParts();
