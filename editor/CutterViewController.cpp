@@ -631,6 +631,15 @@ QInputDialog* CutterViewController::askAboutVideo(const QString& name, const QSt
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setWindowTitle(title);
     dialog->setLabelText(label);
+    // The window manager writes the title (and the application's name after it) across
+    // the frame beside its buttons, in a bold font: wide enough that it is not cut.
+    constexpr int FRAME_BUTTONS = 140;
+    QFont bold = dialog->font();
+    bold.setBold(true);
+    const QString shown = title + QStringLiteral(" \u2014 ") + QGuiApplication::applicationDisplayName();
+    // The dialog's layout sets its size from what it holds: its label is made that wide.
+    if (auto* text = dialog->findChild<QLabel*>())
+        text->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(shown) + FRAME_BUTTONS);
     return dialog;
 }
 
