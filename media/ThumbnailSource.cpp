@@ -280,9 +280,21 @@ int ThumbnailSource::decodeWithin(double from, double until, AVFrame* frame)
         if (decodeForward(from, frame) == 0)
             return 0;
     }
-    // The last keyframe before the stretch's end: inside the stretch, or the one to
-    // decode on from.
-    int status = seekBefore(lastTimestampOf(from, until));
+    // The first keyframe inside the stretch where the index names one (the picture
+    // nearest its start that decodes alone: the opening picture, for the first
+    // stretch), else the last keyframe before its end, to decode on from. The index
+    // counts decode times, which run ahead of shown times by the reordering delay; a
+    // seek by time counts shown times.
+    const int64_t last = lastTimestampOf(from, until);
+    int64_t target = last;
+    AVStream* video = decoder->input->streams[stream];
+    const AVRational rate = video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate;
+    const double reordering = rate.num > 0 ? video->codecpar->video_delay * av_q2d(av_inv_q(rate)) : 0.0;
+    const int64_t reorderingTicks = timestampOf(reordering) - timestampOf(0.0);
+    if (const AVIndexEntry* first = avformat_index_get_entry_from_timestamp(video, timestampOf(from - reordering), 0);
+        first && first->timestamp < last)
+        target = std::min(first->timestamp + reorderingTicks, last);
+    int status = seekBefore(target);
     if (status < 0)
         return status;
     const int64_t pts = decoder->packet->pts;

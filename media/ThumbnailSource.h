@@ -13,8 +13,9 @@ struct AVFrame;
 
 // Pictures of one video for the timeline strip. The file is opened once and kept open
 // for the strip's eight slots. Each picture comes from within the stretch of time its
-// slot covers: a keyframe inside the stretch where there is one (decoded alone, the
-// cheapest picture there), else the first frame at or after the stretch's start,
+// slot covers: the first keyframe inside the stretch where there is one (decoded alone,
+// the cheapest picture there, and the nearest its start), else the first frame at or
+// after the stretch's start,
 // decoded forward from the keyframe before it with the frames nothing refers to left
 // undecoded. Slots asked for left to right that start from the same keyframe share one
 // pass: the decoder goes on from the previous picture instead of seeking back. Each

@@ -303,24 +303,29 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QList<double>>("bounds"); // of stretches asked for in turn of one source
         QTest::addColumn<QSize>("size");           // empty: half the video's own
+        QTest::addColumn<double>("shows");         // the first picture's time; -1: any in its stretch
 
         // Slots of a 10 s video: a keyframe (2 s apart) inside the slot, or none.
-        QTest::newRow("H.264, keyframe in the slot") << "h264.mp4" << QList<double>{7.5, 8.75} << QSize();
-        QTest::newRow("H.264, decoded on from the keyframe before") << "h264.mp4" << QList<double>{2.5, 3.75} << QSize();
-        QTest::newRow("rotated") << "rotated.mp4" << QList<double>{2.5, 3.75} << QSize();
-        QTest::newRow("HEVC") << "hevc.mp4" << QList<double>{6.25, 7.5} << QSize();
-        QTest::newRow("open GOP") << "opengop.mp4" << QList<double>{3.75, 5.0, 6.25} << QSize();
-        QTest::newRow("Matroska") << "h264.mkv" << QList<double>{8.75, 10.0} << QSize();
+        QTest::newRow("H.264, keyframe in the slot") << "h264.mp4" << QList<double>{7.5, 8.75} << QSize() << -1.0;
+        // Two keyframes in it (2.0 and 4.0): the first, nearest the stretch's start.
+        QTest::newRow("H.264, the first keyframe in the slot") << "h264.mp4" << QList<double>{1.5, 5.0} << QSize() << 2.0;
+        // Its first keyframe is decoded before 0 (B-frames): the first slot shows it.
+        QTest::newRow("H.264, the opening picture") << "h264.mp4" << QList<double>{0.0, 5.0} << QSize() << 0.0;
+        QTest::newRow("H.264, decoded on from the keyframe before") << "h264.mp4" << QList<double>{2.5, 3.75} << QSize() << -1.0;
+        QTest::newRow("rotated") << "rotated.mp4" << QList<double>{2.5, 3.75} << QSize() << -1.0;
+        QTest::newRow("HEVC") << "hevc.mp4" << QList<double>{6.25, 7.5} << QSize() << -1.0;
+        QTest::newRow("open GOP") << "opengop.mp4" << QList<double>{3.75, 5.0, 6.25} << QSize() << -1.0;
+        QTest::newRow("Matroska") << "h264.mkv" << QList<double>{8.75, 10.0} << QSize() << -1.0;
         // Times count from the file's start, as a split's do, not from the picture's.
-        QTest::newRow("picture starting 1.5 s after the sound") << "late.mkv" << QList<double>{3.0, 4.25} << QSize();
+        QTest::newRow("picture starting 1.5 s after the sound") << "late.mkv" << QList<double>{3.0, 4.25} << QSize() << -1.0;
         // A whole strip decoded from one keyframe, each picture from its own eighth.
         QTest::newRow("3 s, one keyframe") << "onekey.mp4" << QList<double>{0, .375, .75, 1.125, 1.5, 1.875, 2.25, 2.625, 3}
-                                           << QSize();
+                                           << QSize() << -1.0;
         // Keyframes 10 s apart: some slots hold one, others are decoded on to.
         QTest::newRow("60 s") << "minute.mp4" << QList<double>{0, 7.5, 15, 22.5, 30, 37.5, 45, 52.5, 60}
-                              << QSize(160, 120);
+                              << QSize(160, 120) << -1.0;
         // Upright in a landscape slot: its middle, not the whole picture squeezed in.
-        QTest::newRow("portrait") << "portrait.mp4" << QList<double>{0.75, 1.125} << QSize(160, 90);
+        QTest::newRow("portrait") << "portrait.mp4" << QList<double>{0.75, 1.125} << QSize(160, 90) << -1.0;
     }
 
     void thumbnailsAreUprightAndNear()
@@ -328,6 +333,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QList<double>, bounds);
         QFETCH(QSize, size);
+        QFETCH(double, shows);
 
         const Outcome<std::unique_ptr<ThumbnailSource>> source = ThumbnailSource::open(fixture(file));
         QVERIFY2(source.ok(), qPrintable(source.error()));
@@ -356,6 +362,8 @@ private slots:
             QVERIFY2(least < 6.0 && best->time >= bounds[k] - 1e-3 && best->time < bounds[k + 1],
                      qPrintable(QStringLiteral("stretch %1-%2 s shows the frame at %3 s (difference %4)")
                                     .arg(bounds[k]).arg(bounds[k + 1]).arg(best->time).arg(least)));
+            if (k == 0 && shows >= 0.0)
+                QVERIFY2(std::abs(best->time - shows) < 1e-3, qPrintable(QString::number(best->time)));
         }
         if (file == QLatin1String("portrait.mp4")) {
             // Its black square in the middle stays square.
