@@ -289,7 +289,9 @@ int ThumbnailSource::decodeWithin(double from, double until, AVFrame* frame)
     int64_t target = last;
     AVStream* video = decoder->input->streams[stream];
     const AVRational rate = video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate;
-    const double reordering = rate.num > 0 ? video->codecpar->video_delay * av_q2d(av_inv_q(rate)) : 0.0;
+    // A few frames; a second at most, whatever a damaged header says.
+    const double reordering
+        = rate.num > 0 && rate.den > 0 ? std::clamp(video->codecpar->video_delay * av_q2d(av_inv_q(rate)), 0.0, 1.0) : 0.0;
     const int64_t reorderingTicks = timestampOf(reordering) - timestampOf(0.0);
     if (const AVIndexEntry* first = avformat_index_get_entry_from_timestamp(video, timestampOf(from - reordering), 0);
         first && first->timestamp < last)
