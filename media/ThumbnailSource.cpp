@@ -1,6 +1,7 @@
 #include "ThumbnailSource.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <limits>
 
@@ -280,20 +281,25 @@ int ThumbnailSource::decodeWithin(double from, double until, AVFrame* frame)
         if (decodeForward(from, frame) == 0)
             return 0;
     }
-    // The first keyframe inside the stretch where the index names one (the picture
-    // nearest its start that decodes alone: the opening picture, for the first
+    // The first keyframe inside the stretch where the file's index names one (the
+    // picture nearest its start that decodes alone: the opening picture, for the first
     // stretch), else the last keyframe before its end, to decode on from. The index
     // counts decode times, which run ahead of shown times by the reordering delay; a
-    // seek by time counts shown times.
+    // seek by time counts shown times. Only an index the file holds (MP4's, Matroska's)
+    // is whole: files without one (MPEG-TS) index what was read, and their seeks land
+    // near a time, not on it.
     const int64_t last = lastTimestampOf(from, until);
     int64_t target = last;
-    AVStream* video = decoder->input->streams[stream];
+    AVFormatContext* input = decoder->input.get();
+    const bool indexed = readsAsMp4(input) || std::strstr(input->iformat->name, "matroska");
+    AVStream* video = input->streams[stream];
     const AVRational rate = video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate;
     // A few frames; a second at most, whatever a damaged header says.
     const double reordering
         = rate.num > 0 && rate.den > 0 ? std::clamp(video->codecpar->video_delay * av_q2d(av_inv_q(rate)), 0.0, 1.0) : 0.0;
     const int64_t reorderingTicks = timestampOf(reordering) - timestampOf(0.0);
-    if (const AVIndexEntry* first = avformat_index_get_entry_from_timestamp(video, timestampOf(from - reordering), 0);
+    if (const AVIndexEntry* first
+        = indexed ? avformat_index_get_entry_from_timestamp(video, timestampOf(from - reordering), 0) : nullptr;
         first && first->timestamp < last)
         target = std::min(first->timestamp + reorderingTicks, last);
     int status = seekBefore(target);
@@ -316,7 +322,17 @@ int ThumbnailSource::decodeWithin(double from, double until, AVFrame* frame)
         // keyframe shown after it. The stretch then has none of its own.
         status = seekBefore(timestampOf(from));
     }
-    return status < 0 ? status : decodeForward(from, frame);
+    if (status >= 0)
+        status = decodeForward(from, frame);
+    // A seek without an index (MPEG-TS) can land past the keyframe the stretch's
+    // pictures need, and decode nothing: further back, twice as far each time.
+    constexpr double FURTHEST_BACK = 16.0;
+    for (double back = 2.0; status == AVERROR_EOF && !indexed && from > 0.0 && back <= FURTHEST_BACK; back *= 2.0) {
+        status = seekBefore(timestampOf(std::max(0.0, from - back)));
+        if (status >= 0)
+            status = decodeForward(from, frame);
+    }
+    return status;
 }
 
 Outcome<QImage> ThumbnailSource::frameWithin(double from, double until, QSize size)

@@ -316,6 +316,8 @@ private slots:
         QTest::newRow("HEVC") << "hevc.mp4" << QList<double>{6.25, 7.5} << QSize() << -1.0;
         QTest::newRow("open GOP") << "opengop.mp4" << QList<double>{3.75, 5.0, 6.25} << QSize() << -1.0;
         QTest::newRow("Matroska") << "h264.mkv" << QList<double>{8.75, 10.0} << QSize() << -1.0;
+        // No index: the seek for the last slot lands past the keyframe it needs.
+        QTest::newRow("MPEG-TS, the last slot") << "h264.mts" << QList<double>{8.75, 10.0} << QSize() << -1.0;
         // Times count from the file's start, as a split's do, not from the picture's.
         QTest::newRow("picture starting 1.5 s after the sound") << "late.mkv" << QList<double>{3.0, 4.25} << QSize() << -1.0;
         // A whole strip decoded from one keyframe, each picture from its own eighth.
