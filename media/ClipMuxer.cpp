@@ -84,7 +84,7 @@ Container chooseContainer(const AVFormatContext* input, const QString& path)
         if (suffix == QLatin1String("mov") || suffix == QLatin1String("3gp") || suffix == QLatin1String("3g2"))
             return {suffix, suffix};
     }
-    if (std::strstr(input->iformat->name, "matroska")) {
+    if (readsAsMatroska(input)) {
         if (suffix == QLatin1String("webm"))
             return {QStringLiteral("webm"), suffix};
         return {QStringLiteral("matroska"), QStringLiteral("mkv")};

@@ -229,6 +229,11 @@ bool readsAsMp4(const AVFormatContext* input)
     return std::strcmp(input->iformat->name, "mov,mp4,m4a,3gp,3g2,mj2") == 0;
 }
 
+bool readsAsMatroska(const AVFormatContext* input)
+{
+    return std::strcmp(input->iformat->name, "matroska,webm") == 0;
+}
+
 namespace {
 
 // Whether the header said all a check needs: every stream's kind and format, the
@@ -264,7 +269,7 @@ Outcome<InputFormat> openWrittenInput(const QString& path)
     // Only MP4's and Matroska's headers are trusted so: other containers' times (an
     // MPEG program stream's, an AVI's with packed B-frames) are made right by reading.
     const AVFormatContext* input = opened.value().get();
-    const bool stated = readsAsMp4(input) || std::strcmp(input->iformat->name, "matroska,webm") == 0;
+    const bool stated = readsAsMp4(input) || readsAsMatroska(input);
     if (stated && headerStatesEverything(input))
         return opened;
     return openInput(path);

@@ -90,6 +90,8 @@ Outcome<InputFormat> openInput(
 // Whether libavformat reads the file as an MP4 (MP4, MOV, M4V, 3GP): its header names
 // every stream, and its index every sample.
 bool readsAsMp4(const AVFormatContext* input);
+// Whether libavformat reads the file as Matroska or WebM.
+bool readsAsMatroska(const AVFormatContext* input);
 
 // A file this program has just written, opened to be checked: where its container's
 // header states every stream fully (MP4, Matroska), the stream information is taken

@@ -347,7 +347,7 @@ void ClipJob::preRollOpus(CopiedStream& sound, const AVStream* from, AVStream* t
         return;
     sound.padToEnd();
     if (clip.fromTop) {
-        if (codec->initial_padding > 0 && std::strstr(input->iformat->name, "matroska"))
+        if (codec->initial_padding > 0 && readsAsMatroska(input.get()))
             sound.keepCodecDelay(av_rescale_q(codec->initial_padding, AVRational{1, 48000}, from->time_base));
         return;
     }

@@ -291,7 +291,7 @@ int ThumbnailSource::decodeWithin(double from, double until, AVFrame* frame)
     const int64_t last = lastTimestampOf(from, until);
     int64_t target = last;
     AVFormatContext* input = decoder->input.get();
-    const bool indexed = readsAsMp4(input) || std::strstr(input->iformat->name, "matroska");
+    const bool indexed = readsAsMp4(input) || readsAsMatroska(input);
     AVStream* video = input->streams[stream];
     const AVRational rate = video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate;
     // A few frames; a second at most, whatever a damaged header says.
