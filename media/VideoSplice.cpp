@@ -147,7 +147,7 @@ Outcome<void> VideoSplice::take(Packet packet)
     if (stage == Stage::Finished)
         return {};
     if (stage == Stage::Waiting) {
-        if (!key || (pts != plan.openKey.pts && dts <= plan.openKey.dts))
+        if (!opensClip(*packet))
             return {};
         stage = plan.hasHead() ? Stage::Head : Stage::Copy;
         count.begun = true;
@@ -198,10 +198,20 @@ Outcome<void> VideoSplice::take(Packet packet)
 
 // What take() reads the data of: everything before the copy and at its first
 // keyframe, what the encoders decode, and what is rewritten.
+// Whether the clip's pictures begin at this packet: the keyframe they are decoded from.
+// A read starts earlier (for the sound); what comes before is passed over.
+bool VideoSplice::opensClip(const AVPacket& packet) const
+{
+    const int64_t dts = packet.dts != NO_TIME ? packet.dts : packet.pts;
+    return (packet.flags & AV_PKT_FLAG_KEY) && (packet.pts == plan.openKey.pts || dts > plan.openKey.dts);
+}
+
 bool VideoSplice::needsData(const AVPacket& packet) const
 {
     if (stage == Stage::Finished)
         return false;
+    if (stage == Stage::Waiting)
+        return opensClip(packet);
     if (stage != Stage::Copy || !plan.copyKey || restarted)
         return true;
     const int64_t pts = packet.pts;

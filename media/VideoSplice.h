@@ -70,6 +70,7 @@ public:
 private:
     enum class Stage { Waiting, Head, Copy, Finished };
 
+    bool opensClip(const AVPacket& packet) const;
     Outcome<void> feedEncoders(const AVPacket* packet);
     Outcome<void> keep(Packet packet);
     Outcome<void> keepAwaitingKey();
