@@ -54,6 +54,12 @@ constexpr int MAX_PARTS = 500;
 // A failure alert lists this many clips in its text; more go under its details, which
 // scroll, so that the alert stays on the screen however many clips failed.
 constexpr int LISTED_FAILURES = 2;
+// Splits named in "Finished" as moved to a keyframe; more are counted.
+constexpr int LISTED_MOVES = 4;
+// How far before its split a clip may start and the split not count as moved: a clip
+// cut exactly starts at the first frame at or after its split, or up to half a
+// millisecond before (a time printed to the millisecond names its frame).
+constexpr double MOVED_SECONDS = 0.0005;
 
 // The play and pause buttons' cross-fades: a linear first half, the second half
 // starting when the first ends, whether or not it ran to its end.
@@ -1031,6 +1037,8 @@ void CutterViewController::exportClips()
     const int id = nextExport++;
     ExportCount& count = exports[id];
     count.total = int(plan.size());
+    for (const PlannedCut& cut : plan)
+        count.askedStarts.push_back(cut.startTime);
     // Copies: a library that cannot take the clips ends the export before startExport
     // returns, and its count with it.
     const CancelToken cancel = count.cancel;
@@ -1068,6 +1076,13 @@ void CutterViewController::exportClip(int id, const ClipReport& report, const Ex
         count.failures.push_back(report);
     else if (report.result == ClipReport::Result::InLibrary)
         count.inLibrary << report.libraryPath;
+    // A clip cut at keyframes only (or of a video that cannot be encoded) starts at the
+    // keyframe at or before its split: the user hears where. The first clip's start
+    // is no split.
+    const auto index = size_t(report.index);
+    if (report.result == ClipReport::Result::InLibrary && report.start >= 0.0 && index > 0
+        && index < count.askedStarts.size() && report.start < count.askedStarts[index] - MOVED_SECONDS)
+        count.movedSplits.emplace(count.askedStarts[index], report.start);
     showProgress();
 }
 
@@ -1081,9 +1096,9 @@ void CutterViewController::exportFinished(int id, const ExportSummary& summary)
     if (summary.stopped > 0) {
         // Not every clip was saved: closing asks before these splits are lost.
         savedSplits.clear();
-        showFinishedAlert(summary, count.inLibrary);
+        showFinishedAlert(summary, count.inLibrary, count.movedSplits);
     } else if (summary.succeeded()) {
-        showFinishedAlert(summary, count.inLibrary);
+        showFinishedAlert(summary, count.inLibrary, count.movedSplits);
         // Counted after "Finished", on the main queue, once per export that brought
         // every clip home.
         if (auto countAction = services.countReviewAction)
@@ -1096,7 +1111,8 @@ void CutterViewController::exportFinished(int id, const ExportSummary& summary)
     }
 }
 
-void CutterViewController::showFinishedAlert(const ExportSummary& summary, const QStringList& clips)
+void CutterViewController::showFinishedAlert(const ExportSummary& summary, const QStringList& clips,
+                                             const std::map<double, double>& movedSplits)
 {
     const QString folder = clips.isEmpty() ? QString() : homeRelative(QFileInfo(clips.first()).absolutePath());
     QString text;
@@ -1108,6 +1124,19 @@ void CutterViewController::showFinishedAlert(const ExportSummary& summary, const
     else
         text = tr("%n videos were saved to %1.", "", summary.inLibrary).arg(folder) + QLatin1Char(' ')
             + tr("%n empty clips were skipped: their ranges hold no frame.", "", summary.empty);
+    if (!movedSplits.empty()) {
+        text += QStringLiteral("\n\n")
+            + tr("%n splits moved back to the keyframe before them, where a clip can start without encoding:", "",
+                 int(movedSplits.size()));
+        int listed = 0;
+        for (const auto& [asked, landed] : movedSplits) {
+            if (listed++ == LISTED_MOVES) {
+                text += QLatin1Char('\n') + tr("…and %n more.", "", int(movedSplits.size()) - LISTED_MOVES);
+                break;
+            }
+            text += QLatin1Char('\n') + tr("%1 to %2").arg(preciseTimeText(asked), preciseTimeText(landed));
+        }
+    }
     QMessageBox* alert = showAlert(alertParent(), summary.stopped > 0 ? tr("Stopped") : tr("Finished"), text);
     if (!services.showInFolder || clips.isEmpty())
         return;

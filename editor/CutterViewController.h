@@ -162,7 +162,8 @@ private:
     void exportClips();
     void exportClip(int id, const ClipReport& report, const ExportSummary& soFar);
     void exportFinished(int id, const ExportSummary& summary);
-    void showFinishedAlert(const ExportSummary& summary, const QStringList& clips);
+    void showFinishedAlert(const ExportSummary& summary, const QStringList& clips,
+                           const std::map<double, double>& movedSplits);
     void showFailureAlert(const ExportSummary& summary, std::vector<ClipReport> failures);
     void showProgress();
     void showSaving();
@@ -216,6 +217,8 @@ private:
         int total = 0;
         std::vector<ClipReport> failures;
         QStringList inLibrary;
+        std::vector<double> askedStarts; // by clip index
+        std::map<double, double> movedSplits; // a split as placed, and where its clip starts
         CancelToken cancel;
         ExportProgress progress;
         bool stopping = false;

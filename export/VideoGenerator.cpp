@@ -37,6 +37,7 @@ struct Answer {
     enum Kind { Stopped, Success, Failure, Empty };
     Kind kind = Stopped;
     QString text; // the clip's path in the library, or why it is not there
+    double start = -1.0; // where the clip's first frame is, as the cutter says
 };
 
 // Cuts into a working file of the library and publishes it under the clip's name,
@@ -59,7 +60,7 @@ Answer cutInto(ClipCutter& cutter, const CutRequest& clip)
         const Outcome<QString> placed = file.value()->publish(clip.fileName + QLatin1Char('.') + result.extension);
         if (!placed)
             return {Answer::Failure, placed.error()};
-        return {Answer::Success, placed.value()};
+        return {Answer::Success, placed.value(), result.start};
     }
     case CutResult::Kind::Empty:
         return {Answer::Empty, {}};
@@ -139,7 +140,7 @@ void VideoGenerator::splitVideo(CutRequest request, Success success, Failure fai
                     callbacks.stopped();
                 break;
             case Answer::Success:
-                callbacks.success(QUrl::fromLocalFile(answer.text));
+                callbacks.success(QUrl::fromLocalFile(answer.text), answer.start);
                 break;
             case Answer::Failure:
                 callbacks.failure(answer.text);

@@ -39,7 +39,9 @@ struct CutRequest {
 // whose token is cancelled first calls stopped, or nothing when none is given.
 class VideoGenerator final {
 public:
-    using Success = std::function<void(const QUrl& clip)>; // the clip in the library
+    // The clip in the library, and where its first frame is in the source (in seconds;
+    // negative when the cutter does not say).
+    using Success = std::function<void(const QUrl& clip, double start)>;
     using Failure = std::function<void(const QString& error)>;
     using Empty = std::function<void()>;
     using Stopped = std::function<void()>;

@@ -133,6 +133,7 @@ private:
     std::vector<StreamChoice> chosen;
     int video = -1;
     ClipPlan plan;
+    double firstShown = -1.0; // the clip's first frame, in seconds of the source
     // An MP4 of an MP4 whose packets are copied as the source holds them: its runs are
     // moved in by the kernel, and the copied packets' data is not read.
     bool withRuns = false;
@@ -157,7 +158,7 @@ CutResult ClipJob::run()
         if (!written)
             return CutResult::failed(written.error());
         if (written.value() == ClipMuxer::Ending::Finished)
-            return CutResult::written(container.extension);
+            return CutResult::written(container.extension, firstShown);
         if (written.value() == ClipMuxer::Ending::WithoutRuns) {
             qCInfo(lcMedia) << "clip of" << source << "is written again without runs";
             withRuns = false;
@@ -204,7 +205,10 @@ Outcome<PlanResult> ClipJob::prepare()
             QCoreApplication::translate("StreamCopyCutter", "the video could not be read again."), status);
     if (const Outcome<void> opened = reopen(file); !opened)
         return Outcome<PlanResult>::failure(opened.error());
-    return planner.value()->plan(startTime, endTime, mode, FrameReencoder::supports(codec));
+    PlanResult planned = planner.value()->plan(startTime, endTime, mode, FrameReencoder::supports(codec));
+    if (planned.kind == PlanResult::Kind::Planned)
+        firstShown = planner.value()->secondsOf(planned.plan.firstPts);
+    return planned;
 }
 
 // How long the clip is, for the room its index needs.

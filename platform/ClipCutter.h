@@ -16,8 +16,14 @@ struct CutResult {
     Kind kind = Kind::Failed;
     QString extension; // "mp4", "mov", "mkv", "webm", ...: what the clip's final name ends with
     QString error;
+    // Where the clip's first frame is shown, in seconds of the source (for a cut at
+    // keyframes only, the keyframe its start moved to); negative when not known.
+    double start = -1.0;
 
-    static CutResult written(QString extension) { return {Kind::Written, std::move(extension), {}}; }
+    static CutResult written(QString extension, double start = -1.0)
+    {
+        return {Kind::Written, std::move(extension), {}, start};
+    }
     static CutResult empty() { return {Kind::Empty, {}, {}}; }
     static CutResult failed(QString why) { return {Kind::Failed, {}, std::move(why)}; }
 };

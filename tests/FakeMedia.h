@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -53,7 +54,9 @@ public:
         if (::ftruncate(output.descriptor, 0) != 0
             || ::pwrite(output.descriptor, text.data(), text.size(), 0) != ssize_t(text.size()))
             return CutResult::failed(QStringLiteral("cannot write the clip"));
-        return CutResult::written(QStringLiteral("mp4"));
+        // At keyframes only, a clip starts at the keyframe before: one every 2 s.
+        return CutResult::written(QStringLiteral("mp4"),
+                                  mode == CutMode::KeyframesOnly ? 2.0 * std::floor(startTime / 2.0) : startTime);
     }
 
     // By start time: the cuts run in any order.

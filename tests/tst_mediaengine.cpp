@@ -1,3 +1,4 @@
+#include <optional>
 #include <utility>
 
 #include <fcntl.h>
@@ -517,6 +518,7 @@ private slots:
             bounds << (keyframesOnly ? *before : split);
         }
         bounds.append(oracle::probe(fixture(file), QStringLiteral("format=duration")).toDouble());
+        std::optional<std::pair<double, double>> firstStart; // the first clip's start, as reported and as read
         const CutMode mode = keyframesOnly ? CutMode::KeyframesOnly : CutMode::Exact;
         int identical = 0;
         int total = 0;
@@ -538,6 +540,12 @@ private slots:
             }
             QVERIFY2(result.kind == CutResult::Kind::Written, qPrintable(result.error));
             QCOMPARE(result.extension, extension);
+            // The start it reports (where the editor says a split moved to) is its first
+            // frame's, counted as the first clip's is.
+            if (!firstStart)
+                firstStart = std::pair(result.start, source[first].time);
+            QVERIFY2(std::abs((result.start - firstStart->first) - (source[first].time - firstStart->second)) < 1e-3,
+                     qPrintable(QStringLiteral("%1 for %2").arg(result.start).arg(source[first].time)));
             QString complaints;
             const QList<oracle::Frame> clip = oracle::videoFrames(path, &complaints);
             QCOMPARE(int(clip.size()), end - first);

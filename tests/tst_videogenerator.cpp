@@ -34,7 +34,7 @@ private slots:
         const QUrl video = QUrl::fromLocalFile(QStringLiteral("/v.mp4"));
         for (const auto& [name, start] : cuts) {
             generator.splitVideo({video, start, start ? std::optional(*start + 1) : std::nullopt, name, CutMode::Exact, &library, {}, {}},
-                                 [&](const QUrl& clip) { written << clip.toLocalFile(); },
+                                 [&](const QUrl& clip, double) { written << clip.toLocalFile(); },
                                  [&](const QString&) { ++failed; }, [] {});
         }
         generator.waitForCuts();
@@ -62,7 +62,7 @@ private slots:
         const CancelToken stopped;
         for (int i = 0; i < 50; ++i)
             generator.splitVideo({video, i + 10.0, i + 11.0, QStringLiteral("stopped"), CutMode::Exact, &library, stopped, {}},
-                                 [&](const QUrl&) { ++answers; }, [&](const QString&) { ++answers; }, [&] { ++answers; },
+                                 [&](const QUrl&, double) { ++answers; }, [&](const QString&) { ++answers; }, [&] { ++answers; },
                                  [&] { ++stops; });
         generator.cancelAll();
         QVERIFY(stopped.isCancelled());
@@ -73,7 +73,7 @@ private slots:
         // The cut's progress ends at the whole, whatever the cutter said last.
         const CutProgress progress;
         generator.splitVideo({video, 70.0, 71.0, QStringLiteral("later"), CutMode::KeyframesOnly, &library, {}, progress},
-                             [&](const QUrl& clip) { written << clip.toLocalFile(); }, [&](const QString&) { ++failed; },
+                             [&](const QUrl& clip, double) { written << clip.toLocalFile(); }, [&](const QString&) { ++failed; },
                              [] {});
         QTRY_COMPARE(written.size(), 3);
         QCOMPARE(progress.fraction(), 1.0);

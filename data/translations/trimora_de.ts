@@ -365,6 +365,24 @@
         <source>Scroll the zoomed timeline (mouse wheel over the strip)</source>
         <translation>Die gezoomte Zeitleiste verschieben (Mausrad über der Zeitleiste)</translation>
     </message>
+    <message numerus="yes">
+        <source>%n splits moved back to the keyframe before them, where a clip can start without encoding:</source>
+        <translation>
+            <numerusform>%n Schnittpunkt wurde auf das Schlüsselbild davor verschoben, wo ein Clip ohne Neukodierung beginnen kann:</numerusform>
+            <numerusform>%n Schnittpunkte wurden auf das Schlüsselbild davor verschoben, wo ein Clip ohne Neukodierung beginnen kann:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>…and %n more.</source>
+        <translation>
+            <numerusform>…und %n weiterer.</numerusform>
+            <numerusform>…und %n weitere.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>von %1 auf %2</translation>
+    </message>
 </context>
 <context>
     <name>DesktopApp</name>

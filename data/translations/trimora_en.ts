@@ -365,6 +365,24 @@
         <source>Scroll the zoomed timeline (mouse wheel over the strip)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message numerus="yes">
+        <source>%n splits moved back to the keyframe before them, where a clip can start without encoding:</source>
+        <translation>
+            <numerusform>%n split moved back to the keyframe before it, where a clip can start without encoding:</numerusform>
+            <numerusform>%n splits moved back to the keyframe before them, where a clip can start without encoding:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>…and %n more.</source>
+        <translation>
+            <numerusform>…and %n more.</numerusform>
+            <numerusform>…and %n more.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 to %2</translation>
+    </message>
 </context>
 <context>
     <name>DesktopApp</name>

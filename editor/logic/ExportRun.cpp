@@ -100,10 +100,11 @@ Outcome<void> startExport(const std::vector<PlannedCut>& plan, const QUrl& sourc
         generator.splitVideo(
             {source, cut.startTime, cut.endTime, cut.fileName, mode, &library, cancel,
              progress.addClip(cut.endTime - cut.startTime)},
-            [state, base](const QUrl& clip) {
+            [state, base](const QUrl& clip, double start) {
                 ClipReport report = base;
                 report.result = ClipReport::Result::InLibrary;
                 report.libraryPath = clip.toLocalFile();
+                report.start = start;
                 state->report(report);
             },
             [state, base](const QString& error) {

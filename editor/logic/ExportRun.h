@@ -28,6 +28,7 @@ struct ClipReport {
     Result result = Result::CutFailed;
     QString libraryPath;
     QString error;
+    double start = -1.0; // where an InLibrary clip's first frame is in the source; negative: not known
 };
 
 struct ExportSummary {
