@@ -106,6 +106,11 @@ void QtMediaPlayer::pause()
         player->pause();
 }
 
+void QtMediaPlayer::setRate(double rate)
+{
+    player->setPlaybackRate(rate);
+}
+
 void QtMediaPlayer::seek(double seconds)
 {
     if (!std::isfinite(seconds))

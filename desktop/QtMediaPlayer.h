@@ -21,6 +21,7 @@ public:
     void setVideoSink(QVideoSink* sink) override;
     void play() override;
     void pause() override;
+    void setRate(double rate) override;
     void seek(double seconds) override;
     double currentTime() const override;
     bool isPlaying() const override;

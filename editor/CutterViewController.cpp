@@ -46,6 +46,8 @@
 namespace {
 
 constexpr int TICK_MS = 100;
+// The fastest L plays: eight times the video's own speed.
+constexpr double MAX_SHUTTLE_RATE = 8.0;
 // How often the saving bar moves on while clips are written.
 constexpr int PROGRESS_INTERVAL_MS = 100;
 // More clips than anyone splits a video into by hand; keeps a typo from making
@@ -157,12 +159,22 @@ void CutterViewController::addShortcuts()
     shortcut(QKeySequence(Qt::Key_Left), [this] { stepFrames(-1); }, true);
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Right), [this] { stepSeconds(1.0); }, true);
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Left), [this] { stepSeconds(-1.0); }, true);
-    // J, K and L as in other video tools: a second back, pause, play.
-    shortcut(QKeySequence(Qt::Key_J), [this] { stepSeconds(-1.0); }, true);
+    // J, K and L as in other video tools: L plays, and pressed again plays faster (2x,
+    // 4x, 8x); J plays slower again, or when playing at the video's own speed or
+    // paused, goes a second back (the player cannot play backwards); K pauses. A pause
+    // ends fast play.
+    shortcut(QKeySequence(Qt::Key_J), [this] {
+        if (videoPlayer && videoPlayer->isPlaying() && shuttleRate > 1.0)
+            setShuttleRate(shuttleRate / 2.0);
+        else
+            stepSeconds(-1.0);
+    }, true);
     shortcut(QKeySequence(Qt::Key_K), [this] { touchPause(); });
     shortcut(QKeySequence(Qt::Key_L), [this] {
         if (!videoPlayer || !videoPlayer->isPlaying())
             touchPlay();
+        else
+            setShuttleRate(std::min(shuttleRate * 2.0, MAX_SHUTTLE_RATE));
     });
     // Up and Down go from split to split, as other video tools go from edit to edit, and
     // select the one they land on; Alt+Left and Alt+Right then move it a frame (with
@@ -448,7 +460,10 @@ void CutterViewController::playTimerTick()
     if (!videoPlayer)
         return;
     const double now = videoPlayer->currentTime();
-    ui->currentTimeLabel->setText(timeLabelText(now, model.duration()));
+    QString label = timeLabelText(now, model.duration());
+    if (shuttleRate > 1.0)
+        label += QStringLiteral("  ") + tr("%1×").arg(shuttleRate);
+    ui->currentTimeLabel->setText(label);
     if (std::isfinite(now))
         playhead = now;
     // A zoomed strip follows the playback.
@@ -877,6 +892,18 @@ void CutterViewController::pause()
         timer->stop();
     if (videoPlayer)
         videoPlayer->pause();
+    setShuttleRate(1.0);
+}
+
+void CutterViewController::setShuttleRate(double rate)
+{
+    if (rate == shuttleRate)
+        return;
+    shuttleRate = rate;
+    if (videoPlayer)
+        videoPlayer->setRate(rate);
+    if (timer && timer->isActive())
+        playTimerTick();
 }
 
 void CutterViewController::touchClose()

@@ -152,6 +152,7 @@ private:
     void dragMarker(double x, bool release);
     void addSplits(const std::vector<double>& positions);
     void pause();
+    void setShuttleRate(double rate);
     void fadeToPauseButton();
     void fadeToPlayButton();
     void crossFade(QWidget* leaving, QWidget* coming, const ViewAlpha::Fade& out, const ViewAlpha::Fade& in);
@@ -199,6 +200,7 @@ private:
     bool releaseWhenDone = false;
     std::shared_ptr<int> fadeGeneration = std::make_shared<int>(0);
     double playhead = 0.0;
+    double shuttleRate = 1.0; // how fast L has made the video play
     std::optional<int> selected;
     // A marker being dragged: its index and where it would land.
     struct MarkerDrag {

@@ -18,6 +18,8 @@ public:
 
     virtual void play() = 0;
     virtual void pause() = 0;
+    // How fast it plays: 1 is the video's own speed, 2 twice that.
+    virtual void setRate(double rate) = 0;
     // Asynchronous: nothing waits for it; the next read of currentTime may lag.
     virtual void seek(double seconds) = 0;
 

@@ -96,6 +96,7 @@ public:
         playing = false;
         calls << QStringLiteral("pause");
     }
+    void setRate(double speed) override { rate = speed; }
     void seek(double seconds) override
     {
         time = seconds;
@@ -115,6 +116,7 @@ public:
     QUrl source;
     QStringList calls;
     double time = 0.0;
+    double rate = 1.0;
     bool playing = false;
     bool ended = false;
 };

@@ -463,12 +463,24 @@ private slots:
         QVERIFY(h.player->playing);
         QTest::keyClick(h.editor.get(), Qt::Key_Space);
         QVERIFY(!h.player->playing);
-        // L plays (and keeps playing), K pauses.
-        QTest::keyClick(h.editor.get(), Qt::Key_L);
-        QTest::keyClick(h.editor.get(), Qt::Key_L);
+        // L plays, and pressed again plays faster, up to 8x; J plays slower again; K
+        // pauses, and the next play is at the video's own speed.
+        QList<double> rates;
+        for (int press = 0; press < 5; ++press) {
+            QTest::keyClick(h.editor.get(), Qt::Key_L);
+            rates << h.player->rate;
+        }
+        QCOMPARE(rates, (QList<double>{1, 2, 4, 8, 8}));
+        QVERIFY(h.player->playing);
+        QVERIFY2(h.outlet<QLabel>("currentTimeLabel")->text().endsWith(QString::fromUtf8("8×")),
+                 qPrintable(h.outlet<QLabel>("currentTimeLabel")->text()));
+        QTest::keyClick(h.editor.get(), Qt::Key_J);
+        QCOMPARE(h.player->rate, 4.0);
         QVERIFY(h.player->playing);
         QTest::keyClick(h.editor.get(), Qt::Key_K);
         QVERIFY(!h.player->playing);
+        QCOMPARE(h.player->rate, 1.0);
+        QVERIFY(!h.outlet<QLabel>("currentTimeLabel")->text().contains(QString::fromUtf8("×")));
         QSignalSpy closing(h.editor.get(), &CutterViewController::closeRequested);
         QTest::keyClick(h.editor.get(), Qt::Key_Escape);
         QCOMPARE(closing.count(), 1);

@@ -383,6 +383,10 @@
         <source>%1 to %2</source>
         <translation>von %1 auf %2</translation>
     </message>
+    <message>
+        <source>%1×</source>
+        <translation>%1×</translation>
+    </message>
 </context>
 <context>
     <name>DesktopApp</name>
