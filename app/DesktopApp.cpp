@@ -44,6 +44,7 @@ namespace {
 
 const QString WINDOW_GEOMETRY_KEY = QStringLiteral("window/geometry");
 const QString LAST_FOLDER_KEY = QStringLiteral("openDialog/lastFolder");
+const QString RECENT_VIDEOS_KEY = QStringLiteral("openDialog/recentVideos");
 
 bool hasDisplay()
 {
@@ -198,6 +199,8 @@ int runDesktopApp(int& argc, char** argv)
     homeServices.videosFolder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
     homeServices.lastFolder = [] { return QSettings().value(LAST_FOLDER_KEY).toString(); };
     homeServices.rememberFolder = [](const QString& folder) { QSettings().setValue(LAST_FOLDER_KEY, folder); };
+    homeServices.recentVideos = [] { return QSettings().value(RECENT_VIDEOS_KEY).toStringList(); };
+    homeServices.rememberRecentVideos = [](const QStringList& paths) { QSettings().setValue(RECENT_VIDEOS_KEY, paths); };
     homeServices.settings = settings.get();
     homeServices.canSendMail = &MailComposer::canSendMail;
     homeServices.composeMail = &MailComposer::compose;

@@ -22,6 +22,13 @@
 #include "UserDefaults.h"
 #include "ui_ViewController.h"
 
+namespace {
+
+// The widest a video's name is shown in the menu of those opened last, in pixels.
+constexpr int RECENT_NAME_WIDTH = 420;
+
+} // namespace
+
 ViewController::ViewController(HomeServices homeServices, QWidget* parent)
     : QWidget(parent)
     , ui(std::make_unique<Ui::ViewController>())
@@ -43,6 +50,7 @@ void ViewController::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!loaded)
         viewDidLoad();
+    showRecentVideos();
 }
 
 void ViewController::viewDidLoad()
@@ -151,6 +159,44 @@ void ViewController::openVideo(const QString& path)
     });
     services.screens->present(cutter);
     services.screens->setWindowTitle(shownFileName(QFileInfo(absolute).fileName()));
+    rememberOpened(absolute);
+}
+
+// The videos opened last, in a menu of the top bar, each named by its file (the whole
+// path in its tooltip); those no longer there are left out. None: no menu.
+void ViewController::showRecentVideos()
+{
+    QMenu* menu = ui->recentVideosButton->menu();
+    if (!menu) {
+        menu = new QMenu(ui->recentVideosButton);
+        menu->setObjectName(QStringLiteral("recentVideosMenu"));
+        menu->setToolTipsVisible(true);
+        ui->recentVideosButton->setMenu(menu);
+    }
+    menu->clear();
+    for (const QString& path : services.recentVideos ? services.recentVideos() : QStringList()) {
+        if (!QFileInfo(path).isFile() || menu->actions().size() == RECENT_VIDEOS)
+            continue;
+        const QString name = shownFileName(QFileInfo(path).fileName());
+        // A long name is shortened in its middle, where its start and its ending stay.
+        QAction* item = menu->addAction(menu->fontMetrics().elidedText(name, Qt::ElideMiddle, RECENT_NAME_WIDTH));
+        item->setToolTip(shownFileName(QDir::toNativeSeparators(path)));
+        connect(item, &QAction::triggered, this, [this, path] {
+            // The editor opens once the menu is gone.
+            QMetaObject::invokeMethod(this, [this, path] { openVideo(path); }, Qt::QueuedConnection);
+        });
+    }
+    ui->recentVideosButton->setVisible(!menu->isEmpty());
+}
+
+void ViewController::rememberOpened(const QString& path)
+{
+    if (!services.recentVideos || !services.rememberRecentVideos)
+        return;
+    QStringList recent = services.recentVideos();
+    recent.removeAll(path);
+    recent.prepend(path);
+    services.rememberRecentVideos(recent.mid(0, RECENT_VIDEOS));
 }
 
 void ViewController::dismissEditor(CutterViewController* cutter)
@@ -162,6 +208,7 @@ void ViewController::dismissEditor(CutterViewController* cutter)
     }
     // Its exports, if any, still need it; it goes when they are done.
     cutter->releaseWhenIdle();
+    showRecentVideos();
 }
 
 void ViewController::touchSupport()

@@ -34,14 +34,18 @@ struct HomeServices {
     // and the setter the home screen calls after each pick.
     std::function<QString()> lastFolder;
     std::function<void(const QString& folder)> rememberFolder;
+    // The videos last opened in the editor, the latest first, kept across runs (empty
+    // when none), and the setter the home screen calls after each opening.
+    std::function<QStringList()> recentVideos;
+    std::function<void(const QStringList& paths)> rememberRecentVideos;
     // Where the settings sheet keeps its choices; without it the sheet only cancels.
     UserDefaults* settings = nullptr;
     std::function<bool()> canSendMail;
     std::function<bool(const QStringList& recipients, const QString& subject)> composeMail;
 };
 
-// The first screen: open a video (button, file dialog, or a file dropped on the
-// window), write to support, and a small settings sheet.
+// The first screen: open a video (button, file dialog, a file dropped on the window,
+// or one of the videos opened last), write to support, and a small settings sheet.
 class ViewController final : public QWidget {
     Q_OBJECT
 
@@ -58,6 +62,8 @@ public:
     CutterViewController* presentedEditor() const;
 
     static QStringList videoNameFilters();
+    // How many of the videos opened last are kept, and listed (those still there).
+    static constexpr int RECENT_VIDEOS = 8;
 
 public slots:
     void touchPickVideo();
@@ -73,6 +79,8 @@ protected:
 private:
     void viewDidLoad();
     void roundPickButton();
+    void showRecentVideos();
+    void rememberOpened(const QString& path);
     void dismissEditor(CutterViewController* cutter);
 
     std::unique_ptr<Ui::ViewController> ui;

@@ -23,6 +23,7 @@ struct Home {
     QStringList mailed; // recipients | subject
     bool mailAvailable = true;
     QString lastFolder;
+    QStringList recent;
     SettingsUserDefaults settings{dir.filePath(QStringLiteral("settings.ini"))};
     int editorReads = 0; // files the editor opened itself, not handed to it
 
@@ -34,6 +35,8 @@ struct Home {
         services.settings = &settings;
         services.lastFolder = [this] { return lastFolder; };
         services.rememberFolder = [this](const QString& folder) { lastFolder = folder; };
+        services.recentVideos = [this] { return recent; };
+        services.rememberRecentVideos = [this](const QStringList& paths) { recent = paths; };
         services.openAsset = [this](const QString& path) {
             return path.endsWith(QLatin1String(".txt"))
                 ? Outcome<std::shared_ptr<VideoAsset>>::failure(QStringLiteral("Could not read video 'notes.txt'"))
@@ -153,6 +156,42 @@ private slots:
         }
         QVERIFY(h.editor() && h.editor() != first);
         QCOMPARE(h.editor()->videoURL.fileName(), QStringLiteral("other.mkv"));
+    }
+
+    void recentVideosOpenAgain()
+    {
+        Home h;
+        auto* button = h.home->findChild<QPushButton*>(QStringLiteral("recentVideosButton"));
+        const auto listed = [button] {
+            QStringList names;
+            for (QAction* item : button->menu()->actions())
+                names << item->text();
+            return names;
+        };
+        QVERIFY(!button->isVisibleTo(h.home));
+        // Ten videos opened, one twice, and one that cannot be read: the eight latest,
+        // the latest first, each once.
+        QStringList names{"a.mp4", "b.mkv", "c.mov", "a.mp4", "d.webm", "e.mp4", "f.mp4", "g.mp4",
+                          "h.mp4", "i.mp4", "j.mp4", "notes.txt"};
+        for (const QString& name : names) {
+            QFile(h.dir.filePath(name)).open(QIODevice::WriteOnly);
+            h.home->openVideo(h.dir.filePath(name));
+            closeAlerts();
+            if (h.editor())
+                h.editor()->touchClose();
+        }
+        QCOMPARE(h.screens.currentWidget(), h.home);
+        QVERIFY(button->isVisibleTo(h.home));
+        QCOMPARE(listed(), (QStringList{"j.mp4", "i.mp4", "h.mp4", "g.mp4", "f.mp4", "e.mp4", "d.webm", "a.mp4"}));
+        // A video no longer there is left out; choosing one opens it.
+        QFile::remove(h.dir.filePath(QStringLiteral("e.mp4")));
+        h.home->hide();
+        h.home->show();
+        QCOMPARE(listed(), (QStringList{"j.mp4", "i.mp4", "h.mp4", "g.mp4", "f.mp4", "d.webm", "a.mp4"}));
+        button->menu()->actions().constLast()->trigger();
+        QTRY_VERIFY(h.editor());
+        QCOMPARE(h.editor()->videoURL, QUrl::fromLocalFile(h.dir.filePath(QStringLiteral("a.mp4"))));
+        QCOMPARE(h.recent.first(), h.dir.filePath(QStringLiteral("a.mp4")));
     }
 
     void settingsSheetKeepsTheCutMode()

@@ -1060,6 +1060,14 @@ Bibliothek wird je ersetzt.
         <source>Cancel</source>
         <translation>Abbrechen</translation>
     </message>
+    <message>
+        <source>Recent Videos</source>
+        <translation>Zuletzt geöffnet</translation>
+    </message>
+    <message>
+        <source>Open one of the videos opened last</source>
+        <translation>Eines der zuletzt geöffneten Videos öffnen</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

@@ -1049,6 +1049,14 @@ encoded again. Nothing in the library is ever replaced.
         <source>Cut at Keyframes Only (No Re-encoding)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Recent Videos</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open one of the videos opened last</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>main</name>
