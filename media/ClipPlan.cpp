@@ -532,13 +532,8 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, c
     if (codec->codec_id == AV_CODEC_ID_H264 || codec->codec_id == AV_CODEC_ID_HEVC)
         self->lengthSize = FrameReencoder::unitFraming(codec).value_or(4);
     if (self->skimmed) {
-        if ((codec->codec_id == AV_CODEC_ID_H264 || codec->codec_id == AV_CODEC_ID_HEVC)
-            && SourceFile::skimmable(self->input.get(), {self->video})) {
-            self->skimmed->skimSamples(self->input.get(), {self->video});
-            self->input->pb->direct = 1; // straight into each packet's buffer: skipped reads copy nothing
-        } else {
-            self->skimmed->readEverything();
-        }
+        self->skimmed->skimSamples(self->input.get(), {self->video});
+        self->input->pb->direct = 1; // straight into each packet's buffer: skipped reads copy nothing
     }
     // HEVC's leading pictures are never references for the pictures after them, nor
     // are MPEG-1's, MPEG-2's and MPEG-4's B-frames, nor those of an H.264 recovery point for the pictures
@@ -615,18 +610,25 @@ Outcome<void> ClipPlanner::reopen()
     return {};
 }
 
-// An MP4 opened as the known one, through a reader of its own, so that reads can skip
-// the pictures' data. False when the file has changed or cannot be opened.
+// An MP4 opened as the known one. Where its pictures are H.264 or HEVC, as the index
+// places them, through a reader of its own that skips their data but for keyframes'
+// (whose first units say whether a decoder can start there), read as stored. False
+// when the file has changed or cannot be opened.
 bool ClipPlanner::openLikeKnown()
 {
-    skimmed = std::make_unique<SourceFile>();
-    if (skimmed->open(source, cancel) < 0)
-        return false;
-    AVIOContext* reader = skimmed->reader();
-    if (!reader)
-        return false;
+    const AVFormatContext* like = known->streams.get();
+    const int picture = bestVideoStream(like);
+    const AVCodecID codec = picture >= 0 ? like->streams[picture]->codecpar->codec_id : AV_CODEC_ID_NONE;
+    AVIOContext* reader = nullptr;
+    skimmed.reset();
+    if ((codec == AV_CODEC_ID_H264 || codec == AV_CODEC_ID_HEVC) && SourceFile::skimmable(like, {picture})) {
+        skimmed = std::make_unique<SourceFile>();
+        reader = skimmed->open(source, cancel) >= 0 ? skimmed->reader() : nullptr;
+        if (!reader)
+            return false;
+    }
     Outcome<InputFormat> opened
-        = openInputLike(source, known->streams.get(), cancel, reader, AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN);
+        = openInputLike(source, like, cancel, reader, reader ? AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN : 0);
     if (!opened)
         return false;
     input = std::move(opened).value();
