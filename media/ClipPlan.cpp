@@ -502,22 +502,24 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, c
     self->cancel = cancel;
     const SourceStamp stamp = stampOf(source);
     self->known = knownFile(source, stamp);
-    if (!self->known) {
+    if (self->known) {
+        Outcome<InputFormat> opened = openInputLike(source, self->known->streams.get(), cancel, nullptr, 0);
+        if (opened)
+            self->input = std::move(opened).value();
+        else
+            self->known.reset();
+    }
+    if (!self->input) {
         if (const Outcome<void> opened = self->reopen(); !opened)
             return Outcome<std::unique_ptr<ClipPlanner>>::failure(opened.error());
-        // Never read from again, so with no cancel: the next planners only copy from
-        // it, and this one reads an opening like it.
-        if (readsAsMp4(self->input.get())) {
-            self->input->interrupt_callback = AVIOInterruptCB{nullptr, nullptr};
-            self->known = std::make_shared<Known>(std::move(self->input));
+        // Kept unread, with no cancel of its own: the next planners only copy from it.
+        Outcome<InputFormat> unread = readsAsMp4(self->input.get())
+            ? openInputLike(source, self->input.get(), nullptr, nullptr, 0)
+            : Outcome<InputFormat>::failure(QString());
+        if (unread) {
+            self->known = std::make_shared<Known>(std::move(unread).value());
             rememberFile(source, stamp, self->known);
         }
-    }
-    if (self->known && !self->openLikeKnown()) {
-        self->known.reset();
-        self->skimmed.reset();
-        if (const Outcome<void> opened = self->reopen(); !opened)
-            return Outcome<std::unique_ptr<ClipPlanner>>::failure(opened.error());
     }
     self->video = bestVideoStream(self->input.get());
     if (self->video < 0)
@@ -531,10 +533,6 @@ Outcome<std::unique_ptr<ClipPlanner>> ClipPlanner::open(const QString& source, c
         return Outcome<std::unique_ptr<ClipPlanner>>::failure(self->problem(tooLarge + QLatin1Char('.')));
     if (codec->codec_id == AV_CODEC_ID_H264 || codec->codec_id == AV_CODEC_ID_HEVC)
         self->lengthSize = FrameReencoder::unitFraming(codec).value_or(4);
-    if (self->skimmed) {
-        self->skimmed->skimSamples(self->input.get(), {self->video});
-        self->input->pb->direct = 1; // straight into each packet's buffer: skipped reads copy nothing
-    }
     // HEVC's leading pictures are never references for the pictures after them, nor
     // are MPEG-1's, MPEG-2's and MPEG-4's B-frames, nor those of an H.264 recovery point for the pictures
     // shown after it, so a copy may start at any IRAP picture or I-frame of an open
@@ -606,33 +604,7 @@ Outcome<void> ClipPlanner::reopen()
     if (!opened)
         return Outcome<void>::failure(opened.error());
     input = std::move(opened).value();
-    skimmed.reset(); // read as a whole from now on
     return {};
-}
-
-// An MP4 opened as the known one. Where its pictures are H.264 or HEVC, as the index
-// places them, through a reader of its own that skips their data but for keyframes'
-// (whose first units say whether a decoder can start there), read as stored. False
-// when the file has changed or cannot be opened.
-bool ClipPlanner::openLikeKnown()
-{
-    const AVFormatContext* like = known->streams.get();
-    const int picture = bestVideoStream(like);
-    const AVCodecID codec = picture >= 0 ? like->streams[picture]->codecpar->codec_id : AV_CODEC_ID_NONE;
-    AVIOContext* reader = nullptr;
-    skimmed.reset();
-    if ((codec == AV_CODEC_ID_H264 || codec == AV_CODEC_ID_HEVC) && SourceFile::skimmable(like, {picture})) {
-        skimmed = std::make_unique<SourceFile>();
-        reader = skimmed->open(source, cancel) >= 0 ? skimmed->reader() : nullptr;
-        if (!reader)
-            return false;
-    }
-    Outcome<InputFormat> opened
-        = openInputLike(source, like, cancel, reader, reader ? AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN : 0);
-    if (!opened)
-        return false;
-    input = std::move(opened).value();
-    return true;
 }
 
 // Back to the picture's first packet. An MP4's index lists every sample, so where the
@@ -684,9 +656,6 @@ Outcome<std::vector<ScannedPacket>> ClipPlanner::read(int64_t from, int64_t unti
                 "ClipPlan", "its frames carry no presentation times, so it cannot be cut exactly.")));
         const int64_t dts = packet->dts != NO_TIME ? packet->dts : packet->pts;
         const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-        if (key && skimmed && !skimmed->fill(packet.get()))
-            return Result::failure(
-                problem(QCoreApplication::translate("ClipPlan", "the video is damaged or could not be read.")));
         // A seek lands on a keyframe; anything read before one cannot be decoded.
         if (key || !first)
             packets.push_back({packet->pts, dts, key, isClean(packet.get()), false, packet->size});

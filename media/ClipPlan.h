@@ -155,7 +155,6 @@ private:
     PlanResult planAfresh(double startTime, std::optional<int64_t> end, bool keyframesOnly, bool canReencode);
     Outcome<std::vector<ScannedPacket>> indexedPackets();
     Outcome<void> reopen();
-    bool openLikeKnown();
     Outcome<void> rewind();
     bool isClean(const AVPacket* packet) const;
     int64_t toTicks(double seconds) const;
@@ -163,9 +162,6 @@ private:
 
     QString source;
     const CancelToken* cancel = nullptr;
-    // What input reads an MP4 through: the pictures' data is then read only for the
-    // keyframes, whose first units say whether a decoder can start there. Null else.
-    std::unique_ptr<class SourceFile> skimmed;
     InputFormat input;
     std::shared_ptr<Known> known; // for the next planners of the file
     int video = -1;
