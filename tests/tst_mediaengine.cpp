@@ -438,6 +438,9 @@ private slots:
         // head; 3.96 ends a frame before a keyframe, 6.0 on one.
         QTest::newRow("open GOP") << "opengop.mp4" << QList<double>{1.95, 2.01, 3.96, 6.0, 7.5} << false << "mp4" << 60;
         QTest::newRow("open GOP, keyframes only") << "opengop.mp4" << QList<double>{3.3, 6.0} << true << "mp4" << 90;
+        // Its keyframes but the first are named by their pictures only.
+        QTest::newRow("open GOP, the index names only the first keyframe")
+            << "opengop-idronly.mp4" << QList<double>{3.3, 6.0} << true << "mp4" << 90;
         // Its picture starts 21 ms after its sound: splits between frames either way.
         QTest::newRow("open GOP in MPEG-TS") << "opengop.ts" << QList<double>{1.03, 2.51, 3.95} << false << "mp4" << 50;
         // Its edit list hides the first 1.3 s of its first GOP: keyframe mode encodes the

@@ -242,6 +242,17 @@ table = data.find(b'stco')  # the picture's track comes first
 struct.pack_into('>I', data, table + 12, len(data) - 100)
 open(sys.argv[1], 'wb').write(data)
 PY
+# The open-GOP video with an index of keyframes that lists only its first, the IDR
+# picture, as some muxers write it: the others are recovery points only its pictures
+# name.
+cp opengop.mp4 opengop-idronly.mp4
+python3 - opengop-idronly.mp4 <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+table = data.find(b'stss')  # only the picture's track has one
+struct.pack_into('>I', data, table + 8, 1)
+open(sys.argv[1], 'wb').write(data)
+PY
 # A text file that pretends to be a video, and an empty one.
 printf 'This is not a video.\n' > notavideo.mp4
 : > empty.mp4
