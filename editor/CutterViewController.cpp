@@ -1108,8 +1108,16 @@ void CutterViewController::exportClip(int id, const ClipReport& report, const Ex
     // is no split.
     const auto index = size_t(report.index);
     if (report.result == ClipReport::Result::InLibrary && report.start >= 0.0 && index > 0
-        && index < count.askedStarts.size() && report.start < count.askedStarts[index] - MOVED_SECONDS)
-        count.movedSplits.emplace(count.askedStarts[index], report.start);
+        && index < count.askedStarts.size()) {
+        // The cutter counts from the file's start, where sound may lead the first picture
+        // by part of a frame; the editor's frames start at 0. The clip's first picture is
+        // named as the editor names its frame.
+        const FrameGrid grid = frames();
+        const double landed
+            = grid.timeOf(std::int64_t(std::floor((report.start + MOVED_SECONDS) / grid.frameDuration())));
+        if (landed < count.askedStarts[index] - MOVED_SECONDS)
+            count.movedSplits.emplace(count.askedStarts[index], landed);
+    }
     showProgress();
 }
 

@@ -54,9 +54,10 @@ public:
         if (::ftruncate(output.descriptor, 0) != 0
             || ::pwrite(output.descriptor, text.data(), text.size(), 0) != ssize_t(text.size()))
             return CutResult::failed(QStringLiteral("cannot write the clip"));
-        // At keyframes only, a clip starts at the keyframe before: one every 2 s.
+        // At keyframes only, a clip starts at the keyframe before: one every 2 s. The
+        // sound leads the first picture by 22 ms, and the cutter counts from the sound.
         return CutResult::written(QStringLiteral("mp4"),
-                                  mode == CutMode::KeyframesOnly ? 2.0 * std::floor(startTime / 2.0) : startTime);
+                                  (mode == CutMode::KeyframesOnly ? 2.0 * std::floor(startTime / 2.0) : startTime) + 0.022);
     }
 
     // By start time: the cuts run in any order.

@@ -357,7 +357,7 @@ private slots:
             QCOMPARE(text.contains(QLatin1String("2 videos were saved")) && text.contains(QLatin1String("1 empty clip")),
                      fault == "empty");
             // At keyframes only, the split at 3 s moved to the keyframe at 2 s; the one at
-            // 6 s is on a keyframe.
+            // 6 s is on a keyframe. Times are the editor's, not counted from the sound.
             QVERIFY2(text.contains(QLatin1String("moved back to the keyframe")) == (fault == "keyframes"), qPrintable(text));
             QCOMPARE(text.contains(QLatin1String("0:00:03.000 to 0:00:02.000")), fault == "keyframes");
             QVERIFY2(!text.contains(QLatin1String("0:00:06")), qPrintable(text));
