@@ -178,8 +178,10 @@ void ViewController::showRecentVideos()
         if (!QFileInfo(path).isFile() || menu->actions().size() == RECENT_VIDEOS)
             continue;
         const QString name = shownFileName(QFileInfo(path).fileName());
-        // A long name is shortened in its middle, where its start and its ending stay.
-        QAction* item = menu->addAction(menu->fontMetrics().elidedText(name, Qt::ElideMiddle, RECENT_NAME_WIDTH));
+        // A long name is shortened in its middle, where its start and its ending stay; an
+        // "&" in it is shown, not taken as the mark of a shortcut key.
+        QString text = menu->fontMetrics().elidedText(name, Qt::ElideMiddle, RECENT_NAME_WIDTH);
+        QAction* item = menu->addAction(text.replace(QLatin1Char('&'), QStringLiteral("&&")));
         item->setToolTip(shownFileName(QDir::toNativeSeparators(path)));
         connect(item, &QAction::triggered, this, [this, path] {
             // The editor opens once the menu is gone.
@@ -192,6 +194,10 @@ void ViewController::showRecentVideos()
 void ViewController::rememberOpened(const QString& path)
 {
     if (!services.recentVideos || !services.rememberRecentVideos)
+        return;
+    // A name that is not UTF-8 (see FileNames.h) cannot be kept in the settings as it
+    // is; kept changed, it could name another file. It is not listed.
+    if (QString::fromUtf8(path.toUtf8()) != path)
         return;
     QStringList recent = services.recentVideos();
     recent.removeAll(path);

@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QMenu>
@@ -9,6 +12,7 @@
 #include "AppIdentity.h"
 #include "EditorHarness.h"
 #include "ExportPlan.h"
+#include "FileNames.h"
 #include "ScreenStack.h"
 #include "SettingsUserDefaults.h"
 #include "ViewController.h"
@@ -171,23 +175,27 @@ private slots:
         QVERIFY(!button->isVisibleTo(h.home));
         // Ten videos opened, one twice, and one that cannot be read: the eight latest,
         // the latest first, each once.
+        // A name that is not UTF-8 (the bytes "latin\xE9.mp4") is not listed.
         QStringList names{"a.mp4", "b.mkv", "c.mov", "a.mp4", "d.webm", "e.mp4", "f.mp4", "g.mp4",
-                          "h.mp4", "i.mp4", "j.mp4", "notes.txt"};
+                          "h.mp4", "i.mp4", "R&D.mp4", "notes.txt", QStringLiteral("latin") + QChar(0xDCE9) + QStringLiteral(".mp4")};
         for (const QString& name : names) {
-            QFile(h.dir.filePath(name)).open(QIODevice::WriteOnly);
+            const int made = ::open(fileNameBytes(h.dir.filePath(name)).constData(), O_WRONLY | O_CREAT, 0644);
+            QVERIFY(made >= 0 && ::close(made) == 0);
             h.home->openVideo(h.dir.filePath(name));
             closeAlerts();
             if (h.editor())
                 h.editor()->touchClose();
         }
         QCOMPARE(h.screens.currentWidget(), h.home);
+        QVERIFY(!h.recent.join(QLatin1Char('|')).contains(QChar(0xDCE9)));
         QVERIFY(button->isVisibleTo(h.home));
-        QCOMPARE(listed(), (QStringList{"j.mp4", "i.mp4", "h.mp4", "g.mp4", "f.mp4", "e.mp4", "d.webm", "a.mp4"}));
+        // An "&" in a name is shown as it is, not as a shortcut key's mark.
+        QCOMPARE(listed(), (QStringList{"R&&D.mp4", "i.mp4", "h.mp4", "g.mp4", "f.mp4", "e.mp4", "d.webm", "a.mp4"}));
         // A video no longer there is left out; choosing one opens it.
         QFile::remove(h.dir.filePath(QStringLiteral("e.mp4")));
         h.home->hide();
         h.home->show();
-        QCOMPARE(listed(), (QStringList{"j.mp4", "i.mp4", "h.mp4", "g.mp4", "f.mp4", "d.webm", "a.mp4"}));
+        QCOMPARE(listed(), (QStringList{"R&&D.mp4", "i.mp4", "h.mp4", "g.mp4", "f.mp4", "d.webm", "a.mp4"}));
         button->menu()->actions().constLast()->trigger();
         QTRY_VERIFY(h.editor());
         QCOMPARE(h.editor()->videoURL, QUrl::fromLocalFile(h.dir.filePath(QStringLiteral("a.mp4"))));
