@@ -196,8 +196,6 @@ Outcome<void> VideoSplice::take(Packet packet)
     return keep(std::move(packet));
 }
 
-// What take() reads the data of: everything before the copy and at its first
-// keyframe, what the encoders decode, and what is rewritten.
 // Whether the clip's pictures begin at this packet: the keyframe they are decoded from.
 // A read starts earlier (for the sound); what comes before is passed over.
 bool VideoSplice::opensClip(const AVPacket& packet) const
@@ -206,6 +204,9 @@ bool VideoSplice::opensClip(const AVPacket& packet) const
     return (packet.flags & AV_PKT_FLAG_KEY) && (packet.pts == plan.openKey.pts || dts > plan.openKey.dts);
 }
 
+// What take() reads the data of: the keyframe the clip opens at, everything from it
+// up to the copy and at the copy's first keyframe, what the encoders decode, and what
+// is rewritten.
 bool VideoSplice::needsData(const AVPacket& packet) const
 {
     if (stage == Stage::Finished)
